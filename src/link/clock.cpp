@@ -1,0 +1,45 @@
+#include "clock.h"
+
+#include <QElapsedTimer>
+#include <chrono>
+#include <thread>
+
+namespace talvex::link {
+namespace {
+
+class SystemClock final : public Clock {
+public:
+    SystemClock() { m_timer.start(); }
+    qint64 nowMs() const override { return m_timer.elapsed(); }
+    void sleepMs(qint64 ms) override
+    {
+        if (ms > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+
+private:
+    QElapsedTimer m_timer; // monotonic where the system offers it
+};
+
+Clock *g_clock = nullptr;
+
+} // namespace
+
+Clock &clock()
+{
+    static SystemClock system;
+    return g_clock ? *g_clock : system;
+}
+
+void setClock(Clock *c) { g_clock = c; }
+
+void DelayMs(qint32 ms)
+{
+    Clock &c = clock();
+    const qint64 until = c.nowMs() + ms;
+    // A sleep may end early on a signal; sleep out whatever is left.
+    for (qint64 left = until - c.nowMs(); left > 0; left = until - c.nowMs())
+        c.sleepMs(left);
+}
+
+} // namespace talvex::link

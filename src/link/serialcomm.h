@@ -1,0 +1,62 @@
+#pragma once
+
+#include "serialbackend.h"
+#include "serialerror.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace talvex::link {
+
+// The serial communications control, one instance per line (MSComm1, MSComm820,
+// MSComm840). Property names follow the control's; every property except
+// CommPort and Settings throws SerialError(kPortNotOpen) while the port is closed.
+// Used from the window thread without the event loop: counts are current when
+// read, and waits block in the operating system.
+class SerialComm {
+public:
+    SerialComm();
+    ~SerialComm();
+    SerialComm(const SerialComm &) = delete;
+    SerialComm &operator=(const SerialComm &) = delete;
+
+    int CommPort() const { return m_port; }
+    void setCommPort(int port); // 1..255; kPortInUse while open
+
+    QString Settings() const;
+    void setSettings(const QString &text); // kInvalidPropertyValue on a text it cannot read
+
+    bool PortOpen() const;
+    void setPortOpen(bool open); // kPortNotFound, kPortInUse
+
+    int InBufferCount();
+    void setInBufferCount(int count); // only 0: discards what waits
+
+    int OutBufferCount();
+    void setOutBufferCount(int count); // only 0: discards what is not yet sent
+
+    int InputLen() const { return m_inputLen; }
+    void setInputLen(int len); // 0: all that waits
+
+    QByteArray Input();
+    void setOutput(const QByteArray &bytes);
+    void setOutput(const QString &text); // sent as its 8-bit characters
+
+    void setDTREnable(bool on);
+    void setRTSEnable(bool on);
+
+    // Blocks until at least count bytes wait or the clock passes deadlineMs.
+    // Returns whether they are there. Never spins, never runs the event loop.
+    bool waitForInBufferCount(int count, qint64 deadlineMs);
+
+private:
+    SerialBackend &openBackend(); // throws kPortNotOpen, closing first on a hang-up
+
+    int m_port = 1;
+    LineSettings m_settings;
+    int m_inputLen = 0;
+    std::unique_ptr<SerialBackend> m_backend;
+};
+
+} // namespace talvex::link

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "fakeclock.h"
+#include "link/serialbackend.h"
+
+#include <QList>
+#include <functional>
+
+namespace talvex::testing {
+
+// A serial transport whose device side is a script run on the fake clock.
+// Bytes fed for a time become readable when the clock reaches it; a wait for
+// bytes moves the clock to the next arrival, or by its whole limit.
+class ScriptedBackend final : public link::SerialBackend {
+public:
+    explicit ScriptedBackend(FakeClock &clock) : m_clock(clock) {}
+
+    // Device side.
+    void feedAt(qint64 atMs, const QByteArray &bytes);
+    void feedAfter(qint64 delayMs, const QByteArray &bytes) { feedAt(m_clock.nowMs() + delayMs, bytes); }
+    // Called for every write of the program, to script the device's answer.
+    std::function<void(const QByteArray &written, ScriptedBackend &self)> onWrite;
+    int openError = 0; // a SerialError number that open() throws, or 0
+    void hangUp() { m_open = false; }
+
+    QByteArray written() const { return m_written; }
+    QList<QByteArray> writes() const { return m_writes; }
+    link::LineSettings settings() const { return m_settings; }
+    bool dtr() const { return m_dtr; }
+    bool rts() const { return m_rts; }
+
+    // SerialBackend
+    void open(const link::LineSettings &settings) override;
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    void applySettings(const link::LineSettings &settings) override { m_settings = settings; }
+    qint64 bytesAvailable() override;
+    QByteArray read(qint64 maxBytes) override;
+    void write(const QByteArray &bytes) override;
+    void discardInput() override;
+    void discardOutput() override {}
+    bool waitForReadyRead(int ms) override;
+    void setDtr(bool on) override { m_dtr = on; }
+    void setRts(bool on) override { m_rts = on; }
+
+private:
+    struct Pending {
+        qint64 at;
+        QByteArray bytes;
+    };
+    void release(); // moves what is due into the receive buffer
+
+    FakeClock &m_clock;
+    QList<Pending> m_pending; // sorted by time
+    QByteArray m_in;
+    QByteArray m_written;
+    QList<QByteArray> m_writes;
+    link::LineSettings m_settings;
+    bool m_open = false;
+    bool m_dtr = true;
+    bool m_rts = true;
+};
+
+} // namespace talvex::testing
