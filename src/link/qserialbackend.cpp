@@ -1,1 +1,270 @@
-// filled in by its author
+#include "qserialbackend.h"
+
+#include "serialerror.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#endif
+
+namespace talvex::link {
+namespace {
+
+// A write hands its bytes to the driver before it returns; the driver's own
+// buffer takes a frame at once, so this limit only matters on a stalled line.
+constexpr int kWriteHandOverMs = 50;
+
+// Bounds one fetch of waiting bytes; each round empties the driver's queue, so
+// more than one is rare.
+constexpr int kFetchRounds = 16;
+
+bool isHangUpError(QSerialPort::SerialPortError e) {
+    return e == QSerialPort::ReadError || e == QSerialPort::ResourceError;
+}
+
+QSerialPort::Parity toParity(char p) {
+    switch (p) {
+    case 'o':
+        return QSerialPort::OddParity;
+    case 'e':
+        return QSerialPort::EvenParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+} // namespace
+
+QSerialBackend::QSerialBackend(const QString &devicePath)
+    : m_path(devicePath), m_port(std::make_unique<QSerialPort>()) {
+    // Reached from the event loop's notifiers while no wait runs. Closing
+    // right inside the notifier would delete it under its own feet, so the
+    // close is queued; waits and counts close at once through checkHangUp().
+    QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
+                     [this](QSerialPort::SerialPortError e) {
+                         if (!isHangUpError(e))
+                             return;
+                         m_hungUp = true;
+                         QMetaObject::invokeMethod(
+                             m_port.get(), [this] { checkHangUp(); }, Qt::QueuedConnection);
+                     });
+}
+
+QSerialBackend::~QSerialBackend() {
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+void QSerialBackend::open(const LineSettings &settings) {
+    if (m_port->isOpen())
+        throw SerialError(kPortInUse);
+    if (m_path.isEmpty())
+        throw SerialError(kPortNotFound);
+#ifdef Q_OS_UNIX
+    if (!QFileInfo::exists(m_path))
+        throw SerialError(kPortNotFound);
+#endif
+
+    m_hungUp = false;
+    m_port->clearError();
+    m_port->setPortName(m_path);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    // The framing follows the open: QSerialPort would refuse the whole open
+    // over a framing the device cannot take.
+    m_port->setBaudRate(settings.baud);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setStopBits(QSerialPort::OneStop);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError e = m_port->error();
+        m_port->clearError();
+        // PermissionError is also what QSerialPort reports when another
+        // program holds the port's lock file.
+        if (e == QSerialPort::PermissionError || e == QSerialPort::OpenError)
+            throw SerialError(kPortInUse);
+        throw SerialError(kPortNotFound);
+    }
+    applyLineSettings(settings);
+}
+
+void QSerialBackend::close() {
+    m_hungUp = false;
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+}
+
+bool QSerialBackend::isOpen() const {
+    if (!m_port->isOpen())
+        return false;
+    return !checkHangUp();
+}
+
+void QSerialBackend::applySettings(const LineSettings &settings) {
+    if (isOpen())
+        applyLineSettings(settings);
+}
+
+void QSerialBackend::applyLineSettings(const LineSettings &s) {
+    // A device keeps what it cannot take: a pseudo-terminal always carries
+    // 8 bits without parity, and the simulators sit behind one. Each value is
+    // set on its own so that one refusal does not hold back the others.
+    m_port->setBaudRate(s.baud);
+    m_port->setParity(toParity(s.parity));
+    m_port->setDataBits(s.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8);
+    m_port->setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    if (!checkHangUp())
+        m_port->clearError();
+}
+
+void QSerialBackend::fetchWaitingBytes() {
+    // Without the event loop QSerialPort reads from the driver only inside a
+    // wait; a wait of 0 ms makes the count current without blocking.
+    for (int i = 0; i < kFetchRounds && m_port->isOpen(); ++i) {
+        if (!m_port->waitForReadyRead(0))
+            break;
+    }
+    checkHangUp();
+}
+
+qint64 QSerialBackend::bytesAvailable() {
+    if (!isOpen())
+        return 0;
+    fetchWaitingBytes();
+    return m_port->isOpen() ? m_port->bytesAvailable() : 0;
+}
+
+QByteArray QSerialBackend::read(qint64 maxBytes) {
+    if (!isOpen() || maxBytes <= 0)
+        return {};
+    if (m_port->bytesAvailable() < maxBytes)
+        fetchWaitingBytes();
+    if (!m_port->isOpen())
+        return {};
+    return m_port->read(maxBytes);
+}
+
+void QSerialBackend::write(const QByteArray &bytes) {
+    if (!isOpen() || bytes.isEmpty())
+        return;
+    if (m_port->write(bytes) != bytes.size()) {
+        m_port->clearError();
+        throw SerialError(kPortIoFailed);
+    }
+    // QSerialPort queues the bytes and sends them from the event loop or a
+    // wait; hand them to the driver now, as the caller will not run the loop.
+    QElapsedTimer timer;
+    timer.start();
+    while (m_port->isOpen() && m_port->bytesToWrite() > 0) {
+        const int left = kWriteHandOverMs - int(timer.elapsed());
+        if (left <= 0 || !m_port->waitForBytesWritten(left))
+            break;
+    }
+    if (checkHangUp())
+        return;
+    if (m_port->error() == QSerialPort::WriteError) {
+        m_port->clearError();
+        throw SerialError(kPortIoFailed);
+    }
+}
+
+void QSerialBackend::discardInput() {
+    if (isOpen())
+        m_port->clear(QSerialPort::Input);
+}
+
+void QSerialBackend::discardOutput() {
+    if (isOpen())
+        m_port->clear(QSerialPort::Output);
+}
+
+bool QSerialBackend::waitForReadyRead(int ms) {
+    if (!isOpen())
+        return false;
+#ifdef Q_OS_UNIX
+    // QSerialPort's own wait loops without sleeping while poll() reports
+    // nothing but a hang-up; polling here sees the hang-up and sleeps in the
+    // kernel otherwise.
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        const int left = std::max(0, ms - int(timer.elapsed()));
+        pollfd p{};
+        p.fd = m_port->handle();
+        p.events = POLLIN;
+        if (m_port->bytesToWrite() > 0)
+            p.events |= POLLOUT;
+        const int r = ::poll(&p, 1, left);
+        if (r < 0 && errno != EINTR)
+            return false;
+        if (r > 0) {
+            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                closeAfterHangUp();
+                return false;
+            }
+            if (p.revents & POLLOUT)
+                m_port->waitForBytesWritten(0);
+            if (p.revents & POLLIN) {
+                const bool got = m_port->waitForReadyRead(0);
+                if (checkHangUp())
+                    return false;
+                if (got)
+                    return true;
+            }
+        }
+        if (left == 0 || timer.elapsed() >= ms)
+            return false;
+    }
+#else
+    const bool got = m_port->waitForReadyRead(ms);
+    return !checkHangUp() && got;
+#endif
+}
+
+void QSerialBackend::setDtr(bool on) {
+    if (!isOpen())
+        return;
+    // A pseudo-terminal has no modem lines; the failure means nothing here.
+    m_port->setDataTerminalReady(on);
+    if (!checkHangUp())
+        m_port->clearError();
+}
+
+void QSerialBackend::setRts(bool on) {
+    if (!isOpen())
+        return;
+    m_port->setRequestToSend(on);
+    if (!checkHangUp())
+        m_port->clearError();
+}
+
+bool QSerialBackend::checkHangUp() const {
+    if (!m_port->isOpen())
+        return m_hungUp;
+    bool hungUp = m_hungUp || isHangUpError(m_port->error());
+#ifdef Q_OS_UNIX
+    if (!hungUp) {
+        pollfd p{};
+        p.fd = m_port->handle();
+        p.events = 0; // hang-up and error are reported regardless
+        hungUp = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    }
+#endif
+    if (hungUp)
+        closeAfterHangUp();
+    return hungUp;
+}
+
+void QSerialBackend::closeAfterHangUp() const {
+    m_hungUp = true;
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+}
+
+} // namespace talvex::link

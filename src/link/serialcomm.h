@@ -48,6 +48,8 @@ public:
 
     // Blocks until at least count bytes wait or the clock passes deadlineMs.
     // Returns whether they are there. Never spins, never runs the event loop.
+    // A line that hangs up meanwhile throws SerialError(kPortNotOpen), as any
+    // property of a closed port does.
     bool waitForInBufferCount(int count, qint64 deadlineMs);
 
 private:

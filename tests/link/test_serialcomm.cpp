@@ -1,0 +1,559 @@
+#include "link/clock.h"
+#include "link/portmap.h"
+#include "link/serialcomm.h"
+#include "link/serialerror.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace talvex::link;
+
+namespace {
+
+constexpr int kPort = 7;
+// Bytes through a pseudo-terminal take microseconds; the margin is for a
+// loaded machine.
+constexpr int kArrivalLimitMs = 5000;
+
+qint64 cpuTimeMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
+}
+
+// The far end of a serial line: a pseudo-terminal whose master the test plays.
+// The test keeps its own slave descriptor open so that the master does not
+// read EIO while the component has the slave closed.
+class FakeLine {
+public:
+    FakeLine() {
+        char name[256] = {};
+        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
+            qFatal("openpty failed");
+        m_path = QString::fromLocal8Bit(name);
+        termios t{};
+        tcgetattr(m_master, &t);
+        cfmakeraw(&t);
+        tcsetattr(m_master, TCSANOW, &t);
+    }
+    ~FakeLine() { hangUp(); }
+    FakeLine(const FakeLine &) = delete;
+    FakeLine &operator=(const FakeLine &) = delete;
+
+    QString path() const { return m_path; }
+    int master() const { return m_master; }
+    int slave() const { return m_slave; }
+
+    void send(const QByteArray &bytes) {
+        QCOMPARE(::write(m_master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
+
+    // Collects up to n bytes the component sent, or what came within the limit.
+    QByteArray receive(int n, int limitMs = kArrivalLimitMs) {
+        QByteArray got;
+        QElapsedTimer timer;
+        timer.start();
+        while (got.size() < n && timer.elapsed() < limitMs) {
+            pollfd p{m_master, POLLIN, 0};
+            if (::poll(&p, 1, int(limitMs - timer.elapsed())) <= 0)
+                continue;
+            char buf[256];
+            const ssize_t r = ::read(m_master, buf, sizeof buf);
+            if (r > 0)
+                got.append(buf, qsizetype(r));
+        }
+        return got;
+    }
+
+    termios lineSettings() const {
+        termios t{};
+        tcgetattr(m_slave, &t);
+        return t;
+    }
+
+    // Hands the master to a child that closes it after delayMs: the line
+    // hangs up while this process is blocked in a wait.
+    pid_t hangUpLater(int delayMs) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            ::close(m_slave);
+            usleep(useconds_t(delayMs) * 1000);
+            _exit(0);
+        }
+        ::close(m_master);
+        ::close(m_slave);
+        m_master = m_slave = -1;
+        return pid;
+    }
+
+    void hangUp() {
+        if (m_master >= 0)
+            ::close(m_master);
+        if (m_slave >= 0)
+            ::close(m_slave);
+        m_master = m_slave = -1;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_path;
+};
+
+qint64 deadlineIn(qint64 ms) {
+    return talvex::link::clock().nowMs() + ms;
+}
+
+int errorOf(const std::function<void()> &use) {
+    try {
+        use();
+    } catch (const SerialError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+void openOn(SerialComm &comm, const FakeLine &line) {
+    portmap::mapPath(kPort, line.path());
+    comm.setCommPort(kPort);
+    comm.setPortOpen(true);
+}
+
+// Polls the count the way the exchange does, without the event loop.
+bool countReaches(SerialComm &comm, int n) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < kArrivalLimitMs) {
+        if (comm.InBufferCount() >= n)
+            return true;
+        usleep(2000);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestSerialComm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { portmap::clear(); }
+    void cleanup() { portmap::clear(); }
+
+    void settingsText_data();
+    void settingsText();
+    void commandLine_data();
+    void commandLine();
+    void defaultDevicePaths();
+
+    void openFailures();
+    void portHeldByAnotherInstance();
+    void propertiesOfClosedPort_data();
+    void propertiesOfClosedPort();
+    void commPortRules();
+
+    void bytesCrossTheLine();
+    void readingInPieces();
+    void settingsReachTheLine();
+    void timeoutWaitSleeps();
+
+    void hangUpClosesThePort();
+    void hangUpDuringAWait();
+    void hangUpUnderTheEventLoop();
+};
+
+void TestSerialComm::settingsText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QString>("canonical");
+
+    QTest::newRow("compact") << "9600n81" << true << 9600 << "9600,n,8,1";
+    QTest::newRow("commas") << "9600,n,8,1" << true << 9600 << "9600,n,8,1";
+    QTest::newRow("upper case") << "115200E72" << true << 115200 << "115200,e,7,2";
+    QTest::newRow("odd, commas") << "1200,O,7,1" << true << 1200 << "1200,o,7,1";
+    QTest::newRow("any positive baud") << "12345n81" << true << 12345 << "12345,n,8,1";
+    QTest::newRow("empty") << "" << false << 0 << "";
+    QTest::newRow("baud only") << "9600" << false << 0 << "";
+    QTest::newRow("no stop bits") << "9600n8" << false << 0 << "";
+    QTest::newRow("mark parity") << "9600m81" << false << 0 << "";
+    QTest::newRow("9 data bits") << "9600n91" << false << 0 << "";
+    QTest::newRow("3 stop bits") << "9600n83" << false << 0 << "";
+    QTest::newRow("zero baud") << "0n81" << false << 0 << "";
+    QTest::newRow("negative baud") << "-9600n81" << false << 0 << "";
+    QTest::newRow("baud overflows") << "99999999999n81" << false << 0 << "";
+    QTest::newRow("blank inside") << "9600 n81" << false << 0 << "";
+    QTest::newRow("mixed separators") << "9600,n81" << false << 0 << "";
+    QTest::newRow("trailing comma") << "9600,n,8,1," << false << 0 << "";
+    QTest::newRow("semicolons") << "9600;n;8;1" << false << 0 << "";
+}
+
+void TestSerialComm::settingsText() {
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, baud);
+    QFETCH(QString, canonical);
+
+    LineSettings s;
+    QCOMPARE(parseLineSettings(text, &s), valid);
+
+    SerialComm comm;
+    comm.setSettings("4800,e,7,2");
+    const int error = errorOf([&] { comm.setSettings(text); });
+    if (valid) {
+        QCOMPARE(s.baud, baud);
+        QCOMPARE(lineSettingsText(s), canonical);
+        QCOMPARE(error, 0);
+        QCOMPARE(comm.Settings(), canonical);
+    } else {
+        QCOMPARE(error, int(kInvalidPropertyValue));
+        QCOMPARE(comm.Settings(), QString("4800,e,7,2")); // the old settings stay
+    }
+}
+
+void TestSerialComm::commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("rest");
+    QTest::addColumn<QStringList>("mapped"); // "n=path" after parsing, ports 1..9
+    QTest::addColumn<int>("errors");
+
+    const QStringList none;
+    QTest::newRow("no options") << QStringList{"talvex", "-x"} << QStringList{"talvex", "-x"}
+                                << none << 0;
+    QTest::newRow("separate value") << QStringList{"talvex", "--port", "COM3=/dev/ttyUSB0"}
+                                    << QStringList{"talvex"} << QStringList{"3=/dev/ttyUSB0"} << 0;
+    QTest::newRow("joined value") << QStringList{"talvex", "--port=COM3=/dev/ttyUSB0", "more"}
+                                  << QStringList{"talvex", "more"} << QStringList{"3=/dev/ttyUSB0"}
+                                  << 0;
+    QTest::newRow("repeated") << QStringList{"--port", "COM1=/dev/a", "--port=com2=/dev/b"} << none
+                              << QStringList{"1=/dev/a", "2=/dev/b"} << 0;
+    QTest::newRow("later wins") << QStringList{"--port=COM1=/dev/a", "--port=COM1=/dev/b"} << none
+                                << QStringList{"1=/dev/b"} << 0;
+    QTest::newRow("mapped to nothing")
+        << QStringList{"--port", "COM4="} << none << QStringList{"4="} << 0;
+    QTest::newRow("missing value")
+        << QStringList{"talvex", "--port"} << QStringList{"talvex"} << none << 1;
+    QTest::newRow("no COM") << QStringList{"--port=3=/dev/a"} << none << none << 1;
+    QTest::newRow("no equals") << QStringList{"--port", "COM3"} << none << none << 1;
+    QTest::newRow("port 0") << QStringList{"--port=COM0=/dev/a"} << none << none << 1;
+    QTest::newRow("port 256") << QStringList{"--port=COM256=/dev/a"} << none << none << 1;
+}
+
+void TestSerialComm::commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, rest);
+    QFETCH(QStringList, mapped);
+    QFETCH(int, errors);
+
+    QStringList reported;
+    QCOMPARE(portmap::applyCommandLine(arguments, &reported), rest);
+    QCOMPARE(reported.size(), errors);
+
+    QStringList actual;
+    for (int port = 1; port <= 9; ++port) {
+        const QString path = portmap::devicePath(port);
+        if (path != QString("/dev/ttyS%1").arg(port - 1))
+            actual << QString("%1=%2").arg(port).arg(path);
+    }
+    QCOMPARE(actual, mapped);
+}
+
+void TestSerialComm::defaultDevicePaths() {
+    QCOMPARE(portmap::devicePath(1), QString("/dev/ttyS0"));
+    QCOMPARE(portmap::devicePath(16), QString("/dev/ttyS15"));
+    portmap::mapPath(2, "/dev/ttyUSB1");
+    QCOMPARE(portmap::devicePath(2), QString("/dev/ttyUSB1"));
+    portmap::unmap(2);
+    QCOMPARE(portmap::devicePath(2), QString("/dev/ttyS1"));
+}
+
+void TestSerialComm::openFailures() {
+    SerialComm comm;
+    comm.setCommPort(kPort);
+
+    portmap::mapPath(kPort, "/dev/talvex-no-such-device");
+    QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(kPortNotFound));
+    QVERIFY(!comm.PortOpen());
+    QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
+
+    portmap::mapPath(kPort, QString());
+    QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(kPortNotFound));
+    QVERIFY(!comm.PortOpen());
+
+    // A closed port may be closed again.
+    QCOMPARE(errorOf([&] { comm.setPortOpen(false); }), 0);
+}
+
+void TestSerialComm::portHeldByAnotherInstance() {
+    FakeLine line;
+    portmap::mapPath(kPort, line.path());
+
+    SerialComm first;
+    first.setCommPort(kPort);
+    first.setPortOpen(true);
+    QCOMPARE(errorOf([&] { first.setPortOpen(true); }), int(kPortInUse));
+    QVERIFY(first.PortOpen());
+
+    // QSerialPort's lock file turns a second open of the same device away.
+    SerialComm second;
+    second.setCommPort(kPort);
+    QCOMPARE(errorOf([&] { second.setPortOpen(true); }), int(kPortInUse));
+    QVERIFY(!second.PortOpen());
+
+    first.setPortOpen(false);
+    QCOMPARE(errorOf([&] { second.setPortOpen(true); }), 0);
+    QVERIFY(second.PortOpen());
+}
+
+void TestSerialComm::propertiesOfClosedPort_data() {
+    QTest::addColumn<std::function<void(SerialComm &)>>("use");
+    using Use = std::function<void(SerialComm &)>;
+    QTest::newRow("InBufferCount") << Use([](SerialComm &c) { c.InBufferCount(); });
+    QTest::newRow("InBufferCount = 0") << Use([](SerialComm &c) { c.setInBufferCount(0); });
+    QTest::newRow("OutBufferCount") << Use([](SerialComm &c) { c.OutBufferCount(); });
+    QTest::newRow("OutBufferCount = 0") << Use([](SerialComm &c) { c.setOutBufferCount(0); });
+    QTest::newRow("InputLen") << Use([](SerialComm &c) { c.setInputLen(1); });
+    QTest::newRow("Input") << Use([](SerialComm &c) { c.Input(); });
+    QTest::newRow("Output bytes") << Use([](SerialComm &c) { c.setOutput(QByteArray("\x05")); });
+    QTest::newRow("Output text") << Use([](SerialComm &c) { c.setOutput(QString("OK")); });
+    QTest::newRow("DTREnable") << Use([](SerialComm &c) { c.setDTREnable(false); });
+    QTest::newRow("RTSEnable") << Use([](SerialComm &c) { c.setRTSEnable(false); });
+    QTest::newRow("wait") << Use([](SerialComm &c) { c.waitForInBufferCount(1, deadlineIn(100)); });
+}
+
+void TestSerialComm::propertiesOfClosedPort() {
+    QFETCH(std::function<void(SerialComm &)>, use);
+
+    SerialComm never;
+    QCOMPARE(errorOf([&] { use(never); }), int(kPortNotOpen));
+
+    FakeLine line;
+    portmap::mapPath(kPort, line.path());
+    SerialComm closed;
+    closed.setCommPort(kPort);
+    closed.setPortOpen(true);
+    closed.setPortOpen(false);
+    QCOMPARE(errorOf([&] { use(closed); }), int(kPortNotOpen));
+}
+
+void TestSerialComm::commPortRules() {
+    SerialComm comm;
+    QCOMPARE(comm.CommPort(), 1);
+    QCOMPARE(errorOf([&] { comm.setCommPort(0); }), int(kInvalidPropertyValue));
+    QCOMPARE(errorOf([&] { comm.setCommPort(256); }), int(kInvalidPropertyValue));
+    QCOMPARE(comm.CommPort(), 1);
+
+    FakeLine line;
+    portmap::mapPath(kPort, line.path());
+    comm.setCommPort(kPort);
+    comm.setPortOpen(true);
+    QCOMPARE(errorOf([&] { comm.setCommPort(2); }), int(kPortInUse));
+    QCOMPARE(comm.CommPort(), kPort);
+}
+
+void TestSerialComm::bytesCrossTheLine() {
+    FakeLine line;
+    portmap::mapPath(kPort, line.path());
+    SerialComm comm;
+    comm.setCommPort(kPort);
+    comm.setSettings("9600n81");
+    comm.setPortOpen(true);
+
+    // A reset frame leaves at once, with no event loop to carry it.
+    const QByteArray frame("\x02\x00\x02\x30\x30\x03\x03", 7);
+    comm.setOutput(frame);
+    QCOMPARE(line.receive(frame.size()), frame);
+
+    // Text goes out as its 8-bit characters.
+    comm.setOutput(QString::fromLatin1("A\xE9\xFF"));
+    QCOMPARE(line.receive(3), QByteArray("A\xE9\xFF"));
+
+    // The count rises while the caller polls, with no event processing.
+    QCOMPARE(comm.InBufferCount(), 0);
+    line.send(QByteArray("\x06", 1));
+    QVERIFY(countReaches(comm, 1));
+    line.send(QByteArray("\x02\x00\x00\x03", 4));
+    QVERIFY(countReaches(comm, 5));
+    QCOMPARE(comm.InBufferCount(), 5);
+
+    QCOMPARE(comm.Input(), QByteArray("\x06\x02\x00\x00\x03", 5));
+    QCOMPARE(comm.InBufferCount(), 0);
+    QCOMPARE(comm.Input(), QByteArray());
+    QCOMPARE(comm.OutBufferCount(), 0);
+
+    // Dropping the modem lines before a close: a pseudo-terminal has none.
+    QCOMPARE(errorOf([&] { comm.setDTREnable(false); }), 0);
+    QCOMPARE(errorOf([&] { comm.setRTSEnable(false); }), 0);
+    QVERIFY(comm.PortOpen());
+    comm.setPortOpen(false);
+    QVERIFY(!comm.PortOpen());
+}
+
+void TestSerialComm::readingInPieces() {
+    FakeLine line;
+    SerialComm comm;
+    openOn(comm, line);
+
+    line.send("ABCDE");
+    QVERIFY(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs)));
+    comm.setInputLen(1);
+    QCOMPARE(comm.Input(), QByteArray("A"));
+    comm.setInputLen(3);
+    QCOMPARE(comm.Input(), QByteArray("BCD"));
+    QCOMPARE(comm.Input(), QByteArray("E"));
+    QCOMPARE(errorOf([&] { comm.setInputLen(-1); }), int(kInvalidPropertyValue));
+    QCOMPARE(comm.InputLen(), 3);
+
+    // A stale reply is thrown away before the next command.
+    line.send("stale reply");
+    QVERIFY(comm.waitForInBufferCount(11, deadlineIn(kArrivalLimitMs)));
+    QCOMPARE(errorOf([&] { comm.setInBufferCount(5); }), int(kInvalidPropertyValue));
+    comm.setInBufferCount(0);
+    QCOMPARE(comm.InBufferCount(), 0);
+    comm.setOutBufferCount(0);
+
+    line.send("FG");
+    QVERIFY(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs)));
+    comm.setInputLen(0);
+    QCOMPARE(comm.Input(), QByteArray("FG"));
+}
+
+void TestSerialComm::settingsReachTheLine() {
+    FakeLine line;
+    portmap::mapPath(kPort, line.path());
+    SerialComm comm;
+    comm.setCommPort(kPort);
+    comm.setSettings("4800n81");
+    comm.setPortOpen(true);
+
+    termios t = line.lineSettings();
+    QCOMPARE(cfgetospeed(&t), speed_t(B4800));
+    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(t.c_cflag & PARENB, tcflag_t(0));
+    QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(0));
+
+    // Settings written while the port is open change the open line.
+    comm.setSettings("19200,o,8,2");
+    t = line.lineSettings();
+    QCOMPARE(cfgetospeed(&t), speed_t(B19200));
+    QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+    QCOMPARE(comm.Settings(), QString("19200,o,8,2"));
+
+    // A pseudo-terminal keeps 8 bits without parity; the rest still applies
+    // and the port stays usable.
+    comm.setSettings("2400,e,7,1");
+    t = line.lineSettings();
+    QCOMPARE(cfgetospeed(&t), speed_t(B2400));
+    QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(0));
+    comm.setPortOpen(false);
+    comm.setPortOpen(true);
+    QVERIFY(comm.PortOpen());
+    comm.setOutput(QByteArray("\x05"));
+    QCOMPARE(line.receive(1), QByteArray("\x05"));
+}
+
+void TestSerialComm::timeoutWaitSleeps() {
+    FakeLine line;
+    SerialComm comm;
+    openOn(comm, line);
+
+    line.send("x");
+    QVERIFY(comm.waitForInBufferCount(1, deadlineIn(kArrivalLimitMs)));
+
+    // Waiting for a second byte that never comes: the whole limit passes
+    // asleep in the kernel.
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuBefore = cpuTimeMs();
+    QVERIFY(!comm.waitForInBufferCount(2, deadlineIn(1000)));
+    const qint64 cpu = cpuTimeMs() - cpuBefore;
+    const qint64 elapsed = wall.elapsed();
+    QVERIFY2(elapsed >= 990, qPrintable(QString("returned after %1 ms").arg(elapsed)));
+    QVERIFY2(cpu * 5 < elapsed, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
+    QCOMPARE(comm.InBufferCount(), 1);
+}
+
+void TestSerialComm::hangUpClosesThePort() {
+    FakeLine line;
+    SerialComm comm;
+    openOn(comm, line);
+    QVERIFY(comm.PortOpen());
+
+    line.hangUp();
+    QVERIFY(!comm.PortOpen());
+
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuBefore = cpuTimeMs();
+    QCOMPARE(errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(300)); }), int(kPortNotOpen));
+    QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x05")); }), int(kPortNotOpen));
+    QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
+    const qint64 cpu = cpuTimeMs() - cpuBefore;
+    QVERIFY2(cpu < 100, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(wall.elapsed())));
+
+    // The port number may change again, and a new line opens as usual.
+    QCOMPARE(errorOf([&] { comm.setCommPort(kPort + 1); }), 0);
+    FakeLine other;
+    portmap::mapPath(kPort + 1, other.path());
+    comm.setPortOpen(true);
+    comm.setOutput(QByteArray("\x05"));
+    QCOMPARE(other.receive(1), QByteArray("\x05"));
+}
+
+void TestSerialComm::hangUpDuringAWait() {
+    FakeLine line;
+    SerialComm comm;
+    openOn(comm, line);
+
+    const pid_t child = line.hangUpLater(300);
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuBefore = cpuTimeMs();
+    const int error = errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(8000)); });
+    const qint64 cpu = cpuTimeMs() - cpuBefore;
+    const qint64 elapsed = wall.elapsed();
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    QCOMPARE(error, int(kPortNotOpen));
+    QVERIFY2(elapsed < 6000, qPrintable(QString("hang-up seen after %1 ms").arg(elapsed)));
+    QVERIFY2(cpu * 5 < std::max<qint64>(elapsed, 300),
+             qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
+    QVERIFY(!comm.PortOpen());
+}
+
+void TestSerialComm::hangUpUnderTheEventLoop() {
+    FakeLine line;
+    SerialComm comm;
+    openOn(comm, line);
+
+    // Between exchanges the window's event loop runs; a line that hangs up
+    // then must not keep the loop busy.
+    line.hangUp();
+    QEventLoop loop;
+    QTimer::singleShot(500, &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuBefore = cpuTimeMs();
+    loop.exec();
+    const qint64 cpu = cpuTimeMs() - cpuBefore;
+    const qint64 elapsed = wall.elapsed();
+    QVERIFY2(cpu * 5 < elapsed, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
+    QVERIFY(!comm.PortOpen());
+    QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
+}
+
+QTEST_GUILESS_MAIN(TestSerialComm)
+#include "test_serialcomm.moc"
