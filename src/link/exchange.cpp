@@ -1,1 +1,258 @@
-// filled in by its author
+#include "exchange.h"
+
+#include "clock.h"
+#include "frame.h"
+#include "messages.h"
+#include "replycodes.h"
+#include "serialcomm.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace talvex::link {
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+
+enum class Ending {
+    Reply,    // a complete reply frame was received and judged
+    NoAnswer, // nothing, a wrong answer, or too little in time: the user must check the line
+    Fault,    // the port refused an operation, or the reply does not fit the caller's buffer
+};
+
+// Collects what crossed the line, so that the log can be written in one go
+// when the exchange ends, whichever way it ends.
+class Transcript {
+public:
+    void sent(const QByteArray &bytes) {
+        m_sent = bytes;
+        m_wasSent = true;
+    }
+    void answered(quint8 byte) { m_answer = byte; }
+    void enquired() { m_enquired = true; }
+    void header(const QByteArray &bytes) { m_header = bytes; }
+    void rest(const QByteArray &bytes) {
+        m_rest = bytes;
+        m_complete = true;
+    }
+
+    // Written once; a later call (the common exit after a reply) adds nothing.
+    void writeTo(ReaderLinkContext &ctx) {
+        if (m_written)
+            return;
+        m_written = true;
+        QString text;
+        if (m_wasSent)
+            text += sentLine(m_sent);
+        if (m_answer)
+            text += answerLine(*m_answer);
+        if (m_enquired)
+            text += enqLine();
+        if (!m_header.isEmpty())
+            text += replyLine(m_header + m_rest);
+        if (m_complete)
+            text += kLineEnd; // the empty line between exchanges
+        if (!text.isEmpty())
+            ctx.appendTrafficLog(text);
+    }
+
+private:
+    QByteArray m_sent;
+    bool m_wasSent = false;
+    std::optional<quint8> m_answer;
+    bool m_enquired = false;
+    QByteArray m_header;
+    QByteArray m_rest;
+    bool m_complete = false;
+    bool m_written = false;
+};
+
+class ReaderExchange {
+public:
+    explicit ReaderExchange(ReaderLinkContext &ctx)
+        : m_ctx(ctx), m_clock(clock()), m_start(m_clock.nowMs()) {}
+
+    Ending run(const QByteArray &frame, int count, QByteArray &reply, qint16 &replyLength);
+    // The line went away (hang-up): the same outcome as a reader that never answered.
+    Ending lineLost() {
+        stopTiming();
+        m_result = kReplyFailed;
+        return Ending::NoAnswer;
+    }
+
+    ReplyStatus result() const { return m_result; }
+    Transcript &transcript() { return m_transcript; }
+
+private:
+    Ending noAnswer() {
+        stopTiming();
+        m_result = kReplyFailed;
+        m_transcript.writeTo(m_ctx);
+        return Ending::NoAnswer;
+    }
+    void stopTiming() { m_ctx.setExchangeTime(QString::number(m_clock.nowMs() - m_start)); }
+
+    ReaderLinkContext &m_ctx;
+    Clock &m_clock;
+    qint64 m_start;
+    Transcript m_transcript;
+    ReplyStatus m_result = kReplyOk;
+};
+
+Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply,
+                           qint16 &replyLength) {
+    SerialComm &port = m_ctx.readerPort();
+
+    // A late answer to an earlier command must not pass for this one's.
+    port.setInBufferCount(0);
+    port.setOutBufferCount(0);
+    port.setInputLen(1);
+
+    if (count < 0 || count > frame.size())
+        return Ending::Fault;
+    const QByteArray send = frame.left(count);
+    m_start = m_clock.nowMs();
+    port.setOutput(send);
+    m_transcript.sent(send);
+
+    if (!port.waitForInBufferCount(1, m_clock.nowMs() + kAckLimitMs))
+        return noAnswer();
+    const QByteArray answer = port.Input();
+    if (answer.isEmpty())
+        return noAnswer();
+    m_transcript.answered(static_cast<quint8>(answer.at(0)));
+    // A NAK or anything else ends the exchange: the reader gets no retry.
+    if (static_cast<quint8>(answer.at(0)) != ACK)
+        return noAnswer();
+
+    port.setOutput(QByteArray(1, static_cast<char>(ENQ)));
+    m_transcript.enquired();
+    port.setInputLen(3);
+    if (!port.waitForInBufferCount(3, m_clock.nowMs() + kHeaderLimitMs))
+        return noAnswer();
+    const QByteArray header = port.Input();
+    if (header.size() < 3)
+        return noAnswer();
+    m_transcript.header(header);
+
+    // STX is taken as it came: the BCC decides whether the frame is good.
+    quint8 check = static_cast<quint8>(header.at(0)) ^ static_cast<quint8>(header.at(1)) ^
+                   static_cast<quint8>(header.at(2));
+    const int need =
+        static_cast<quint8>(header.at(1)) * 256 + static_cast<quint8>(header.at(2)) + 2;
+
+    port.setInputLen(0);
+    if (!port.waitForInBufferCount(need, m_clock.nowMs() + kRestLimitMs))
+        return noAnswer();
+    // Bytes beyond the announced length belong to the reply as far as they
+    // were waiting when counted; the last of them is taken as the BCC.
+    const int waiting = port.InBufferCount();
+    QByteArray rest = port.Input();
+    if (rest.size() > waiting)
+        rest.truncate(waiting);
+    const qsizetype received = rest.size();
+    if (received < 2)
+        return noAnswer();
+
+    stopTiming();
+    m_transcript.rest(rest);
+    m_transcript.writeTo(m_ctx);
+
+    for (qsizetype i = 0; i + 1 < received; ++i)
+        check ^= static_cast<quint8>(rest.at(i));
+    if (check != static_cast<quint8>(rest.at(received - 1))) {
+        m_result = kReplyFailed;
+        return Ending::Reply;
+    }
+
+    // The caller's buffer has a fixed size; a reply that does not fit is a
+    // fault, and neither buffer nor length are touched.
+    if (received > reply.size() || received > std::numeric_limits<qint16>::max())
+        return Ending::Fault;
+    std::copy(rest.cbegin(), rest.cend(), reply.begin());
+    replyLength = static_cast<qint16>(received);
+
+    if (rest.at(0) == 'N') {
+        m_result = kReplyNegative;
+        // The error code is the third body byte; a reply too short to carry
+        // one leaves whatever the caller's buffer held there.
+        ShowReaderError(reply.size() > 2 ? static_cast<quint8>(reply.at(2)) : 0x03);
+    }
+    return Ending::Reply;
+}
+
+} // namespace
+
+QString sentLine(const QByteArray &bytes) {
+    // "SD: " takes the place of one byte on the first line: 24 bytes there,
+    // 25 on each continuation line.
+    QString line = QStringLiteral("SD: ");
+    const QString continuation = kLineEnd + QString(7, QLatin1Char(' '));
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        line += byteText(static_cast<quint8>(bytes.at(i)));
+        line += QLatin1Char(' ');
+        const qsizetype position = i + 1;
+        if (position >= 24 && (position - 24) % 25 == 0)
+            line += continuation;
+    }
+    return line + kLineEnd;
+}
+
+QString answerLine(quint8 byte) {
+    return QStringLiteral("RD: ") + byteText(byte) + kLineEnd;
+}
+
+QString enqLine() {
+    return QStringLiteral("SD: 05") + kLineEnd;
+}
+
+QString replyLine(const QByteArray &headerAndRest) {
+    QString line = QStringLiteral("RD: ");
+    const QString continuation = kLineEnd + QString(8, QLatin1Char(' '));
+    for (qsizetype i = 0; i < headerAndRest.size(); ++i) {
+        line += byteText(static_cast<quint8>(headerAndRest.at(i)));
+        line += QLatin1Char(' ');
+        if ((i + 1) % 25 == 0)
+            line += continuation;
+    }
+    return line + kLineEnd;
+}
+
+ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, int count,
+                              QByteArray &reply, qint16 &replyLength) {
+    ctx.setExchangeTime(QStringLiteral("0"));
+    if (!ctx.portSetUp()) {
+        showCaution(text::PortSetupFirst);
+        return kReplyFailed;
+    }
+
+    if (!ctx.keepTrafficLog())
+        ctx.clearTrafficLog();
+
+    ReaderExchange exchange(ctx);
+    Ending ending;
+    try {
+        ending = exchange.run(frame, count, reply, replyLength);
+    } catch (const SerialError &error) {
+        // A line that hung up makes the component refuse with "port not
+        // open": for the user that is a reader that stopped answering.
+        ending = error.number() == kPortNotOpen ? exchange.lineLost() : Ending::Fault;
+    } catch (const std::exception &) {
+        ending = Ending::Fault;
+    }
+    // Whatever crossed the line before the exchange broke off is logged too.
+    exchange.transcript().writeTo(ctx);
+
+    if (ctx.recordingToFile())
+        ctx.appendRecord(ctx.trafficLog());
+
+    if (ending == Ending::NoAnswer)
+        showCommunicationError();
+    else if (ending == Ending::Fault)
+        showCaution(text::DataNotEffective);
+    return exchange.result();
+}
+
+} // namespace talvex::link

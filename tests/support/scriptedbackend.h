@@ -17,11 +17,16 @@ public:
 
     // Device side.
     void feedAt(qint64 atMs, const QByteArray &bytes);
-    void feedAfter(qint64 delayMs, const QByteArray &bytes) { feedAt(m_clock.nowMs() + delayMs, bytes); }
+    void feedAfter(qint64 delayMs, const QByteArray &bytes) {
+        feedAt(m_clock.nowMs() + delayMs, bytes);
+    }
     // Called for every write of the program, to script the device's answer.
     std::function<void(const QByteArray &written, ScriptedBackend &self)> onWrite;
     int openError = 0; // a SerialError number that open() throws, or 0
     void hangUp() { m_open = false; }
+    // The device end goes away when the clock reaches atMs; a wait in progress
+    // ends there.
+    void hangUpAt(qint64 atMs) { m_hangUpAt = atMs; }
 
     QByteArray written() const { return m_written; }
     QList<QByteArray> writes() const { return m_writes; }
@@ -32,7 +37,7 @@ public:
     // SerialBackend
     void open(const link::LineSettings &settings) override;
     void close() override { m_open = false; }
-    bool isOpen() const override { return m_open; }
+    bool isOpen() const override;
     void applySettings(const link::LineSettings &settings) override { m_settings = settings; }
     qint64 bytesAvailable() override;
     QByteArray read(qint64 maxBytes) override;
@@ -57,6 +62,7 @@ private:
     QList<QByteArray> m_writes;
     link::LineSettings m_settings;
     bool m_open = false;
+    qint64 m_hangUpAt = -1;
     bool m_dtr = true;
     bool m_rts = true;
 };

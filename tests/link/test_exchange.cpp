@@ -1,0 +1,570 @@
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "link/portmap.h"
+#include "link/serialcomm.h"
+#include "support/fakeclock.h"
+#include "support/recordingmessageboxes.h"
+#include "support/scriptedbackend.h"
+
+#include <QTest>
+#include <memory>
+
+using namespace talvex;
+using namespace talvex::link;
+using talvex::testing::FakeClock;
+using talvex::testing::RecordingMessageBoxes;
+using talvex::testing::ScriptedBackend;
+
+namespace {
+
+constexpr int kReaderPort = 7;
+const QString kCrLf = QStringLiteral("\r\n");
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+// How the scripted reader behaves, in milliseconds after the write that
+// triggers each part.
+struct ReaderScript {
+    QByteArray answer = hex("06"); // empty: the reader stays silent
+    qint64 answerAfter = 10;
+    QByteArray reply;         // the whole reply frame; empty: no reply to ENQ
+    qint64 headerAfter = 20;  // after ENQ
+    qint64 restAfter = 30;    // after the header
+    int headerBytes = 3;      // where the reply is split into two arrivals
+    bool hangUpOnEnq = false; // the line goes away 100 ms after ENQ
+};
+
+QByteArray body(int n, char first = 'A') {
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>(first + i % 26);
+    return b;
+}
+
+// The SD line as the log must show it, given how many bytes each line holds.
+QString sdLines(const QByteArray &bytes, const QList<int> &perLine, bool emptyTail = false) {
+    QString out = QStringLiteral("SD: ");
+    int at = 0;
+    for (int i = 0; i < perLine.size(); ++i) {
+        if (i > 0)
+            out += kCrLf + QString(7, QLatin1Char(' '));
+        out += bytesText(bytes.mid(at, perLine[i]));
+        at += perLine[i];
+    }
+    if (emptyTail)
+        out += kCrLf + QString(7, QLatin1Char(' '));
+    return out + kCrLf;
+}
+
+QString rdLines(const QByteArray &bytes, const QList<int> &perLine, bool emptyTail = false) {
+    QString out = QStringLiteral("RD: ");
+    int at = 0;
+    for (int i = 0; i < perLine.size(); ++i) {
+        if (i > 0)
+            out += kCrLf + QString(8, QLatin1Char(' '));
+        out += bytesText(bytes.mid(at, perLine[i]));
+        at += perLine[i];
+    }
+    if (emptyTail)
+        out += kCrLf + QString(8, QLatin1Char(' '));
+    return out + kCrLf;
+}
+
+const QString kAckLine = QStringLiteral("RD: 06\r\n");
+const QString kEnqLine = QStringLiteral("SD: 05\r\n");
+const QByteArray kResetFrame = hex("02000230300303");
+
+// One reader port, mapped to a scripted device, with the fake clock in force.
+class Bench {
+public:
+    Bench() {
+        portmap::mapBackend(kReaderPort, [this] {
+            auto backend = std::make_unique<ScriptedBackend>(clock);
+            device = backend.get();
+            return backend;
+        });
+        port.setCommPort(kReaderPort);
+        port.setPortOpen(true);
+        state.m_portSetUp = true;
+    }
+    ~Bench() { portmap::unmap(kReaderPort); }
+
+    void script(const ReaderScript &s) {
+        device->onWrite = [s](const QByteArray &written, ScriptedBackend &self) {
+            if (written == hex("05")) {
+                if (s.hangUpOnEnq)
+                    self.hangUpAt(link::clock().nowMs() + 100);
+                if (s.reply.isEmpty())
+                    return;
+                self.feedAfter(s.headerAfter, s.reply.left(s.headerBytes));
+                self.feedAfter(s.headerAfter + s.restAfter, s.reply.mid(s.headerBytes));
+            } else if (!s.answer.isEmpty()) {
+                self.feedAfter(s.answerAfter, s.answer);
+            }
+        };
+    }
+
+    ReplyStatus send(const QByteArray &frame) {
+        return SendReaderCommand(state, frame, int(frame.size()), reply, replyLength);
+    }
+
+    FakeClock clock;
+    ScopedClock scopedClock{clock};
+    RecordingMessageBoxes boxes;
+    ScriptedBackend *device = nullptr;
+    SerialComm port;
+    ReaderLinkState state{port};
+    QByteArray reply = newReplyBuffer();
+    qint16 replyLength = 0;
+};
+
+void expectOnlyBox(const RecordingMessageBoxes &boxes, const QString &title, const QString &text,
+                   MsgIcon icon) {
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown.first().title, title);
+    QCOMPARE(boxes.shown.first().text, text);
+    QCOMPARE(boxes.shown.first().icon, icon);
+    QCOMPARE(boxes.shown.first().buttons, MsgButtons::Ok);
+}
+
+const QString kCommunicationError =
+    QStringLiteral("Communication Error\r\nPossible causes:\r\n1)Communication setup error\r\n"
+                   "2)Wrong model selected\r\n3)No connected\r\n4)No power on unit");
+
+} // namespace
+
+class TestExchange : public QObject {
+    Q_OBJECT
+
+private slots:
+    void resetExchangeLogsTheWholeConversation();
+    void sentFrameContinuationLines_data();
+    void sentFrameContinuationLines();
+    void replyContinuationLines_data();
+    void replyContinuationLines();
+    void replyWithHighLengthByteWaitsForAllOfIt();
+    void bytesBeyondTheAnnouncedLength_data();
+    void bytesBeyondTheAnnouncedLength();
+
+    void timeLimits_data();
+    void timeLimits();
+    void nakEndsTheExchange();
+    void wrongBccLeavesTheReplyAlone();
+
+    void negativeReplies_data();
+    void negativeReplies();
+    void replyThatDoesNotFitTheBuffer();
+
+    void portNotSetUpSendsNothing();
+    void recordFileGetsTheWholeLog();
+    void recordDataKeepsTheLogGrowing();
+    void hangUpAfterEnqIsACommunicationError();
+    void hangUpBeforeTheNextExchange();
+    void portRefusingAWriteIsADataFault();
+    void countBeyondTheFrameIsADataFault();
+};
+
+void TestExchange::resetExchangeLogsTheWholeConversation() {
+    Bench b;
+    ReaderScript s;
+    s.reply = hex("02000450304142"
+                  "0366");
+    b.script(s);
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+
+    QCOMPARE(b.state.m_log, QStringLiteral("SD: 02 00 02 30 30 03 03 \r\n"
+                                           "RD: 06\r\n"
+                                           "SD: 05\r\n"
+                                           "RD: 02 00 04 50 30 41 42 03 66 \r\n"
+                                           "\r\n"));
+    QCOMPARE(b.device->writes(), (QList<QByteArray>{kResetFrame, hex("05")}));
+    QCOMPARE(b.replyLength, qint16(6));
+    QCOMPARE(b.reply.left(6), hex("50304142"
+                                  "0366"));
+    QCOMPARE(b.reply.size(), kReplyBufferSize);
+    QCOMPARE(b.state.m_time, QStringLiteral("60")); // 10 + 20 + 30 on the fake clock
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.m_records.isEmpty());
+}
+
+void TestExchange::sentFrameContinuationLines_data() {
+    QTest::addColumn<int>("frameLength");
+    QTest::addColumn<QList<int>>("perLine");
+    QTest::addColumn<bool>("emptyTail");
+
+    QTest::newRow("7") << 7 << QList<int>{7} << false;
+    QTest::newRow("23") << 23 << QList<int>{23} << false;
+    QTest::newRow("24 leaves a blank continuation") << 24 << QList<int>{24} << true;
+    QTest::newRow("25") << 25 << QList<int>{24, 1} << false;
+    QTest::newRow("49 leaves a blank continuation") << 49 << QList<int>{24, 25} << true;
+    QTest::newRow("60") << 60 << QList<int>{24, 25, 11} << false;
+}
+
+void TestExchange::sentFrameContinuationLines() {
+    QFETCH(int, frameLength);
+    QFETCH(QList<int>, perLine);
+    QFETCH(bool, emptyTail);
+
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0Y");
+    b.script(s);
+    const QByteArray frame = buildReaderFrame(body(frameLength - 5));
+
+    QCOMPARE(b.send(frame), kReplyOk);
+    QCOMPARE(b.state.m_log, sdLines(frame, perLine, emptyTail) + kAckLine + kEnqLine +
+                                rdLines(s.reply, {int(s.reply.size())}) + kCrLf);
+}
+
+void TestExchange::replyContinuationLines_data() {
+    QTest::addColumn<int>("replyFrameLength");
+    QTest::addColumn<QList<int>>("perLine");
+    QTest::addColumn<bool>("emptyTail");
+
+    QTest::newRow("24") << 24 << QList<int>{24} << false;
+    QTest::newRow("25 leaves a blank continuation") << 25 << QList<int>{25} << true;
+    QTest::newRow("26") << 26 << QList<int>{25, 1} << false;
+    QTest::newRow("60") << 60 << QList<int>{25, 25, 10} << false;
+}
+
+void TestExchange::replyContinuationLines() {
+    QFETCH(int, replyFrameLength);
+    QFETCH(QList<int>, perLine);
+    QFETCH(bool, emptyTail);
+
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0" + body(replyFrameLength - 7));
+    b.script(s);
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + kAckLine + kEnqLine +
+                                rdLines(s.reply, perLine, emptyTail) + kCrLf);
+}
+
+void TestExchange::replyWithHighLengthByteWaitsForAllOfIt() {
+    Bench b;
+    const QByteArray replyBody = "P0Y" + body(297);
+    ReaderScript s;
+    s.reply = buildReaderFrame(replyBody);
+    QCOMPARE(quint8(s.reply.at(1)), quint8(0x01));
+    QCOMPARE(quint8(s.reply.at(2)), quint8(0x2C));
+    // Everything but the BCC comes first; the exchange must not read before
+    // the last byte is there.
+    b.device->onWrite = [s](const QByteArray &w, ScriptedBackend &self) {
+        if (w != hex("05")) {
+            self.feedAfter(10, hex("06"));
+            return;
+        }
+        self.feedAfter(20, s.reply.left(3));
+        self.feedAfter(50, s.reply.mid(3, s.reply.size() - 4));
+        self.feedAfter(2500, s.reply.right(1));
+    };
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+    QCOMPARE(b.replyLength, qint16(302));
+    QCOMPARE(b.reply.left(302), s.reply.mid(3));
+    QCOMPARE(b.state.m_time, QString::number(10 + 2500));
+}
+
+void TestExchange::bytesBeyondTheAnnouncedLength_data() {
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<int>("result");
+
+    // The last waiting byte is taken as the BCC: two equal extra bytes cancel
+    // out and pass, a single extra byte other than 00 fails.
+    QTest::newRow("two extra bytes that check") << hex("5A5A") << int(kReplyOk);
+    QTest::newRow("one extra byte that does not") << hex("07") << int(kReplyFailed);
+}
+
+void TestExchange::bytesBeyondTheAnnouncedLength() {
+    QFETCH(QByteArray, extra);
+    QFETCH(int, result);
+
+    Bench b;
+    ReaderScript s;
+    const QByteArray frame = buildReaderFrame("P0Y");
+    s.reply = frame + extra;
+    b.script(s);
+
+    QCOMPARE(int(b.send(kResetFrame)), result);
+    QVERIFY(b.state.m_log.endsWith(rdLines(s.reply, {int(s.reply.size())}) + kCrLf));
+    if (result == kReplyOk) {
+        QCOMPARE(b.replyLength, qint16(s.reply.size() - 3));
+        QCOMPARE(b.reply.left(b.replyLength), s.reply.mid(3));
+    } else {
+        QCOMPARE(b.replyLength, qint16(0));
+    }
+    QVERIFY(b.boxes.shown.isEmpty());
+}
+
+void TestExchange::timeLimits_data() {
+    QTest::addColumn<qint64>("answerAfter");
+    QTest::addColumn<qint64>("headerAfter");
+    QTest::addColumn<qint64>("restAfter");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("partialLog"); // the log of a failure
+    QTest::addColumn<QString>("elapsed");
+
+    const QString sd = sdLines(kResetFrame, {7});
+    // A byte that arrives when the limit is reached still counts; a
+    // millisecond later the reader has lost.
+    QTest::newRow("ACK at 2999 ms")
+        << 2999LL << 20LL << 30LL << true << QString() << QStringLiteral("3049");
+    QTest::newRow("ACK at 3000 ms")
+        << 3000LL << 20LL << 30LL << true << QString() << QStringLiteral("3050");
+    QTest::newRow("ACK at 3001 ms")
+        << 3001LL << 20LL << 30LL << false << sd << QStringLiteral("3000");
+    QTest::newRow("no ACK at all") << -1LL << 20LL << 30LL << false << sd << QStringLiteral("3000");
+    QTest::newRow("header at 7.99 s")
+        << 10LL << 7990LL << 30LL << true << QString() << QStringLiteral("8030");
+    QTest::newRow("header at 8.01 s")
+        << 10LL << 8010LL << 30LL << false << sd + kAckLine + kEnqLine << QStringLiteral("8010");
+    QTest::newRow("rest at 2.99 s")
+        << 10LL << 20LL << 2990LL << true << QString() << QStringLiteral("3020");
+    QTest::newRow("rest at 3.01 s")
+        << 10LL << 20LL << 3010LL << false
+        << sd + kAckLine + kEnqLine + QStringLiteral("RD: 02 00 04 \r\n") << QStringLiteral("3030");
+}
+
+void TestExchange::timeLimits() {
+    QFETCH(qint64, answerAfter);
+    QFETCH(qint64, headerAfter);
+    QFETCH(qint64, restAfter);
+    QFETCH(bool, ok);
+    QFETCH(QString, partialLog);
+    QFETCH(QString, elapsed);
+
+    Bench b;
+    ReaderScript s;
+    if (answerAfter < 0)
+        s.answer.clear();
+    s.answerAfter = answerAfter;
+    s.headerAfter = headerAfter;
+    s.restAfter = restAfter;
+    s.reply = hex("02000450304142"
+                  "0366");
+    b.script(s);
+    b.state.m_recording = true;
+
+    const ReplyStatus result = b.send(kResetFrame);
+
+    QCOMPARE(b.state.m_time, elapsed);
+    QCOMPARE(b.state.m_records, QStringList{b.state.m_log});
+    if (ok) {
+        QCOMPARE(result, kReplyOk);
+        QCOMPARE(b.replyLength, qint16(6));
+        QVERIFY(b.boxes.shown.isEmpty());
+    } else {
+        QCOMPARE(result, kReplyFailed);
+        QCOMPARE(b.replyLength, qint16(0));
+        QCOMPARE(b.state.m_log, partialLog);
+        expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError,
+                      MsgIcon::Exclamation);
+    }
+}
+
+void TestExchange::nakEndsTheExchange() {
+    Bench b;
+    ReaderScript s;
+    s.answer = hex("15");
+    s.reply = buildReaderFrame("P0Y");
+    b.script(s);
+
+    QCOMPARE(b.send(kResetFrame), kReplyFailed);
+    QCOMPARE(b.device->writes(), QList<QByteArray>{kResetFrame}); // no ENQ, no retry
+    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + QStringLiteral("RD: 15\r\n"));
+    QCOMPARE(b.state.m_time, QStringLiteral("10"));
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError, MsgIcon::Exclamation);
+}
+
+void TestExchange::wrongBccLeavesTheReplyAlone() {
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0Y");
+    s.reply[s.reply.size() - 1] = static_cast<char>(s.reply.back() ^ 0x01);
+    b.script(s);
+    b.reply.fill('\xEE');
+    b.replyLength = 77;
+
+    QCOMPARE(b.send(kResetFrame), kReplyFailed);
+    QCOMPARE(b.reply, QByteArray(kReplyBufferSize, '\xEE'));
+    QCOMPARE(b.replyLength, qint16(77));
+    QVERIFY(b.boxes.shown.isEmpty());
+    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + kAckLine + kEnqLine +
+                                rdLines(s.reply, {int(s.reply.size())}) + kCrLf);
+}
+
+void TestExchange::negativeReplies_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("title"); // empty: no box
+    QTest::addColumn<QString>("text");
+
+    const QString error = QStringLiteral("Error");
+    QTest::newRow("00") << 0x00 << error << "Undefined Command";
+    QTest::newRow("01") << 0x01 << error << "Parameter Wrong";
+    QTest::newRow("02") << 0x02 << error << "Command Can Not Be Executed";
+    QTest::newRow("03") << 0x03 << QString() << QString();
+    QTest::newRow("04") << 0x04 << error << "Command Data Wrong";
+    QTest::newRow("05") << 0x05 << "The input power supply is not in the operation range"
+                        << "Possible Causes\r\n1>The input power supply is too high(>15V)\r\n"
+                           "2>The input power supply is too low(<10.5V)\r\n"
+                           "3>The output power is not enough";
+    QTest::newRow("06") << 0x06 << error << "Not Standard Length Card Inside";
+    QTest::newRow("07") << 0x07 << error << "Power-off Protection Status";
+    QTest::newRow("08") << 0x08 << QString() << QString();
+    QTest::newRow("FF") << 0xFF << QString() << QString();
+}
+
+void TestExchange::negativeReplies() {
+    QFETCH(int, code);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+
+    Bench b;
+    ReaderScript s;
+    QByteArray negative("N0");
+    negative.append(static_cast<char>(code));
+    s.reply = buildReaderFrame(negative);
+    b.script(s);
+
+    QCOMPARE(b.send(kResetFrame), kReplyNegative);
+    QCOMPARE(b.replyLength, qint16(5));
+    QCOMPARE(b.reply.left(5), s.reply.mid(3));
+    if (title.isEmpty())
+        QVERIFY(b.boxes.shown.isEmpty());
+    else
+        expectOnlyBox(b.boxes, title, text, MsgIcon::Information);
+}
+
+void TestExchange::replyThatDoesNotFitTheBuffer() {
+    {
+        // Body, ETX and BCC fill the 1025 bytes exactly.
+        Bench b;
+        ReaderScript s;
+        s.reply = buildReaderFrame("P0" + body(1021));
+        b.script(s);
+        QCOMPARE(b.send(kResetFrame), kReplyOk);
+        QCOMPARE(b.replyLength, qint16(1025));
+        QVERIFY(b.boxes.shown.isEmpty());
+    }
+    {
+        Bench b;
+        ReaderScript s;
+        s.reply = buildReaderFrame("P0" + body(1022));
+        b.script(s);
+        b.state.m_recording = true;
+        QCOMPARE(b.send(kResetFrame), kReplyOk); // the result as it stood
+        QCOMPARE(b.replyLength, qint16(0));
+        QCOMPARE(b.reply, newReplyBuffer());
+        QVERIFY(b.state.m_log.endsWith(kCrLf + kCrLf));
+        QCOMPARE(b.state.m_records, QStringList{b.state.m_log});
+        expectOnlyBox(b.boxes, QStringLiteral("Caution"),
+                      QStringLiteral("Error:Please check the data effective"),
+                      MsgIcon::Exclamation);
+    }
+}
+
+void TestExchange::portNotSetUpSendsNothing() {
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0Y");
+    b.script(s);
+    b.state.m_portSetUp = false;
+    b.state.m_recording = true;
+    b.state.m_log = QStringLiteral("earlier traffic\r\n");
+    b.state.m_time = QStringLiteral("123");
+
+    QCOMPARE(b.send(kResetFrame), kReplyFailed);
+    QVERIFY(b.device->written().isEmpty());
+    QCOMPARE(b.state.m_log, QStringLiteral("earlier traffic\r\n"));
+    QCOMPARE(b.state.m_time, QStringLiteral("0"));
+    QVERIFY(b.state.m_records.isEmpty());
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"), QStringLiteral("Comm. Port Setup First"),
+                  MsgIcon::Exclamation);
+}
+
+void TestExchange::recordFileGetsTheWholeLog() {
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0Y");
+    b.script(s);
+    b.state.m_recording = true;
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+    const QString first = b.state.m_log;
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+
+    // "Record Data" off: each exchange starts a fresh log, each block holds one.
+    QCOMPARE(b.state.m_log, first);
+    QCOMPARE(b.state.m_records, (QStringList{first, first}));
+}
+
+void TestExchange::recordDataKeepsTheLogGrowing() {
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0Y");
+    b.script(s);
+    b.state.m_recording = true;
+    b.state.m_keepLog = true;
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+    const QString first = b.state.m_log;
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+
+    QCOMPARE(b.state.m_log, first + first);
+    QCOMPARE(b.state.m_records, (QStringList{first, first + first}));
+}
+
+void TestExchange::hangUpAfterEnqIsACommunicationError() {
+    Bench b;
+    ReaderScript s;
+    s.hangUpOnEnq = true;
+    b.script(s);
+
+    QCOMPARE(b.send(kResetFrame), kReplyFailed);
+    // The wait ends with the line, not at the 8 s limit.
+    QCOMPARE(b.state.m_time, QStringLiteral("110"));
+    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + kAckLine + kEnqLine);
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError, MsgIcon::Exclamation);
+    QVERIFY(!b.port.PortOpen());
+}
+
+void TestExchange::hangUpBeforeTheNextExchange() {
+    Bench b;
+    b.device->hangUp();
+
+    QCOMPARE(b.send(kResetFrame), kReplyFailed);
+    QCOMPARE(b.state.m_log, QString());
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError, MsgIcon::Exclamation);
+}
+
+void TestExchange::portRefusingAWriteIsADataFault() {
+    Bench b;
+    b.device->onWrite = [](const QByteArray &, ScriptedBackend &) {
+        throw SerialError(kPortIoFailed);
+    };
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk); // nothing had been judged yet
+    QCOMPARE(b.replyLength, qint16(0));
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"),
+                  QStringLiteral("Error:Please check the data effective"), MsgIcon::Exclamation);
+}
+
+void TestExchange::countBeyondTheFrameIsADataFault() {
+    Bench b;
+    ReaderScript s;
+    s.reply = buildReaderFrame("P0Y");
+    b.script(s);
+
+    QCOMPARE(SendReaderCommand(b.state, kResetFrame, 9, b.reply, b.replyLength), kReplyOk);
+    QVERIFY(b.device->written().isEmpty());
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"),
+                  QStringLiteral("Error:Please check the data effective"), MsgIcon::Exclamation);
+}
+
+QTEST_APPLESS_MAIN(TestExchange)
+#include "test_exchange.moc"

@@ -1,0 +1,163 @@
+#include "link/frame.h"
+
+#include <QTest>
+
+using namespace talvex::link;
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+} // namespace
+
+class TestFrame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void bcc_data();
+    void bcc();
+    void resetFrameMatchesTheWorkedExample();
+    void longBodyCarriesItsLengthInBothBytes();
+    void emptyBody();
+    void byteAndLogText();
+    void hexPad2_data();
+    void hexPad2();
+    void hexToBits_data();
+    void hexToBits();
+    void typedHex_data();
+    void typedHex();
+};
+
+void TestFrame::bcc_data() {
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("reset frame, placeholder 00") << hex("02000230300300") << 0x03;
+    QTest::newRow("placeholder never counts") << hex("020002303003FF") << 0x03;
+    QTest::newRow("single element") << hex("7A") << 0x00;
+    QTest::newRow("empty") << QByteArray() << 0x00;
+    QTest::newRow("two elements: the first only") << hex("A5FF") << 0xA5;
+    QTest::newRow("status query") << hex("020002313003AA") << 0x02;
+}
+
+void TestFrame::bcc() {
+    QFETCH(QByteArray, frame);
+    QFETCH(int, expected);
+    QCOMPARE(int(ReaderBcc(frame)), expected);
+}
+
+void TestFrame::resetFrameMatchesTheWorkedExample() {
+    QCOMPARE(buildReaderFrame("00"), hex("02000230300303"));
+}
+
+void TestFrame::longBodyCarriesItsLengthInBothBytes() {
+    QByteArray body(300, '\0');
+    for (int i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>(i * 7);
+    const QByteArray frame = buildReaderFrame(body);
+
+    QCOMPARE(frame.size(), 305);
+    QCOMPARE(quint8(frame.at(0)), STX);
+    QCOMPARE(quint8(frame.at(1)), quint8(0x01));
+    QCOMPARE(quint8(frame.at(2)), quint8(0x2C));
+    QCOMPARE(frame.mid(3, 300), body);
+    QCOMPARE(quint8(frame.at(303)), ETX);
+    quint8 all = 0;
+    for (const char b : frame)
+        all ^= quint8(b);
+    QCOMPARE(all, quint8(0)); // the BCC cancels everything before it
+}
+
+void TestFrame::emptyBody() {
+    QCOMPARE(buildReaderFrame(QByteArray()), hex("0200000301"));
+}
+
+void TestFrame::byteAndLogText() {
+    QCOMPARE(byteText(0x00), QStringLiteral("00"));
+    QCOMPARE(byteText(0x0A), QStringLiteral("0A"));
+    QCOMPARE(byteText(0x10), QStringLiteral("10"));
+    QCOMPARE(byteText(0xFF), QStringLiteral("FF"));
+    QCOMPARE(bytesText(hex("02000a")), QStringLiteral("02 00 0A "));
+    QCOMPARE(bytesText(QByteArray()), QString());
+}
+
+void TestFrame::hexPad2_data() {
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("empty") << ""
+                           << "00";
+    QTest::newRow("one") << "A"
+                         << "0A";
+    QTest::newRow("two") << "FF"
+                         << "FF";
+    QTest::newRow("three") << "1AB"
+                           << "";
+}
+
+void TestFrame::hexPad2() {
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QCOMPARE(HexPad2(in), out);
+}
+
+void TestFrame::hexToBits_data() {
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("3F") << "3F"
+                        << "00111111";
+    QTest::newRow("lower case skipped") << "3f"
+                                        << "0011";
+    QTest::newRow("blanks skipped") << "0 9"
+                                    << "00001001";
+    QTest::newRow("A and F") << "AF"
+                             << "10101111";
+    QTest::newRow("G is not hex") << "G1"
+                                  << "0001";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestFrame::hexToBits() {
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QCOMPARE(HexToBits(in), out);
+}
+
+void TestFrame::typedHex_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("blank separated")
+        << "02 00 02 30 30 03 03" << 7 << true << hex("02000230300303");
+    QTest::newRow("separator not examined") << "30,31" << 2 << true << hex("3031");
+    QTest::newRow("lower case") << "ff 0a" << 2 << true << hex("ff0a");
+    QTest::newRow("one digit after a blank") << " 5 06" << 2 << true << hex("0506");
+    QTest::newRow("one digit before a blank") << "5  06" << 2 << true << hex("0506");
+    QTest::newRow("fewer bytes asked than typed") << "01 02 03" << 2 << true << hex("0102");
+    QTest::newRow("nothing asked") << "" << 0 << true << QByteArray();
+    QTest::newRow("not hex") << "3G 30" << 2 << false << QByteArray();
+    QTest::newRow("not hex in a later pair") << "30 3G" << 2 << false << QByteArray();
+    QTest::newRow("blank pair") << "30    31" << 3 << false << QByteArray();
+    QTest::newRow("sign") << "+3 30" << 2 << false << QByteArray();
+    QTest::newRow("text too short") << "30 31" << 3 << false << QByteArray();
+    QTest::newRow("last pair cut short") << "30 3" << 2 << false << QByteArray();
+}
+
+void TestFrame::typedHex() {
+    QFETCH(QString, text);
+    QFETCH(int, count);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, bytes);
+
+    const auto parsed = parseTypedHex(text, count);
+    QCOMPARE(parsed.has_value(), ok);
+    if (ok)
+        QCOMPARE(*parsed, bytes);
+}
+
+QTEST_APPLESS_MAIN(TestFrame)
+#include "test_frame.moc"
