@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace talvex::sim {
+
+class Device;
+
+// Which way bytes went, for anyone watching a simulated line.
+enum class Direction { FromProgram, ToProgram };
+using TrafficListener = std::function<void(Direction, const QByteArray &)>;
+
+// Carries a Device's bytes to the program and runs the device on a thread of
+// its own. Transports differ (a pseudo-terminal now, an in-process loopback
+// perhaps later); everything above them talks to this interface only.
+//
+// Every public call is thread-safe.
+class DeviceHost {
+public:
+    virtual ~DeviceHost() = default;
+
+    // The device this host carries; it must outlive the host. Set once, before
+    // the first start().
+    void attach(Device *device);
+    // Opens the line and starts the device thread. Returns false with a reason
+    // when the line cannot be opened.
+    virtual bool start(QString *error = nullptr) = 0;
+    // Stops the thread and closes the line; start() may be called again.
+    virtual void stop() = 0;
+    // False before start, after stop and after the device hung up.
+    virtual bool isRunning() const = 0;
+    // What the program opens (a pty slave path); empty while not running.
+    virtual QString slavePath() const = 0;
+
+    // Runs change with the device while the device thread keeps off it, then
+    // lets the thread re-read its deadlines.
+    void withDevice(const std::function<void(Device &)> &change) const;
+
+    // Called on the device thread for every chunk read or written.
+    void setTrafficListener(TrafficListener listener);
+
+protected:
+    virtual void wake() const = 0;
+    void notifyTraffic(Direction direction, const QByteArray &bytes);
+
+    Device *m_device = nullptr;
+    mutable std::mutex m_deviceMutex; // guards *m_device
+
+private:
+    std::mutex m_listenerMutex;
+    TrafficListener m_listener;
+};
+
+enum class Transport { Pty };
+std::unique_ptr<DeviceHost> createHost(Transport transport);
+
+} // namespace talvex::sim

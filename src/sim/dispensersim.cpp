@@ -1,0 +1,101 @@
+#include "sim/dispensersim.h"
+
+#include "sim/dispenserdevice820.h"
+#include "sim/dispenserdevice840.h"
+
+namespace talvex::sim {
+
+DispenserSim::DispenserSim(DispenserModel model, int baud, Transport transport)
+    : m_model(model), m_host(createHost(transport)) {
+    if (model == DispenserModel::Kvr820)
+        m_device = std::make_unique<DispenserDevice820>();
+    else
+        m_device = std::make_unique<DispenserDevice840>();
+    m_device->setBaud(baud);
+    m_host->attach(m_device.get());
+}
+
+DispenserSim::~DispenserSim() {
+    m_host->stop();
+}
+
+bool DispenserSim::start(QString *error) {
+    return m_host->start(error);
+}
+void DispenserSim::stop() {
+    m_host->stop();
+}
+bool DispenserSim::isRunning() const {
+    return m_host->isRunning();
+}
+QString DispenserSim::slavePath() const {
+    return m_host->slavePath();
+}
+
+int DispenserSim::baud() const {
+    int b = 0;
+    m_host->withDevice([&](Device &d) { b = d.baud(); });
+    return b;
+}
+
+void DispenserSim::setBaud(int baud) {
+    m_host->withDevice([&](Device &d) { d.setBaud(baud); });
+}
+
+void DispenserSim::setWireTime(bool on) {
+    m_host->withDevice([&](Device &d) { d.setWireTime(on); });
+}
+
+QByteArray DispenserSim::address() const {
+    QByteArray a;
+    if (m_model == DispenserModel::Kvr840)
+        m_host->withDevice([&](Device &d) { a = static_cast<DispenserDevice840 &>(d).address(); });
+    return a;
+}
+
+void DispenserSim::setAddress(const QByteArray &address) {
+    if (m_model != DispenserModel::Kvr840)
+        return;
+    m_host->withDevice(
+        [&](Device &d) { static_cast<DispenserDevice840 &>(d).setAddress(address); });
+}
+
+QByteArray DispenserSim::statusChars() const {
+    QByteArray chars;
+    m_host->withDevice([&](Device &d) {
+        if (m_model == DispenserModel::Kvr820) {
+            const auto s = static_cast<DispenserDevice820 &>(d).status();
+            chars = QByteArray() + s.z + s.a + s.b + s.c;
+        } else {
+            const auto s = static_cast<DispenserDevice840 &>(d).status();
+            chars = QByteArray() + s.s1 + s.s2;
+        }
+    });
+    return chars;
+}
+
+void DispenserSim::setStatusChars(const QByteArray &chars) {
+    m_host->withDevice([&](Device &d) {
+        if (m_model == DispenserModel::Kvr820) {
+            auto &dev = static_cast<DispenserDevice820 &>(d);
+            auto s = dev.status();
+            char *fields[] = {&s.z, &s.a, &s.b, &s.c};
+            for (qsizetype i = 0; i < chars.size() && i < 4; ++i)
+                *fields[i] = chars.at(i);
+            dev.setStatus(s);
+        } else {
+            auto &dev = static_cast<DispenserDevice840 &>(d);
+            auto s = dev.status();
+            char *fields[] = {&s.s1, &s.s2};
+            for (qsizetype i = 0; i < chars.size() && i < 2; ++i)
+                *fields[i] = chars.at(i);
+            dev.setStatus(s);
+        }
+    });
+}
+
+void DispenserSim::setTrafficListener(TrafficListener listener) {
+    m_host->setTrafficListener(std::move(listener));
+}
+
+} // namespace talvex::sim

@@ -1,0 +1,154 @@
+#include "sim/readerdevice.h"
+
+#include "sim/bcc.h"
+#include "sim/readercommands.h"
+
+namespace talvex::sim {
+namespace {
+
+QByteArray readerFrame(const QByteArray &body) {
+    QByteArray frame;
+    frame.reserve(body.size() + 5);
+    frame += kStx;
+    frame += static_cast<char>((body.size() >> 8) & 0xFF);
+    frame += static_cast<char>(body.size() & 0xFF);
+    frame += body;
+    frame += kEtx;
+    frame += static_cast<char>(xorOf(frame, 0, frame.size()));
+    return frame;
+}
+
+qsizetype announcedFrameSize(const QByteArray &frame) {
+    const int n = static_cast<quint8>(frame.at(1)) * 256 + static_cast<quint8>(frame.at(2));
+    return 3 + n + 2;
+}
+
+} // namespace
+
+ReaderDevice::ReaderDevice(ReaderModel model) : m_model(model) {}
+
+void ReaderDevice::setModel(ReaderModel model) {
+    m_model = model;
+    m_frontEntry = true;
+    m_rearEntry = true;
+    resetLine();
+}
+
+void ReaderDevice::restart() {
+    m_frame.clear();
+    m_pendingBody.clear();
+    m_awaitingEnq = false;
+    m_faultInForce = Fault::none();
+}
+
+void ReaderDevice::advance(qint64 nowMs) {
+    if (!m_frame.isEmpty() && nowMs - m_frameStartMs >= kFrameRestMs)
+        m_frame.clear();
+}
+
+qint64 ReaderDevice::ownWakeMs() const {
+    return m_frame.isEmpty() ? -1 : m_frameStartMs + kFrameRestMs;
+}
+
+void ReaderDevice::receive(const QByteArray &bytes, qint64 nowMs) {
+    advance(nowMs);
+    for (char byte : bytes) {
+        if (m_frame.isEmpty()) {
+            if (byte == kStx) {
+                m_frame += byte;
+                m_frameStartMs = nowMs;
+            } else if (byte == kEnq && m_awaitingEnq) {
+                enquiry(nowMs);
+            }
+            // Anything else between frames is line noise to the reader.
+            continue;
+        }
+        m_frame += byte;
+        if (m_frame.size() >= 3 && m_frame.size() == announcedFrameSize(m_frame))
+            frameComplete(nowMs);
+    }
+}
+
+void ReaderDevice::frameComplete(qint64 nowMs) {
+    const QByteArray frame = m_frame;
+    m_frame.clear();
+    // A new command cancels one still waiting for its ENQ.
+    m_awaitingEnq = false;
+    m_faultInForce = m_fault;
+    m_fault = Fault::none();
+
+    qint64 at = nowMs;
+    switch (m_faultInForce.kind) {
+    case Fault::Kind::Silence:
+        return;
+    case Fault::Kind::HangUp:
+        hangUp(nowMs);
+        return;
+    case Fault::Kind::Nak:
+        send(QByteArray(1, kNak), at);
+        return;
+    case Fault::Kind::Delay:
+        at += m_faultInForce.delayMs;
+        break;
+    default:
+        break;
+    }
+
+    const qsizetype last = frame.size() - 1;
+    if (xorOf(frame, 0, last) != static_cast<quint8>(frame.at(last))) {
+        send(QByteArray(1, kNak), at);
+        return;
+    }
+    send(QByteArray(1, kAck), at);
+    m_pendingBody = frame.mid(3, frame.size() - 5);
+    m_awaitingEnq = true;
+}
+
+void ReaderDevice::enquiry(qint64 nowMs) {
+    m_awaitingEnq = false;
+    const Fault fault = m_faultInForce;
+    m_faultInForce = Fault::none();
+    if (fault.kind == Fault::Kind::AckOnly)
+        return;
+
+    QByteArray body;
+    if (fault.kind == Fault::Kind::NegativeReply) {
+        body = negativeReply(m_pendingBody, fault.errorCode);
+    } else if (fault.kind == Fault::Kind::OverlongReply) {
+        // Body, ETX and BCC together overrun the program's reply buffer.
+        body = replyBody(m_pendingBody);
+        body += QByteArray(kReplyBufferSize + 16 - body.size(), '0');
+    } else {
+        body = replyBody(m_pendingBody);
+    }
+
+    QByteArray frame = readerFrame(body);
+    switch (fault.kind) {
+    case Fault::Kind::HeaderOnly:
+        frame = frame.left(3);
+        break;
+    case Fault::Kind::TruncatedBody:
+        frame = frame.left(3 + body.size() / 2);
+        break;
+    case Fault::Kind::WrongBcc:
+        frame[frame.size() - 1] = static_cast<char>(frame.back() ^ 0xFF);
+        break;
+    case Fault::Kind::ExtraBytes:
+        frame += QByteArray("\x00\xFF\x55", 3);
+        break;
+    default:
+        break;
+    }
+    send(frame, nowMs);
+}
+
+QByteArray ReaderDevice::replyBody(const QByteArray &commandBody) {
+    if (commandBody.size() < 2)
+        return negativeReply(commandBody, errorcode::kUndefinedCommand);
+    const ReaderCommand command = findReaderCommand(commandBody.at(0));
+    if (!command)
+        return negativeReply(commandBody, errorcode::kUndefinedCommand);
+    return command(*this, commandBody);
+}
+
+} // namespace talvex::sim

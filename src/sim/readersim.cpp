@@ -1,0 +1,85 @@
+#include "sim/readersim.h"
+
+#include "sim/readerdevice.h"
+
+namespace talvex::sim {
+namespace {
+
+ReaderDevice &reader(Device &d) {
+    return static_cast<ReaderDevice &>(d);
+}
+
+} // namespace
+
+ReaderSim::ReaderSim(ReaderModel model, int baud, Transport transport)
+    : m_device(std::make_unique<ReaderDevice>(model)), m_host(createHost(transport)) {
+    m_device->setBaud(baud);
+    m_host->attach(m_device.get());
+}
+
+ReaderSim::~ReaderSim() {
+    m_host->stop();
+}
+
+bool ReaderSim::start(QString *error) {
+    return m_host->start(error);
+}
+void ReaderSim::stop() {
+    m_host->stop();
+}
+bool ReaderSim::isRunning() const {
+    return m_host->isRunning();
+}
+QString ReaderSim::slavePath() const {
+    return m_host->slavePath();
+}
+
+ReaderModel ReaderSim::model() const {
+    ReaderModel m{};
+    m_host->withDevice([&](Device &d) { m = reader(d).model(); });
+    return m;
+}
+
+void ReaderSim::setModel(ReaderModel model) {
+    m_host->withDevice([&](Device &d) { reader(d).setModel(model); });
+}
+
+int ReaderSim::baud() const {
+    int b = 0;
+    m_host->withDevice([&](Device &d) { b = d.baud(); });
+    return b;
+}
+
+void ReaderSim::setBaud(int baud) {
+    m_host->withDevice([&](Device &d) { d.setBaud(baud); });
+}
+
+void ReaderSim::setWireTime(bool on) {
+    m_host->withDevice([&](Device &d) { d.setWireTime(on); });
+}
+
+SimCard ReaderSim::card() const {
+    SimCard c;
+    m_host->withDevice([&](Device &d) { c = reader(d).card(); });
+    return c;
+}
+
+void ReaderSim::setCard(const SimCard &card) {
+    m_host->withDevice([&](Device &d) { reader(d).setCard(card); });
+}
+
+void ReaderSim::injectFault(const Fault &fault) {
+    m_host->withDevice([&](Device &d) { reader(d).injectFault(fault); });
+}
+
+Fault ReaderSim::pendingFault() const {
+    Fault f;
+    m_host->withDevice([&](Device &d) { f = reader(d).pendingFault(); });
+    return f;
+}
+
+void ReaderSim::setTrafficListener(TrafficListener listener) {
+    m_host->setTrafficListener(std::move(listener));
+}
+
+} // namespace talvex::sim

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace talvex::sim {
+
+// What kind of card the simulated reader holds. Later kinds (magnetic tracks,
+// contactless S50/S70/Ultralight, type A/B CPU, contact CPU/SAM, memory card
+// families) are added here together with the data they carry in SimCard.
+enum class CardKind {
+    None,  // the reader is empty
+    Plain, // a card with nothing the simulator can read from it
+};
+
+// Where the card sits in a motorised reader; readers without a transport only
+// know "inside".
+enum class CardPlace {
+    Inside,     // fully in the reader
+    Front,      // at the front side (mouth)
+    FrontHold,  // front card-hold position
+    IcPosition, // at the IC card operation position
+    RearHold,   // rear card-hold position
+    Rear,       // at the rear side
+    LongCard,   // a card longer than standard inside
+};
+
+struct SimCard {
+    CardKind kind = CardKind::None;
+    CardPlace place = CardPlace::Inside;
+
+    bool present() const { return kind != CardKind::None; }
+    bool operator==(const SimCard &) const = default;
+};
+
+} // namespace talvex::sim

@@ -1,0 +1,117 @@
+// talvex-sim: a simulated reader or dispenser on a pseudo-terminal, for trying
+// the program (or anything else) without hardware.
+
+#include "sim/dispensersim.h"
+#include "sim/readersim.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace talvex::sim;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) {
+    g_stop = 1;
+}
+
+int usage(QTextStream &err) {
+    err << "usage: talvex-sim reader [--model KVR-690] [--baud 9600] [--wire]\n"
+           "       talvex-sim dispenser820 [--baud 9600] [--wire]\n"
+           "       talvex-sim dispenser840 [--baud 9600] [--address 15] [--wire]\n";
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return usage(err);
+    const QString kind = args.takeFirst();
+
+    QString modelName = QStringLiteral("KVR-690");
+    QString address = QStringLiteral("15");
+    int baud = 9600;
+    bool wire = false;
+    while (!args.isEmpty()) {
+        const QString opt = args.takeFirst();
+        if (opt == QLatin1String("--wire")) {
+            wire = true;
+            continue;
+        }
+        if (args.isEmpty())
+            return usage(err);
+        const QString value = args.takeFirst();
+        bool ok = true;
+        if (opt == QLatin1String("--model"))
+            modelName = value;
+        else if (opt == QLatin1String("--baud"))
+            baud = value.toInt(&ok);
+        else if (opt == QLatin1String("--address"))
+            address = value;
+        else
+            ok = false;
+        if (!ok || baud <= 0)
+            return usage(err);
+    }
+
+    std::unique_ptr<ReaderSim> reader;
+    std::unique_ptr<DispenserSim> dispenser;
+    QString what;
+    QString error;
+    bool started = false;
+    if (kind == QLatin1String("reader")) {
+        const auto model = readerModelFromName(modelName);
+        if (!model) {
+            err << "unknown model " << modelName << " (KVR-416, KVR-523, KVR-527, KVR-634, "
+                << "KVR-638 or KVR-690)\n";
+            return 2;
+        }
+        reader = std::make_unique<ReaderSim>(*model, baud);
+        reader->setWireTime(wire);
+        started = reader->start(&error);
+        what = readerModelName(*model) + QStringLiteral(" reader on ") + reader->slavePath();
+    } else if (kind == QLatin1String("dispenser820") || kind == QLatin1String("dispenser840")) {
+        const bool is840 = kind.endsWith(QLatin1String("840"));
+        if (is840 && address.size() != 2)
+            return usage(err);
+        dispenser = std::make_unique<DispenserSim>(
+            is840 ? DispenserModel::Kvr840 : DispenserModel::Kvr820, baud);
+        dispenser->setWireTime(wire);
+        dispenser->setAddress(address.toLatin1());
+        started = dispenser->start(&error);
+        what = (is840 ? QStringLiteral("KVR-840 dispenser (address %1) on ").arg(address)
+                      : QStringLiteral("KVR-820 dispenser on ")) +
+               dispenser->slavePath();
+    } else {
+        return usage(err);
+    }
+    if (!started) {
+        err << "cannot start: " << error << "\n";
+        return 1;
+    }
+    out << what << " at " << baud << " bit/s" << Qt::endl;
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    // The device runs on its own thread; this one only waits for a signal,
+    // which interrupts the poll.
+    while (!g_stop) {
+        if ((reader && !reader->isRunning()) || (dispenser && !dispenser->isRunning()))
+            break; // hung up
+        ::poll(nullptr, 0, 1000);
+    }
+    return 0;
+}
