@@ -1,0 +1,130 @@
+#include "screenshots.h"
+
+#include "demodevices.h"
+#include "simdevicesdialog.h"
+
+#include "dispenser/fakamain.h"
+#include "link/exchange.h"
+#include "link/serialcomm.h"
+#include "shell/aboutdialog.h"
+#include "shell/comportset.h"
+#include "shell/readermain.h"
+#include "sim/readersim.h"
+#include "ui/seams.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace talvex::app {
+
+namespace {
+
+// Answers the port dialog as a user who knows where the reader is would.
+class SetupScript final : public ui::DialogRunner {
+public:
+    int exec(QDialog &dialog) override {
+        auto *settings = qobject_cast<shell::comportset *>(&dialog);
+        if (settings == nullptr)
+            return QDialog::Rejected;
+        settings->findChild<QComboBox *>(QStringLiteral("PortCombo"))
+            ->setCurrentText(QStringLiteral("COM%1").arg(DemoDevices::kReaderPort));
+        settings->findChild<QComboBox *>(QStringLiteral("BaudCombo"))
+            ->setCurrentText(QStringLiteral("9600 bits/s"));
+        settings->findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
+        return settings->result();
+    }
+};
+
+class Saver {
+public:
+    explicit Saver(const QString &directory) : m_dir(directory) {}
+
+    void save(QWidget &widget, const QString &name) {
+        widget.show();
+        // Layouts and fonts settle on the first passes of the event loop; this
+        // is a one-off tool, not a wait on a device.
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        const QString path = m_dir.filePath(name + QStringLiteral(".png"));
+        if (!widget.grab().save(path)) {
+            std::fprintf(stderr, "talvex: cannot write %s\n", qPrintable(path));
+            m_failed = true;
+        }
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    QDir m_dir;
+    bool m_failed = false;
+};
+
+void click(QWidget &window, const char *name) {
+    if (auto *button = window.findChild<QAbstractButton *>(QString::fromLatin1(name)))
+        button->click();
+    else
+        std::fprintf(stderr, "talvex: no button %s\n", name);
+}
+
+} // namespace
+
+int takeScreenshots(const QString &directory, DemoDevices &devices) {
+    if (!QDir().mkpath(directory)) {
+        std::fprintf(stderr, "talvex: cannot create %s\n", qPrintable(directory));
+        return 1;
+    }
+    Saver saver(directory);
+
+    {
+        shell::AboutDialog launcher;
+        saver.save(launcher, QStringLiteral("launcher"));
+        launcher.hide();
+    }
+    {
+        SimDevicesDialog panel(devices.reader(), DemoDevices::kReaderPort, devices.kvr820(),
+                               DemoDevices::kKvr820Port, devices.kvr840(),
+                               DemoDevices::kKvr840Port);
+        saver.save(panel, QStringLiteral("simdevices"));
+        panel.hide();
+    }
+    {
+        dispenser::Fakamain dispenserWindow;
+        saver.save(dispenserWindow, QStringLiteral("fakamain"));
+        dispenserWindow.hide();
+    }
+
+    shell::ReaderMain readerWindow;
+    {
+        shell::comportset settings(readerWindow);
+        saver.save(settings, QStringLiteral("comportset-folded"));
+        settings.AutoLabel_Click();
+        settings.Command3_Click();
+        saver.save(settings, QStringLiteral("comportset-unfolded"));
+        settings.hide();
+    }
+
+    SetupScript script;
+    ui::setDialogRunner(&script);
+    for (sim::ReaderModel model : sim::kAllReaderModels) {
+        devices.reader().setModel(model);
+        click(readerWindow, "IRCLOSECOM");
+        click(readerWindow, "IROpencom");
+        const auto *type = readerWindow.findChild<QLabel *>(QStringLiteral("TypeLabel"));
+        const QString name = sim::readerModelName(model);
+        if (type == nullptr || type->text() != name) {
+            std::fprintf(stderr, "talvex: %s was detected as \"%s\"\n", qPrintable(name),
+                         type ? qPrintable(type->text()) : "?");
+        }
+        saver.save(readerWindow, QStringLiteral("readermain-") + name);
+    }
+    ui::setDialogRunner(nullptr);
+    click(readerWindow, "IRCLOSECOM");
+    return saver.failed() ? 1 : 0;
+}
+
+} // namespace talvex::app

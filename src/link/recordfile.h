@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace talvex::link {
+
+// The plain text files the reader window keeps: the traffic record
+// "KVR_Record<date>.txt" and the automatic magnetic test log "MagAuto<date>.txt".
+// Both live in the record folder, are written in the system's 8-bit code page
+// and end every line with CR LF.
+
+// The folder the files go to: beside the program, or, where that folder cannot
+// be written (an installed program), the user's application data folder.
+QString recordFolder();
+// Puts the files somewhere else (tests); an empty text restores the default.
+void setRecordFolder(const QString &folder);
+
+// The system's short date with every character a file name cannot hold turned into "-".
+QString fileDateText(const QDate &date);
+
+QString recordFilePath(const QDate &date = QDate::currentDate());
+QString magAutoLogPath(const QDate &date = QDate::currentDate());
+
+// Creates or overwrites the record file and writes its header for the model
+// (which may be empty): one text line, then two empty lines.
+bool startRecordFile(const QString &path, const QString &model);
+
+// Appends text as one line. An empty path means recording is off. File errors
+// are ignored: the exchange or the test goes on without its record.
+void AppendRecordFile(const QString &path, const QString &text);
+void AppendMagAutoLog(const QString &text);
+
+} // namespace talvex::link

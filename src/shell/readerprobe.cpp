@@ -1,0 +1,114 @@
+#include "readerprobe.h"
+
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "link/replycodes.h"
+#include "link/serialcomm.h"
+
+namespace talvex::shell {
+
+namespace {
+
+// The probe after setup allows the reader longer than a normal exchange for its
+// first answer and for the rest of the reply: a reader that has just been
+// powered up may still be busy with its own start.
+constexpr int kFirstAnswerLimitMs = 5000;
+constexpr int kHeaderLimitMs = 8000;
+constexpr int kRestLimitMs = 5000;
+
+const QString kOk = QStringLiteral("OK");
+const QString kError = QStringLiteral("ERROR");
+
+bool waitFor(link::SerialComm &port, int count, int limitMs) {
+    return port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+}
+
+} // namespace
+
+QByteArray statusQueryFrame() {
+    return QByteArray::fromHex("0200023130"
+                               "0302");
+}
+
+bool isReaderStatusByte(quint8 byte) {
+    return byte == 'Y' || (byte >= 'F' && byte <= 'N');
+}
+
+quint8 byteAt(const QByteArray &bytes, qsizetype index) {
+    return index >= 0 && index < bytes.size() ? static_cast<quint8>(bytes.at(index)) : 0;
+}
+
+bool replyBccMatches(const QByteArray &header, const QByteArray &rest) {
+    if (rest.isEmpty())
+        return false;
+    quint8 check = byteAt(header, 0) ^ byteAt(header, 1) ^ byteAt(header, 2);
+    for (qsizetype i = 0; i + 1 < rest.size(); ++i)
+        check ^= byteAt(rest, i);
+    return check == byteAt(rest, rest.size() - 1);
+}
+
+int reopenPort(link::SerialComm &port, int portNumber, int baud) {
+    try {
+        if (port.PortOpen())
+            port.setPortOpen(false);
+        if (port.CommPort() != portNumber)
+            port.setCommPort(portNumber);
+        port.setSettings(QString::number(baud) + QStringLiteral("n81"));
+        if (!port.PortOpen())
+            port.setPortOpen(true);
+    } catch (const link::SerialError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativeProbeReply) {
+    negativeProbeReply = false;
+    link::SerialComm &port = reader.readerPort();
+
+    // Whatever waits from before is left in place: the reader's answer must
+    // then be the first byte, as it would be on a quiet line.
+    const QByteArray frame = statusQueryFrame();
+    port.setOutput(frame);
+    reader.appendTrafficLog(link::sentLine(frame));
+
+    if (!waitFor(port, 1, kFirstAnswerLimitMs))
+        return kError;
+    port.setInputLen(0);
+    const QByteArray answer = port.Input();
+    if (answer.isEmpty())
+        return kError;
+    reader.appendTrafficLog(link::answerLine(byteAt(answer, 0)));
+    if (byteAt(answer, 0) != link::ACK)
+        return kError;
+
+    port.setOutput(QByteArray(1, static_cast<char>(link::ENQ)));
+    reader.appendTrafficLog(link::enqLine());
+    if (!waitFor(port, 3, kHeaderLimitMs))
+        return kError;
+    port.setInputLen(3);
+    const QByteArray header = port.Input();
+    if (header.size() < 3)
+        return kError;
+
+    const int need = byteAt(header, 1) * 256 + byteAt(header, 2) + 2;
+    if (!waitFor(port, need, kRestLimitMs)) {
+        reader.appendTrafficLog(link::replyLine(header));
+        return kError;
+    }
+    port.setInputLen(0);
+    const QByteArray rest = port.Input();
+    reader.appendTrafficLog(link::replyLine(header + rest) + QStringLiteral("\r\n"));
+    if (!replyBccMatches(header, rest))
+        return kError;
+
+    if (byteAt(rest, 0) == 'N') {
+        link::ShowReaderError(byteAt(rest, 2));
+        negativeProbeReply = true;
+        return kError;
+    }
+    return isReaderStatusByte(byteAt(rest, 2)) ? kOk : QString();
+}
+
+} // namespace talvex::shell

@@ -1,0 +1,534 @@
+// The reader's port settings dialog against a simulated reader on a real
+// pseudo-terminal, and against scripted lines on a fake clock where time
+// limits matter.
+
+#include "support/fakeclock.h"
+#include "support/recordingmessageboxes.h"
+#include "support/scriptedbackend.h"
+
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "link/portmap.h"
+#include "link/serialcomm.h"
+#include "shell/comportset.h"
+#include "sim/readersim.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace talvex;
+using testing::FakeClock;
+using testing::RecordingMessageBoxes;
+using testing::ScriptedBackend;
+
+namespace {
+
+const QString kUnitNotDetected = QStringLiteral("Unit not detected\r\n1.Comm port setup error\r\n"
+                                                "2.No power on Unit\r\n"
+                                                "3.Communication line not connected");
+const QString kPortInvalid = QStringLiteral("Comm Port Setup Invalid");
+const QString kBaudInvalid = QStringLiteral("Baud Rate Setup Invalid");
+const QString kSelectRightPort =
+    QStringLiteral("Comm Port Selection Invalid, Please Select Right Comm. Port");
+const QString kPortUsed =
+    QStringLiteral("Comm. Port is Used for Some Equipment, Please Select Other One");
+
+const QByteArray kStatusQuery = QByteArray::fromHex("02000231300302");
+const QString kQueryLine = QStringLiteral("SD: 02 00 02 31 30 03 02 \r\n");
+
+// The dialog on its own window state, shown so that "stays open" is visible.
+struct Bench {
+    Bench() : dialog(state) { dialog.show(); }
+    ~Bench() {
+        try {
+            if (port.PortOpen())
+                port.setPortOpen(false);
+        } catch (const link::SerialError &) {
+        }
+    }
+
+    QComboBox *combo(const char *name) {
+        return dialog.findChild<QComboBox *>(QString::fromLatin1(name));
+    }
+    QPushButton *button(const char *name) {
+        return dialog.findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    QLabel *label(const char *name) {
+        return dialog.findChild<QLabel *>(QString::fromLatin1(name));
+    }
+    void choose(const QString &portText, const QString &baudText) {
+        combo("PortCombo")->setCurrentText(portText);
+        combo("BaudCombo")->setCurrentText(baudText);
+    }
+    void ok() { button("Command1")->click(); }
+    bool focusIn(QComboBox *box) {
+        QWidget *w = dialog.focusWidget();
+        return w != nullptr && (w == box || w->parentWidget() == box);
+    }
+
+    RecordingMessageBoxes boxes;
+    link::SerialComm port;
+    link::ReaderLinkState state{port};
+    shell::comportset dialog;
+};
+
+// A reader script on the fake clock: answers the status query after ackAtMs
+// with ack, and ENQ after headerAtMs with the header, then after restAtMs with
+// the rest of the reply frame. A negative time leaves that part out.
+struct ScriptedReader {
+    int ackAtMs = 10;
+    quint8 ack = link::ACK;
+    int headerAtMs = 10;
+    int restAtMs = 10;
+    QByteArray frame = link::buildReaderFrame("10Y");
+    int onlyAtBaud = 0; // 0: every rate
+
+    // What the device does on one write of the program.
+    void respond(const QByteArray &written, ScriptedBackend &device) const {
+        if (onlyAtBaud != 0 && device.settings().baud != onlyAtBaud)
+            return;
+        if (written == kStatusQuery && ackAtMs >= 0)
+            device.feedAfter(ackAtMs, QByteArray(1, static_cast<char>(ack)));
+        if (written == QByteArray(1, static_cast<char>(link::ENQ))) {
+            if (headerAtMs >= 0)
+                device.feedAfter(headerAtMs, frame.left(3));
+            if (headerAtMs >= 0 && restAtMs >= 0)
+                device.feedAfter(headerAtMs + restAtMs, frame.mid(3));
+        }
+    }
+    void install(ScriptedBackend &line) const {
+        line.onWrite = [self = *this](const QByteArray &written, ScriptedBackend &device) {
+            self.respond(written, device);
+        };
+    }
+};
+
+void mapScripted(int port, FakeClock &clock, const ScriptedReader &reader) {
+    link::portmap::mapBackend(port, [&clock, reader] {
+        auto line = std::make_unique<ScriptedBackend>(clock);
+        reader.install(*line);
+        return std::unique_ptr<link::SerialBackend>(std::move(line));
+    });
+}
+
+// A simulated reader on its own pseudo-terminal behind port number comPort.
+std::unique_ptr<sim::ReaderSim> startReader(int comPort, int baud = 9600) {
+    auto reader = std::make_unique<sim::ReaderSim>(sim::ReaderModel::Kvr690, baud);
+    QString error;
+    if (!reader->start(&error))
+        qFatal("no pseudo-terminal: %s", qPrintable(error));
+    link::portmap::mapPath(comPort, reader->slavePath());
+    return reader;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(ScriptedReader)
+
+class TestComportset : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { link::portmap::clear(); }
+
+    void opensFoldedWithTheInitialTexts();
+    void foldsAndUnfolds();
+    void refusesTextsOutsideTheLists_data();
+    void refusesTextsOutsideTheLists();
+    void reportsPortErrors_data();
+    void reportsPortErrors();
+    void reportsAPortHeldByAnotherComponent();
+    void setsUpTheSimulatedReader();
+    void negativeProbeReplyShowsOnlyItsCode();
+    void cancelLeavesTheConnectionAsItWas();
+    void probeJudgesTheLine_data();
+    void probeJudgesTheLine();
+    void scanFindsTheReaderAt57600OnCom12();
+    void scanTriesRatesInOrderAndFindsCom16();
+    void scanWithoutAnyReader();
+};
+
+void TestComportset::opensFoldedWithTheInitialTexts() {
+    Bench b;
+    QCOMPARE(b.dialog.windowTitle(), QStringLiteral("Communication Setting"));
+    QCOMPARE(b.combo("PortCombo")->currentText(), QStringLiteral("COM1"));
+    QCOMPARE(b.combo("PortCombo")->count(), 15);
+    QCOMPARE(b.combo("PortCombo")->itemText(14), QStringLiteral("COM15"));
+    QCOMPARE(b.combo("BaudCombo")->currentText(), QStringLiteral("9600 bits/s"));
+    QVERIFY(b.combo("PortCombo")->isEditable() && b.combo("BaudCombo")->isEditable());
+    QVERIFY(!b.dialog.showScanArea());
+    QVERIFY(!b.dialog.negativeProbeReply());
+}
+
+void TestComportset::foldsAndUnfolds() {
+    Bench b;
+    QLabel *autoLabel = b.label("AutoLabel");
+    QCOMPARE(autoLabel->text(), QStringLiteral("'AUTO SCAN'   Unfold -->>"));
+    QVERIFY(!b.button("Command3")->isVisible());
+    QVERIFY(!b.label("Label1")->isVisible());
+    const int dpi = b.dialog.logicalDpiY();
+    QCOMPARE(b.dialog.frameGeometry().height(), 3165 * dpi / 1440);
+
+    QTest::mouseClick(autoLabel, Qt::LeftButton);
+    QVERIFY(b.dialog.showScanArea());
+    QCOMPARE(autoLabel->text(), QStringLiteral("'AUTO SCAN' Fold <<--"));
+    QVERIFY(b.button("Command3")->isVisible());
+    QVERIFY(b.label("Label1")->isVisible());
+    QCOMPARE(b.dialog.frameGeometry().height(), 4485 * dpi / 1440);
+    const QRect screen = b.dialog.screen()->availableGeometry();
+    QVERIFY(qAbs(b.dialog.frameGeometry().center().y() - screen.center().y()) <= 1);
+
+    QTest::mouseClick(autoLabel, Qt::LeftButton);
+    QVERIFY(!b.dialog.showScanArea());
+    QCOMPARE(autoLabel->text(), QStringLiteral("'AUTO SCAN'   Unfold -->>"));
+    QVERIFY(!b.button("Command3")->isVisible());
+    QCOMPARE(b.dialog.frameGeometry().height(), 3165 * dpi / 1440);
+}
+
+void TestComportset::refusesTextsOutsideTheLists_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    // COM16 is refused although the scan goes up to it.
+    for (const char *text : {"COM16", "COM0", "com1", "COM1 ", "COM01", "1", ""})
+        QTest::addRow("port '%s'", text)
+            << QString::fromLatin1(text) << "9600 bits/s" << kPortInvalid << "PortCombo";
+    for (const char *text : {"9600", "115200 bits/s", "9600 bits/s ", "300 bits/s", ""})
+        QTest::addRow("baud '%s'", text)
+            << "COM3" << QString::fromLatin1(text) << kBaudInvalid << "BaudCombo";
+    // The port is judged first.
+    QTest::addRow("both wrong") << "COM99"
+                                << "fast" << kPortInvalid << "PortCombo";
+}
+
+void TestComportset::refusesTextsOutsideTheLists() {
+    QFETCH(QString, port);
+    QFETCH(QString, baud);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+
+    Bench b;
+    b.state.m_portSetUp = true; // every OK starts by clearing it
+    b.choose(port, baud);
+    b.ok();
+
+    QCOMPARE(b.boxes.shown.size(), 1);
+    QCOMPARE(b.boxes.shown[0].text, message);
+    QCOMPARE(b.boxes.shown[0].title, QStringLiteral("Caution"));
+    QCOMPARE(b.boxes.shown[0].icon, link::MsgIcon::Exclamation);
+    QVERIFY(b.focusIn(b.combo(qPrintable(focus))));
+    QVERIFY(!b.state.portSetUp());
+    QVERIFY(b.dialog.isVisible());
+    QVERIFY(!b.port.PortOpen());
+}
+
+void TestComportset::reportsPortErrors_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addRow("mapped to nothing") << QString();
+    QTest::addRow("missing device") << QStringLiteral("/nonexistent/ttyTALVEX");
+}
+
+void TestComportset::reportsPortErrors() {
+    QFETCH(QString, path);
+    link::portmap::mapPath(4, path);
+
+    Bench b;
+    // Every rate of the list is accepted; the port is what fails.
+    b.choose(QStringLiteral("COM4"), QStringLiteral("1200 bits/s"));
+    b.ok();
+
+    QCOMPARE(b.boxes.texts(), QStringList{kSelectRightPort});
+    QCOMPARE(b.boxes.shown[0].title, QStringLiteral("Caution"));
+    QVERIFY(!b.state.portSetUp());
+    QVERIFY(b.dialog.isVisible());
+    QVERIFY(b.state.trafficLog().isEmpty());
+}
+
+void TestComportset::reportsAPortHeldByAnotherComponent() {
+    const auto reader = startReader(5);
+    link::SerialComm other;
+    other.setCommPort(5);
+    other.setPortOpen(true);
+
+    Bench b;
+    b.choose(QStringLiteral("COM5"), QStringLiteral("9600 bits/s"));
+    b.ok();
+    QCOMPARE(b.boxes.texts(), QStringList{kPortUsed});
+    QVERIFY(!b.state.portSetUp());
+    QVERIFY(b.dialog.isVisible());
+
+    // Once the other one lets go, the same OK goes through.
+    other.setPortOpen(false);
+    b.boxes.shown.clear();
+    b.ok();
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.portSetUp());
+}
+
+void TestComportset::setsUpTheSimulatedReader() {
+    const auto reader = startReader(7, 19200);
+    Bench b;
+    b.choose(QStringLiteral("COM7"), QStringLiteral("19200 bits/s"));
+    b.ok();
+
+    QVERIFY2(b.boxes.shown.isEmpty(), qPrintable(b.boxes.texts().join(QLatin1Char('|'))));
+    QVERIFY(b.state.portSetUp());
+    QVERIFY(!b.dialog.isVisible());
+    QCOMPARE(b.dialog.result(), int(QDialog::Accepted));
+    QVERIFY(b.port.PortOpen());
+    QCOMPARE(b.port.CommPort(), 7);
+    link::LineSettings settings;
+    QVERIFY(link::parseLineSettings(b.port.Settings(), &settings));
+    QCOMPARE(settings.baud, 19200);
+    // The probe leaves its traffic in the log for the detection to add to.
+    const QString log = b.state.trafficLog();
+    QVERIFY2(log.startsWith(kQueryLine + QStringLiteral("RD: 06\r\nSD: 05\r\nRD: 02 ")),
+             qPrintable(log));
+    QVERIFY(log.endsWith(QStringLiteral(" \r\n\r\n")));
+}
+
+void TestComportset::negativeProbeReplyShowsOnlyItsCode() {
+    const auto reader = startReader(6);
+    reader->injectFault(sim::Fault::negative(0x01));
+    Bench b;
+    b.choose(QStringLiteral("COM6"), QStringLiteral("9600 bits/s"));
+    b.ok();
+
+    QCOMPARE(b.boxes.texts(), QStringList{QStringLiteral("Parameter Wrong")});
+    QCOMPARE(b.boxes.shown[0].title, QStringLiteral("Error"));
+    QVERIFY(b.dialog.negativeProbeReply());
+    QVERIFY(!b.state.portSetUp());
+    QVERIFY(b.dialog.isVisible());
+    QVERIFY(!b.port.PortOpen());
+
+    // The fault was for one exchange: the next OK sets the port up and
+    // forgets the negative reply.
+    b.boxes.shown.clear();
+    b.ok();
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(!b.dialog.negativeProbeReply());
+    QVERIFY(b.state.portSetUp());
+}
+
+void TestComportset::cancelLeavesTheConnectionAsItWas() {
+    const auto reader = startReader(8);
+    link::SerialComm port;
+    link::ReaderLinkState state(port);
+    RecordingMessageBoxes boxes;
+
+    { // A failed OK, then Cancel: still not set up.
+        shell::comportset dialog(state);
+        dialog.show();
+        dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentText("COM9");
+        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        QCOMPARE(boxes.texts(), QStringList{kSelectRightPort});
+        dialog.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!state.portSetUp());
+    }
+    { // Set up on COM8.
+        shell::comportset dialog(state);
+        dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentText("COM8");
+        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        QVERIFY(state.portSetUp());
+    }
+    { // Opened again, it shows the initial texts, and Cancel touches nothing.
+        shell::comportset dialog(state);
+        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"))->currentText(),
+                 QStringLiteral("COM1"));
+        dialog.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        QVERIFY(state.portSetUp());
+        QVERIFY(port.PortOpen());
+        QCOMPARE(port.CommPort(), 8);
+    }
+    QCOMPARE(boxes.shown.size(), 1);
+    port.setPortOpen(false);
+}
+
+void TestComportset::probeJudgesTheLine_data() {
+    QTest::addColumn<ScriptedReader>("reader");
+    QTest::addColumn<bool>("setUp");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<QString>("log");
+
+    const QString handshake = kQueryLine + QStringLiteral("RD: 06\r\nSD: 05\r\n");
+    const QString yesReply = QStringLiteral("RD: 02 00 03 31 30 59 03 5A \r\n\r\n");
+    const QStringList none;
+    const QStringList notDetected{kUnitNotDetected};
+
+    ScriptedReader r;
+    QTest::addRow("status Y") << r << true << none << qint64(30) << handshake + yesReply;
+
+    r = {};
+    r.frame = link::buildReaderFrame("10A");
+    QTest::addRow("other status still sets up")
+        << r << true << none << qint64(30)
+        << handshake + QStringLiteral("RD: 02 00 03 31 30 41 03 42 \r\n\r\n");
+
+    r = {};
+    r.frame = link::buildReaderFrame(QByteArray("N0\x04", 3));
+    QTest::addRow("negative reply")
+        << r << false << QStringList{QStringLiteral("Command Data Wrong")} << qint64(30)
+        << handshake + QStringLiteral("RD: 02 00 03 4E 30 04 03 78 \r\n\r\n");
+
+    r = {};
+    r.frame = link::buildReaderFrame(QByteArray("N0\x03", 3));
+    QTest::addRow("negative reply without a message")
+        << r << false << none << qint64(30)
+        << handshake + QStringLiteral("RD: 02 00 03 4E 30 03 03 7F \r\n\r\n");
+
+    r = {};
+    r.ackAtMs = -1;
+    QTest::addRow("silence") << r << false << notDetected << qint64(5000) << kQueryLine;
+
+    r = {};
+    r.ackAtMs = 5000;
+    QTest::addRow("ACK on the limit") << r << true << none << qint64(5020) << handshake + yesReply;
+
+    r = {};
+    r.ackAtMs = 5001;
+    QTest::addRow("ACK too late") << r << false << notDetected << qint64(5000) << kQueryLine;
+
+    r = {};
+    r.ack = link::NAK;
+    QTest::addRow("NAK") << r << false << notDetected << qint64(10)
+                         << kQueryLine + QStringLiteral("RD: 15\r\n");
+
+    r = {};
+    r.headerAtMs = -1;
+    QTest::addRow("ACK only") << r << false << notDetected << qint64(8010) << handshake;
+
+    r = {};
+    r.headerAtMs = 8000;
+    r.restAtMs = 5000;
+    QTest::addRow("slowest reply in time")
+        << r << true << none << qint64(13010) << handshake + yesReply;
+
+    r = {};
+    r.restAtMs = -1;
+    QTest::addRow("header only") << r << false << notDetected << qint64(5020)
+                                 << handshake + QStringLiteral("RD: 02 00 03 \r\n");
+
+    r = {};
+    r.frame[7] = '\x00';
+    QTest::addRow("wrong BCC") << r << false << notDetected << qint64(30)
+                               << handshake +
+                                      QStringLiteral("RD: 02 00 03 31 30 59 03 00 \r\n\r\n");
+}
+
+void TestComportset::probeJudgesTheLine() {
+    QFETCH(ScriptedReader, reader);
+    QFETCH(bool, setUp);
+    QFETCH(QStringList, messages);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(QString, log);
+
+    FakeClock clock;
+    link::ScopedClock useClock(clock);
+    mapScripted(2, clock, reader);
+
+    Bench b;
+    b.choose(QStringLiteral("COM2"), QStringLiteral("9600 bits/s"));
+    const qint64 start = clock.nowMs();
+    b.ok();
+
+    QCOMPARE(clock.nowMs() - start, elapsedMs);
+    QCOMPARE(b.boxes.texts(), messages);
+    for (const auto &shown : b.boxes.shown)
+        QCOMPARE(shown.title, shown.text == kUnitNotDetected ? QStringLiteral("Caution")
+                                                             : QStringLiteral("Error"));
+    QCOMPARE(b.state.portSetUp(), setUp);
+    QCOMPARE(b.dialog.isVisible(), !setUp);
+    // A failed probe closes the port again; a good one leaves it open.
+    QCOMPARE(b.port.PortOpen(), setUp);
+    QCOMPARE(b.state.trafficLog(), log);
+}
+
+void TestComportset::scanFindsTheReaderAt57600OnCom12() {
+    for (int port = 1; port <= 11; ++port)
+        link::portmap::mapPath(port, QString());
+    const auto reader = startReader(12, 57600);
+
+    Bench b;
+    QTest::mouseClick(b.label("AutoLabel"), Qt::LeftButton);
+    b.button("Command3")->click();
+
+    QCOMPARE(b.label("Label1")->text(),
+             QStringLiteral("Found KVR Reader AT COM12 Baut Rate 57600"));
+    QCOMPARE(b.combo("PortCombo")->currentText(), QStringLiteral("COM12"));
+    QCOMPARE(b.combo("BaudCombo")->currentText(), QStringLiteral("57600 bits/s"));
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.trafficLog().isEmpty());
+    QVERIFY(!b.state.portSetUp());
+    QVERIFY(b.port.PortOpen()); // the scan leaves the found port open
+
+    b.ok();
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.portSetUp());
+    QCOMPARE(b.port.CommPort(), 12);
+}
+
+void TestComportset::scanTriesRatesInOrderAndFindsCom16() {
+    FakeClock clock;
+    link::ScopedClock useClock(clock);
+    for (int port = 1; port <= 14; ++port)
+        link::portmap::mapPath(port, QString());
+    // COM15 acknowledges at every rate but never replies: each rate costs the
+    // answer delay and the header limit.
+    ScriptedReader mute;
+    mute.ackAtMs = 5;
+    mute.headerAtMs = -1;
+    mapScripted(15, clock, mute);
+    // A negative reply is no reader to the scan, so 19200 on COM16 does not count.
+    ScriptedReader refusing;
+    refusing.frame = link::buildReaderFrame(QByteArray("N0\x01", 3));
+    refusing.onlyAtBaud = 19200;
+    ScriptedReader reader;
+    reader.ackAtMs = 5;
+    reader.onlyAtBaud = 38400;
+    link::portmap::mapBackend(16, [&clock, refusing, reader] {
+        auto line = std::make_unique<ScriptedBackend>(clock);
+        line->onWrite = [refusing, reader](const QByteArray &written, ScriptedBackend &device) {
+            (device.settings().baud == 19200 ? refusing : reader).respond(written, device);
+        };
+        return std::unique_ptr<link::SerialBackend>(std::move(line));
+    });
+
+    Bench b;
+    const qint64 start = clock.nowMs();
+    b.button("Command3")->click();
+
+    QCOMPARE(b.label("Label1")->text(),
+             QStringLiteral("Found KVR Reader AT COM16 Baut Rate 38400"));
+    QCOMPARE(clock.nowMs() - start, 4 * (250 + 5000) + 250 + (250 + 20) + (250 + 20));
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.trafficLog().isEmpty());
+
+    // The scan may find COM16, but OK takes only the listed ports.
+    b.ok();
+    QCOMPARE(b.boxes.texts(), QStringList{kPortInvalid});
+    QVERIFY(!b.state.portSetUp());
+}
+
+void TestComportset::scanWithoutAnyReader() {
+    for (int port = 1; port <= 16; ++port)
+        link::portmap::mapPath(port, QString());
+    Bench b;
+    b.button("Command3")->click();
+    QCOMPARE(b.label("Label1")->text(), QStringLiteral("No Found KVR Reader"));
+    QCOMPARE(b.combo("PortCombo")->currentText(), QStringLiteral("COM1"));
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(!b.port.PortOpen());
+}
+
+QTEST_MAIN(TestComportset)
+#include "test_comportset.moc"

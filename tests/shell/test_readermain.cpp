@@ -1,0 +1,873 @@
+#include "support/fakeclock.h"
+#include "support/recordingmessageboxes.h"
+#include "support/scriptedbackend.h"
+
+#include "link/clock.h"
+#include "link/frame.h"
+#include "link/portmap.h"
+#include "link/recordfile.h"
+#include "link/replycodes.h"
+#include "shell/modeltable.h"
+#include "shell/readermain.h"
+#include "sim/readermodel.h"
+#include "sim/readersim.h"
+#include "ui/seams.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+using namespace talvex;
+using talvex::shell::ReaderMain;
+using talvex::testing::FakeClock;
+using talvex::testing::RecordingMessageBoxes;
+using talvex::testing::ScriptedBackend;
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+// Enabled in its own right, whatever its frame says.
+bool ownEnabled(const QWidget *widget) {
+    return !widget->testAttribute(Qt::WA_ForceDisabled);
+}
+
+// The device side of the reader's line on the fake clock: every command frame
+// gets an ACK and, after ENQ, the reply body that answer() gives for it;
+// nothing at all when answer() gives nothing.
+class ScriptedReader {
+public:
+    explicit ScriptedReader(FakeClock &clock) : backend(clock) {
+        backend.onWrite = [this](const QByteArray &written, ScriptedBackend &line) {
+            if (written == QByteArray(1, char(link::ENQ))) {
+                if (m_pending)
+                    line.feedAfter(5, link::buildReaderFrame(*m_pending));
+                m_pending.reset();
+                return;
+            }
+            if (written.isEmpty() || quint8(written.at(0)) != link::STX)
+                return;
+            frames.append(written);
+            m_pending = answer(written.mid(3, written.size() - 5));
+            if (m_pending)
+                line.feedAfter(5, QByteArray(1, char(link::ACK)));
+        };
+    }
+
+    std::function<std::optional<QByteArray>(const QByteArray &body)> answer =
+        [](const QByteArray &body) -> std::optional<QByteArray> { return body.left(2) + "Y"; };
+    QList<QByteArray> frames;
+    ScriptedBackend backend;
+
+private:
+    std::optional<QByteArray> m_pending;
+};
+
+// What the port opens: a handle on the scripted line, which outlives every
+// open and close so that the test can look at it afterwards.
+class LineHandle final : public link::SerialBackend {
+public:
+    explicit LineHandle(ScriptedBackend &line) : m_line(line) {}
+    void open(const link::LineSettings &s) override { m_line.open(s); }
+    void close() override { m_line.close(); }
+    bool isOpen() const override { return m_line.isOpen(); }
+    void applySettings(const link::LineSettings &s) override { m_line.applySettings(s); }
+    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
+    QByteArray read(qint64 maxBytes) override { return m_line.read(maxBytes); }
+    void write(const QByteArray &bytes) override { m_line.write(bytes); }
+    void discardInput() override { m_line.discardInput(); }
+    void discardOutput() override { m_line.discardOutput(); }
+    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
+    void setDtr(bool on) override { m_line.setDtr(on); }
+    void setRts(bool on) override { m_line.setRts(on); }
+
+private:
+    ScriptedBackend &m_line;
+};
+
+class ScriptedDialogs final : public ui::DialogRunner {
+public:
+    ScriptedDialogs() { ui::setDialogRunner(this); }
+    ~ScriptedDialogs() override { ui::setDialogRunner(nullptr); }
+    int exec(QDialog &dialog) override {
+        classes.append(QString::fromLatin1(dialog.metaObject()->className()));
+        titles.append(dialog.windowTitle());
+        return script ? script(dialog) : int(QDialog::Rejected);
+    }
+    ui::DialogScript script;
+    QStringList classes;
+    QStringList titles;
+};
+
+class FakeFileDialogs final : public ui::FileDialogs {
+public:
+    FakeFileDialogs() { ui::setFileDialogs(this); }
+    ~FakeFileDialogs() override { ui::setFileDialogs(nullptr); }
+    QString openFile(const ui::OpenFileRequest &request) override {
+        opens.append(request);
+        return pick;
+    }
+    QString saveFile(const ui::SaveFileRequest &) override { return {}; }
+    QList<ui::OpenFileRequest> opens;
+    QString pick;
+};
+
+class FakeEditor final : public ui::EditorLauncher {
+public:
+    FakeEditor() { ui::setEditorLauncher(this); }
+    ~FakeEditor() override { ui::setEditorLauncher(nullptr); }
+    bool openInEditor(const QString &path) override {
+        opened.append(path);
+        return true;
+    }
+    QStringList opened;
+};
+
+// A reader window whose COM1 is a scripted reader, opened and set up the way a
+// successful "Communication Setting" leaves it.
+struct ScriptedBench {
+    ScriptedBench() {
+        link::portmap::mapBackend(1,
+                                  [this] { return std::make_unique<LineHandle>(reader.backend); });
+        window.readerPort().setCommPort(1);
+        window.readerPort().setPortOpen(true);
+        window.setPortSetUp(true);
+    }
+    ~ScriptedBench() { link::portmap::unmap(1); }
+
+    template <typename T> T *find(const QString &name) const {
+        T *widget = window.findChild<T *>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    QWidget *control(const QString &name) const { return find<QWidget>(name); }
+    QString model() const { return find<QLabel>(QStringLiteral("TypeLabel"))->text(); }
+    QList<int> pictures() const {
+        QList<int> shown;
+        for (int i = 0; i < 6; ++i) {
+            if (!control(QStringLiteral("TypeImage_%1").arg(i))->isHidden())
+                shown.append(i);
+        }
+        return shown;
+    }
+    void detect(const QByteArray &resetData) {
+        reader.answer = [resetData](const QByteArray &body) -> std::optional<QByteArray> {
+            if (body == "00")
+                return QByteArray("P0") + resetData;
+            return body.left(2) + "Y";
+        };
+        window.DetectReaderModel();
+    }
+    void run(const QString &commandText) {
+        find<QLineEdit>(QStringLiteral("CommandStr"))->setText(commandText);
+        find<QPushButton>(QStringLiteral("ExuteCommandBtn"))->click();
+    }
+
+    FakeClock clock;
+    link::ScopedClock scopedClock{clock};
+    ScriptedReader reader{clock};
+    RecordingMessageBoxes boxes;
+    ReaderMain window;
+};
+
+// Each model's column of the layout table: T enabled (shown), F disabled
+// (hidden), C decided by "Permit Initiative Uploading" (clear here: disabled).
+struct ExpectedRow {
+    const char *control;
+    const char *cells; // KVR-416 523 527 634 638 690
+};
+const ExpectedRow kExpectedLayout[] = {
+    {"IRPOP", "FFTTTT"},        {"McardFrame1", "FTFTTT"},  {"McardFrame2", "FCFTTT"},
+    {"RFcardFrame1", "FTTTTT"}, {"RFcardFrame2", "FTTTTT"}, {"OTHERFRAME1", "FTTTTT"},
+    {"OTHERFRAME2", "FFFFTT"},  {"OTHERFRAME3", "FTTTTT"},  {"SensorState", "FFFFTT"},
+    {"IRProhibit", "FFFFTT"},   {"IRWeizhi", "FFFFFT"},
+};
+
+QString readSystemText(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("<missing>");
+    QStringDecoder decoder(QStringConverter::System);
+    return decoder.decode(file.readAll());
+}
+
+} // namespace
+
+class TestReaderMain : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_recordDir.reset(new QTemporaryDir);
+        link::setRecordFolder(m_recordDir->path());
+    }
+    void cleanup() { link::setRecordFolder(QString()); }
+
+    void opensWithoutModel();
+    void modelTableSearchOrder();
+    void detectsModelFromResetReply_data();
+    void detectsModelFromResetReply();
+    void silentReaderDuringSetupComm();
+    void setupCommCancelledDoesNothing();
+    void layoutByModel_data();
+    void layoutByModel();
+    void uploadCheckBoxDecidesMagneticControls();
+    void unknownModelNameChangesNothing();
+    void lockForAutoRead();
+    void commandLine_data();
+    void commandLine();
+    void commandLineLongBody();
+    void clearBufferData_data();
+    void clearBufferData();
+    void clearDataEmptiesLog();
+    void closeCommForgetsModelAndDropsLines();
+    void linkLabelAndHelpWindow();
+    void recordFileNeedsPort();
+    void recordFileBlocks_data();
+    void recordFileBlocks();
+    void recordFileNamesAndMagneticLog();
+    void openCommandLog();
+    void detectsEverySimulatedModel_data();
+    void detectsEverySimulatedModel();
+    void setupCommAgainstSimulatedReader();
+    // Last: closing the window asks the application to quit.
+    void exitClosesPort();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_recordDir;
+};
+
+void TestReaderMain::opensWithoutModel() {
+    ReaderMain window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Talvex5.0_EN"));
+    QVERIFY(!window.portSetUp());
+
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    QVERIFY(tabs);
+    const QStringList captions = {"MAGNETIC CARD", "MIFARE ONE",      "TYPE A /TYPE B",
+                                  "IC CARD",       "Extend Function", "MONITOR"};
+    QCOMPARE(tabs->count(), captions.size());
+    for (int i = 0; i < captions.size(); ++i)
+        QCOMPARE(tabs->tabText(i), captions.at(i));
+    auto *inner = window.findChild<QTabWidget *>(QStringLiteral("SSTab2"));
+    QVERIFY(inner);
+    QCOMPARE(inner->tabText(8), QStringLiteral("AT88SC102"));
+
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("TypeLabel"))->text(), QString());
+    QVERIFY(!window.findChild<QWidget *>(QStringLiteral("TypeImage_0"))->isHidden());
+    for (int i = 1; i < 6; ++i)
+        QVERIFY(window.findChild<QWidget *>(QStringLiteral("TypeImage_%1").arg(i))->isHidden());
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("CommandStr"))->text(),
+             QStringLiteral("30 30"));
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("OpenshuomingFormLabel1"))->text(),
+             QStringLiteral("The command line, do not enter the STX (02), length (LH, LL), ETX "
+                            "(03) and the BCC, just enter the command and parameters and data "
+                            "packet 16 hex strings (for details please click here to see "
+                            "instructions)"));
+    auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("SDTDText"));
+    QVERIFY(log && log->isReadOnly());
+
+    // Everything is laid out to fit a 1366x768 screen, taskbar included.
+    const QSize minimum = window.minimumSizeHint();
+    QVERIFY2(minimum.width() <= 1366 && minimum.height() <= 720,
+             qPrintable(QStringLiteral("%1x%2").arg(minimum.width()).arg(minimum.height())));
+}
+
+void TestReaderMain::modelTableSearchOrder() {
+    QStringList keys;
+    for (const auto &row : shell::readerModelKeys())
+        keys << row.key;
+    QCOMPARE(keys, QStringList({"Ver", "416", "523", "527", "634", "638", "690"}));
+    // Searching is case-sensitive: "ver" is not the KVR-416's version text.
+    QVERIFY(shell::modelKeysFound(QStringLiteral("ver 2.1")).isEmpty());
+}
+
+void TestReaderMain::detectsModelFromResetReply_data() {
+    QTest::addColumn<QByteArray>("resetData");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QList<int>>("pictures");
+    QTest::addColumn<QString>("eject");
+
+    QTest::newRow("416 version text")
+        << QByteArray("Ver 3.2") << "KVR-416" << QList<int>{4} << "Eject";
+    QTest::newRow("416") << QByteArray("KVR416") << "KVR-416" << QList<int>{4} << "Eject";
+    QTest::newRow("523") << QByteArray("KVR523") << "KVR-523" << QList<int>{1} << "Eject";
+    QTest::newRow("527") << QByteArray("KVR527") << "KVR-527" << QList<int>{2} << "Eject";
+    QTest::newRow("634 has no picture")
+        << QByteArray("KVR634") << "KVR-634" << QList<int>{} << "Eject";
+    QTest::newRow("638") << QByteArray("KVR638") << "KVR-638" << QList<int>{5} << "Eject";
+    QTest::newRow("690") << QByteArray("KVR690") << "KVR-690" << QList<int>{3} << "Move Card";
+    // Keys are not exclusive: the last one found names the model, every one
+    // found keeps its picture.
+    QTest::newRow("Ver and 690") << QByteArray("Ver690") << "KVR-690" << QList<int>{3, 4}
+                                 << "Move Card";
+    QTest::newRow("no key") << QByteArray("XYZ-100") << "" << QList<int>{} << "Eject";
+    // Bytes 0 and 1 of the reply are not searched.
+    QTest::newRow("key only in the status bytes") << QByteArray() << "" << QList<int>{} << "Eject";
+}
+
+void TestReaderMain::detectsModelFromResetReply() {
+    QFETCH(QByteArray, resetData);
+    QFETCH(QString, model);
+    QFETCH(QList<int>, pictures);
+    QFETCH(QString, eject);
+
+    ScriptedBench bench;
+    // As "Setup Comm" leaves them before detection.
+    for (int i = 0; i < 6; ++i)
+        bench.control(QStringLiteral("TypeImage_%1").arg(i))->hide();
+    if (resetData.isEmpty())
+        bench.reader.answer = [](const QByteArray &) -> std::optional<QByteArray> {
+            return QByteArray("690");
+        };
+    if (resetData.isEmpty())
+        bench.window.DetectReaderModel();
+    else
+        bench.detect(resetData);
+
+    QCOMPARE(bench.reader.frames, QList<QByteArray>{hex("02000230300303")});
+    QCOMPARE(bench.model(), model);
+    QCOMPARE(bench.pictures(), pictures);
+    QCOMPARE(bench.find<QPushButton>(QStringLiteral("IRPOP"))->text(), eject);
+    QCOMPARE(bench.boxes.texts(), QStringList());
+    if (model.isEmpty()) // no model, no layout
+        QVERIFY(bench.control(QStringLiteral("OTHERFRAME2"))->isEnabled());
+}
+
+void TestReaderMain::silentReaderDuringSetupComm() {
+    ScriptedBench bench;
+    bench.detect("KVR638");
+    QCOMPARE(bench.model(), QStringLiteral("KVR-638"));
+
+    ScriptedDialogs dialogs;
+    dialogs.script = [&](QDialog &) {
+        bench.window.setPortSetUp(true);
+        return int(QDialog::Accepted);
+    };
+    bench.reader.answer = [](const QByteArray &) { return std::optional<QByteArray>(); };
+    bench.find<QPushButton>(QStringLiteral("IROpencom"))->click();
+
+    QCOMPARE(dialogs.classes, QStringList{QStringLiteral("talvex::shell::comportset")});
+    QCOMPARE(bench.boxes.texts(), QStringList{link::text::communicationError()});
+    QCOMPARE(bench.model(), QStringLiteral("KVR-638"));
+    QCOMPARE(bench.pictures(), QList<int>());
+    QVERIFY(!bench.find<QCheckBox>(QStringLiteral("CheckRecord"))->isChecked());
+}
+
+void TestReaderMain::setupCommCancelledDoesNothing() {
+    ScriptedBench bench;
+    bench.window.setPortSetUp(false);
+    ScriptedDialogs dialogs; // answers Cancel and leaves PortSetUp clear
+    bench.find<QPushButton>(QStringLiteral("IROpencom"))->click();
+    QCOMPARE(dialogs.classes.size(), 1);
+    QVERIFY(bench.reader.frames.isEmpty());
+    QCOMPARE(bench.pictures(), QList<int>{0});
+    QVERIFY(bench.boxes.shown.isEmpty());
+}
+
+void TestReaderMain::layoutByModel_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QByteArray>("resetData");
+    const char *numbers[] = {"416", "523", "527", "634", "638", "690"};
+    for (int i = 0; i < 6; ++i)
+        QTest::newRow(numbers[i]) << i << QByteArray("KVR") + numbers[i];
+}
+
+void TestReaderMain::layoutByModel() {
+    QFETCH(int, column);
+    QFETCH(QByteArray, resetData);
+
+    ScriptedBench bench;
+    // Every control starts in the state opposite to the one expected, so a
+    // cell the layout forgets to apply shows up.
+    for (const ExpectedRow &row : kExpectedLayout)
+        bench.control(row.control)->setEnabled(row.cells[column] != 'T');
+    bench.control("ExuteCommandBtn")->setEnabled(false);
+    bench.control("ClearReaderBuffer")->setEnabled(true);
+    bench.control("ReadCardType523")->setVisible(column != 1);
+    // As a KVR-523 uploading its tracks left it.
+    bench.control("ReadCardComm")->setEnabled(false);
+
+    bench.detect(resetData);
+    QCOMPARE(bench.model(), shell::modelNames().at(column));
+
+    for (const ExpectedRow &row : kExpectedLayout) {
+        const bool enabled = bench.control(row.control)->isEnabled();
+        QVERIFY2(enabled == (row.cells[column] == 'T'), row.control);
+    }
+    QVERIFY(bench.control("ExuteCommandBtn")->isEnabled());
+    QVERIFY(!bench.control("ClearReaderBuffer")->isEnabled());
+    QCOMPARE(!bench.control("ReadCardType523")->isHidden(), column == 1);
+    QVERIFY(ownEnabled(bench.control("ReadCardComm")));
+    // The port and the common commands are never the model's to disable.
+    for (const char *name :
+         {"FrameComm", "IRRESET", "IRStatus", "IRcomb", "IRCARDTYPE", "IROpencom", "IRCLOSECOM"})
+        QVERIFY2(bench.control(name)->isEnabled(), name);
+}
+
+void TestReaderMain::uploadCheckBoxDecidesMagneticControls() {
+    ScriptedBench bench;
+    auto *upload = bench.find<QCheckBox>(QStringLiteral("ReadCardType523"));
+    QWidget *readTrack = bench.control("ReadCardComm");
+    QWidget *autoTest = bench.control("McardFrame2");
+
+    upload->setChecked(true);
+    bench.detect("KVR523");
+    QVERIFY(!readTrack->isEnabled());
+    QVERIFY(autoTest->isEnabled());
+
+    upload->setChecked(false);
+    QVERIFY(readTrack->isEnabled());
+    QVERIFY(!autoTest->isEnabled());
+    upload->setChecked(true);
+    QVERIFY(!readTrack->isEnabled());
+    QVERIFY(autoTest->isEnabled());
+
+    // Another reader on the line: the rule no longer applies and the box goes.
+    bench.detect("KVR527");
+    QVERIFY(upload->isHidden());
+    QVERIFY(ownEnabled(readTrack));
+    QVERIFY(!autoTest->isEnabled());
+    upload->setChecked(false);
+    upload->setChecked(true);
+    QVERIFY(ownEnabled(readTrack));
+    QVERIFY(!autoTest->isEnabled());
+}
+
+void TestReaderMain::unknownModelNameChangesNothing() {
+    ScriptedBench bench;
+    bench.find<QLabel>(QStringLiteral("TypeLabel"))->setText(QStringLiteral("KVR-999"));
+    bench.control("IRPOP")->setEnabled(true);
+    bench.control("ClearReaderBuffer")->setEnabled(true);
+    bench.window.ApplyModelLayout();
+
+    QCOMPARE(bench.boxes.shown.size(), 1);
+    QCOMPARE(bench.boxes.shown.at(0).text,
+             QStringLiteral("本演示程序暂时还没有编写你所选机型的代码"));
+    QCOMPARE(bench.boxes.shown.at(0).title, QStringLiteral("自动检测机型"));
+    QCOMPARE(bench.boxes.shown.at(0).icon, link::MsgIcon::Information);
+    QVERIFY(bench.control("IRPOP")->isEnabled());
+    // The common first step has run before the name was looked up.
+    QVERIFY(!bench.control("ClearReaderBuffer")->isEnabled());
+
+    // And with no model at all nothing happens.
+    bench.find<QLabel>(QStringLiteral("TypeLabel"))->clear();
+    bench.control("ClearReaderBuffer")->setEnabled(true);
+    bench.window.ApplyModelLayout();
+    QVERIFY(bench.control("ClearReaderBuffer")->isEnabled());
+    QCOMPARE(bench.boxes.shown.size(), 1);
+}
+
+void TestReaderMain::lockForAutoRead() {
+    ScriptedBench bench;
+    const QStringList locked = {"ExuteCommandBtn", "FrameComm",   "McardFrame1", "RFcardFrame1",
+                                "RFcardFrame2",    "OTHERFRAME1", "OTHERFRAME2", "OTHERFRAME3"};
+    bench.window.LockForAutoRead(); // no model yet: nothing to lock
+    for (const QString &name : locked)
+        QVERIFY(bench.control(name)->isEnabled());
+
+    bench.detect("KVR523"); // leaves McardFrame2 disabled with the box clear
+    QVERIFY(!bench.control("McardFrame2")->isEnabled());
+    bench.window.LockForAutoRead();
+    for (const QString &name : locked)
+        QVERIFY2(!bench.control(name)->isEnabled(), qPrintable(name));
+    QVERIFY(bench.control("McardFrame2")->isEnabled());
+}
+
+void TestReaderMain::commandLine_data() {
+    QTest::addColumn<bool>("portSetUp");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("textAfter");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("logEndsWithBreak");
+
+    const QByteArray reset = hex("02000230300303");
+    QTest::newRow("initial text") << true << "30 30"
+                                  << "30 30" << reset << "" << true;
+    QTest::newRow("blanks trimmed and written back") << true << "   30 30  "
+                                                     << "30 30" << reset << "" << true;
+    QTest::newRow("separators are not examined") << true << "30,31"
+                                                 << "30,31" << hex("02000230310302") << "" << true;
+    QTest::newRow("lower-case digits") << true << "3a ff"
+                                       << "3a ff" << hex("0200023AFF03C6") << "" << true;
+    QTest::newRow("no separators")
+        << true << "3030"
+        << "3030" << QByteArray() << "Error:Please Check The Data Effective" << false;
+    QTest::newRow("only blanks") << true << "    "
+                                 << "" << QByteArray() << "Enter the Command and then Press 'Send'"
+                                 << false;
+    QTest::newRow("not hexadecimal")
+        << true << "3G 30"
+        << "3G 30" << QByteArray() << "Error:Please check the data effective" << true;
+    QTest::newRow("port not set up")
+        << false << " 30 30"
+        << " 30 30" << QByteArray() << "Comm. Port Setup First" << false;
+}
+
+void TestReaderMain::commandLine() {
+    QFETCH(bool, portSetUp);
+    QFETCH(QString, typed);
+    QFETCH(QString, textAfter);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, message);
+    QFETCH(bool, logEndsWithBreak);
+
+    ScriptedBench bench;
+    bench.window.setPortSetUp(portSetUp);
+    bench.window.appendTrafficLog(QStringLiteral("earlier\r\n"));
+    bench.run(typed);
+
+    QCOMPARE(bench.find<QLineEdit>(QStringLiteral("CommandStr"))->text(), textAfter);
+    QCOMPARE(bench.reader.frames, sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{sent});
+    QCOMPARE(bench.boxes.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    for (const auto &box : bench.boxes.shown) {
+        QCOMPARE(box.title, QStringLiteral("Caution"));
+        QCOMPARE(box.icon, link::MsgIcon::Exclamation);
+    }
+    const QString log = bench.window.trafficLog();
+    if (logEndsWithBreak) {
+        QVERIFY(log.endsWith(QStringLiteral("\r\n\r\n")));
+        auto *view = bench.find<QPlainTextEdit>(QStringLiteral("SDTDText"));
+        QVERIFY(view->textCursor().atEnd());
+        QCOMPARE(view->toPlainText(), QString(log).remove(QLatin1Char('\r')));
+    } else {
+        QCOMPARE(log, QStringLiteral("earlier\r\n"));
+    }
+    if (!sent.isEmpty())
+        QVERIFY(log.startsWith(QStringLiteral("SD: ") + link::bytesText(sent)));
+}
+
+void TestReaderMain::commandLineLongBody() {
+    ScriptedBench bench;
+    QByteArray body;
+    QStringList pairs;
+    for (int i = 0; i < 300; ++i) {
+        body.append(char(i % 251));
+        pairs << link::byteText(quint8(i % 251));
+    }
+    bench.run(pairs.join(QLatin1Char(' ')));
+    QCOMPARE(bench.reader.frames.size(), 1);
+    const QByteArray frame = bench.reader.frames.at(0);
+    QCOMPARE(frame.size(), 305);
+    QCOMPARE(frame.left(3), hex("02012C"));
+    QCOMPARE(frame.mid(3, 300), body);
+    QCOMPARE(quint8(frame.at(303)), link::ETX);
+    QCOMPARE(quint8(frame.at(304)), link::ReaderBcc(frame));
+    QVERIFY(bench.boxes.shown.isEmpty());
+}
+
+void TestReaderMain::clearBufferData_data() {
+    QTest::addColumn<bool>("portSetUp");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("cleared") << true << QByteArray("E9Y") << "Clear Buffer Data Success";
+    QTest::newRow("refused") << true << QByteArray("E9N") << "Clear Buffer Data Error";
+    QTest::newRow("other byte") << true << QByteArray("E9E") << "";
+    QTest::newRow("port not set up") << false << QByteArray("E9Y") << "Comm. Port Setup First";
+}
+
+void TestReaderMain::clearBufferData() {
+    QFETCH(bool, portSetUp);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, message);
+
+    ScriptedBench bench;
+    bench.window.setPortSetUp(portSetUp);
+    bench.reader.answer = [reply](const QByteArray &) { return std::optional<QByteArray>(reply); };
+    // The model layout disables the button; the handler is what is tested here.
+    bench.find<QPushButton>(QStringLiteral("ClearReaderBuffer"))->click();
+
+    QCOMPARE(bench.reader.frames,
+             portSetUp ? QList<QByteArray>{hex("0200024539037F")} : QList<QByteArray>());
+    QCOMPARE(bench.boxes.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (portSetUp && !message.isEmpty()) {
+        QCOMPARE(bench.boxes.shown.at(0).title, QStringLiteral("Clear Buffer Data"));
+        QCOMPARE(bench.boxes.shown.at(0).icon, link::MsgIcon::Information);
+    }
+}
+
+void TestReaderMain::clearDataEmptiesLog() {
+    ScriptedBench bench;
+    bench.run("30 30");
+    QVERIFY(!bench.window.trafficLog().isEmpty());
+    bench.find<QPushButton>(QStringLiteral("ClearSDTDText"))->click();
+    QCOMPARE(bench.window.trafficLog(), QString());
+    QCOMPARE(bench.find<QPlainTextEdit>(QStringLiteral("SDTDText"))->toPlainText(), QString());
+    QCOMPARE(bench.reader.frames.size(), 1);
+}
+
+void TestReaderMain::closeCommForgetsModelAndDropsLines() {
+    ScriptedBench bench;
+    for (int i = 0; i < 6; ++i)
+        bench.control(QStringLiteral("TypeImage_%1").arg(i))->hide();
+    bench.detect("Ver690");
+    QCOMPARE(bench.pictures(), (QList<int>{3, 4}));
+
+    bench.find<QPushButton>(QStringLiteral("IRCLOSECOM"))->click();
+    QVERIFY(!bench.window.readerPort().PortOpen());
+    QVERIFY(!bench.reader.backend.dtr());
+    QVERIFY(!bench.reader.backend.rts());
+    QVERIFY(!bench.window.portSetUp());
+    QCOMPARE(bench.model(), QString());
+    QCOMPARE(bench.pictures(), QList<int>{0});
+
+    // Nothing is sent any more, and a second close is harmless.
+    bench.run("30 30");
+    QCOMPARE(bench.boxes.texts(), QStringList{QStringLiteral("Comm. Port Setup First")});
+    bench.find<QPushButton>(QStringLiteral("IRCLOSECOM"))->click();
+    QCOMPARE(bench.reader.frames.size(), 1);
+}
+
+void TestReaderMain::exitClosesPort() {
+    ScriptedBench bench;
+    QVERIFY(bench.window.readerPort().PortOpen());
+    bench.find<QPushButton>(QStringLiteral("EXITGRM"))->click();
+    QVERIFY(!bench.window.readerPort().PortOpen());
+    QVERIFY(!bench.reader.backend.isOpen());
+}
+
+void TestReaderMain::linkLabelAndHelpWindow() {
+    ReaderMain window;
+    auto *label = window.findChild<QLabel *>(QStringLiteral("OpenshuomingFormLabel1"));
+    auto *frame = window.findChild<QGroupBox *>(QStringLiteral("CommandLineFrame"));
+    const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
+    auto colour = [label] { return label->palette().color(QPalette::WindowText); };
+    QCOMPARE(colour(), buttonText);
+
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QCoreApplication::sendEvent(label, &enter);
+    QCOMPARE(colour(), QColor(255, 0, 0));
+    QMouseEvent overFrame(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame, &overFrame);
+    QCOMPARE(colour(), buttonText);
+
+    ScriptedDialogs dialogs;
+    QStringList help;
+    dialogs.script = [&help](QDialog &dialog) {
+        for (int i = 1; i <= 5; ++i)
+            help << dialog.findChild<QLabel *>(QStringLiteral("Label%1").arg(i))->text();
+        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        return dialog.result();
+    };
+    QCoreApplication::sendEvent(label, &enter);
+    QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QCOMPARE(colour(), buttonText);
+    QCOMPARE(dialogs.classes, QStringList{QStringLiteral("talvex::shell::ShuoMingForm")});
+    QCOMPARE(dialogs.titles, QStringList{QStringLiteral("Command-line description")});
+    QCOMPARE(help.size(), 5);
+    QVERIFY(help.at(0).startsWith(QStringLiteral("The command line, do not enter the STX (02)")));
+    // The key check with six key bytes, and its BCC worked out by hand.
+    QVERIFY2(help.at(1).contains(QStringLiteral("02 00 09 35 32 05 FF FF FF FF FF FF 03 0A")),
+             qPrintable(help.at(1)));
+    QVERIFY(help.at(3).endsWith(QStringLiteral("35 32 05 FF FF FF FF FF FF")));
+    QCOMPARE(help.at(4), QStringLiteral("Note that to use a space between each byte separated by"));
+}
+
+void TestReaderMain::recordFileNeedsPort() {
+    ReaderMain window;
+    RecordingMessageBoxes boxes;
+    auto *record = window.findChild<QCheckBox *>(QStringLiteral("CheckRecordToFile"));
+    record->click();
+    QVERIFY(!record->isChecked());
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Comm. Port Setup First")});
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("SaveToFileNameLabel"))->text(), QString());
+    QVERIFY(QDir(m_recordDir->path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestReaderMain::recordFileBlocks_data() {
+    QTest::addColumn<bool>("keepLog");
+    QTest::addColumn<int>("resetBlocks");
+    QTest::newRow("Record Data clear: one exchange a block") << false << 1;
+    QTest::newRow("Record Data on: the whole log again") << true << 2;
+}
+
+void TestReaderMain::recordFileBlocks() {
+    QFETCH(bool, keepLog);
+    QFETCH(int, resetBlocks);
+
+    ScriptedBench bench;
+    bench.detect("KVR638");
+    bench.window.appendTrafficLog(QStringLiteral("before recording\r\n"));
+    auto *record = bench.find<QCheckBox>(QStringLiteral("CheckRecordToFile"));
+    record->click();
+    QVERIFY(record->isChecked());
+    QCOMPARE(bench.window.trafficLog(), QString());
+    const QString path = link::recordFilePath();
+    QCOMPARE(QDir::fromNativeSeparators(
+                 bench.find<QLabel>(QStringLiteral("SaveToFileNameLabel"))->text()),
+             path);
+
+    bench.find<QCheckBox>(QStringLiteral("CheckRecord"))->setChecked(keepLog);
+    bench.run("30 30");
+    const QString afterFirst = bench.window.trafficLog();
+    bench.run("31 30");
+    const QString afterSecond = bench.window.trafficLog();
+
+    const QString header =
+        QStringLiteral("这个文件是KVR-638要求保留历史记录时产生的文件\r\n\r\n\r\n");
+    // Each block is the log as the exchange left it, plus a line end; the
+    // command line's own line end after the exchange is in the next block.
+    const QString content = readSystemText(path);
+    QCOMPARE(content, header + afterFirst + afterSecond);
+    QCOMPARE(int(content.count(QStringLiteral("SD: 02 00 02 30 30 03 03"))), resetBlocks);
+    QCOMPARE(int(content.count(QStringLiteral("SD: 02 00 02 31 30 03 02"))), 1);
+
+    // Switched off: the label empties and nothing more is written.
+    record->click();
+    QCOMPARE(bench.find<QLabel>(QStringLiteral("SaveToFileNameLabel"))->text(), QString());
+    bench.run("30 30");
+    QCOMPARE(readSystemText(path), content);
+
+    // Switched on again the same day: the file starts over.
+    record->click();
+    QCOMPARE(readSystemText(path), header);
+}
+
+void TestReaderMain::recordFileNamesAndMagneticLog() {
+    const QDate day(2024, 3, 9);
+    const QString date = link::fileDateText(day);
+    QVERIFY(!date.isEmpty());
+    for (const QChar c : QStringLiteral("/\\:*?\"<>|"))
+        QVERIFY2(!date.contains(c), qPrintable(date));
+    QCOMPARE(QFileInfo(link::recordFilePath(day)).fileName(),
+             QStringLiteral("KVR_Record") + date + QStringLiteral(".txt"));
+    QCOMPARE(QFileInfo(link::recordFilePath(day)).absolutePath(), m_recordDir->path());
+
+    // Recording before any model is known: the header names no model.
+    const QString record = link::recordFilePath(day);
+    QVERIFY(link::startRecordFile(record, QString()));
+    QCOMPARE(readSystemText(record),
+             QStringLiteral("这个文件是要求保留历史记录时产生的文件\r\n\r\n\r\n"));
+    link::AppendRecordFile(QString(), QStringLiteral("nowhere")); // recording off: ignored
+
+    link::AppendMagAutoLog(QStringLiteral("SD: 02 00 04 45 30 30 37 03 43 "));
+    link::AppendMagAutoLog(QString());
+    QCOMPARE(QFileInfo(link::magAutoLogPath()).fileName(),
+             QStringLiteral("MagAuto") + link::fileDateText(QDate::currentDate()) +
+                 QStringLiteral(".txt"));
+    QCOMPARE(readSystemText(link::magAutoLogPath()),
+             QStringLiteral("SD: 02 00 04 45 30 30 37 03 43 \r\n\r\n"));
+
+    // A folder that cannot hold the file costs the record, not the program.
+    link::setRecordFolder(m_recordDir->filePath(QStringLiteral("missing/deeper")));
+    QVERIFY(!link::startRecordFile(link::recordFilePath(), QStringLiteral("KVR-690")));
+    link::AppendRecordFile(link::recordFilePath(), QStringLiteral("lost"));
+    link::AppendMagAutoLog(QStringLiteral("lost"));
+}
+
+void TestReaderMain::openCommandLog() {
+    ScriptedBench bench;
+    FakeFileDialogs files;
+    FakeEditor editor;
+    auto *open = bench.find<QPushButton>(QStringLiteral("OpenRecFileBtn"));
+
+    files.pick = m_recordDir->filePath(QStringLiteral("KVR_Record-old.txt"));
+    open->click();
+    QCOMPARE(files.opens.size(), 1);
+    const ui::OpenFileRequest request = files.opens.at(0);
+    QCOMPARE(request.parent, static_cast<QWidget *>(&bench.window));
+    QCOMPARE(request.title, QStringLiteral("Open file"));
+    QCOMPARE(request.directory, m_recordDir->path());
+    QCOMPARE(request.fileName, QStringLiteral("KVR_Record*.TXT"));
+    QCOMPARE(request.filter, QStringLiteral("All files (*.TXT)"));
+    QVERIFY(request.existingOnly);
+    QVERIFY(request.hideReadOnly);
+    QCOMPARE(editor.opened, QStringList{files.pick});
+
+    files.pick.clear(); // cancelled
+    open->click();
+    QCOMPARE(files.opens.size(), 2);
+    QCOMPARE(editor.opened.size(), 1);
+
+    bench.find<QCheckBox>(QStringLiteral("CheckRecordToFile"))->click();
+    open->click();
+    QCOMPARE(files.opens.size(), 2);
+    QCOMPARE(bench.boxes.texts(),
+             QStringList{QStringLiteral("Please stop the record and then execute this command")});
+    QCOMPARE(bench.boxes.shown.at(0).title, QStringLiteral("Caution"));
+}
+
+void TestReaderMain::detectsEverySimulatedModel_data() {
+    QTest::addColumn<int>("model");
+    for (const sim::ReaderModel model : sim::kAllReaderModels)
+        QTest::newRow(qPrintable(sim::readerModelName(model))) << int(model);
+}
+
+void TestReaderMain::detectsEverySimulatedModel() {
+    QFETCH(int, model);
+    const auto readerModel = static_cast<sim::ReaderModel>(model);
+    sim::ReaderSim reader(readerModel);
+    QString error;
+    QVERIFY2(reader.start(&error), qPrintable(error));
+    link::portmap::mapPath(1, reader.slavePath());
+
+    RecordingMessageBoxes boxes;
+    {
+        ReaderMain window;
+        window.readerPort().setCommPort(1);
+        window.readerPort().setSettings(QStringLiteral("9600n81"));
+        window.readerPort().setPortOpen(true);
+        window.setPortSetUp(true);
+        window.DetectReaderModel();
+        QCOMPARE(window.currentModel(), sim::readerModelName(readerModel));
+        QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("IRPOP"))->text(),
+                 readerModel == sim::ReaderModel::Kvr690 ? QStringLiteral("Move Card")
+                                                         : QStringLiteral("Eject"));
+        QVERIFY(window.trafficLog().startsWith(QStringLiteral("SD: 02 00 02 30 30 03 03 \r\n")));
+    }
+    QCOMPARE(boxes.texts(), QStringList());
+    link::portmap::unmap(1);
+}
+
+void TestReaderMain::setupCommAgainstSimulatedReader() {
+    sim::ReaderSim reader(sim::ReaderModel::Kvr523);
+    QString error;
+    QVERIFY2(reader.start(&error), qPrintable(error));
+    link::portmap::mapPath(1, reader.slavePath());
+
+    RecordingMessageBoxes boxes;
+    ScriptedDialogs dialogs;
+    dialogs.script = [](QDialog &dialog) {
+        auto *port = dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"));
+        port->setCurrentText(QStringLiteral("COM1"));
+        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        return dialog.result();
+    };
+    {
+        ReaderMain window;
+        window.findChild<QPushButton *>(QStringLiteral("IROpencom"))->click();
+        QVERIFY(window.portSetUp());
+        QCOMPARE(window.currentModel(), QStringLiteral("KVR-523"));
+        QVERIFY(!window.findChild<QWidget *>(QStringLiteral("TypeImage_1"))->isHidden());
+        QVERIFY(window.findChild<QWidget *>(QStringLiteral("TypeImage_0"))->isHidden());
+        // The probe's status query stays in the log ahead of the detection's reset.
+        const QString log = window.trafficLog();
+        const qsizetype probe = log.indexOf(QStringLiteral("SD: 02 00 02 31 30 03 02"));
+        const qsizetype reset = log.indexOf(QStringLiteral("SD: 02 00 02 30 30 03 03"));
+        QVERIFY2(probe >= 0 && reset > probe, qPrintable(log));
+        QVERIFY(!window.findChild<QCheckBox *>(QStringLiteral("CheckRecord"))->isChecked());
+    }
+    QCOMPARE(boxes.texts(), QStringList());
+    link::portmap::unmap(1);
+}
+
+QTEST_MAIN(TestReaderMain)
+#include "test_readermain.moc"
