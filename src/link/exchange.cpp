@@ -137,9 +137,6 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
         return noAnswer();
     m_transcript.header(header);
 
-    // STX is taken as it came: the BCC decides whether the frame is good.
-    quint8 check = static_cast<quint8>(header.at(0)) ^ static_cast<quint8>(header.at(1)) ^
-                   static_cast<quint8>(header.at(2));
     const int need =
         static_cast<quint8>(header.at(1)) * 256 + static_cast<quint8>(header.at(2)) + 2;
 
@@ -160,9 +157,7 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
     m_transcript.rest(rest);
     m_transcript.writeTo(m_ctx);
 
-    for (qsizetype i = 0; i + 1 < received; ++i)
-        check ^= static_cast<quint8>(rest.at(i));
-    if (check != static_cast<quint8>(rest.at(received - 1))) {
+    if (!replyBccMatches(header, rest)) {
         m_result = kReplyFailed;
         return Ending::Reply;
     }

@@ -109,4 +109,15 @@ std::optional<QByteArray> parseTypedHex(const QString &text, int byteCount) {
     return out;
 }
 
+bool replyBccMatches(const QByteArray &header, const QByteArray &rest) {
+    if (header.size() < 3 || rest.isEmpty())
+        return false;
+    quint8 check = 0;
+    for (char c : header.first(3))
+        check ^= static_cast<quint8>(c);
+    for (qsizetype i = 0; i + 1 < rest.size(); ++i)
+        check ^= static_cast<quint8>(rest.at(i));
+    return check == static_cast<quint8>(rest.back());
+}
+
 } // namespace talvex::link

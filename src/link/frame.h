@@ -15,6 +15,11 @@ constexpr quint8 NAK = 0x15;
 // XOR of every byte of the frame except the last one, which is the BCC's own place.
 quint8 ReaderBcc(const QByteArray &frame);
 
+// The check of a received reply: STX, LH, LL and every byte of rest but the
+// last, XORed, must equal the last. STX and ETX are not compared with their
+// usual values; a rest too short to hold a BCC never matches.
+bool replyBccMatches(const QByteArray &header, const QByteArray &rest);
+
 // STX, LH, LL, body, ETX, BCC: the reader frame around a command body.
 QByteArray buildReaderFrame(const QByteArray &body);
 

@@ -27,8 +27,7 @@ bool waitFor(link::SerialComm &port, int count, int limitMs) {
 } // namespace
 
 QByteArray statusQueryFrame() {
-    return QByteArray::fromHex("0200023130"
-                               "0302");
+    return link::buildReaderFrame(QByteArrayLiteral("10"));
 }
 
 bool isReaderStatusByte(quint8 byte) {
@@ -37,15 +36,6 @@ bool isReaderStatusByte(quint8 byte) {
 
 quint8 byteAt(const QByteArray &bytes, qsizetype index) {
     return index >= 0 && index < bytes.size() ? static_cast<quint8>(bytes.at(index)) : 0;
-}
-
-bool replyBccMatches(const QByteArray &header, const QByteArray &rest) {
-    if (rest.isEmpty())
-        return false;
-    quint8 check = byteAt(header, 0) ^ byteAt(header, 1) ^ byteAt(header, 2);
-    for (qsizetype i = 0; i + 1 < rest.size(); ++i)
-        check ^= byteAt(rest, i);
-    return check == byteAt(rest, rest.size() - 1);
 }
 
 int reopenPort(link::SerialComm &port, int portNumber, int baud) {
@@ -100,7 +90,7 @@ QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativePro
     port.setInputLen(0);
     const QByteArray rest = port.Input();
     reader.appendTrafficLog(link::replyLine(header + rest) + QStringLiteral("\r\n"));
-    if (!replyBccMatches(header, rest))
+    if (!link::replyBccMatches(header, rest))
         return kError;
 
     if (byteAt(rest, 0) == 'N') {

@@ -37,8 +37,4 @@ bool isReaderStatusByte(quint8 byte);
 // Byte index of bytes, or 0 past its end (as a zeroed reply buffer reads).
 quint8 byteAt(const QByteArray &bytes, qsizetype index);
 
-// The reply's BCC check: STX, LH, LL and every byte of rest but the last, XORed,
-// must equal the last. STX and ETX are not compared with their usual values.
-bool replyBccMatches(const QByteArray &header, const QByteArray &rest);
-
 } // namespace talvex::shell

@@ -69,7 +69,7 @@ void ReaderScan::ProbeReaderForScan() {
             return;
         m_port.setInputLen(0);
         const QByteArray rest = m_port.Input();
-        if (!replyBccMatches(header, rest))
+        if (!link::replyBccMatches(header, rest))
             return;
         m_readerFound = isReaderStatusByte(byteAt(rest, 2));
     } catch (const link::SerialError &) {
