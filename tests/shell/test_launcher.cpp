@@ -1,0 +1,159 @@
+// The launcher and what a new user does first: one choice per run, the reader
+// set up and detected, a command typed, the port found by scanning, closed, and
+// the program ended with the window that was chosen.
+
+#include "dispenser/fakamain.h"
+#include "link/portmap.h"
+#include "shell/aboutdialog.h"
+#include "shell/readermain.h"
+#include "sim/readersim.h"
+#include "support/recordingmessageboxes.h"
+#include "ui/seams.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace talvex;
+
+class TestLauncher : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readerWalkthrough();
+    void dispenserReplacesTheLauncher();
+    void dispenserWindowExitEndsTheRun();
+};
+
+namespace {
+
+// Answers each modal dialog with the next step of the user's script.
+class ScriptedDialogs final : public ui::DialogRunner {
+public:
+    ScriptedDialogs() { ui::setDialogRunner(this); }
+    ~ScriptedDialogs() override { ui::setDialogRunner(nullptr); }
+    int exec(QDialog &dialog) override {
+        return steps.isEmpty() ? int(QDialog::Rejected) : steps.takeFirst()(dialog);
+    }
+    QList<ui::DialogScript> steps;
+};
+
+QPushButton *button(QWidget &parent, const char *name) {
+    return parent.findChild<QPushButton *>(QLatin1String(name));
+}
+
+} // namespace
+
+void TestLauncher::readerWalkthrough() {
+    sim::ReaderSim reader(sim::ReaderModel::Kvr690);
+    QString error;
+    QVERIFY2(reader.start(&error), qPrintable(error));
+    link::portmap::mapPath(1, reader.slavePath());
+    for (int port = 2; port <= 16; ++port)
+        link::portmap::mapPath(port, QString()); // nothing else on this bench
+
+    testing::RecordingMessageBoxes boxes;
+    ScriptedDialogs dialogs;
+    QString scanResult;
+    // "Setup Comm": COM1 and 9600 bits/s are the dialog's own defaults.
+    dialogs.steps.append([](QDialog &dialog) {
+        button(dialog, "Command1")->click();
+        return dialog.result();
+    });
+    // "Setup Comm" again: unfold, scan, take what was found.
+    dialogs.steps.append([&scanResult](QDialog &dialog) {
+        QTest::mouseClick(dialog.findChild<QLabel *>(QStringLiteral("AutoLabel")), Qt::LeftButton);
+        button(dialog, "Command3")->click();
+        scanResult = dialog.findChild<QLabel *>(QStringLiteral("Label1"))->text();
+        button(dialog, "Command1")->click();
+        return dialog.result();
+    });
+
+    auto *launcher = new shell::AboutDialog;
+    launcher->setAttribute(Qt::WA_DeleteOnClose);
+    launcher->show();
+    button(*launcher, "Command1")->click();
+    QPointer<shell::ReaderMain> window =
+        qobject_cast<shell::ReaderMain *>(launcher->deviceWindow());
+    QVERIFY(window);
+
+    button(*window, "IROpencom")->click();
+    QVERIFY(window->portSetUp());
+    QCOMPARE(window->currentModel(), QStringLiteral("KVR-690"));
+    QCOMPARE(button(*window, "IRPOP")->text(), QStringLiteral("Move Card"));
+
+    window->clearTrafficLog();
+    button(*window, "ExuteCommandBtn")->click();
+    const QStringList lines = window->trafficLog().split(QStringLiteral("\r\n"));
+    QVERIFY2(lines.size() >= 4, qPrintable(window->trafficLog()));
+    QCOMPARE(lines.at(0), QStringLiteral("SD: 02 00 02 30 30 03 03 "));
+    QCOMPARE(lines.at(1), QStringLiteral("RD: 06"));
+    QCOMPARE(lines.at(2), QStringLiteral("SD: 05"));
+    QVERIFY(lines.at(3).startsWith(QStringLiteral("RD: 02 00 ")));
+
+    button(*window, "IROpencom")->click();
+    QCOMPARE(scanResult, QStringLiteral("Found KVR Reader AT COM1 Baut Rate 9600"));
+    QVERIFY(window->portSetUp());
+
+    button(*window, "IRCLOSECOM")->click();
+    QVERIFY(!window->portSetUp());
+    QVERIFY(window->currentModel().isEmpty());
+    QCOMPARE(boxes.texts(), QStringList());
+
+    QTimer::singleShot(0, window, [window] { button(*window, "EXITGRM")->click(); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+    guard.start(10000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    delete window.data();
+    link::portmap::clear();
+}
+
+void TestLauncher::dispenserReplacesTheLauncher() {
+    shell::AboutDialog launcher;
+    QCOMPARE(launcher.windowTitle(), QStringLiteral("Talvex5.0_EN"));
+    launcher.show();
+    auto *reader = launcher.findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto *dispenser = launcher.findChild<QPushButton *>(QStringLiteral("Command2"));
+    QCOMPARE(reader->text(), QStringLiteral("Reader"));
+    QCOMPARE(dispenser->text(), QStringLiteral("Dispenser"));
+
+    dispenser->click();
+    QVERIFY(!launcher.isVisible());
+    auto *window = qobject_cast<dispenser::Fakamain *>(launcher.deviceWindow());
+    QVERIFY(window != nullptr);
+    QVERIFY(window->isVisible());
+    QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
+    delete window;
+    QVERIFY(launcher.deviceWindow() == nullptr);
+}
+
+void TestLauncher::dispenserWindowExitEndsTheRun() {
+    dispenser::Fakamain window;
+    auto *tabs = window.findChild<QTabWidget *>();
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("KVR-820"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("KVR-840"));
+    window.show();
+
+    // quit() only takes effect inside the event loop: run one and see it end.
+    QTimer::singleShot(0, &window, [&window] {
+        window.findChild<QPushButton *>(QStringLiteral("EXIT"))->click();
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+    guard.start(10000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!window.isVisible());
+}
+
+QTEST_MAIN(TestLauncher)
+#include "test_launcher.moc"
