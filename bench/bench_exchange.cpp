@@ -2,7 +2,9 @@
 // reader on a pseudo-terminal: what one SendReaderCommand costs on top of the
 // line, and what a wait for a silent reader costs in CPU.
 //
-//   bench_exchange [--count N] [--wire]   time N status exchanges
+//   bench_exchange [--count N] [--wire]   time N status exchanges; --wire
+//                                         makes the reader keep 9600 bit/s
+//                                         wire time both ways
 //   bench_exchange --silence [--count N]  wait out N no-answer limits
 
 #include "link/exchange.h"
@@ -47,13 +49,8 @@ double processCpuSeconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-double wireMs(qsizetype bytes) {
-    return double(bytes) * kBitsPerByte * 1000.0 / kBaud;
-}
-
-// What the simulator adds per chunk it sends: whole milliseconds, rounded up.
-qint64 simulatedChunkMs(qsizetype bytes) {
-    return (qint64(bytes) * 10 * 1000 + kBaud - 1) / kBaud;
+double wireUs(qsizetype bytes) {
+    return double(bytes) * kBitsPerByte * 1e6 / kBaud;
 }
 
 double percentile(std::vector<double> sorted, double p) {
@@ -130,19 +127,12 @@ int timeExchanges(ReaderLinkState &state, sim::ReaderSim &reader, const Options 
                 100.0 * cpu / wall);
 
     if (opt.wire) {
-        // The handshake is strictly sequential, so the line's share of an
-        // exchange is the sum of every byte's time in both directions.
+        // The handshake is strictly sequential, so the least an exchange can
+        // take is every byte's time in both directions: frame, ACK, ENQ, reply.
         const qsizetype lineBytes = frame.size() + 1 + 1 + replyFrame;
-        const double line = wireMs(lineBytes);
-        const double fromReader = wireMs(1 + replyFrame);
-        const qint64 simulated = simulatedChunkMs(1) + simulatedChunkMs(replyFrame);
-        const double medianMs = median / 1000.0;
-        std::printf("  wire time, both directions (%lld bytes):  %8.3f ms  (median %+.3f ms)\n",
-                    qint64(lineBytes), line, medianMs - line);
-        std::printf("  wire time, reader to host (%lld bytes):   %8.3f ms  (median %+.3f ms)\n",
-                    qint64(1 + replyFrame), fromReader, medianMs - fromReader);
-        std::printf("  as the simulator delays it (whole ms):    %8lld ms  (median %+.3f ms)\n",
-                    simulated, medianMs - double(simulated));
+        const double line = wireUs(lineBytes);
+        std::printf("  wire time (%lld bytes both ways) %10.1f us\n", qint64(lineBytes), line);
+        std::printf("  median - wire time      %+10.1f us\n", median - line);
     }
     return failures == 0 ? 0 : 1;
 }

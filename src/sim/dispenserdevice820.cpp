@@ -24,30 +24,30 @@ void DispenserDevice820::restart() {
     m_awaitingEnq = false;
 }
 
-void DispenserDevice820::advance(qint64 nowMs) {
-    m_collector.expire(nowMs);
+void DispenserDevice820::expire(qint64 nowUs) {
+    m_collector.expire(nowUs);
 }
 
-qint64 DispenserDevice820::ownWakeMs() const {
-    return m_collector.wakeMs();
+qint64 DispenserDevice820::ownWakeUs() const {
+    return m_collector.wakeUs();
 }
 
-void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowMs) {
+void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
     for (char byte : bytes) {
         if (byte == kEnq && m_awaitingEnq) {
             m_awaitingEnq = false;
-            execute(m_pendingText, nowMs);
+            execute(m_pendingText, nowUs);
             continue;
         }
-        const std::optional<QByteArray> frame = m_collector.push(byte, nowMs);
+        const std::optional<QByteArray> frame = m_collector.push(byte, nowUs);
         if (!frame)
             continue;
         m_awaitingEnq = false;
         if (!EtxFrameCollector::bccOk(*frame)) {
-            send(QByteArray(1, kNak), nowMs);
+            send(QByteArray(1, kNak), nowUs);
             continue;
         }
-        send(QByteArray(1, kAck), nowMs);
+        send(QByteArray(1, kAck), nowUs);
         m_pendingText = frame->mid(1, frame->size() - 3);
         m_awaitingEnq = true;
     }
@@ -56,15 +56,15 @@ void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowMs) {
 // The command runs only now, after the ENQ. The card movements are a
 // simplification: a dispensed card waits at the door, a captured or reset
 // channel is empty.
-void DispenserDevice820::execute(const QByteArray &text, qint64 nowMs) {
+void DispenserDevice820::execute(const QByteArray &text, qint64 nowUs) {
     const QByteArray cmd = text.left(2);
     if (cmd == "RF") {
-        send(statusFrame('F', QByteArray() + m_status.a + m_status.b + m_status.c), nowMs);
+        send(statusFrame('F', QByteArray() + m_status.a + m_status.b + m_status.c), nowUs);
     } else if (cmd == "AP") {
         send(statusFrame('F', QByteArray() + m_status.z + m_status.a + m_status.b + m_status.c),
-             nowMs);
+             nowUs);
     } else if (cmd == "SI") {
-        send(statusFrame('I', QByteArray(1, m_door)), nowMs);
+        send(statusFrame('I', QByteArray(1, m_door)), nowUs);
     } else if (cmd == "IN" && text.size() > 2) {
         m_door = text.at(2);
     } else if (cmd == "DC" || cmd == "FC") {

@@ -28,22 +28,20 @@ public:
     // Door setting code "0", "1" or "2" as "SI" reports and "IN" sets it.
     char doorCode() const { return m_door; }
 
-    static constexpr qint64 kFrameRestMs = 1000;
-
-public:
-    void advance(qint64 nowMs) override;
+    static constexpr qint64 kFrameRestUs = 1'000'000;
 
 protected:
-    void receive(const QByteArray &bytes, qint64 nowMs) override;
-    qint64 ownWakeMs() const override;
+    void receive(const QByteArray &bytes, qint64 nowUs) override;
+    void expire(qint64 nowUs) override;
+    qint64 ownWakeUs() const override;
     void restart() override;
 
 private:
-    void execute(const QByteArray &text, qint64 nowMs);
+    void execute(const QByteArray &text, qint64 nowUs);
 
     Status m_status;
     char m_door = '0';
-    EtxFrameCollector m_collector{kFrameRestMs};
+    EtxFrameCollector m_collector{kFrameRestUs};
     QByteArray m_pendingText;
     bool m_awaitingEnq = false;
 };

@@ -8,24 +8,24 @@ void DispenserDevice840::restart() {
     m_collector.clear();
 }
 
-void DispenserDevice840::advance(qint64 nowMs) {
-    m_collector.expire(nowMs);
+void DispenserDevice840::expire(qint64 nowUs) {
+    m_collector.expire(nowUs);
 }
 
-qint64 DispenserDevice840::ownWakeMs() const {
-    return m_collector.wakeMs();
+qint64 DispenserDevice840::ownWakeUs() const {
+    return m_collector.wakeUs();
 }
 
-void DispenserDevice840::receive(const QByteArray &bytes, qint64 nowMs) {
+void DispenserDevice840::receive(const QByteArray &bytes, qint64 nowUs) {
     // The program's status acknowledgement (06 ADDH ADDL) is no frame and
     // falls through the collector.
     for (char byte : bytes) {
-        if (const std::optional<QByteArray> frame = m_collector.push(byte, nowMs))
-            frameComplete(*frame, nowMs);
+        if (const std::optional<QByteArray> frame = m_collector.push(byte, nowUs))
+            frameComplete(*frame, nowUs);
     }
 }
 
-void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowMs) {
+void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowUs) {
     // STX ADDH ADDL text ETX BCC: shorter frames carry no address.
     if (frame.size() < 5 || frame.mid(1, 2) != m_address)
         return; // another station's frame: stay silent on the shared line
@@ -33,7 +33,7 @@ void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowMs) {
     answer += EtxFrameCollector::bccOk(frame) ? kAck : kNak;
     answer += m_address;
     if (answer.at(0) == kNak) {
-        send(answer, nowMs);
+        send(answer, nowUs);
         return;
     }
     const QByteArray text = frame.mid(3, frame.size() - 5);
@@ -54,7 +54,7 @@ void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowMs) {
     } else if (cmd == "RS") {
         m_status.s1 = '0';
     }
-    send(answer, nowMs);
+    send(answer, nowUs);
 }
 
 } // namespace talvex::sim

@@ -27,22 +27,20 @@ public:
     Status status() const { return m_status; }
     void setStatus(const Status &status) { m_status = status; }
 
-    static constexpr qint64 kFrameRestMs = 1000;
-
-public:
-    void advance(qint64 nowMs) override;
+    static constexpr qint64 kFrameRestUs = 1'000'000;
 
 protected:
-    void receive(const QByteArray &bytes, qint64 nowMs) override;
-    qint64 ownWakeMs() const override;
+    void receive(const QByteArray &bytes, qint64 nowUs) override;
+    void expire(qint64 nowUs) override;
+    qint64 ownWakeUs() const override;
     void restart() override;
 
 private:
-    void frameComplete(const QByteArray &frame, qint64 nowMs);
+    void frameComplete(const QByteArray &frame, qint64 nowUs);
 
     QByteArray m_address = "15";
     Status m_status;
-    EtxFrameCollector m_collector{kFrameRestMs};
+    EtxFrameCollector m_collector{kFrameRestUs};
 };
 
 } // namespace talvex::sim

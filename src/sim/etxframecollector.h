@@ -11,19 +11,20 @@ namespace talvex::sim {
 // one such frame out of a byte stream, ignoring bytes between frames.
 class EtxFrameCollector {
 public:
-    explicit EtxFrameCollector(qint64 restLimitMs) : m_restLimitMs(restLimitMs) {}
+    explicit EtxFrameCollector(qint64 restLimitUs) : m_restLimitUs(restLimitUs) {}
 
     // The complete frame (STX through BCC) once its BCC arrived.
-    std::optional<QByteArray> push(char byte, qint64 nowMs) {
-        expire(nowMs);
+    std::optional<QByteArray> push(char byte, qint64 nowUs) {
+        expire(nowUs);
         if (m_frame.isEmpty()) {
             if (byte == kStx) {
                 m_frame += byte;
-                m_startMs = nowMs;
+                m_lastByteUs = nowUs;
             }
             return std::nullopt;
         }
         m_frame += byte;
+        m_lastByteUs = nowUs;
         if (m_frame.size() >= 2 && m_frame.at(m_frame.size() - 2) == kEtx) {
             QByteArray frame = m_frame;
             m_frame.clear();
@@ -35,11 +36,11 @@ public:
         return std::nullopt;
     }
 
-    void expire(qint64 nowMs) {
-        if (!m_frame.isEmpty() && nowMs - m_startMs >= m_restLimitMs)
+    void expire(qint64 nowUs) {
+        if (!m_frame.isEmpty() && nowUs - m_lastByteUs >= m_restLimitUs)
             m_frame.clear();
     }
-    qint64 wakeMs() const { return m_frame.isEmpty() ? -1 : m_startMs + m_restLimitMs; }
+    qint64 wakeUs() const { return m_frame.isEmpty() ? -1 : m_lastByteUs + m_restLimitUs; }
     void clear() { m_frame.clear(); }
 
     static bool bccOk(const QByteArray &frame) {
@@ -50,8 +51,8 @@ public:
 private:
     static constexpr qsizetype kMaxFrame = 256;
     QByteArray m_frame;
-    qint64 m_startMs = 0;
-    qint64 m_restLimitMs;
+    qint64 m_lastByteUs = 0;
+    qint64 m_restLimitUs;
 };
 
 } // namespace talvex::sim

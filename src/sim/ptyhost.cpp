@@ -2,12 +2,13 @@
 
 #include "sim/device.h"
 
+#include <algorithm>
 #include <chrono>
-#include <climits>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,9 +18,9 @@
 namespace talvex::sim {
 namespace {
 
-qint64 steadyMs() {
+qint64 steadyUs() {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 int baudOf(speed_t speed) {
@@ -153,23 +154,32 @@ int PtyHost::lineBaud() const {
 }
 
 void PtyHost::run() {
+    // The default timer slack of 50 us would let every wake-up drift by a
+    // twentieth of a byte time at 9600 bit/s; wire time wants better.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     QByteArray pending; // due bytes the master could not take yet
     char buffer[4096];
     while (!m_stopRequested) {
         qint64 wakeAt;
         {
             std::lock_guard lock(m_deviceMutex);
-            wakeAt = m_device->nextWakeMs();
+            wakeAt = m_device->nextWakeUs();
         }
-        int timeout = -1;
-        if (wakeAt >= 0)
-            timeout = static_cast<int>(std::clamp<qint64>(wakeAt - steadyMs(), 0, INT_MAX));
+        // A timeout rounded to milliseconds would shift every byte of the
+        // emulated line; the clock is truncated to microseconds, so waiting
+        // for the difference never wakes before wakeAt.
+        timespec timeout{};
+        if (wakeAt >= 0) {
+            const qint64 leftUs = std::max<qint64>(wakeAt - steadyUs(), 0);
+            timeout.tv_sec = static_cast<time_t>(leftUs / 1'000'000);
+            timeout.tv_nsec = static_cast<long>(leftUs % 1'000'000 * 1000);
+        }
 
         pollfd fds[2] = {
             {m_master, static_cast<short>(POLLIN | (pending.isEmpty() ? 0 : POLLOUT)), 0},
             {m_wakeFd, POLLIN, 0},
         };
-        if (::poll(fds, 2, timeout) < 0) {
+        if (::ppoll(fds, 2, wakeAt >= 0 ? &timeout : nullptr, nullptr) < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -185,7 +195,7 @@ void PtyHost::run() {
                 const int baud = lineBaud();
                 notifyTraffic(Direction::FromProgram, bytes);
                 std::lock_guard lock(m_deviceMutex);
-                m_device->feed(bytes, baud, steadyMs());
+                m_device->feed(bytes, baud, steadyUs());
             }
         }
 
@@ -193,8 +203,7 @@ void PtyHost::run() {
         bool hangUp;
         {
             std::lock_guard lock(m_deviceMutex);
-            const qint64 now = steadyMs();
-            m_device->advance(now);
+            const qint64 now = steadyUs();
             out = m_device->takeOutput(now);
             hangUp = m_device->takeHangUp(now);
         }

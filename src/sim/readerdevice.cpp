@@ -41,35 +41,36 @@ void ReaderDevice::restart() {
     m_faultInForce = Fault::none();
 }
 
-void ReaderDevice::advance(qint64 nowMs) {
-    if (!m_frame.isEmpty() && nowMs - m_frameStartMs >= kFrameRestMs)
+void ReaderDevice::expire(qint64 nowUs) {
+    if (!m_frame.isEmpty() && nowUs - m_lastByteUs >= kFrameRestUs)
         m_frame.clear();
 }
 
-qint64 ReaderDevice::ownWakeMs() const {
-    return m_frame.isEmpty() ? -1 : m_frameStartMs + kFrameRestMs;
+qint64 ReaderDevice::ownWakeUs() const {
+    return m_frame.isEmpty() ? -1 : m_lastByteUs + kFrameRestUs;
 }
 
-void ReaderDevice::receive(const QByteArray &bytes, qint64 nowMs) {
-    advance(nowMs);
+void ReaderDevice::receive(const QByteArray &bytes, qint64 nowUs) {
+    expire(nowUs);
     for (char byte : bytes) {
         if (m_frame.isEmpty()) {
             if (byte == kStx) {
                 m_frame += byte;
-                m_frameStartMs = nowMs;
+                m_lastByteUs = nowUs;
             } else if (byte == kEnq && m_awaitingEnq) {
-                enquiry(nowMs);
+                enquiry(nowUs);
             }
             // Anything else between frames is line noise to the reader.
             continue;
         }
         m_frame += byte;
+        m_lastByteUs = nowUs;
         if (m_frame.size() >= 3 && m_frame.size() == announcedFrameSize(m_frame))
-            frameComplete(nowMs);
+            frameComplete(nowUs);
     }
 }
 
-void ReaderDevice::frameComplete(qint64 nowMs) {
+void ReaderDevice::frameComplete(qint64 nowUs) {
     const QByteArray frame = m_frame;
     m_frame.clear();
     // A new command cancels one still waiting for its ENQ.
@@ -77,18 +78,18 @@ void ReaderDevice::frameComplete(qint64 nowMs) {
     m_faultInForce = m_fault;
     m_fault = Fault::none();
 
-    qint64 at = nowMs;
+    qint64 at = nowUs;
     switch (m_faultInForce.kind) {
     case Fault::Kind::Silence:
         return;
     case Fault::Kind::HangUp:
-        hangUp(nowMs);
+        hangUp(nowUs);
         return;
     case Fault::Kind::Nak:
         send(QByteArray(1, kNak), at);
         return;
     case Fault::Kind::Delay:
-        at += m_faultInForce.delayMs;
+        at += qint64(m_faultInForce.delayMs) * 1000;
         break;
     default:
         break;
@@ -104,7 +105,7 @@ void ReaderDevice::frameComplete(qint64 nowMs) {
     m_awaitingEnq = true;
 }
 
-void ReaderDevice::enquiry(qint64 nowMs) {
+void ReaderDevice::enquiry(qint64 nowUs) {
     m_awaitingEnq = false;
     const Fault fault = m_faultInForce;
     m_faultInForce = Fault::none();
@@ -139,7 +140,7 @@ void ReaderDevice::enquiry(qint64 nowMs) {
     default:
         break;
     }
-    send(frame, nowMs);
+    send(frame, nowUs);
 }
 
 QByteArray ReaderDevice::replyBody(const QByteArray &commandBody) {

@@ -35,23 +35,22 @@ public:
     bool rearEntryAllowed() const { return m_rearEntry; }
     void setRearEntryAllowed(bool on) { m_rearEntry = on; }
 
-    // How long the rest of a frame may take after its first byte before the
-    // device forgets it.
-    static constexpr qint64 kFrameRestMs = 1000;
+    // How long the line may stay quiet in the middle of a frame before the
+    // device forgets it. Counted from the last byte, not the first: a long
+    // frame at a low speed takes longer than this on the wire.
+    static constexpr qint64 kFrameRestUs = 1'000'000;
     // Limit of the program's reply buffer; OverlongReply goes past it.
     static constexpr int kReplyBufferSize = 1025;
 
-public:
-    void advance(qint64 nowMs) override;
-
 protected:
-    void receive(const QByteArray &bytes, qint64 nowMs) override;
-    qint64 ownWakeMs() const override;
+    void receive(const QByteArray &bytes, qint64 nowUs) override;
+    void expire(qint64 nowUs) override;
+    qint64 ownWakeUs() const override;
     void restart() override;
 
 private:
-    void frameComplete(qint64 nowMs);
-    void enquiry(qint64 nowMs);
+    void frameComplete(qint64 nowUs);
+    void enquiry(qint64 nowUs);
     QByteArray replyBody(const QByteArray &commandBody);
 
     ReaderModel m_model;
@@ -62,7 +61,7 @@ private:
     bool m_rearEntry = true;
 
     QByteArray m_frame; // frame being collected, from STX on
-    qint64 m_frameStartMs = 0;
+    qint64 m_lastByteUs = 0;
     QByteArray m_pendingBody; // acknowledged command waiting for ENQ
     bool m_awaitingEnq = false;
 };

@@ -8,6 +8,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 using namespace talvex::sim;
 
@@ -42,6 +44,16 @@ QByteArray frameOf(const QByteArray &body) {
 QByteArray etxFrame(const QByteArray &text) {
     QByteArray f = QByteArray("\x02") + text + '\x03';
     return f + static_cast<char>(xorAll(f));
+}
+
+// Devices count time in microseconds.
+constexpr qint64 ms(qint64 milliseconds) {
+    return milliseconds * 1000;
+}
+
+// Time for n bytes at baud, 10 bits each, rounded up to whole microseconds.
+qint64 wireUs(qint64 bytes, int baud) {
+    return (bytes * 10 * 1'000'000 + baud - 1) / baud;
 }
 
 const QByteArray kAck("\x06");
@@ -100,7 +112,9 @@ private slots:
     void faultsShapeOneExchangeOnly();
     void readerIgnoresNoiseAndStaleFrames();
     void readerDropsBytesAtAnotherSpeed();
-    void wireTimeDelaysOutput();
+    void wireTimeBoundsTheExchange_data();
+    void wireTimeBoundsTheExchange();
+    void wireIsFullDuplex();
     void statusReplyPerModel_data();
     void statusReplyPerModel();
     void unknownCommandsAreRefused();
@@ -152,12 +166,12 @@ void TestSim::faultsShapeOneExchangeOnly() {
 
     ReaderDevice reader(ReaderModel::Kvr690);
     reader.injectFault(fault);
-    qint64 t = 10'000;
+    qint64 t = ms(10'000);
     reader.feed(kStatusQuery, 9600, t);
     if (fault.kind == Fault::Kind::Delay) {
-        QVERIFY(reader.takeOutput(t + fault.delayMs - 1).isEmpty());
-        QCOMPARE(reader.nextWakeMs(), t + fault.delayMs);
-        t += fault.delayMs;
+        QVERIFY(reader.takeOutput(t + ms(fault.delayMs) - 1).isEmpty());
+        QCOMPARE(reader.nextWakeUs(), t + ms(fault.delayMs));
+        t += ms(fault.delayMs);
     }
     QCOMPARE(reader.takeOutput(t), answer);
     reader.feed(kEnq, 9600, t);
@@ -166,7 +180,7 @@ void TestSim::faultsShapeOneExchangeOnly() {
 
     // The next exchange is normal again.
     QCOMPARE(reader.pendingFault(), Fault::none());
-    t += 5000;
+    t += ms(5000);
     reader.feed(kStatusQuery, 9600, t);
     QCOMPARE(reader.takeOutput(t), kAck);
     reader.feed(kEnq, 9600, t);
@@ -175,7 +189,7 @@ void TestSim::faultsShapeOneExchangeOnly() {
 
 void TestSim::readerIgnoresNoiseAndStaleFrames() {
     ReaderDevice reader(ReaderModel::Kvr416);
-    const qint64 t = 1000;
+    const qint64 t = ms(1000);
 
     // Noise and a stray ENQ before any frame bring no answer.
     reader.feed(QByteArray("\xFF\x00\x05\x06", 4), 9600, t);
@@ -183,60 +197,157 @@ void TestSim::readerIgnoresNoiseAndStaleFrames() {
 
     // Half a frame, the rest too late: the reader forgot the start.
     reader.feed(kStatusQuery.left(4), 9600, t);
-    QCOMPARE(reader.nextWakeMs(), t + ReaderDevice::kFrameRestMs);
-    reader.advance(t + ReaderDevice::kFrameRestMs);
-    reader.feed(kStatusQuery.mid(4), 9600, t + ReaderDevice::kFrameRestMs);
-    QVERIFY(reader.takeOutput(t + 2000).isEmpty());
+    QCOMPARE(reader.nextWakeUs(), t + ReaderDevice::kFrameRestUs);
+    reader.advance(t + ReaderDevice::kFrameRestUs);
+    reader.feed(kStatusQuery.mid(4), 9600, t + ReaderDevice::kFrameRestUs);
+    QVERIFY(reader.takeOutput(t + ms(2000)).isEmpty());
 
-    // A frame in pieces within the limit is fine.
-    reader.feed(kStatusQuery.left(2), 9600, 3000);
-    reader.feed(kStatusQuery.mid(2), 9600, 3500);
-    QCOMPARE(reader.takeOutput(3500), kAck);
+    // A frame in pieces is fine while no pause between them reaches the limit,
+    // however long the whole frame takes.
+    reader.feed(kStatusQuery.left(2), 9600, ms(3000));
+    reader.feed(kStatusQuery.mid(2, 2), 9600, ms(3800));
+    reader.feed(kStatusQuery.mid(4), 9600, ms(4600));
+    QCOMPARE(reader.takeOutput(ms(4600)), kAck);
 
     // Overlong reply: a well-formed frame past the program's 1025-byte buffer.
-    reader.feed(kStatusQuery, 9600, 4000); // a new command replaces the pending one
-    reader.takeOutput(4000);
+    reader.feed(kStatusQuery, 9600, ms(4700)); // a new command replaces the pending one
+    reader.takeOutput(ms(4700));
     reader.injectFault(Fault::of(Fault::Kind::OverlongReply));
-    reader.feed(kStatusQuery, 9600, 5000);
-    QCOMPARE(reader.takeOutput(5000), kAck);
-    reader.feed(kEnq, 9600, 5000);
-    const QByteArray longReply = reader.takeOutput(5000);
+    reader.feed(kStatusQuery, 9600, ms(5000));
+    QCOMPARE(reader.takeOutput(ms(5000)), kAck);
+    reader.feed(kEnq, 9600, ms(5000));
+    const QByteArray longReply = reader.takeOutput(ms(5000));
     QVERIFY(longReply.size() - 3 > ReaderDevice::kReplyBufferSize);
     QCOMPARE(longReply, frameOf(bodyOf(longReply)));
     QVERIFY(bodyOf(longReply).startsWith("P0N"));
 
     // Hang-up is decided when the frame arrives and sends nothing.
     reader.injectFault(Fault::of(Fault::Kind::HangUp));
-    reader.feed(kStatusQuery, 9600, 6000);
-    QVERIFY(reader.takeOutput(6000).isEmpty());
-    QVERIFY(reader.takeHangUp(6000));
+    reader.feed(kStatusQuery, 9600, ms(6000));
+    QVERIFY(reader.takeOutput(ms(6000)).isEmpty());
+    QVERIFY(reader.takeHangUp(ms(6000)));
 }
 
 void TestSim::readerDropsBytesAtAnotherSpeed() {
     ReaderDevice reader;
     reader.setBaud(19200);
-    reader.feed(kStatusQuery, 9600, 100);
-    QVERIFY(reader.takeOutput(100).isEmpty());
+    reader.feed(kStatusQuery, 9600, ms(100));
+    QVERIFY(reader.takeOutput(ms(100)).isEmpty());
     // A half frame at the wrong speed does not linger into the next one.
-    reader.feed(kStatusQuery.left(3), 9600, 200);
-    reader.feed(kStatusQuery, 19200, 300);
-    QCOMPARE(reader.takeOutput(300), kAck);
+    reader.feed(kStatusQuery.left(3), 9600, ms(200));
+    reader.feed(kStatusQuery, 19200, ms(300));
+    QCOMPARE(reader.takeOutput(ms(300)), kAck);
     // A host that cannot tell the speed (0) passes everything.
-    reader.feed(kEnq, 0, 300);
-    QVERIFY(reader.takeOutput(300).startsWith('\x02'));
+    reader.feed(kEnq, 0, ms(300));
+    QVERIFY(reader.takeOutput(ms(300)).startsWith('\x02'));
 }
 
-void TestSim::wireTimeDelaysOutput() {
-    ReaderDevice reader;
+void TestSim::wireTimeBoundsTheExchange_data() {
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("writes"); // pieces the program writes the frame in
+
+    const QByteArray longEcho = frameOf(QByteArray("1") + QByteArray(250, '0'));
+    QTest::newRow("status at 9600") << kStatusQuery << 9600 << 1;
+    QTest::newRow("status at 1200") << kStatusQuery << 1200 << 1;
+    QTest::newRow("status at 115200") << kStatusQuery << 115200 << 1;
+    QTest::newRow("status in pieces at 9600") << kStatusQuery << 9600 << 3;
+    QTest::newRow("reset at 19200") << kResetQuery << 19200 << 1;
+    QTest::newRow("256-byte frame at 38400") << longEcho << 38400 << 1;
+    QTest::newRow("256-byte frame in pieces at 2400") << longEcho << 2400 << 7;
+}
+
+// The program writes a frame, answers the ACK with ENQ at once and reads the
+// reply; every byte the device sends is stamped with the time it left.
+void TestSim::wireTimeBoundsTheExchange() {
+    QFETCH(QByteArray, frame);
+    QFETCH(int, baud);
+    QFETCH(int, writes);
+
+    ReaderDevice reader(ReaderModel::Kvr690);
+    reader.setBaud(baud);
     reader.setWireTime(true);
-    reader.setBaud(1200); // 1 byte = 10 bits = 8.33 ms
-    reader.feed(kStatusQuery, 1200, 0);
-    QVERIFY(reader.takeOutput(8).isEmpty());
-    QCOMPARE(reader.takeOutput(9), kAck);
-    reader.feed(kEnq, 1200, 100);
-    const qint64 frameMs = (10 * 1000 * 10 + 1199) / 1200; // 10-byte reply frame
-    QVERIFY(reader.takeOutput(100 + frameMs - 1).isEmpty());
-    QCOMPARE(reader.takeOutput(100 + frameMs).size(), 10);
+    const qint64 t0 = ms(50'000);
+
+    // Pieces of the frame handed over while the line is still busy with the
+    // previous piece queue behind it, as a UART sends them.
+    const qsizetype piece = (frame.size() + writes - 1) / writes;
+    for (int i = 0; i < writes; ++i)
+        reader.feed(frame.mid(i * piece, piece), baud, t0 + i * wireUs(1, baud) / 2);
+
+    std::vector<std::pair<qint64, char>> sent;
+    auto runUntilQuiet = [&](qint64 from) {
+        for (qint64 t = reader.nextWakeUs(); t >= 0; t = reader.nextWakeUs()) {
+            QVERIFY(t >= from);
+            for (char byte : reader.takeOutput(t))
+                sent.emplace_back(t, byte);
+        }
+    };
+    runUntilQuiet(t0);
+    QCOMPARE(sent.size(), size_t(1));
+    QCOMPARE(sent[0].second, '\x06');
+    // The ACK is sent when the last frame byte is complete and takes one byte
+    // time itself; rounding never makes it early, nor later than a microsecond.
+    const qint64 ackAt = sent[0].first;
+    QVERIFY(ackAt >= t0 + wireUs(frame.size() + 1, baud));
+    QVERIFY(ackAt <= t0 + wireUs(frame.size(), baud) + wireUs(1, baud));
+
+    sent.clear();
+    reader.feed(kEnq, baud, ackAt);
+    runUntilQuiet(ackAt);
+    QVERIFY(sent.size() > 5);
+    QByteArray reply;
+    for (const auto &[at, byte] : sent)
+        reply += byte;
+    QCOMPARE(reply, frameOf(bodyOf(reply)));
+    // Byte k of the reply is complete k byte times after the ENQ was, which
+    // makes the whole exchange exactly its wire time.
+    const qint64 enqDone = ackAt + wireUs(1, baud);
+    for (size_t k = 0; k < sent.size(); ++k)
+        QCOMPARE(sent[k].first, enqDone + wireUs(qint64(k) + 1, baud));
+    const qint64 allBytes = frame.size() + 2 + reply.size();
+    QVERIFY(sent.back().first - t0 >= wireUs(allBytes, baud));
+    QVERIFY(sent.back().first - t0 <= wireUs(allBytes, baud) + 3);
+}
+
+// Bytes to and from a device do not wait for each other: each direction of
+// the line is free on its own.
+void TestSim::wireIsFullDuplex() {
+    class Echo final : public Device {
+    public:
+        std::vector<std::pair<qint64, QByteArray>> received;
+
+    protected:
+        void receive(const QByteArray &bytes, qint64 nowUs) override {
+            received.emplace_back(nowUs, bytes);
+            send(bytes, nowUs);
+        }
+    };
+    Echo echo;
+    echo.setWireTime(true);
+    echo.setBaud(9600); // one byte: 1041.67 us
+    echo.feed("ABC", 9600, 0);
+    QVERIFY(echo.takeOutput(1041).isEmpty());
+    QVERIFY(echo.takeOutput(2083).isEmpty()); // "A" is still on the way back
+    QCOMPARE(echo.takeOutput(2084), QByteArray("A"));
+    QCOMPARE(echo.takeOutput(3125), QByteArray());
+    QCOMPARE(echo.takeOutput(3126), QByteArray("B"));
+    QCOMPARE(echo.takeOutput(4167), QByteArray());
+    QCOMPARE(echo.takeOutput(4168), QByteArray("C"));
+    const std::vector<std::pair<qint64, QByteArray>> expected = {
+        {1042, "A"}, {2084, "B"}, {3125, "C"}};
+    QVERIFY(echo.received == expected);
+
+    // After a pause the line starts afresh: no credit for the idle time.
+    echo.feed("D", 9600, 10'000);
+    QCOMPARE(echo.nextWakeUs(), qint64(11'042));
+    QCOMPARE(echo.takeOutput(12'083), QByteArray());
+    QCOMPARE(echo.takeOutput(12'084), QByteArray("D"));
+
+    // Without wire time the device acts at once.
+    echo.setWireTime(false);
+    echo.feed("E", 9600, 20'000);
+    QCOMPARE(echo.takeOutput(20'000), QByteArray("E"));
 }
 
 void TestSim::statusReplyPerModel_data() {
