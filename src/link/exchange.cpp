@@ -83,6 +83,9 @@ public:
     }
 
     ReplyStatus result() const { return m_result; }
+    // Whether the port took the exchange's first operations: a port refused
+    // after that went away during the exchange.
+    bool lineWasOpen() const { return m_lineWasOpen; }
     Transcript &transcript() { return m_transcript; }
 
 private:
@@ -99,6 +102,7 @@ private:
     qint64 m_start;
     Transcript m_transcript;
     ReplyStatus m_result = kReplyOk;
+    bool m_lineWasOpen = false;
 };
 
 Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply,
@@ -109,6 +113,7 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
     port.setInBufferCount(0);
     port.setOutBufferCount(0);
     port.setInputLen(1);
+    m_lineWasOpen = true;
 
     if (count < 0 || count > frame.size())
         return Ending::Fault;
@@ -231,9 +236,11 @@ ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, i
     try {
         ending = exchange.run(frame, count, reply, replyLength);
     } catch (const SerialError &error) {
-        // A line that hung up makes the component refuse with "port not
-        // open": for the user that is a reader that stopped answering.
-        ending = error.number() == kPortNotOpen ? exchange.lineLost() : Ending::Fault;
+        // A line that hangs up during the exchange makes the component refuse
+        // with "port not open": for the user that is a reader that stopped
+        // answering. A port that was closed before is a refused operation.
+        ending = error.number() == kPortNotOpen && exchange.lineWasOpen() ? exchange.lineLost()
+                                                                          : Ending::Fault;
     } catch (const std::exception &) {
         ending = Ending::Fault;
     }

@@ -94,7 +94,12 @@ std::optional<QByteArray> parseTypedHex(const QString &text, int byteCount) {
         // A pair cut short by the end of the text is not a byte the user typed.
         if (at + 2 > text.size())
             return std::nullopt;
-        const QString pair = text.mid(at, 2).trimmed();
+        // Blanks only: a tab or line break in a pair is a typing fault.
+        QString pair = text.mid(at, 2);
+        while (pair.startsWith(QLatin1Char(' ')))
+            pair.remove(0, 1);
+        while (pair.endsWith(QLatin1Char(' ')))
+            pair.chop(1);
         if (pair.isEmpty())
             return std::nullopt;
         int value = 0;

@@ -72,6 +72,8 @@ comportset::comportset(link::ReaderLinkContext &reader, QWidget *parent)
     m_portCombo = new QComboBox(this);
     m_portCombo->setObjectName(QStringLiteral("PortCombo"));
     m_portCombo->setEditable(true);
+    // What the user types is checked by OK, never added to the list.
+    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
     for (int port = 1; port <= kLastListedPort; ++port)
         m_portCombo->addItem(portText(port));
     m_portCombo->setCurrentText(QStringLiteral("COM1"));
@@ -79,6 +81,7 @@ comportset::comportset(link::ReaderLinkContext &reader, QWidget *parent)
     m_baudCombo = new QComboBox(this);
     m_baudCombo->setObjectName(QStringLiteral("BaudCombo"));
     m_baudCombo->setEditable(true);
+    m_baudCombo->setInsertPolicy(QComboBox::NoInsert);
     for (int baud : kScanBaudRates)
         m_baudCombo->addItem(baudText(baud));
     m_baudCombo->setCurrentText(QStringLiteral("9600 bits/s"));
@@ -197,24 +200,24 @@ void comportset::Command1_Click() {
         QString result;
         try {
             result = ProbeReaderAfterSetup(m_reader, m_negativeProbeReply);
-        } catch (const link::SerialError &e) {
-            error = e.number();
+        } catch (const link::SerialError &) {
+            // The line failed while the probe ran (it hung up, or the driver
+            // refused a write): as far as the user can tell, nothing answered.
+            result = QStringLiteral("ERROR");
         }
-        if (error == 0) {
-            if (result != QStringLiteral("ERROR")) {
-                m_reader.setPortSetUp(true);
-                accept();
-                return;
-            }
-            if (!m_negativeProbeReply) {
-                link::showCaution(QStringLiteral("Unit not detected\r\n"
-                                                 "1.Comm port setup error\r\n"
-                                                 "2.No power on Unit\r\n"
-                                                 "3.Communication line not connected"));
-            }
-            closeQuietly(comm);
+        if (result != QStringLiteral("ERROR")) {
+            m_reader.setPortSetUp(true);
+            accept();
             return;
         }
+        if (!m_negativeProbeReply) {
+            link::showCaution(QStringLiteral("Unit not detected\r\n"
+                                             "1.Comm port setup error\r\n"
+                                             "2.No power on Unit\r\n"
+                                             "3.Communication line not connected"));
+        }
+        closeQuietly(comm);
+        return;
     }
 
     if (error == link::kPortNotFound) {
@@ -231,6 +234,9 @@ void comportset::Command2_Click() {
 }
 
 void comportset::Command3_Click() {
+    // The scan moves the port over every number and rate and may leave it
+    // closed or elsewhere: whatever was set up before no longer holds.
+    m_reader.setPortSetUp(false);
     m_label1->setText(QStringLiteral("请稍候，正在扫描......"));
     // The scan holds the window thread for its whole run; paint the notice now
     // so that the user sees why nothing reacts.

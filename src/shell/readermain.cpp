@@ -545,7 +545,9 @@ void ReaderMain::OpenRecFileBtn_Click() {
     request.title = QStringLiteral("Open file");
     request.directory = link::recordFolder();
     request.fileName = QStringLiteral("KVR_Record*.TXT");
-    request.filter = QStringLiteral("All files (*.TXT)");
+    // One entry, in both cases: the record files are written as ".txt", and
+    // not every platform's dialog matches names regardless of case.
+    request.filter = QStringLiteral("All files (*.TXT *.txt)");
     request.existingOnly = true;
     request.hideReadOnly = true;
     const QString path = ui::fileDialogs().openFile(request);

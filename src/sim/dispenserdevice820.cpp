@@ -34,7 +34,9 @@ qint64 DispenserDevice820::ownWakeUs() const {
 
 void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
     for (char byte : bytes) {
-        if (byte == kEnq && m_awaitingEnq) {
+        // An ENQ counts only between frames: a 05h inside the next frame (its
+        // BCC, say) must not run a command whose ENQ never came.
+        if (byte == kEnq && m_awaitingEnq && !m_collector.collecting()) {
             m_awaitingEnq = false;
             execute(m_pendingText, nowUs);
             continue;

@@ -42,6 +42,7 @@ public:
     }
     qint64 wakeUs() const { return m_frame.isEmpty() ? -1 : m_lastByteUs + m_restLimitUs; }
     void clear() { m_frame.clear(); }
+    bool collecting() const { return !m_frame.isEmpty(); }
 
     static bool bccOk(const QByteArray &frame) {
         const qsizetype last = frame.size() - 1;

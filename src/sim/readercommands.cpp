@@ -128,9 +128,11 @@ QByteArray status(ReaderDevice &reader, const QByteArray &body) {
     case '0':
         return positiveReply(body, cardStatus(reader));
     case '.':
+        // Readers without a sensor report still take the query; the program
+        // then shows the traffic and nothing else.
         if (reader.model() == ReaderModel::Kvr638 || reader.model() == ReaderModel::Kvr690)
             return positiveReply(body, sensorStatus(reader));
-        return negativeReply(body, errorcode::kUndefinedCommand);
+        return positiveReply(body, QByteArrayLiteral("Y"));
     default:
         return negativeReply(body, errorcode::kParameterWrong);
     }

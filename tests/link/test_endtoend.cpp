@@ -9,12 +9,14 @@
 #include "support/recordingmessageboxes.h"
 
 #include <QElapsedTimer>
-#include <QTest>
+#include <QtTest>
 #include <ctime>
 
 using namespace talvex;
 using namespace talvex::link;
 using talvex::testing::RecordingMessageBoxes;
+
+Q_DECLARE_METATYPE(talvex::sim::Fault)
 
 namespace {
 
@@ -30,7 +32,7 @@ qint64 processCpuMs() {
 // and state, and a simulated reader behind the line.
 class Line {
 public:
-    explicit Line(sim::ReaderModel model) : reader(model) {
+    explicit Line(sim::ReaderModel model, int baud = 9600) : reader(model, baud) {
         QString error;
         started = reader.start(&error);
         if (!started) {
@@ -39,7 +41,7 @@ public:
         }
         portmap::mapPath(kReaderPort, reader.slavePath());
         port.setCommPort(kReaderPort);
-        port.setSettings(QStringLiteral("9600n81"));
+        port.setSettings(QStringLiteral("%1n81").arg(baud));
         port.setPortOpen(true);
         state.m_portSetUp = true;
     }
@@ -74,7 +76,8 @@ class TestEndToEnd : public QObject {
 private slots:
     void resetReplyCarriesTheModel();
     void statusReplyFollowsTheCard();
-    void negativeReplyFromTheReader();
+    void faultsLookLikeAReadersOwn_data();
+    void faultsLookLikeAReadersOwn();
     void hangUpMidExchangeLeavesNothingSpinning();
 };
 
@@ -105,18 +108,39 @@ void TestEndToEnd::statusReplyFollowsTheCard() {
     QVERIFY(line.boxes.shown.isEmpty());
 }
 
-void TestEndToEnd::negativeReplyFromTheReader() {
-    Line line(sim::ReaderModel::Kvr690);
-    QVERIFY(line.started);
+void TestEndToEnd::faultsLookLikeAReadersOwn_data() {
+    QTest::addColumn<sim::Fault>("fault");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // first line of the box, if any
 
-    line.reader.injectFault(sim::Fault::negative(0x02));
-    QCOMPARE(line.send("10"), kReplyNegative);
-    QCOMPARE(line.reply.at(0), 'N');
-    QCOMPARE(line.boxes.texts(), QStringList{QStringLiteral("Command Can Not Be Executed")});
+    QTest::newRow("none") << sim::Fault::none() << 0 << QString();
+    QTest::newRow("nak") << sim::Fault::of(sim::Fault::Kind::Nak) << -1
+                         << QStringLiteral("Communication Error");
+    QTest::newRow("wrong bcc") << sim::Fault::of(sim::Fault::Kind::WrongBcc) << -1 << QString();
+    QTest::newRow("negative 02") << sim::Fault::negative(0x02) << -3
+                                 << QStringLiteral("Command Can Not Be Executed");
+    QTest::newRow("delay") << sim::Fault::delay(300) << 0 << QString();
+}
+
+void TestEndToEnd::faultsLookLikeAReadersOwn() {
+    QFETCH(sim::Fault, fault);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+
+    Line line(sim::ReaderModel::Kvr690, 19200);
+    QVERIFY(line.started);
+    line.reader.injectFault(fault);
+    QCOMPARE(int(line.send("00")), status);
+    QCOMPARE(line.boxes.shown.size(), message.isEmpty() ? 0 : 1);
+    QCOMPARE(line.boxes.texts().value(0).section(QStringLiteral("\r\n"), 0, 0), message);
+    if (status == kReplyOk)
+        QVERIFY(line.replyBody().contains("KVR690"));
+    if (status == kReplyNegative)
+        QCOMPARE(line.reply.at(0), 'N');
 
     // The fault was for one exchange only.
     line.boxes.shown.clear();
-    QCOMPARE(line.send("10"), kReplyOk);
+    QCOMPARE(line.send("00"), kReplyOk);
     QVERIFY(line.boxes.shown.isEmpty());
 }
 
@@ -142,14 +166,16 @@ void TestEndToEnd::hangUpMidExchangeLeavesNothingSpinning() {
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(exchangeCpu).arg(exchangeWall)));
 
     // Nothing left running on our side: a second of idling costs next to no CPU,
-    // and the next command meets a closed line at once.
+    // and the next command is refused at once by the closed port.
     const qint64 idleBefore = processCpuMs();
     DelayMs(1000);
-    QCOMPARE(line.send("10"), kReplyFailed);
+    QCOMPARE(line.send("10"), kReplyOk);
     const qint64 idleCpu = processCpuMs() - idleBefore;
     QVERIFY2(idleCpu < 200, qPrintable(QStringLiteral("%1 ms CPU while idle").arg(idleCpu)));
     QCOMPARE(line.boxes.shown.size(), 2);
+    QCOMPARE(line.boxes.shown.last().text, QStringLiteral("Error:Please check the data effective"));
     QVERIFY(!line.port.PortOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(!line.reader.isRunning(), 3000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

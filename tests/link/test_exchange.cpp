@@ -7,6 +7,7 @@
 #include "support/scriptedbackend.h"
 
 #include <QTest>
+#include <functional>
 #include <memory>
 
 using namespace talvex;
@@ -43,33 +44,24 @@ QByteArray body(int n, char first = 'A') {
     return b;
 }
 
-// The SD line as the log must show it, given how many bytes each line holds.
-QString sdLines(const QByteArray &bytes, const QList<int> &perLine, bool emptyTail = false) {
-    QString out = QStringLiteral("SD: ");
+// An SD or RD entry as the log must show it, given how many bytes each line
+// holds; continuation lines line up under the first byte.
+QString logLines(const char *tag, const QByteArray &bytes, const QList<int> &perLine,
+                 bool emptyTail = false) {
+    const QString indent = kCrLf + QString(tag[0] == 'S' ? 7 : 8, QLatin1Char(' '));
+    QString out = QLatin1String(tag);
     int at = 0;
     for (int i = 0; i < perLine.size(); ++i) {
-        if (i > 0)
-            out += kCrLf + QString(7, QLatin1Char(' '));
-        out += bytesText(bytes.mid(at, perLine[i]));
+        out += (i > 0 ? indent : QString()) + bytesText(bytes.mid(at, perLine[i]));
         at += perLine[i];
     }
-    if (emptyTail)
-        out += kCrLf + QString(7, QLatin1Char(' '));
-    return out + kCrLf;
+    return out + (emptyTail ? indent : QString()) + kCrLf;
 }
-
+QString sdLines(const QByteArray &bytes, const QList<int> &perLine, bool emptyTail = false) {
+    return logLines("SD: ", bytes, perLine, emptyTail);
+}
 QString rdLines(const QByteArray &bytes, const QList<int> &perLine, bool emptyTail = false) {
-    QString out = QStringLiteral("RD: ");
-    int at = 0;
-    for (int i = 0; i < perLine.size(); ++i) {
-        if (i > 0)
-            out += kCrLf + QString(8, QLatin1Char(' '));
-        out += bytesText(bytes.mid(at, perLine[i]));
-        at += perLine[i];
-    }
-    if (emptyTail)
-        out += kCrLf + QString(8, QLatin1Char(' '));
-    return out + kCrLf;
+    return logLines("RD: ", bytes, perLine, emptyTail);
 }
 
 const QString kAckLine = QStringLiteral("RD: 06\r\n");
@@ -140,30 +132,24 @@ class TestExchange : public QObject {
 
 private slots:
     void resetExchangeLogsTheWholeConversation();
-    void sentFrameContinuationLines_data();
-    void sentFrameContinuationLines();
-    void replyContinuationLines_data();
-    void replyContinuationLines();
+    void continuationLines_data();
+    void continuationLines();
     void replyWithHighLengthByteWaitsForAllOfIt();
     void bytesBeyondTheAnnouncedLength_data();
     void bytesBeyondTheAnnouncedLength();
 
     void timeLimits_data();
     void timeLimits();
-    void nakEndsTheExchange();
     void wrongBccLeavesTheReplyAlone();
 
     void negativeReplies_data();
     void negativeReplies();
     void replyThatDoesNotFitTheBuffer();
 
-    void portNotSetUpSendsNothing();
-    void recordFileGetsTheWholeLog();
-    void recordDataKeepsTheLogGrowing();
-    void hangUpAfterEnqIsACommunicationError();
-    void hangUpBeforeTheNextExchange();
-    void portRefusingAWriteIsADataFault();
-    void countBeyondTheFrameIsADataFault();
+    void recordFileBlocks_data();
+    void recordFileBlocks();
+    void failurePaths_data();
+    void failurePaths();
 };
 
 void TestExchange::resetExchangeLogsTheWholeConversation() {
@@ -190,59 +176,42 @@ void TestExchange::resetExchangeLogsTheWholeConversation() {
     QVERIFY(b.state.m_records.isEmpty());
 }
 
-void TestExchange::sentFrameContinuationLines_data() {
+void TestExchange::continuationLines_data() {
     QTest::addColumn<int>("frameLength");
-    QTest::addColumn<QList<int>>("perLine");
-    QTest::addColumn<bool>("emptyTail");
+    QTest::addColumn<QList<int>>("sdPerLine");
+    QTest::addColumn<bool>("sdTail"); // a blank continuation line follows
+    QTest::addColumn<int>("replyLength");
+    QTest::addColumn<QList<int>>("rdPerLine");
+    QTest::addColumn<bool>("rdTail");
 
-    QTest::newRow("7") << 7 << QList<int>{7} << false;
-    QTest::newRow("23") << 23 << QList<int>{23} << false;
-    QTest::newRow("24 leaves a blank continuation") << 24 << QList<int>{24} << true;
-    QTest::newRow("25") << 25 << QList<int>{24, 1} << false;
-    QTest::newRow("49 leaves a blank continuation") << 49 << QList<int>{24, 25} << true;
-    QTest::newRow("60") << 60 << QList<int>{24, 25, 11} << false;
+    QTest::newRow("7, 8") << 7 << QList<int>{7} << false << 8 << QList<int>{8} << false;
+    QTest::newRow("23, 24") << 23 << QList<int>{23} << false << 24 << QList<int>{24} << false;
+    QTest::newRow("24, 25 leave blank continuations")
+        << 24 << QList<int>{24} << true << 25 << QList<int>{25} << true;
+    QTest::newRow("25, 26") << 25 << QList<int>{24, 1} << false << 26 << QList<int>{25, 1} << false;
+    QTest::newRow("49 leaves a blank continuation")
+        << 49 << QList<int>{24, 25} << true << 8 << QList<int>{8} << false;
+    QTest::newRow("60, 60") << 60 << QList<int>{24, 25, 11} << false << 60 << QList<int>{25, 25, 10}
+                            << false;
 }
 
-void TestExchange::sentFrameContinuationLines() {
+void TestExchange::continuationLines() {
     QFETCH(int, frameLength);
-    QFETCH(QList<int>, perLine);
-    QFETCH(bool, emptyTail);
+    QFETCH(QList<int>, sdPerLine);
+    QFETCH(bool, sdTail);
+    QFETCH(int, replyLength);
+    QFETCH(QList<int>, rdPerLine);
+    QFETCH(bool, rdTail);
 
     Bench b;
     ReaderScript s;
-    s.reply = buildReaderFrame("P0Y");
+    s.reply = buildReaderFrame("P0" + body(replyLength - 7));
     b.script(s);
     const QByteArray frame = buildReaderFrame(body(frameLength - 5));
 
     QCOMPARE(b.send(frame), kReplyOk);
-    QCOMPARE(b.state.m_log, sdLines(frame, perLine, emptyTail) + kAckLine + kEnqLine +
-                                rdLines(s.reply, {int(s.reply.size())}) + kCrLf);
-}
-
-void TestExchange::replyContinuationLines_data() {
-    QTest::addColumn<int>("replyFrameLength");
-    QTest::addColumn<QList<int>>("perLine");
-    QTest::addColumn<bool>("emptyTail");
-
-    QTest::newRow("24") << 24 << QList<int>{24} << false;
-    QTest::newRow("25 leaves a blank continuation") << 25 << QList<int>{25} << true;
-    QTest::newRow("26") << 26 << QList<int>{25, 1} << false;
-    QTest::newRow("60") << 60 << QList<int>{25, 25, 10} << false;
-}
-
-void TestExchange::replyContinuationLines() {
-    QFETCH(int, replyFrameLength);
-    QFETCH(QList<int>, perLine);
-    QFETCH(bool, emptyTail);
-
-    Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0" + body(replyFrameLength - 7));
-    b.script(s);
-
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + kAckLine + kEnqLine +
-                                rdLines(s.reply, perLine, emptyTail) + kCrLf);
+    QCOMPARE(b.state.m_log, sdLines(frame, sdPerLine, sdTail) + kAckLine + kEnqLine +
+                                rdLines(s.reply, rdPerLine, rdTail) + kCrLf);
 }
 
 void TestExchange::replyWithHighLengthByteWaitsForAllOfIt() {
@@ -367,20 +336,6 @@ void TestExchange::timeLimits() {
     }
 }
 
-void TestExchange::nakEndsTheExchange() {
-    Bench b;
-    ReaderScript s;
-    s.answer = hex("15");
-    s.reply = buildReaderFrame("P0Y");
-    b.script(s);
-
-    QCOMPARE(b.send(kResetFrame), kReplyFailed);
-    QCOMPARE(b.device->writes(), QList<QByteArray>{kResetFrame}); // no ENQ, no retry
-    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + QStringLiteral("RD: 15\r\n"));
-    QCOMPARE(b.state.m_time, QStringLiteral("10"));
-    expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError, MsgIcon::Exclamation);
-}
-
 void TestExchange::wrongBccLeavesTheReplyAlone() {
     Bench b;
     ReaderScript s;
@@ -468,102 +423,104 @@ void TestExchange::replyThatDoesNotFitTheBuffer() {
     }
 }
 
-void TestExchange::portNotSetUpSendsNothing() {
+void TestExchange::recordFileBlocks_data() {
+    QTest::addColumn<bool>("keepLog");
+    QTest::newRow("Record Data off: a fresh log and block per exchange") << false;
+    QTest::newRow("Record Data on: the log keeps growing") << true;
+}
+
+void TestExchange::recordFileBlocks() {
+    QFETCH(bool, keepLog);
     Bench b;
     ReaderScript s;
     s.reply = buildReaderFrame("P0Y");
     b.script(s);
-    b.state.m_portSetUp = false;
+    b.state.m_recording = true;
+    b.state.m_keepLog = keepLog;
+
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+    const QString first = b.state.m_log;
+    QCOMPARE(b.send(kResetFrame), kReplyOk);
+    const QString second = keepLog ? first + first : first;
+    QCOMPARE(b.state.m_log, second);
+    QCOMPARE(b.state.m_records, (QStringList{first, second}));
+}
+
+void TestExchange::failurePaths_data() {
+    using Setup = std::function<void(Bench &)>;
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("frameCount"); // as passed to SendReaderCommand
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("text"); // of the one Caution box
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("elapsed");
+    QTest::addColumn<QList<QByteArray>>("writes");
+    QTest::addColumn<bool>("recorded"); // the record file gets the log
+
+    const QString sd = sdLines(kResetFrame, {7});
+    const QString dataFault = QStringLiteral("Error:Please check the data effective");
+    const QList<QByteArray> frameOnly{kResetFrame}, nothing;
+    QTest::newRow("NAK: no ENQ, no retry") << Setup([](Bench &b) {
+        ReaderScript s;
+        s.answer = hex("15");
+        s.reply = buildReaderFrame("P0Y");
+        b.script(s);
+    }) << 7 << int(kReplyFailed) << kCommunicationError
+                                           << sd + QStringLiteral("RD: 15\r\n") << "10" << frameOnly
+                                           << true;
+    // The wait ends with the line, not at the 8 s limit.
+    QTest::newRow("hang-up after ENQ") << Setup([](Bench &b) {
+        ReaderScript s;
+        s.hangUpOnEnq = true;
+        b.script(s);
+    }) << 7 << int(kReplyFailed) << kCommunicationError
+                                       << sd + kAckLine + kEnqLine << "110" << nothing << true;
+    // A port already gone is a refused operation, not a silent reader.
+    QTest::newRow("hang-up before the exchange")
+        << Setup([](Bench &b) { b.device->hangUp(); }) << 7 << int(kReplyOk) << dataFault
+        << QString() << "0" << nothing << true;
+    // Nothing had been judged yet: the result stands as it was.
+    QTest::newRow("port refusing a write") << Setup([](Bench &b) {
+        b.device->onWrite = [](const QByteArray &, ScriptedBackend &) {
+            throw SerialError(kPortIoFailed);
+        };
+    }) << 7 << int(kReplyOk) << dataFault << QString()
+                                           << "0" << frameOnly << true;
+    QTest::newRow("count beyond the frame") << Setup([](Bench &) {}) << 9 << int(kReplyOk)
+                                            << dataFault << QString() << "0" << nothing << true;
+    QTest::newRow("port not set up")
+        << Setup([](Bench &b) { b.state.m_portSetUp = false; }) << 7 << int(kReplyFailed)
+        << QStringLiteral("Comm. Port Setup First") << QStringLiteral("earlier traffic\r\n") << "0"
+        << nothing << false;
+}
+
+void TestExchange::failurePaths() {
+    using Setup = std::function<void(Bench &)>;
+    QFETCH(Setup, setup);
+    QFETCH(int, frameCount);
+    QFETCH(int, result);
+    QFETCH(QString, text);
+    QFETCH(QString, log);
+    QFETCH(QString, elapsed);
+    QFETCH(QList<QByteArray>, writes);
+    QFETCH(bool, recorded);
+
+    Bench b;
+    setup(b);
     b.state.m_recording = true;
     b.state.m_log = QStringLiteral("earlier traffic\r\n");
     b.state.m_time = QStringLiteral("123");
-
-    QCOMPARE(b.send(kResetFrame), kReplyFailed);
-    QVERIFY(b.device->written().isEmpty());
-    QCOMPARE(b.state.m_log, QStringLiteral("earlier traffic\r\n"));
-    QCOMPARE(b.state.m_time, QStringLiteral("0"));
-    QVERIFY(b.state.m_records.isEmpty());
-    expectOnlyBox(b.boxes, QStringLiteral("Caution"), QStringLiteral("Comm. Port Setup First"),
-                  MsgIcon::Exclamation);
-}
-
-void TestExchange::recordFileGetsTheWholeLog() {
-    Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0Y");
-    b.script(s);
-    b.state.m_recording = true;
-
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-    const QString first = b.state.m_log;
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-
-    // "Record Data" off: each exchange starts a fresh log, each block holds one.
-    QCOMPARE(b.state.m_log, first);
-    QCOMPARE(b.state.m_records, (QStringList{first, first}));
-}
-
-void TestExchange::recordDataKeepsTheLogGrowing() {
-    Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0Y");
-    b.script(s);
-    b.state.m_recording = true;
-    b.state.m_keepLog = true;
-
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-    const QString first = b.state.m_log;
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-
-    QCOMPARE(b.state.m_log, first + first);
-    QCOMPARE(b.state.m_records, (QStringList{first, first + first}));
-}
-
-void TestExchange::hangUpAfterEnqIsACommunicationError() {
-    Bench b;
-    ReaderScript s;
-    s.hangUpOnEnq = true;
-    b.script(s);
-
-    QCOMPARE(b.send(kResetFrame), kReplyFailed);
-    // The wait ends with the line, not at the 8 s limit.
-    QCOMPARE(b.state.m_time, QStringLiteral("110"));
-    QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + kAckLine + kEnqLine);
-    expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError, MsgIcon::Exclamation);
-    QVERIFY(!b.port.PortOpen());
-}
-
-void TestExchange::hangUpBeforeTheNextExchange() {
-    Bench b;
-    b.device->hangUp();
-
-    QCOMPARE(b.send(kResetFrame), kReplyFailed);
-    QCOMPARE(b.state.m_log, QString());
-    expectOnlyBox(b.boxes, QStringLiteral("Caution"), kCommunicationError, MsgIcon::Exclamation);
-}
-
-void TestExchange::portRefusingAWriteIsADataFault() {
-    Bench b;
-    b.device->onWrite = [](const QByteArray &, ScriptedBackend &) {
-        throw SerialError(kPortIoFailed);
-    };
-
-    QCOMPARE(b.send(kResetFrame), kReplyOk); // nothing had been judged yet
+    QCOMPARE(int(SendReaderCommand(b.state, kResetFrame, frameCount, b.reply, b.replyLength)),
+             result);
     QCOMPARE(b.replyLength, qint16(0));
-    expectOnlyBox(b.boxes, QStringLiteral("Caution"),
-                  QStringLiteral("Error:Please check the data effective"), MsgIcon::Exclamation);
-}
-
-void TestExchange::countBeyondTheFrameIsADataFault() {
-    Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0Y");
-    b.script(s);
-
-    QCOMPARE(SendReaderCommand(b.state, kResetFrame, 9, b.reply, b.replyLength), kReplyOk);
-    QVERIFY(b.device->written().isEmpty());
-    expectOnlyBox(b.boxes, QStringLiteral("Caution"),
-                  QStringLiteral("Error:Please check the data effective"), MsgIcon::Exclamation);
+    QCOMPARE(b.state.m_log, log);
+    QCOMPARE(b.state.m_time, elapsed);
+    QCOMPARE(b.state.m_records, recorded ? QStringList{log} : QStringList());
+    expectOnlyBox(b.boxes, QStringLiteral("Caution"), text, MsgIcon::Exclamation);
+    // A line that hung up takes its device with it.
+    QCOMPARE(b.port.PortOpen(), !QByteArray(QTest::currentDataTag()).startsWith("hang-up"));
+    if (b.port.PortOpen())
+        QCOMPARE(b.device->writes(), writes);
 }
 
 QTEST_APPLESS_MAIN(TestExchange)

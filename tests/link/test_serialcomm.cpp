@@ -2,6 +2,7 @@
 #include "link/portmap.h"
 #include "link/serialcomm.h"
 #include "link/serialerror.h"
+#include "support/ptyline.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -9,16 +10,12 @@
 #include <QtTest>
 #include <functional>
 
-#include <csignal>
 #include <ctime>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 using namespace talvex::link;
+using talvex::testing::PtyLine;
 
 namespace {
 
@@ -27,89 +24,21 @@ constexpr int kPort = 7;
 // loaded machine.
 constexpr int kArrivalLimitMs = 5000;
 
-qint64 cpuTimeMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
-}
-
-// The far end of a serial line: a pseudo-terminal whose master the test plays.
-// The test keeps its own slave descriptor open so that the master does not
-// read EIO while the component has the slave closed.
-class FakeLine {
-public:
-    FakeLine() {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
-            qFatal("openpty failed");
-        m_path = QString::fromLocal8Bit(name);
-        termios t{};
-        tcgetattr(m_master, &t);
-        cfmakeraw(&t);
-        tcsetattr(m_master, TCSANOW, &t);
+// Wall and process CPU time since construction: a wait that sleeps uses
+// next to no CPU, a spin uses all of it.
+struct CpuWatch {
+    static qint64 cpuNow() {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
     }
-    ~FakeLine() { hangUp(); }
-    FakeLine(const FakeLine &) = delete;
-    FakeLine &operator=(const FakeLine &) = delete;
-
-    QString path() const { return m_path; }
-    int master() const { return m_master; }
-    int slave() const { return m_slave; }
-
-    void send(const QByteArray &bytes) {
-        QCOMPARE(::write(m_master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    CpuWatch() { wall.start(); }
+    qint64 cpu() const { return cpuNow() - cpu0; }
+    QByteArray text() const {
+        return QString("%1 ms CPU in %2 ms").arg(cpu()).arg(wall.elapsed()).toLatin1();
     }
-
-    // Collects up to n bytes the component sent, or what came within the limit.
-    QByteArray receive(int n, int limitMs = kArrivalLimitMs) {
-        QByteArray got;
-        QElapsedTimer timer;
-        timer.start();
-        while (got.size() < n && timer.elapsed() < limitMs) {
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, int(limitMs - timer.elapsed())) <= 0)
-                continue;
-            char buf[256];
-            const ssize_t r = ::read(m_master, buf, sizeof buf);
-            if (r > 0)
-                got.append(buf, qsizetype(r));
-        }
-        return got;
-    }
-
-    termios lineSettings() const {
-        termios t{};
-        tcgetattr(m_slave, &t);
-        return t;
-    }
-
-    // Hands the master to a child that closes it after delayMs: the line
-    // hangs up while this process is blocked in a wait.
-    pid_t hangUpLater(int delayMs) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            ::close(m_slave);
-            usleep(useconds_t(delayMs) * 1000);
-            _exit(0);
-        }
-        ::close(m_master);
-        ::close(m_slave);
-        m_master = m_slave = -1;
-        return pid;
-    }
-
-    void hangUp() {
-        if (m_master >= 0)
-            ::close(m_master);
-        if (m_slave >= 0)
-            ::close(m_slave);
-        m_master = m_slave = -1;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_path;
+    QElapsedTimer wall;
+    qint64 cpu0 = cpuNow();
 };
 
 qint64 deadlineIn(qint64 ms) {
@@ -125,9 +54,9 @@ int errorOf(const std::function<void()> &use) {
     return 0;
 }
 
-void openOn(SerialComm &comm, const FakeLine &line) {
-    portmap::mapPath(kPort, line.path());
-    comm.setCommPort(kPort);
+void openOn(SerialComm &comm, PtyLine &line, int port = kPort) {
+    portmap::mapPath(port, line.openPair());
+    comm.setCommPort(port);
     comm.setPortOpen(true);
 }
 
@@ -135,12 +64,9 @@ void openOn(SerialComm &comm, const FakeLine &line) {
 bool countReaches(SerialComm &comm, int n) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < kArrivalLimitMs) {
-        if (comm.InBufferCount() >= n)
-            return true;
+    while (comm.InBufferCount() < n && timer.elapsed() < kArrivalLimitMs)
         usleep(2000);
-    }
-    return false;
+    return comm.InBufferCount() >= n;
 }
 
 } // namespace
@@ -158,20 +84,15 @@ private slots:
     void commandLine();
     void defaultDevicePaths();
 
-    void openFailures();
-    void portHeldByAnotherInstance();
+    void portErrors();
     void propertiesOfClosedPort_data();
     void propertiesOfClosedPort();
-    void commPortRules();
 
     void bytesCrossTheLine();
-    void readingInPieces();
     void settingsReachTheLine();
     void timeoutWaitSleeps();
-
-    void hangUpClosesThePort();
-    void hangUpDuringAWait();
-    void hangUpUnderTheEventLoop();
+    void hangUpLeavesNothingSpinning_data();
+    void hangUpLeavesNothingSpinning();
 };
 
 void TestSerialComm::settingsText_data() {
@@ -279,40 +200,36 @@ void TestSerialComm::defaultDevicePaths() {
     QCOMPARE(portmap::devicePath(2), QString("/dev/ttyS1"));
 }
 
-void TestSerialComm::openFailures() {
+void TestSerialComm::portErrors() {
     SerialComm comm;
+    QCOMPARE(comm.CommPort(), 1);
+    QCOMPARE(errorOf([&] { comm.setCommPort(0); }), int(kInvalidPropertyValue));
+    QCOMPARE(errorOf([&] { comm.setCommPort(256); }), int(kInvalidPropertyValue));
+    QCOMPARE(comm.CommPort(), 1);
     comm.setCommPort(kPort);
 
-    portmap::mapPath(kPort, "/dev/talvex-no-such-device");
-    QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(kPortNotFound));
-    QVERIFY(!comm.PortOpen());
-    QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
-
-    portmap::mapPath(kPort, QString());
-    QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(kPortNotFound));
-    QVERIFY(!comm.PortOpen());
-
+    for (const QString &path : {QStringLiteral("/dev/talvex-no-such-device"), QString()}) {
+        portmap::mapPath(kPort, path);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(kPortNotFound));
+        QVERIFY(!comm.PortOpen());
+        QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
+    }
     // A closed port may be closed again.
     QCOMPARE(errorOf([&] { comm.setPortOpen(false); }), 0);
-}
 
-void TestSerialComm::portHeldByAnotherInstance() {
-    FakeLine line;
-    portmap::mapPath(kPort, line.path());
-
-    SerialComm first;
-    first.setCommPort(kPort);
-    first.setPortOpen(true);
-    QCOMPARE(errorOf([&] { first.setPortOpen(true); }), int(kPortInUse));
-    QVERIFY(first.PortOpen());
+    PtyLine line;
+    openOn(comm, line);
+    QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(kPortInUse));
+    QCOMPARE(errorOf([&] { comm.setCommPort(2); }), int(kPortInUse));
+    QCOMPARE(comm.CommPort(), kPort);
+    QVERIFY(comm.PortOpen());
 
     // QSerialPort's lock file turns a second open of the same device away.
     SerialComm second;
     second.setCommPort(kPort);
     QCOMPARE(errorOf([&] { second.setPortOpen(true); }), int(kPortInUse));
     QVERIFY(!second.PortOpen());
-
-    first.setPortOpen(false);
+    comm.setPortOpen(false);
     QCOMPARE(errorOf([&] { second.setPortOpen(true); }), 0);
     QVERIFY(second.PortOpen());
 }
@@ -338,75 +255,40 @@ void TestSerialComm::propertiesOfClosedPort() {
 
     SerialComm never;
     QCOMPARE(errorOf([&] { use(never); }), int(kPortNotOpen));
-
-    FakeLine line;
-    portmap::mapPath(kPort, line.path());
+    PtyLine line;
     SerialComm closed;
-    closed.setCommPort(kPort);
-    closed.setPortOpen(true);
+    openOn(closed, line);
     closed.setPortOpen(false);
     QCOMPARE(errorOf([&] { use(closed); }), int(kPortNotOpen));
 }
 
-void TestSerialComm::commPortRules() {
-    SerialComm comm;
-    QCOMPARE(comm.CommPort(), 1);
-    QCOMPARE(errorOf([&] { comm.setCommPort(0); }), int(kInvalidPropertyValue));
-    QCOMPARE(errorOf([&] { comm.setCommPort(256); }), int(kInvalidPropertyValue));
-    QCOMPARE(comm.CommPort(), 1);
-
-    FakeLine line;
-    portmap::mapPath(kPort, line.path());
-    comm.setCommPort(kPort);
-    comm.setPortOpen(true);
-    QCOMPARE(errorOf([&] { comm.setCommPort(2); }), int(kPortInUse));
-    QCOMPARE(comm.CommPort(), kPort);
-}
-
 void TestSerialComm::bytesCrossTheLine() {
-    FakeLine line;
-    portmap::mapPath(kPort, line.path());
+    PtyLine line;
     SerialComm comm;
-    comm.setCommPort(kPort);
     comm.setSettings("9600n81");
-    comm.setPortOpen(true);
+    openOn(comm, line);
 
     // A reset frame leaves at once, with no event loop to carry it.
     const QByteArray frame("\x02\x00\x02\x30\x30\x03\x03", 7);
     comm.setOutput(frame);
-    QCOMPARE(line.receive(frame.size()), frame);
-
+    QCOMPARE(line.read(frame.size()), frame);
     // Text goes out as its 8-bit characters.
     comm.setOutput(QString::fromLatin1("A\xE9\xFF"));
-    QCOMPARE(line.receive(3), QByteArray("A\xE9\xFF"));
+    QCOMPARE(line.read(3), QByteArray("A\xE9\xFF"));
 
     // The count rises while the caller polls, with no event processing.
     QCOMPARE(comm.InBufferCount(), 0);
-    line.send(QByteArray("\x06", 1));
+    line.write(QByteArray("\x06", 1));
     QVERIFY(countReaches(comm, 1));
-    line.send(QByteArray("\x02\x00\x00\x03", 4));
+    line.write(QByteArray("\x02\x00\x00\x03", 4));
     QVERIFY(countReaches(comm, 5));
     QCOMPARE(comm.InBufferCount(), 5);
-
     QCOMPARE(comm.Input(), QByteArray("\x06\x02\x00\x00\x03", 5));
     QCOMPARE(comm.InBufferCount(), 0);
     QCOMPARE(comm.Input(), QByteArray());
     QCOMPARE(comm.OutBufferCount(), 0);
 
-    // Dropping the modem lines before a close: a pseudo-terminal has none.
-    QCOMPARE(errorOf([&] { comm.setDTREnable(false); }), 0);
-    QCOMPARE(errorOf([&] { comm.setRTSEnable(false); }), 0);
-    QVERIFY(comm.PortOpen());
-    comm.setPortOpen(false);
-    QVERIFY(!comm.PortOpen());
-}
-
-void TestSerialComm::readingInPieces() {
-    FakeLine line;
-    SerialComm comm;
-    openOn(comm, line);
-
-    line.send("ABCDE");
+    line.write("ABCDE");
     QVERIFY(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs)));
     comm.setInputLen(1);
     QCOMPARE(comm.Input(), QByteArray("A"));
@@ -417,28 +299,32 @@ void TestSerialComm::readingInPieces() {
     QCOMPARE(comm.InputLen(), 3);
 
     // A stale reply is thrown away before the next command.
-    line.send("stale reply");
+    line.write("stale reply");
     QVERIFY(comm.waitForInBufferCount(11, deadlineIn(kArrivalLimitMs)));
     QCOMPARE(errorOf([&] { comm.setInBufferCount(5); }), int(kInvalidPropertyValue));
     comm.setInBufferCount(0);
     QCOMPARE(comm.InBufferCount(), 0);
     comm.setOutBufferCount(0);
-
-    line.send("FG");
+    line.write("FG");
     QVERIFY(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs)));
     comm.setInputLen(0);
     QCOMPARE(comm.Input(), QByteArray("FG"));
+
+    // Dropping the modem lines before a close: a pseudo-terminal has none.
+    QCOMPARE(errorOf([&] { comm.setDTREnable(false); }), 0);
+    QCOMPARE(errorOf([&] { comm.setRTSEnable(false); }), 0);
+    QVERIFY(comm.PortOpen());
+    comm.setPortOpen(false);
+    QVERIFY(!comm.PortOpen());
 }
 
 void TestSerialComm::settingsReachTheLine() {
-    FakeLine line;
-    portmap::mapPath(kPort, line.path());
+    PtyLine line;
     SerialComm comm;
-    comm.setCommPort(kPort);
     comm.setSettings("4800n81");
-    comm.setPortOpen(true);
+    openOn(comm, line);
 
-    termios t = line.lineSettings();
+    termios t = line.slaveSettings();
     QCOMPARE(cfgetospeed(&t), speed_t(B4800));
     QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(t.c_cflag & PARENB, tcflag_t(0));
@@ -446,7 +332,7 @@ void TestSerialComm::settingsReachTheLine() {
 
     // Settings written while the port is open change the open line.
     comm.setSettings("19200,o,8,2");
-    t = line.lineSettings();
+    t = line.slaveSettings();
     QCOMPARE(cfgetospeed(&t), speed_t(B19200));
     QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(CSTOPB));
     QCOMPARE(comm.Settings(), QString("19200,o,8,2"));
@@ -454,105 +340,74 @@ void TestSerialComm::settingsReachTheLine() {
     // A pseudo-terminal keeps 8 bits without parity; the rest still applies
     // and the port stays usable.
     comm.setSettings("2400,e,7,1");
-    t = line.lineSettings();
+    t = line.slaveSettings();
     QCOMPARE(cfgetospeed(&t), speed_t(B2400));
     QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(0));
     comm.setPortOpen(false);
     comm.setPortOpen(true);
     QVERIFY(comm.PortOpen());
     comm.setOutput(QByteArray("\x05"));
-    QCOMPARE(line.receive(1), QByteArray("\x05"));
+    QCOMPARE(line.read(1), QByteArray("\x05"));
 }
 
 void TestSerialComm::timeoutWaitSleeps() {
-    FakeLine line;
+    PtyLine line;
     SerialComm comm;
     openOn(comm, line);
-
-    line.send("x");
+    line.write("x");
     QVERIFY(comm.waitForInBufferCount(1, deadlineIn(kArrivalLimitMs)));
 
     // Waiting for a second byte that never comes: the whole limit passes
     // asleep in the kernel.
-    QElapsedTimer wall;
-    wall.start();
-    const qint64 cpuBefore = cpuTimeMs();
+    const CpuWatch watch;
     QVERIFY(!comm.waitForInBufferCount(2, deadlineIn(1000)));
-    const qint64 cpu = cpuTimeMs() - cpuBefore;
-    const qint64 elapsed = wall.elapsed();
-    QVERIFY2(elapsed >= 990, qPrintable(QString("returned after %1 ms").arg(elapsed)));
-    QVERIFY2(cpu * 5 < elapsed, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
+    QVERIFY2(watch.wall.elapsed() >= 990, watch.text());
+    QVERIFY2(watch.cpu() * 5 < watch.wall.elapsed(), watch.text());
     QCOMPARE(comm.InBufferCount(), 1);
 }
 
-void TestSerialComm::hangUpClosesThePort() {
-    FakeLine line;
-    SerialComm comm;
-    openOn(comm, line);
-    QVERIFY(comm.PortOpen());
-
-    line.hangUp();
-    QVERIFY(!comm.PortOpen());
-
-    QElapsedTimer wall;
-    wall.start();
-    const qint64 cpuBefore = cpuTimeMs();
-    QCOMPARE(errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(300)); }), int(kPortNotOpen));
-    QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x05")); }), int(kPortNotOpen));
-    QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
-    const qint64 cpu = cpuTimeMs() - cpuBefore;
-    QVERIFY2(cpu < 100, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(wall.elapsed())));
-
-    // The port number may change again, and a new line opens as usual.
-    QCOMPARE(errorOf([&] { comm.setCommPort(kPort + 1); }), 0);
-    FakeLine other;
-    portmap::mapPath(kPort + 1, other.path());
-    comm.setPortOpen(true);
-    comm.setOutput(QByteArray("\x05"));
-    QCOMPARE(other.receive(1), QByteArray("\x05"));
-}
-
-void TestSerialComm::hangUpDuringAWait() {
-    FakeLine line;
-    SerialComm comm;
-    openOn(comm, line);
-
-    const pid_t child = line.hangUpLater(300);
-    QElapsedTimer wall;
-    wall.start();
-    const qint64 cpuBefore = cpuTimeMs();
-    const int error = errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(8000)); });
-    const qint64 cpu = cpuTimeMs() - cpuBefore;
-    const qint64 elapsed = wall.elapsed();
-    int status = 0;
-    waitpid(child, &status, 0);
-
-    QCOMPARE(error, int(kPortNotOpen));
-    QVERIFY2(elapsed < 6000, qPrintable(QString("hang-up seen after %1 ms").arg(elapsed)));
-    QVERIFY2(cpu * 5 < std::max<qint64>(elapsed, 300),
-             qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
-    QVERIFY(!comm.PortOpen());
-}
-
-void TestSerialComm::hangUpUnderTheEventLoop() {
-    FakeLine line;
-    SerialComm comm;
-    openOn(comm, line);
-
+void TestSerialComm::hangUpLeavesNothingSpinning_data() {
+    QTest::addColumn<int>("when");
+    QTest::newRow("before a wait") << 0;
+    QTest::newRow("during a wait") << 1;
     // Between exchanges the window's event loop runs; a line that hangs up
     // then must not keep the loop busy.
-    line.hangUp();
-    QEventLoop loop;
-    QTimer::singleShot(500, &loop, &QEventLoop::quit);
-    QElapsedTimer wall;
-    wall.start();
-    const qint64 cpuBefore = cpuTimeMs();
-    loop.exec();
-    const qint64 cpu = cpuTimeMs() - cpuBefore;
-    const qint64 elapsed = wall.elapsed();
-    QVERIFY2(cpu * 5 < elapsed, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
+    QTest::newRow("under the event loop") << 2;
+}
+
+void TestSerialComm::hangUpLeavesNothingSpinning() {
+    QFETCH(int, when);
+    PtyLine line;
+    SerialComm comm;
+    openOn(comm, line);
+
+    const pid_t child = when == 1 ? line.hangUpLater(300) : -1;
+    if (when != 1)
+        line.close();
+    if (when == 0)
+        QVERIFY(!comm.PortOpen());
+    const CpuWatch watch;
+    if (when == 2) {
+        QEventLoop loop;
+        QTimer::singleShot(500, &loop, &QEventLoop::quit);
+        loop.exec();
+    } else {
+        const int error = errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(8000)); });
+        QCOMPARE(error, int(kPortNotOpen));
+    }
+    QVERIFY2(watch.wall.elapsed() < 6000, watch.text());
+    QVERIFY2(watch.cpu() * 5 < std::max<qint64>(watch.wall.elapsed(), 300), watch.text());
+    if (child > 0)
+        waitpid(child, nullptr, 0);
     QVERIFY(!comm.PortOpen());
+    QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x05")); }), int(kPortNotOpen));
     QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
+
+    // The port number may change again, and a new line opens as usual.
+    PtyLine other;
+    openOn(comm, other, kPort + 1);
+    comm.setOutput(QByteArray("\x05"));
+    QCOMPARE(other.read(1), QByteArray("\x05"));
 }
 
 QTEST_GUILESS_MAIN(TestSerialComm)

@@ -5,6 +5,7 @@
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
+#include "support/scripteddialogs.h"
 
 #include "link/clock.h"
 #include "link/exchange.h"
@@ -23,6 +24,7 @@
 #include <memory>
 
 using namespace talvex;
+using testing::child;
 using testing::FakeClock;
 using testing::RecordingMessageBoxes;
 using testing::ScriptedBackend;
@@ -53,15 +55,9 @@ struct Bench {
         }
     }
 
-    QComboBox *combo(const char *name) {
-        return dialog.findChild<QComboBox *>(QString::fromLatin1(name));
-    }
-    QPushButton *button(const char *name) {
-        return dialog.findChild<QPushButton *>(QString::fromLatin1(name));
-    }
-    QLabel *label(const char *name) {
-        return dialog.findChild<QLabel *>(QString::fromLatin1(name));
-    }
+    QComboBox *combo(const char *name) { return child<QComboBox>(dialog, name); }
+    QPushButton *button(const char *name) { return child<QPushButton>(dialog, name); }
+    QLabel *label(const char *name) { return child<QLabel>(dialog, name); }
     void choose(const QString &portText, const QString &baudText) {
         combo("PortCombo")->setCurrentText(portText);
         combo("BaudCombo")->setCurrentText(baudText);
@@ -88,6 +84,7 @@ struct ScriptedReader {
     int restAtMs = 10;
     QByteArray frame = link::buildReaderFrame("10Y");
     int onlyAtBaud = 0; // 0: every rate
+    int hangUpAfterEnqMs = -1;
 
     // What the device does on one write of the program.
     void respond(const QByteArray &written, ScriptedBackend &device) const {
@@ -96,6 +93,8 @@ struct ScriptedReader {
         if (written == kStatusQuery && ackAtMs >= 0)
             device.feedAfter(ackAtMs, QByteArray(1, static_cast<char>(ack)));
         if (written == QByteArray(1, static_cast<char>(link::ENQ))) {
+            if (hangUpAfterEnqMs >= 0)
+                device.hangUpAt(link::clock().nowMs() + hangUpAfterEnqMs);
             if (headerAtMs >= 0)
                 device.feedAfter(headerAtMs, frame.left(3));
             if (headerAtMs >= 0 && restAtMs >= 0)
@@ -137,8 +136,7 @@ class TestComportset : public QObject {
 private slots:
     void cleanup() { link::portmap::clear(); }
 
-    void opensFoldedWithTheInitialTexts();
-    void foldsAndUnfolds();
+    void opensFoldedAndUnfolds();
     void refusesTextsOutsideTheLists_data();
     void refusesTextsOutsideTheLists();
     void reportsPortErrors_data();
@@ -154,7 +152,7 @@ private slots:
     void scanWithoutAnyReader();
 };
 
-void TestComportset::opensFoldedWithTheInitialTexts() {
+void TestComportset::opensFoldedAndUnfolds() {
     Bench b;
     QCOMPARE(b.dialog.windowTitle(), QStringLiteral("Communication Setting"));
     QCOMPARE(b.combo("PortCombo")->currentText(), QStringLiteral("COM1"));
@@ -164,10 +162,6 @@ void TestComportset::opensFoldedWithTheInitialTexts() {
     QVERIFY(b.combo("PortCombo")->isEditable() && b.combo("BaudCombo")->isEditable());
     QVERIFY(!b.dialog.showScanArea());
     QVERIFY(!b.dialog.negativeProbeReply());
-}
-
-void TestComportset::foldsAndUnfolds() {
-    Bench b;
     QLabel *autoLabel = b.label("AutoLabel");
     QCOMPARE(autoLabel->text(), QStringLiteral("'AUTO SCAN'   Unfold -->>"));
     QVERIFY(!b.button("Command3")->isVisible());
@@ -326,25 +320,24 @@ void TestComportset::cancelLeavesTheConnectionAsItWas() {
     { // A failed OK, then Cancel: still not set up.
         shell::comportset dialog(state);
         dialog.show();
-        dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentText("COM9");
-        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        child<QComboBox>(dialog, "PortCombo")->setCurrentText("COM9");
+        child<QPushButton>(dialog, "Command1")->click();
         QCOMPARE(boxes.texts(), QStringList{kSelectRightPort});
-        dialog.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        child<QPushButton>(dialog, "Command2")->click();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(!dialog.isVisible());
         QVERIFY(!state.portSetUp());
     }
     { // Set up on COM8.
         shell::comportset dialog(state);
-        dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentText("COM8");
-        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        child<QComboBox>(dialog, "PortCombo")->setCurrentText("COM8");
+        child<QPushButton>(dialog, "Command1")->click();
         QVERIFY(state.portSetUp());
     }
     { // Opened again, it shows the initial texts, and Cancel touches nothing.
         shell::comportset dialog(state);
-        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"))->currentText(),
-                 QStringLiteral("COM1"));
-        dialog.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        QCOMPARE(child<QComboBox>(dialog, "PortCombo")->currentText(), QStringLiteral("COM1"));
+        child<QPushButton>(dialog, "Command2")->click();
         QVERIFY(state.portSetUp());
         QVERIFY(port.PortOpen());
         QCOMPARE(port.CommPort(), 8);
@@ -417,6 +410,12 @@ void TestComportset::probeJudgesTheLine_data() {
     r.restAtMs = -1;
     QTest::addRow("header only") << r << false << notDetected << qint64(5020)
                                  << handshake + QStringLiteral("RD: 02 00 03 \r\n");
+
+    r = {};
+    r.headerAtMs = -1;
+    r.hangUpAfterEnqMs = 50;
+    QTest::addRow("line gone while waiting")
+        << r << false << notDetected << qint64(60) << handshake;
 
     r = {};
     r.frame[7] = '\x00';

@@ -8,6 +8,7 @@
 #include "shell/readermain.h"
 #include "sim/readersim.h"
 #include "support/recordingmessageboxes.h"
+#include "support/scripteddialogs.h"
 #include "ui/seams.h"
 
 #include <QComboBox>
@@ -33,19 +34,8 @@ private slots:
 
 namespace {
 
-// Answers each modal dialog with the next step of the user's script.
-class ScriptedDialogs final : public ui::DialogRunner {
-public:
-    ScriptedDialogs() { ui::setDialogRunner(this); }
-    ~ScriptedDialogs() override { ui::setDialogRunner(nullptr); }
-    int exec(QDialog &dialog) override {
-        return steps.isEmpty() ? int(QDialog::Rejected) : steps.takeFirst()(dialog);
-    }
-    QList<ui::DialogScript> steps;
-};
-
 QPushButton *button(QWidget &parent, const char *name) {
-    return parent.findChild<QPushButton *>(QLatin1String(name));
+    return testing::child<QPushButton>(parent, name);
 }
 
 } // namespace
@@ -59,7 +49,7 @@ void TestLauncher::readerWalkthrough() {
         link::portmap::mapPath(port, QString()); // nothing else on this bench
 
     testing::RecordingMessageBoxes boxes;
-    ScriptedDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     QString scanResult;
     // "Setup Comm": COM1 and 9600 bits/s are the dialog's own defaults.
     dialogs.steps.append([](QDialog &dialog) {
@@ -87,6 +77,13 @@ void TestLauncher::readerWalkthrough() {
     QVERIFY(window->portSetUp());
     QCOMPARE(window->currentModel(), QStringLiteral("KVR-690"));
     QCOMPARE(button(*window, "IRPOP")->text(), QStringLiteral("Move Card"));
+    QVERIFY(!window->findChild<QWidget *>(QStringLiteral("TypeImage_3"))->isHidden());
+    // The probe's status query stays in the log ahead of the detection's reset.
+    const qsizetype probe =
+        window->trafficLog().indexOf(QStringLiteral("SD: 02 00 02 31 30 03 02"));
+    const qsizetype reset =
+        window->trafficLog().indexOf(QStringLiteral("SD: 02 00 02 30 30 03 03"));
+    QVERIFY2(probe >= 0 && reset > probe, qPrintable(window->trafficLog()));
 
     window->clearTrafficLog();
     button(*window, "ExuteCommandBtn")->click();

@@ -1,6 +1,7 @@
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
+#include "support/scripteddialogs.h"
 
 #include "link/clock.h"
 #include "link/frame.h"
@@ -32,9 +33,11 @@
 
 using namespace talvex;
 using talvex::shell::ReaderMain;
+using talvex::testing::child;
 using talvex::testing::FakeClock;
 using talvex::testing::RecordingMessageBoxes;
 using talvex::testing::ScriptedBackend;
+using talvex::testing::ScriptedDialogs;
 
 namespace {
 
@@ -100,20 +103,6 @@ private:
     ScriptedBackend &m_line;
 };
 
-class ScriptedDialogs final : public ui::DialogRunner {
-public:
-    ScriptedDialogs() { ui::setDialogRunner(this); }
-    ~ScriptedDialogs() override { ui::setDialogRunner(nullptr); }
-    int exec(QDialog &dialog) override {
-        classes.append(QString::fromLatin1(dialog.metaObject()->className()));
-        titles.append(dialog.windowTitle());
-        return script ? script(dialog) : int(QDialog::Rejected);
-    }
-    ui::DialogScript script;
-    QStringList classes;
-    QStringList titles;
-};
-
 class FakeFileDialogs final : public ui::FileDialogs {
 public:
     FakeFileDialogs() { ui::setFileDialogs(this); }
@@ -150,21 +139,23 @@ struct ScriptedBench {
     }
     ~ScriptedBench() { link::portmap::unmap(1); }
 
-    template <typename T> T *find(const QString &name) const {
-        T *widget = window.findChild<T *>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+    template <typename T> T *find(const char *name) const { return child<T>(window, name); }
+    QWidget *control(const char *name) const { return child(window, name); }
+    QString model() const { return find<QLabel>("TypeLabel")->text(); }
+    QWidget *picture(int i) const {
+        return control(qPrintable(QStringLiteral("TypeImage_%1").arg(i)));
     }
-    QWidget *control(const QString &name) const { return find<QWidget>(name); }
-    QString model() const { return find<QLabel>(QStringLiteral("TypeLabel"))->text(); }
     QList<int> pictures() const {
         QList<int> shown;
         for (int i = 0; i < 6; ++i) {
-            if (!control(QStringLiteral("TypeImage_%1").arg(i))->isHidden())
+            if (!picture(i)->isHidden())
                 shown.append(i);
         }
         return shown;
+    }
+    void hidePictures() const {
+        for (int i = 0; i < 6; ++i)
+            picture(i)->hide();
     }
     void detect(const QByteArray &resetData) {
         reader.answer = [resetData](const QByteArray &body) -> std::optional<QByteArray> {
@@ -175,8 +166,8 @@ struct ScriptedBench {
         window.DetectReaderModel();
     }
     void run(const QString &commandText) {
-        find<QLineEdit>(QStringLiteral("CommandStr"))->setText(commandText);
-        find<QPushButton>(QStringLiteral("ExuteCommandBtn"))->click();
+        find<QLineEdit>("CommandStr")->setText(commandText);
+        find<QPushButton>("ExuteCommandBtn")->click();
     }
 
     FakeClock clock;
@@ -220,7 +211,6 @@ private slots:
     void cleanup() { link::setRecordFolder(QString()); }
 
     void opensWithoutModel();
-    void modelTableSearchOrder();
     void detectsModelFromResetReply_data();
     void detectsModelFromResetReply();
     void silentReaderDuringSetupComm();
@@ -232,7 +222,6 @@ private slots:
     void lockForAutoRead();
     void commandLine_data();
     void commandLine();
-    void commandLineLongBody();
     void clearBufferData_data();
     void clearBufferData();
     void clearDataEmptiesLog();
@@ -245,7 +234,6 @@ private slots:
     void openCommandLog();
     void detectsEverySimulatedModel_data();
     void detectsEverySimulatedModel();
-    void setupCommAgainstSimulatedReader();
     // Last: closing the window asks the application to quit.
     void exitClosesPort();
 
@@ -258,30 +246,25 @@ void TestReaderMain::opensWithoutModel() {
     QCOMPARE(window.windowTitle(), QStringLiteral("Talvex5.0_EN"));
     QVERIFY(!window.portSetUp());
 
-    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
-    QVERIFY(tabs);
+    auto *tabs = child<QTabWidget>(window, "SSTab1");
     const QStringList captions = {"MAGNETIC CARD", "MIFARE ONE",      "TYPE A /TYPE B",
                                   "IC CARD",       "Extend Function", "MONITOR"};
     QCOMPARE(tabs->count(), captions.size());
     for (int i = 0; i < captions.size(); ++i)
         QCOMPARE(tabs->tabText(i), captions.at(i));
-    auto *inner = window.findChild<QTabWidget *>(QStringLiteral("SSTab2"));
-    QVERIFY(inner);
-    QCOMPARE(inner->tabText(8), QStringLiteral("AT88SC102"));
+    QCOMPARE(child<QTabWidget>(window, "SSTab2")->tabText(8), QStringLiteral("AT88SC102"));
 
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("TypeLabel"))->text(), QString());
-    QVERIFY(!window.findChild<QWidget *>(QStringLiteral("TypeImage_0"))->isHidden());
-    for (int i = 1; i < 6; ++i)
-        QVERIFY(window.findChild<QWidget *>(QStringLiteral("TypeImage_%1").arg(i))->isHidden());
-    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("CommandStr"))->text(),
-             QStringLiteral("30 30"));
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("OpenshuomingFormLabel1"))->text(),
+    QCOMPARE(child<QLabel>(window, "TypeLabel")->text(), QString());
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(child(window, qPrintable(QStringLiteral("TypeImage_%1").arg(i)))->isHidden(),
+                 i > 0);
+    QCOMPARE(child<QLineEdit>(window, "CommandStr")->text(), QStringLiteral("30 30"));
+    QCOMPARE(child<QLabel>(window, "OpenshuomingFormLabel1")->text(),
              QStringLiteral("The command line, do not enter the STX (02), length (LH, LL), ETX "
                             "(03) and the BCC, just enter the command and parameters and data "
                             "packet 16 hex strings (for details please click here to see "
                             "instructions)"));
-    auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("SDTDText"));
-    QVERIFY(log && log->isReadOnly());
+    QVERIFY(child<QPlainTextEdit>(window, "SDTDText")->isReadOnly());
 
     // Everything is laid out to fit a 1366x768 screen, taskbar included.
     const QSize minimum = window.minimumSizeHint();
@@ -289,65 +272,47 @@ void TestReaderMain::opensWithoutModel() {
              qPrintable(QStringLiteral("%1x%2").arg(minimum.width()).arg(minimum.height())));
 }
 
-void TestReaderMain::modelTableSearchOrder() {
-    QStringList keys;
-    for (const auto &row : shell::readerModelKeys())
-        keys << row.key;
-    QCOMPARE(keys, QStringList({"Ver", "416", "523", "527", "634", "638", "690"}));
-    // Searching is case-sensitive: "ver" is not the KVR-416's version text.
-    QVERIFY(shell::modelKeysFound(QStringLiteral("ver 2.1")).isEmpty());
-}
-
 void TestReaderMain::detectsModelFromResetReply_data() {
     QTest::addColumn<QByteArray>("resetData");
     QTest::addColumn<QString>("model");
     QTest::addColumn<QList<int>>("pictures");
-    QTest::addColumn<QString>("eject");
 
-    QTest::newRow("416 version text")
-        << QByteArray("Ver 3.2") << "KVR-416" << QList<int>{4} << "Eject";
-    QTest::newRow("416") << QByteArray("KVR416") << "KVR-416" << QList<int>{4} << "Eject";
-    QTest::newRow("523") << QByteArray("KVR523") << "KVR-523" << QList<int>{1} << "Eject";
-    QTest::newRow("527") << QByteArray("KVR527") << "KVR-527" << QList<int>{2} << "Eject";
-    QTest::newRow("634 has no picture")
-        << QByteArray("KVR634") << "KVR-634" << QList<int>{} << "Eject";
-    QTest::newRow("638") << QByteArray("KVR638") << "KVR-638" << QList<int>{5} << "Eject";
-    QTest::newRow("690") << QByteArray("KVR690") << "KVR-690" << QList<int>{3} << "Move Card";
+    // Every model's own key is in layoutByModel.
+    QTest::newRow("416 version text") << QByteArray("Ver 3.2") << "KVR-416" << QList<int>{4};
+    // Searching is case-sensitive: "ver" is not the KVR-416's version text.
+    QTest::newRow("lower-case ver") << QByteArray("ver 2.1") << "" << QList<int>{};
     // Keys are not exclusive: the last one found names the model, every one
     // found keeps its picture.
-    QTest::newRow("Ver and 690") << QByteArray("Ver690") << "KVR-690" << QList<int>{3, 4}
-                                 << "Move Card";
-    QTest::newRow("no key") << QByteArray("XYZ-100") << "" << QList<int>{} << "Eject";
+    QTest::newRow("Ver and 690") << QByteArray("Ver690") << "KVR-690" << QList<int>{3, 4};
+    QTest::newRow("no key") << QByteArray("XYZ-100") << "" << QList<int>{};
     // Bytes 0 and 1 of the reply are not searched.
-    QTest::newRow("key only in the status bytes") << QByteArray() << "" << QList<int>{} << "Eject";
+    QTest::newRow("key only in the status bytes") << QByteArray() << "" << QList<int>{};
 }
 
 void TestReaderMain::detectsModelFromResetReply() {
     QFETCH(QByteArray, resetData);
     QFETCH(QString, model);
     QFETCH(QList<int>, pictures);
-    QFETCH(QString, eject);
 
     ScriptedBench bench;
-    // As "Setup Comm" leaves them before detection.
-    for (int i = 0; i < 6; ++i)
-        bench.control(QStringLiteral("TypeImage_%1").arg(i))->hide();
-    if (resetData.isEmpty())
+    bench.hidePictures(); // as "Setup Comm" leaves them before detection
+    if (resetData.isEmpty()) {
         bench.reader.answer = [](const QByteArray &) -> std::optional<QByteArray> {
             return QByteArray("690");
         };
-    if (resetData.isEmpty())
         bench.window.DetectReaderModel();
-    else
+    } else {
         bench.detect(resetData);
+    }
 
     QCOMPARE(bench.reader.frames, QList<QByteArray>{hex("02000230300303")});
     QCOMPARE(bench.model(), model);
     QCOMPARE(bench.pictures(), pictures);
-    QCOMPARE(bench.find<QPushButton>(QStringLiteral("IRPOP"))->text(), eject);
+    QCOMPARE(bench.find<QPushButton>("IRPOP")->text(),
+             model == "KVR-690" ? QStringLiteral("Move Card") : QStringLiteral("Eject"));
     QCOMPARE(bench.boxes.texts(), QStringList());
     if (model.isEmpty()) // no model, no layout
-        QVERIFY(bench.control(QStringLiteral("OTHERFRAME2"))->isEnabled());
+        QVERIFY(bench.control("OTHERFRAME2")->isEnabled());
 }
 
 void TestReaderMain::silentReaderDuringSetupComm() {
@@ -356,25 +321,25 @@ void TestReaderMain::silentReaderDuringSetupComm() {
     QCOMPARE(bench.model(), QStringLiteral("KVR-638"));
 
     ScriptedDialogs dialogs;
-    dialogs.script = [&](QDialog &) {
+    dialogs.steps << [&](QDialog &) {
         bench.window.setPortSetUp(true);
         return int(QDialog::Accepted);
     };
     bench.reader.answer = [](const QByteArray &) { return std::optional<QByteArray>(); };
-    bench.find<QPushButton>(QStringLiteral("IROpencom"))->click();
+    bench.find<QPushButton>("IROpencom")->click();
 
     QCOMPARE(dialogs.classes, QStringList{QStringLiteral("talvex::shell::comportset")});
     QCOMPARE(bench.boxes.texts(), QStringList{link::text::communicationError()});
     QCOMPARE(bench.model(), QStringLiteral("KVR-638"));
     QCOMPARE(bench.pictures(), QList<int>());
-    QVERIFY(!bench.find<QCheckBox>(QStringLiteral("CheckRecord"))->isChecked());
+    QVERIFY(!bench.find<QCheckBox>("CheckRecord")->isChecked());
 }
 
 void TestReaderMain::setupCommCancelledDoesNothing() {
     ScriptedBench bench;
     bench.window.setPortSetUp(false);
     ScriptedDialogs dialogs; // answers Cancel and leaves PortSetUp clear
-    bench.find<QPushButton>(QStringLiteral("IROpencom"))->click();
+    bench.find<QPushButton>("IROpencom")->click();
     QCOMPARE(dialogs.classes.size(), 1);
     QVERIFY(bench.reader.frames.isEmpty());
     QCOMPARE(bench.pictures(), QList<int>{0});
@@ -383,17 +348,19 @@ void TestReaderMain::setupCommCancelledDoesNothing() {
 
 void TestReaderMain::layoutByModel_data() {
     QTest::addColumn<int>("column");
-    QTest::addColumn<QByteArray>("resetData");
+    QTest::addColumn<QList<int>>("pictures");
     const char *numbers[] = {"416", "523", "527", "634", "638", "690"};
+    const QList<int> pictures[] = {{4}, {1}, {2}, {}, {5}, {3}}; // the KVR-634 has none
     for (int i = 0; i < 6; ++i)
-        QTest::newRow(numbers[i]) << i << QByteArray("KVR") + numbers[i];
+        QTest::newRow(numbers[i]) << i << pictures[i];
 }
 
 void TestReaderMain::layoutByModel() {
     QFETCH(int, column);
-    QFETCH(QByteArray, resetData);
+    QFETCH(QList<int>, pictures);
 
     ScriptedBench bench;
+    bench.hidePictures();
     // Every control starts in the state opposite to the one expected, so a
     // cell the layout forgets to apply shows up.
     for (const ExpectedRow &row : kExpectedLayout)
@@ -404,8 +371,12 @@ void TestReaderMain::layoutByModel() {
     // As a KVR-523 uploading its tracks left it.
     bench.control("ReadCardComm")->setEnabled(false);
 
-    bench.detect(resetData);
+    bench.detect(QByteArray("KVR") + QTest::currentDataTag());
     QCOMPARE(bench.model(), shell::modelNames().at(column));
+    QCOMPARE(bench.pictures(), pictures);
+    QCOMPARE(bench.find<QPushButton>("IRPOP")->text(),
+             column == 5 ? QStringLiteral("Move Card") : QStringLiteral("Eject"));
+    QVERIFY(bench.boxes.shown.isEmpty());
 
     for (const ExpectedRow &row : kExpectedLayout) {
         const bool enabled = bench.control(row.control)->isEnabled();
@@ -423,7 +394,7 @@ void TestReaderMain::layoutByModel() {
 
 void TestReaderMain::uploadCheckBoxDecidesMagneticControls() {
     ScriptedBench bench;
-    auto *upload = bench.find<QCheckBox>(QStringLiteral("ReadCardType523"));
+    auto *upload = bench.find<QCheckBox>("ReadCardType523");
     QWidget *readTrack = bench.control("ReadCardComm");
     QWidget *autoTest = bench.control("McardFrame2");
 
@@ -452,7 +423,7 @@ void TestReaderMain::uploadCheckBoxDecidesMagneticControls() {
 
 void TestReaderMain::unknownModelNameChangesNothing() {
     ScriptedBench bench;
-    bench.find<QLabel>(QStringLiteral("TypeLabel"))->setText(QStringLiteral("KVR-999"));
+    bench.find<QLabel>("TypeLabel")->setText(QStringLiteral("KVR-999"));
     bench.control("IRPOP")->setEnabled(true);
     bench.control("ClearReaderBuffer")->setEnabled(true);
     bench.window.ApplyModelLayout();
@@ -467,7 +438,7 @@ void TestReaderMain::unknownModelNameChangesNothing() {
     QVERIFY(!bench.control("ClearReaderBuffer")->isEnabled());
 
     // And with no model at all nothing happens.
-    bench.find<QLabel>(QStringLiteral("TypeLabel"))->clear();
+    bench.find<QLabel>("TypeLabel")->clear();
     bench.control("ClearReaderBuffer")->setEnabled(true);
     bench.window.ApplyModelLayout();
     QVERIFY(bench.control("ClearReaderBuffer")->isEnabled());
@@ -476,17 +447,17 @@ void TestReaderMain::unknownModelNameChangesNothing() {
 
 void TestReaderMain::lockForAutoRead() {
     ScriptedBench bench;
-    const QStringList locked = {"ExuteCommandBtn", "FrameComm",   "McardFrame1", "RFcardFrame1",
-                                "RFcardFrame2",    "OTHERFRAME1", "OTHERFRAME2", "OTHERFRAME3"};
+    const char *locked[] = {"ExuteCommandBtn", "FrameComm",   "McardFrame1", "RFcardFrame1",
+                            "RFcardFrame2",    "OTHERFRAME1", "OTHERFRAME2", "OTHERFRAME3"};
     bench.window.LockForAutoRead(); // no model yet: nothing to lock
-    for (const QString &name : locked)
-        QVERIFY(bench.control(name)->isEnabled());
+    for (const char *name : locked)
+        QVERIFY2(bench.control(name)->isEnabled(), name);
 
     bench.detect("KVR523"); // leaves McardFrame2 disabled with the box clear
     QVERIFY(!bench.control("McardFrame2")->isEnabled());
     bench.window.LockForAutoRead();
-    for (const QString &name : locked)
-        QVERIFY2(!bench.control(name)->isEnabled(), qPrintable(name));
+    for (const char *name : locked)
+        QVERIFY2(!bench.control(name)->isEnabled(), name);
     QVERIFY(bench.control("McardFrame2")->isEnabled());
 }
 
@@ -519,6 +490,15 @@ void TestReaderMain::commandLine_data() {
     QTest::newRow("port not set up")
         << false << " 30 30"
         << " 30 30" << QByteArray() << "Comm. Port Setup First" << false;
+    QByteArray body;
+    QStringList pairs;
+    for (int i = 0; i < 300; ++i) {
+        body.append(char(i % 251));
+        pairs << link::byteText(quint8(i % 251));
+    }
+    const QString longText = pairs.join(QLatin1Char(' '));
+    QTest::newRow("300 bytes: LH and LL")
+        << true << longText << longText << link::buildReaderFrame(body) << "" << true;
 }
 
 void TestReaderMain::commandLine() {
@@ -534,7 +514,7 @@ void TestReaderMain::commandLine() {
     bench.window.appendTrafficLog(QStringLiteral("earlier\r\n"));
     bench.run(typed);
 
-    QCOMPARE(bench.find<QLineEdit>(QStringLiteral("CommandStr"))->text(), textAfter);
+    QCOMPARE(bench.find<QLineEdit>("CommandStr")->text(), textAfter);
     QCOMPARE(bench.reader.frames, sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{sent});
     QCOMPARE(bench.boxes.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     for (const auto &box : bench.boxes.shown) {
@@ -544,33 +524,14 @@ void TestReaderMain::commandLine() {
     const QString log = bench.window.trafficLog();
     if (logEndsWithBreak) {
         QVERIFY(log.endsWith(QStringLiteral("\r\n\r\n")));
-        auto *view = bench.find<QPlainTextEdit>(QStringLiteral("SDTDText"));
+        auto *view = bench.find<QPlainTextEdit>("SDTDText");
         QVERIFY(view->textCursor().atEnd());
         QCOMPARE(view->toPlainText(), QString(log).remove(QLatin1Char('\r')));
     } else {
         QCOMPARE(log, QStringLiteral("earlier\r\n"));
     }
     if (!sent.isEmpty())
-        QVERIFY(log.startsWith(QStringLiteral("SD: ") + link::bytesText(sent)));
-}
-
-void TestReaderMain::commandLineLongBody() {
-    ScriptedBench bench;
-    QByteArray body;
-    QStringList pairs;
-    for (int i = 0; i < 300; ++i) {
-        body.append(char(i % 251));
-        pairs << link::byteText(quint8(i % 251));
-    }
-    bench.run(pairs.join(QLatin1Char(' ')));
-    QCOMPARE(bench.reader.frames.size(), 1);
-    const QByteArray frame = bench.reader.frames.at(0);
-    QCOMPARE(frame.size(), 305);
-    QCOMPARE(frame.left(3), hex("02012C"));
-    QCOMPARE(frame.mid(3, 300), body);
-    QCOMPARE(quint8(frame.at(303)), link::ETX);
-    QCOMPARE(quint8(frame.at(304)), link::ReaderBcc(frame));
-    QVERIFY(bench.boxes.shown.isEmpty());
+        QVERIFY(log.startsWith(QStringLiteral("SD: ") + link::bytesText(sent.left(24))));
 }
 
 void TestReaderMain::clearBufferData_data() {
@@ -592,7 +553,7 @@ void TestReaderMain::clearBufferData() {
     bench.window.setPortSetUp(portSetUp);
     bench.reader.answer = [reply](const QByteArray &) { return std::optional<QByteArray>(reply); };
     // The model layout disables the button; the handler is what is tested here.
-    bench.find<QPushButton>(QStringLiteral("ClearReaderBuffer"))->click();
+    bench.find<QPushButton>("ClearReaderBuffer")->click();
 
     QCOMPARE(bench.reader.frames,
              portSetUp ? QList<QByteArray>{hex("0200024539037F")} : QList<QByteArray>());
@@ -607,20 +568,19 @@ void TestReaderMain::clearDataEmptiesLog() {
     ScriptedBench bench;
     bench.run("30 30");
     QVERIFY(!bench.window.trafficLog().isEmpty());
-    bench.find<QPushButton>(QStringLiteral("ClearSDTDText"))->click();
+    bench.find<QPushButton>("ClearSDTDText")->click();
     QCOMPARE(bench.window.trafficLog(), QString());
-    QCOMPARE(bench.find<QPlainTextEdit>(QStringLiteral("SDTDText"))->toPlainText(), QString());
+    QCOMPARE(bench.find<QPlainTextEdit>("SDTDText")->toPlainText(), QString());
     QCOMPARE(bench.reader.frames.size(), 1);
 }
 
 void TestReaderMain::closeCommForgetsModelAndDropsLines() {
     ScriptedBench bench;
-    for (int i = 0; i < 6; ++i)
-        bench.control(QStringLiteral("TypeImage_%1").arg(i))->hide();
+    bench.hidePictures();
     bench.detect("Ver690");
     QCOMPARE(bench.pictures(), (QList<int>{3, 4}));
 
-    bench.find<QPushButton>(QStringLiteral("IRCLOSECOM"))->click();
+    bench.find<QPushButton>("IRCLOSECOM")->click();
     QVERIFY(!bench.window.readerPort().PortOpen());
     QVERIFY(!bench.reader.backend.dtr());
     QVERIFY(!bench.reader.backend.rts());
@@ -631,22 +591,22 @@ void TestReaderMain::closeCommForgetsModelAndDropsLines() {
     // Nothing is sent any more, and a second close is harmless.
     bench.run("30 30");
     QCOMPARE(bench.boxes.texts(), QStringList{QStringLiteral("Comm. Port Setup First")});
-    bench.find<QPushButton>(QStringLiteral("IRCLOSECOM"))->click();
+    bench.find<QPushButton>("IRCLOSECOM")->click();
     QCOMPARE(bench.reader.frames.size(), 1);
 }
 
 void TestReaderMain::exitClosesPort() {
     ScriptedBench bench;
     QVERIFY(bench.window.readerPort().PortOpen());
-    bench.find<QPushButton>(QStringLiteral("EXITGRM"))->click();
+    bench.find<QPushButton>("EXITGRM")->click();
     QVERIFY(!bench.window.readerPort().PortOpen());
     QVERIFY(!bench.reader.backend.isOpen());
 }
 
 void TestReaderMain::linkLabelAndHelpWindow() {
     ReaderMain window;
-    auto *label = window.findChild<QLabel *>(QStringLiteral("OpenshuomingFormLabel1"));
-    auto *frame = window.findChild<QGroupBox *>(QStringLiteral("CommandLineFrame"));
+    auto *label = child<QLabel>(window, "OpenshuomingFormLabel1");
+    auto *frame = child<QGroupBox>(window, "CommandLineFrame");
     const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
     auto colour = [label] { return label->palette().color(QPalette::WindowText); };
     QCOMPARE(colour(), buttonText);
@@ -661,10 +621,10 @@ void TestReaderMain::linkLabelAndHelpWindow() {
 
     ScriptedDialogs dialogs;
     QStringList help;
-    dialogs.script = [&help](QDialog &dialog) {
+    dialogs.steps << [&help](QDialog &dialog) {
         for (int i = 1; i <= 5; ++i)
-            help << dialog.findChild<QLabel *>(QStringLiteral("Label%1").arg(i))->text();
-        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+            help << child<QLabel>(dialog, qPrintable(QStringLiteral("Label%1").arg(i)))->text();
+        child<QPushButton>(dialog, "Command1")->click();
         return dialog.result();
     };
     QCoreApplication::sendEvent(label, &enter);
@@ -684,11 +644,11 @@ void TestReaderMain::linkLabelAndHelpWindow() {
 void TestReaderMain::recordFileNeedsPort() {
     ReaderMain window;
     RecordingMessageBoxes boxes;
-    auto *record = window.findChild<QCheckBox *>(QStringLiteral("CheckRecordToFile"));
+    auto *record = child<QCheckBox>(window, "CheckRecordToFile");
     record->click();
     QVERIFY(!record->isChecked());
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Comm. Port Setup First")});
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("SaveToFileNameLabel"))->text(), QString());
+    QCOMPARE(child<QLabel>(window, "SaveToFileNameLabel")->text(), QString());
     QVERIFY(QDir(m_recordDir->path()).entryList(QDir::Files).isEmpty());
 }
 
@@ -706,16 +666,14 @@ void TestReaderMain::recordFileBlocks() {
     ScriptedBench bench;
     bench.detect("KVR638");
     bench.window.appendTrafficLog(QStringLiteral("before recording\r\n"));
-    auto *record = bench.find<QCheckBox>(QStringLiteral("CheckRecordToFile"));
+    auto *record = bench.find<QCheckBox>("CheckRecordToFile");
     record->click();
     QVERIFY(record->isChecked());
     QCOMPARE(bench.window.trafficLog(), QString());
     const QString path = link::recordFilePath();
-    QCOMPARE(QDir::fromNativeSeparators(
-                 bench.find<QLabel>(QStringLiteral("SaveToFileNameLabel"))->text()),
-             path);
+    QCOMPARE(QDir::fromNativeSeparators(bench.find<QLabel>("SaveToFileNameLabel")->text()), path);
 
-    bench.find<QCheckBox>(QStringLiteral("CheckRecord"))->setChecked(keepLog);
+    bench.find<QCheckBox>("CheckRecord")->setChecked(keepLog);
     bench.run("30 30");
     const QString afterFirst = bench.window.trafficLog();
     bench.run("31 30");
@@ -732,7 +690,7 @@ void TestReaderMain::recordFileBlocks() {
 
     // Switched off: the label empties and nothing more is written.
     record->click();
-    QCOMPARE(bench.find<QLabel>(QStringLiteral("SaveToFileNameLabel"))->text(), QString());
+    QCOMPARE(bench.find<QLabel>("SaveToFileNameLabel")->text(), QString());
     bench.run("30 30");
     QCOMPARE(readSystemText(path), content);
 
@@ -777,7 +735,7 @@ void TestReaderMain::openCommandLog() {
     ScriptedBench bench;
     FakeFileDialogs files;
     FakeEditor editor;
-    auto *open = bench.find<QPushButton>(QStringLiteral("OpenRecFileBtn"));
+    auto *open = bench.find<QPushButton>("OpenRecFileBtn");
 
     files.pick = m_recordDir->filePath(QStringLiteral("KVR_Record-old.txt"));
     open->click();
@@ -787,7 +745,7 @@ void TestReaderMain::openCommandLog() {
     QCOMPARE(request.title, QStringLiteral("Open file"));
     QCOMPARE(request.directory, m_recordDir->path());
     QCOMPARE(request.fileName, QStringLiteral("KVR_Record*.TXT"));
-    QCOMPARE(request.filter, QStringLiteral("All files (*.TXT)"));
+    QCOMPARE(request.filter, QStringLiteral("All files (*.TXT *.txt)"));
     QVERIFY(request.existingOnly);
     QVERIFY(request.hideReadOnly);
     QCOMPARE(editor.opened, QStringList{files.pick});
@@ -797,7 +755,7 @@ void TestReaderMain::openCommandLog() {
     QCOMPARE(files.opens.size(), 2);
     QCOMPARE(editor.opened.size(), 1);
 
-    bench.find<QCheckBox>(QStringLiteral("CheckRecordToFile"))->click();
+    bench.find<QCheckBox>("CheckRecordToFile")->click();
     open->click();
     QCOMPARE(files.opens.size(), 2);
     QCOMPARE(bench.boxes.texts(),
@@ -828,42 +786,10 @@ void TestReaderMain::detectsEverySimulatedModel() {
         window.setPortSetUp(true);
         window.DetectReaderModel();
         QCOMPARE(window.currentModel(), sim::readerModelName(readerModel));
-        QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("IRPOP"))->text(),
+        QCOMPARE(child<QPushButton>(window, "IRPOP")->text(),
                  readerModel == sim::ReaderModel::Kvr690 ? QStringLiteral("Move Card")
                                                          : QStringLiteral("Eject"));
         QVERIFY(window.trafficLog().startsWith(QStringLiteral("SD: 02 00 02 30 30 03 03 \r\n")));
-    }
-    QCOMPARE(boxes.texts(), QStringList());
-    link::portmap::unmap(1);
-}
-
-void TestReaderMain::setupCommAgainstSimulatedReader() {
-    sim::ReaderSim reader(sim::ReaderModel::Kvr523);
-    QString error;
-    QVERIFY2(reader.start(&error), qPrintable(error));
-    link::portmap::mapPath(1, reader.slavePath());
-
-    RecordingMessageBoxes boxes;
-    ScriptedDialogs dialogs;
-    dialogs.script = [](QDialog &dialog) {
-        auto *port = dialog.findChild<QComboBox *>(QStringLiteral("PortCombo"));
-        port->setCurrentText(QStringLiteral("COM1"));
-        dialog.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-        return dialog.result();
-    };
-    {
-        ReaderMain window;
-        window.findChild<QPushButton *>(QStringLiteral("IROpencom"))->click();
-        QVERIFY(window.portSetUp());
-        QCOMPARE(window.currentModel(), QStringLiteral("KVR-523"));
-        QVERIFY(!window.findChild<QWidget *>(QStringLiteral("TypeImage_1"))->isHidden());
-        QVERIFY(window.findChild<QWidget *>(QStringLiteral("TypeImage_0"))->isHidden());
-        // The probe's status query stays in the log ahead of the detection's reset.
-        const QString log = window.trafficLog();
-        const qsizetype probe = log.indexOf(QStringLiteral("SD: 02 00 02 31 30 03 02"));
-        const qsizetype reset = log.indexOf(QStringLiteral("SD: 02 00 02 30 30 03 03"));
-        QVERIFY2(probe >= 0 && reset > probe, qPrintable(log));
-        QVERIFY(!window.findChild<QCheckBox *>(QStringLiteral("CheckRecord"))->isChecked());
     }
     QCOMPARE(boxes.texts(), QStringList());
     link::portmap::unmap(1);

@@ -1,8 +1,8 @@
-#include "ptyclient.h"
-
+#include "link/frame.h"
 #include "sim/dispensersim.h"
 #include "sim/readerdevice.h"
 #include "sim/readersim.h"
+#include "support/ptyline.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -12,6 +12,7 @@
 #include <vector>
 
 using namespace talvex::sim;
+using talvex::testing::PtyLine;
 
 Q_DECLARE_METATYPE(talvex::sim::Fault)
 Q_DECLARE_METATYPE(talvex::sim::ReaderModel)
@@ -28,17 +29,6 @@ quint8 xorAll(const QByteArray &b) {
     for (char c : b)
         x ^= static_cast<quint8>(c);
     return x;
-}
-
-QByteArray frameOf(const QByteArray &body) {
-    QByteArray f;
-    f += '\x02';
-    f += static_cast<char>(body.size() >> 8);
-    f += static_cast<char>(body.size() & 0xFF);
-    f += body;
-    f += '\x03';
-    f += static_cast<char>(xorAll(f));
-    return f;
 }
 
 QByteArray etxFrame(const QByteArray &text) {
@@ -62,24 +52,6 @@ const QByteArray kEnq("\x05");
 const QByteArray kStatusQuery = QByteArray::fromHex("02000231300302");
 const QByteArray kResetQuery = QByteArray::fromHex("02000230300303");
 
-// What model detection of the reader window would conclude from a reset reply
-// body: every key found applies, the last one wins.
-QString detectedModel(const QByteArray &replyBody) {
-    const QByteArray text = replyBody.mid(2);
-    const std::pair<const char *, const char *> keys[] = {
-        {"Ver", "KVR-416"}, {"416", "KVR-416"}, {"523", "KVR-523"}, {"527", "KVR-527"},
-        {"634", "KVR-634"}, {"638", "KVR-638"}, {"690", "KVR-690"}};
-    QString model;
-    int found = 0;
-    for (const auto &[key, name] : keys) {
-        if (text.contains(key)) {
-            model = QLatin1String(name);
-            ++found;
-        }
-    }
-    return found == 0 ? QString() : model;
-}
-
 // Body of a reply frame read from the line, or empty when it is no frame.
 QByteArray bodyOf(const QByteArray &frame) {
     if (frame.size() < 5)
@@ -88,7 +60,7 @@ QByteArray bodyOf(const QByteArray &frame) {
 }
 
 // Runs one exchange with the program's end of the line: frame, ACK, ENQ, reply.
-QByteArray exchangeOverPty(PtyClient &line, const QByteArray &frame) {
+QByteArray exchangeOverPty(PtyLine &line, const QByteArray &frame) {
     line.write(frame);
     if (line.read(1, kAnswerMs) != kAck)
         return "no ACK";
@@ -99,6 +71,11 @@ QByteArray exchangeOverPty(PtyClient &line, const QByteArray &frame) {
     const int need = static_cast<quint8>(reply[1]) * 256 + static_cast<quint8>(reply[2]) + 2;
     reply += line.read(3 + need - int(reply.size()), kAnswerMs);
     return reply;
+}
+
+// Starts a simulator and opens the program's end of its line.
+template <typename Sim> bool attach(Sim &sim, PtyLine &line, int baud = 9600) {
+    return sim.start() && line.open(sim.slavePath(), baud);
 }
 
 } // namespace
@@ -117,12 +94,9 @@ private slots:
     void wireIsFullDuplex();
     void statusReplyPerModel_data();
     void statusReplyPerModel();
-    void unknownCommandsAreRefused();
-    void versionTextsDetectTheirOwnModelOnly();
+    void unknownCommandsAreRefused(); // and the sensor query of a reader without sensors
 
     // Over a real pseudo-terminal.
-    void resetOverPtyCarriesModelNumber_data();
-    void resetOverPtyCarriesModelNumber();
     void modelSwitchKeepsThePath();
     void wrongBccOverPtyIsNaked();
     void speedMismatchOverPtyIsIgnored();
@@ -140,7 +114,8 @@ void TestSim::faultsShapeOneExchangeOnly_data() {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QByteArray>("reply");
 
-    const QByteArray normal = frameOf("P0NJJ"); // KVR-690, empty, both entries open
+    const QByteArray normal =
+        talvex::link::buildReaderFrame("P0NJJ"); // KVR-690, empty, both entries open
     QByteArray badBcc = normal;
     badBcc[badBcc.size() - 1] = static_cast<char>(badBcc.back() ^ 0xFF);
 
@@ -155,7 +130,7 @@ void TestSim::faultsShapeOneExchangeOnly_data() {
     QTest::newRow("extra bytes") << Fault::of(Fault::Kind::ExtraBytes) << kAck
                                  << normal + QByteArray("\x00\xFF\x55", 3);
     QTest::newRow("negative 04") << Fault::negative(0x04) << kAck
-                                 << frameOf(QByteArray("N0\x04", 3));
+                                 << talvex::link::buildReaderFrame(QByteArray("N0\x04", 3));
     QTest::newRow("delay") << Fault::delay(200) << kAck << normal;
 }
 
@@ -184,7 +159,7 @@ void TestSim::faultsShapeOneExchangeOnly() {
     reader.feed(kStatusQuery, 9600, t);
     QCOMPARE(reader.takeOutput(t), kAck);
     reader.feed(kEnq, 9600, t);
-    QCOMPARE(reader.takeOutput(t), frameOf("P0NJJ"));
+    QCOMPARE(reader.takeOutput(t), talvex::link::buildReaderFrame("P0NJJ"));
 }
 
 void TestSim::readerIgnoresNoiseAndStaleFrames() {
@@ -218,7 +193,7 @@ void TestSim::readerIgnoresNoiseAndStaleFrames() {
     reader.feed(kEnq, 9600, ms(5000));
     const QByteArray longReply = reader.takeOutput(ms(5000));
     QVERIFY(longReply.size() - 3 > ReaderDevice::kReplyBufferSize);
-    QCOMPARE(longReply, frameOf(bodyOf(longReply)));
+    QCOMPARE(longReply, talvex::link::buildReaderFrame(bodyOf(longReply)));
     QVERIFY(bodyOf(longReply).startsWith("P0N"));
 
     // Hang-up is decided when the frame arrives and sends nothing.
@@ -247,7 +222,8 @@ void TestSim::wireTimeBoundsTheExchange_data() {
     QTest::addColumn<int>("baud");
     QTest::addColumn<int>("writes"); // pieces the program writes the frame in
 
-    const QByteArray longEcho = frameOf(QByteArray("1") + QByteArray(250, '0'));
+    const QByteArray longEcho =
+        talvex::link::buildReaderFrame(QByteArray("1") + QByteArray(250, '0'));
     QTest::newRow("status at 9600") << kStatusQuery << 9600 << 1;
     QTest::newRow("status at 1200") << kStatusQuery << 1200 << 1;
     QTest::newRow("status at 115200") << kStatusQuery << 115200 << 1;
@@ -299,7 +275,7 @@ void TestSim::wireTimeBoundsTheExchange() {
     QByteArray reply;
     for (const auto &[at, byte] : sent)
         reply += byte;
-    QCOMPARE(reply, frameOf(bodyOf(reply)));
+    QCOMPARE(reply, talvex::link::buildReaderFrame(bodyOf(reply)));
     // Byte k of the reply is complete k byte times after the ENQ was, which
     // makes the whole exchange exactly its wire time.
     const qint64 enqDone = ackAt + wireUs(1, baud);
@@ -396,65 +372,32 @@ void TestSim::unknownCommandsAreRefused() {
     const Case cases[] = {
         {"Z0", QByteArray("N0\x00", 3)}, // unknown command code
         {"1X", QByteArray("NX\x01", 3)}, // known code, unknown parameter
-        {"1.", QByteArray("N.\x00", 3)}, // no sensors on this model
+        {"1.", QByteArray("P.Y")},       // no sensor report, still a positive reply
         {"0", QByteArray("N0\x00", 3)},  // a body too short to carry a PM
     };
     for (const Case &c : cases) {
         ReaderDevice reader(ReaderModel::Kvr634);
-        reader.feed(frameOf(c.body), 9600, 0);
+        reader.feed(talvex::link::buildReaderFrame(c.body), 9600, 0);
         QCOMPARE(reader.takeOutput(0), kAck);
         reader.feed(kEnq, 9600, 0);
         QCOMPARE(bodyOf(reader.takeOutput(0)), c.reply);
     }
 }
 
-void TestSim::versionTextsDetectTheirOwnModelOnly() {
-    for (ReaderModel m : kAllReaderModels) {
-        const QByteArray body = QByteArray("P0") + readerVersionText(m);
-        QCOMPARE(detectedModel(body), readerModelName(m));
-        QCOMPARE(readerModelFromName(readerModelName(m)), m);
-    }
-    QVERIFY(!readerModelFromName(QStringLiteral("KVR-999")));
-}
-
-void TestSim::resetOverPtyCarriesModelNumber_data() {
-    QTest::addColumn<ReaderModel>("model");
-    for (ReaderModel m : kAllReaderModels)
-        QTest::newRow(qPrintable(readerModelName(m))) << m;
-}
-
-void TestSim::resetOverPtyCarriesModelNumber() {
-    QFETCH(ReaderModel, model);
-    ReaderSim sim(model);
-    QString error;
-    QVERIFY2(sim.start(&error), qPrintable(error));
-    QVERIFY(sim.slavePath().startsWith(QLatin1String("/dev/")));
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
-
-    const QByteArray reply = exchangeOverPty(line, kResetQuery);
-    QCOMPARE(reply, frameOf(bodyOf(reply)));
-    QCOMPARE(detectedModel(bodyOf(reply)), readerModelName(model));
-
-    // The probe of the settings dialog accepts the status of an empty reader.
-    const QByteArray status = bodyOf(exchangeOverPty(line, kStatusQuery));
-    QVERIFY(status.size() >= 3);
-    QVERIFY2(status.at(2) == 'Y' || (status.at(2) >= 'F' && status.at(2) <= 'N'),
-             status.constData());
-}
-
 void TestSim::modelSwitchKeepsThePath() {
     ReaderSim sim(ReaderModel::Kvr690);
-    QVERIFY(sim.start());
+    PtyLine line;
+    QVERIFY(attach(sim, line));
     const QString path = sim.slavePath();
-    PtyClient line;
-    QVERIFY(line.open(path));
-    QCOMPARE(detectedModel(bodyOf(exchangeOverPty(line, kResetQuery))), QString("KVR-690"));
+    QVERIFY(path.startsWith(QLatin1String("/dev/")));
+    QCOMPARE(bodyOf(exchangeOverPty(line, kResetQuery)), "P0" + readerVersionText(sim.model()));
 
     sim.setModel(ReaderModel::Kvr523);
     QCOMPARE(sim.model(), ReaderModel::Kvr523);
     QCOMPARE(sim.slavePath(), path);
-    QCOMPARE(detectedModel(bodyOf(exchangeOverPty(line, kResetQuery))), QString("KVR-523"));
+    QCOMPARE(bodyOf(exchangeOverPty(line, kResetQuery)), QByteArray("P0KVR523 V1.8"));
+    QCOMPARE(readerModelFromName(readerModelName(ReaderModel::Kvr638)), ReaderModel::Kvr638);
+    QVERIFY(!readerModelFromName(QStringLiteral("KVR-999")));
 
     sim.setCard(SimCard{CardKind::Plain, CardPlace::Inside});
     QCOMPARE(bodyOf(exchangeOverPty(line, kStatusQuery)), QByteArray("P0Y0"));
@@ -462,9 +405,8 @@ void TestSim::modelSwitchKeepsThePath() {
 
 void TestSim::wrongBccOverPtyIsNaked() {
     ReaderSim sim(ReaderModel::Kvr638);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
     QByteArray bad = kStatusQuery;
     bad[bad.size() - 1] = '\x09';
     line.write(bad);
@@ -477,9 +419,8 @@ void TestSim::wrongBccOverPtyIsNaked() {
 
 void TestSim::speedMismatchOverPtyIsIgnored() {
     ReaderSim sim(ReaderModel::Kvr416, 9600);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath(), 19200));
+    PtyLine line;
+    QVERIFY(attach(sim, line, 19200));
     line.write(kStatusQuery);
     QVERIFY(line.drain(kQuietMs).isEmpty());
 
@@ -494,9 +435,8 @@ void TestSim::speedMismatchOverPtyIsIgnored() {
 
 void TestSim::delayFaultHoldsTheAck() {
     ReaderSim sim(ReaderModel::Kvr690);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
     sim.injectFault(Fault::delay(400));
     QCOMPARE(sim.pendingFault(), Fault::delay(400));
 
@@ -512,9 +452,8 @@ void TestSim::delayFaultHoldsTheAck() {
 
 void TestSim::hangUpClosesTheLineAndCanRestart() {
     ReaderSim sim(ReaderModel::Kvr634);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
     sim.injectFault(Fault::of(Fault::Kind::HangUp));
     line.write(kStatusQuery);
     QVERIFY(line.waitHangUp(kAnswerMs));
@@ -536,9 +475,8 @@ void TestSim::trafficListenerSeesBothDirections() {
     sim.setTrafficListener([&](Direction d, const QByteArray &bytes) {
         (d == Direction::FromProgram ? fromProgram : toProgram) += int(bytes.size());
     });
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
     const QByteArray reply = exchangeOverPty(line, kStatusQuery);
     QCOMPARE(reply.size(), 8);
     sim.stop(); // joins the device thread: the counts are final
@@ -548,9 +486,8 @@ void TestSim::trafficListenerSeesBothDirections() {
 
 void TestSim::dispenser820Exchanges() {
     DispenserSim sim(DispenserModel::Kvr820);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
 
     // "RS": 02 52 53 03 00, acknowledged; the ENQ runs it without a reply.
     QCOMPARE(etxFrame("RS"), QByteArray::fromHex("0252530300"));
@@ -613,9 +550,8 @@ void TestSim::dispenser840Addressing() {
     DispenserSim sim(DispenserModel::Kvr840);
     QCOMPARE(sim.address(), QByteArray("15"));
     sim.setAddress(deviceAddress);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
     line.write(frame);
     if (answer.isEmpty())
         QVERIFY(line.drain(kQuietMs).isEmpty());
@@ -625,9 +561,8 @@ void TestSim::dispenser840Addressing() {
 
 void TestSim::dispenser840Status() {
     DispenserSim sim(DispenserModel::Kvr840);
-    QVERIFY(sim.start());
-    PtyClient line;
-    QVERIFY(line.open(sim.slavePath()));
+    PtyLine line;
+    QVERIFY(attach(sim, line));
 
     sim.setStatusChars("01");
     line.write(etxFrame("15AP"));
