@@ -11,17 +11,12 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 using namespace talvex::sim;
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-void onSignal(int) {
-    g_stop = 1;
-}
 
 int usage(QTextStream &err) {
     err << "usage: talvex-sim reader [--model KVR-690] [--baud 9600] [--wire]\n"
@@ -67,6 +62,15 @@ int main(int argc, char *argv[]) {
             return usage(err);
     }
 
+    // SIGINT and SIGTERM are taken by this thread alone, with sigtimedwait:
+    // blocked here, before the device thread starts, so it inherits the mask
+    // and a signal never lands where nobody waits for it.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
     std::unique_ptr<ReaderSim> reader;
     std::unique_ptr<DispenserSim> dispenser;
     QString what;
@@ -104,14 +108,11 @@ int main(int argc, char *argv[]) {
     }
     out << what << " at " << baud << " bit/s" << Qt::endl;
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    // The device runs on its own thread; this one only waits for a signal,
-    // which interrupts the poll.
-    while (!g_stop) {
+    // Wait for a signal, looking once a second whether the device hung up.
+    const timespec second{1, 0};
+    while (sigtimedwait(&stopSignals, nullptr, &second) < 0) {
         if ((reader && !reader->isRunning()) || (dispenser && !dispenser->isRunning()))
-            break; // hung up
-        ::poll(nullptr, 0, 1000);
+            break;
     }
     return 0;
 }
