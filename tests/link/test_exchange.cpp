@@ -5,6 +5,7 @@
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
+#include "support/scriptedreader.h"
 
 #include <QTest>
 #include <functional>
@@ -15,6 +16,7 @@ using namespace talvex::link;
 using talvex::testing::FakeClock;
 using talvex::testing::RecordingMessageBoxes;
 using talvex::testing::ScriptedBackend;
+using talvex::testing::ScriptedReader;
 
 namespace {
 
@@ -24,18 +26,6 @@ const QString kCrLf = QStringLiteral("\r\n");
 QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
 }
-
-// How the scripted reader behaves, in milliseconds after the write that
-// triggers each part.
-struct ReaderScript {
-    QByteArray answer = hex("06"); // empty: the reader stays silent
-    qint64 answerAfter = 10;
-    QByteArray reply;         // the whole reply frame; empty: no reply to ENQ
-    qint64 headerAfter = 20;  // after ENQ
-    qint64 restAfter = 30;    // after the header
-    int headerBytes = 3;      // where the reply is split into two arrivals
-    bool hangUpOnEnq = false; // the line goes away 100 ms after ENQ
-};
 
 QByteArray body(int n, char first = 'A') {
     QByteArray b(n, '\0');
@@ -68,13 +58,16 @@ const QString kAckLine = QStringLiteral("RD: 06\r\n");
 const QString kEnqLine = QStringLiteral("SD: 05\r\n");
 const QByteArray kResetFrame = hex("02000230300303");
 
-// One reader port, mapped to a scripted device, with the fake clock in force.
+// One reader port, mapped to a scripted reader, with the fake clock in force.
 class Bench {
 public:
     Bench() {
         portmap::mapBackend(kReaderPort, [this] {
             auto backend = std::make_unique<ScriptedBackend>(clock);
             device = backend.get();
+            device->onWrite = [this](const QByteArray &w, ScriptedBackend &l) {
+                reader.respond(w, l);
+            };
             return backend;
         });
         port.setCommPort(kReaderPort);
@@ -83,21 +76,6 @@ public:
     }
     ~Bench() { portmap::unmap(kReaderPort); }
 
-    void script(const ReaderScript &s) {
-        device->onWrite = [s](const QByteArray &written, ScriptedBackend &self) {
-            if (written == hex("05")) {
-                if (s.hangUpOnEnq)
-                    self.hangUpAt(link::clock().nowMs() + 100);
-                if (s.reply.isEmpty())
-                    return;
-                self.feedAfter(s.headerAfter, s.reply.left(s.headerBytes));
-                self.feedAfter(s.headerAfter + s.restAfter, s.reply.mid(s.headerBytes));
-            } else if (!s.answer.isEmpty()) {
-                self.feedAfter(s.answerAfter, s.answer);
-            }
-        };
-    }
-
     ReplyStatus send(const QByteArray &frame) {
         return SendReaderCommand(state, frame, int(frame.size()), reply, replyLength);
     }
@@ -105,6 +83,7 @@ public:
     FakeClock clock;
     ScopedClock scopedClock{clock};
     RecordingMessageBoxes boxes;
+    ScriptedReader reader;
     ScriptedBackend *device = nullptr;
     SerialComm port;
     ReaderLinkState state{port};
@@ -154,10 +133,7 @@ private slots:
 
 void TestExchange::resetExchangeLogsTheWholeConversation() {
     Bench b;
-    ReaderScript s;
-    s.reply = hex("02000450304142"
-                  "0366");
-    b.script(s);
+    b.reader.setReply(hex("020004503041420366"));
 
     QCOMPARE(b.send(kResetFrame), kReplyOk);
 
@@ -204,38 +180,28 @@ void TestExchange::continuationLines() {
     QFETCH(bool, rdTail);
 
     Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0" + body(replyLength - 7));
-    b.script(s);
+    const QByteArray reply = buildReaderFrame("P0" + body(replyLength - 7));
+    b.reader.setReply(reply);
     const QByteArray frame = buildReaderFrame(body(frameLength - 5));
 
     QCOMPARE(b.send(frame), kReplyOk);
     QCOMPARE(b.state.m_log, sdLines(frame, sdPerLine, sdTail) + kAckLine + kEnqLine +
-                                rdLines(s.reply, rdPerLine, rdTail) + kCrLf);
+                                rdLines(reply, rdPerLine, rdTail) + kCrLf);
 }
 
 void TestExchange::replyWithHighLengthByteWaitsForAllOfIt() {
     Bench b;
-    const QByteArray replyBody = "P0Y" + body(297);
-    ReaderScript s;
-    s.reply = buildReaderFrame(replyBody);
-    QCOMPARE(quint8(s.reply.at(1)), quint8(0x01));
-    QCOMPARE(quint8(s.reply.at(2)), quint8(0x2C));
-    // Everything but the BCC comes first; the exchange must not read before
-    // the last byte is there.
-    b.device->onWrite = [s](const QByteArray &w, ScriptedBackend &self) {
-        if (w != hex("05")) {
-            self.feedAfter(10, hex("06"));
-            return;
-        }
-        self.feedAfter(20, s.reply.left(3));
-        self.feedAfter(50, s.reply.mid(3, s.reply.size() - 4));
-        self.feedAfter(2500, s.reply.right(1));
-    };
+    const QByteArray reply = buildReaderFrame("P0Y" + body(297));
+    QCOMPARE(reply.mid(1, 2), hex("012C"));
+    // Everything but the BCC comes first (2480 ms late); the exchange must not
+    // read before the last byte is there.
+    b.reader.setReply(reply);
+    b.reader.headerBytes = int(reply.size()) - 1;
+    b.reader.restAfter = 2480;
 
     QCOMPARE(b.send(kResetFrame), kReplyOk);
     QCOMPARE(b.replyLength, qint16(302));
-    QCOMPARE(b.reply.left(302), s.reply.mid(3));
+    QCOMPARE(b.reply.left(302), reply.mid(3));
     QCOMPARE(b.state.m_time, QString::number(10 + 2500));
 }
 
@@ -254,16 +220,14 @@ void TestExchange::bytesBeyondTheAnnouncedLength() {
     QFETCH(int, result);
 
     Bench b;
-    ReaderScript s;
-    const QByteArray frame = buildReaderFrame("P0Y");
-    s.reply = frame + extra;
-    b.script(s);
+    const QByteArray reply = buildReaderFrame("P0Y") + extra;
+    b.reader.setReply(reply);
 
     QCOMPARE(int(b.send(kResetFrame)), result);
-    QVERIFY(b.state.m_log.endsWith(rdLines(s.reply, {int(s.reply.size())}) + kCrLf));
+    QVERIFY(b.state.m_log.endsWith(rdLines(reply, {int(reply.size())}) + kCrLf));
     if (result == kReplyOk) {
-        QCOMPARE(b.replyLength, qint16(s.reply.size() - 3));
-        QCOMPARE(b.reply.left(b.replyLength), s.reply.mid(3));
+        QCOMPARE(b.replyLength, qint16(reply.size() - 3));
+        QCOMPARE(b.reply.left(b.replyLength), reply.mid(3));
     } else {
         QCOMPARE(b.replyLength, qint16(0));
     }
@@ -308,15 +272,12 @@ void TestExchange::timeLimits() {
     QFETCH(QString, elapsed);
 
     Bench b;
-    ReaderScript s;
     if (answerAfter < 0)
-        s.answer.clear();
-    s.answerAfter = answerAfter;
-    s.headerAfter = headerAfter;
-    s.restAfter = restAfter;
-    s.reply = hex("02000450304142"
-                  "0366");
-    b.script(s);
+        b.reader.answer.clear();
+    b.reader.answerAfter = answerAfter;
+    b.reader.headerAfter = headerAfter;
+    b.reader.restAfter = restAfter;
+    b.reader.setReply(hex("020004503041420366"));
     b.state.m_recording = true;
 
     const ReplyStatus result = b.send(kResetFrame);
@@ -338,10 +299,9 @@ void TestExchange::timeLimits() {
 
 void TestExchange::wrongBccLeavesTheReplyAlone() {
     Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0Y");
-    s.reply[s.reply.size() - 1] = static_cast<char>(s.reply.back() ^ 0x01);
-    b.script(s);
+    QByteArray reply = buildReaderFrame("P0Y");
+    reply.back() ^= 0x01;
+    b.reader.setReply(reply);
     b.reply.fill('\xEE');
     b.replyLength = 77;
 
@@ -350,7 +310,7 @@ void TestExchange::wrongBccLeavesTheReplyAlone() {
     QCOMPARE(b.replyLength, qint16(77));
     QVERIFY(b.boxes.shown.isEmpty());
     QCOMPARE(b.state.m_log, sdLines(kResetFrame, {7}) + kAckLine + kEnqLine +
-                                rdLines(s.reply, {int(s.reply.size())}) + kCrLf);
+                                rdLines(reply, {int(reply.size())}) + kCrLf);
 }
 
 void TestExchange::negativeReplies_data() {
@@ -380,15 +340,12 @@ void TestExchange::negativeReplies() {
     QFETCH(QString, text);
 
     Bench b;
-    ReaderScript s;
-    QByteArray negative("N0");
-    negative.append(static_cast<char>(code));
-    s.reply = buildReaderFrame(negative);
-    b.script(s);
+    const QByteArray reply = buildReaderFrame("N0" + QByteArray(1, char(code)));
+    b.reader.setReply(reply);
 
     QCOMPARE(b.send(kResetFrame), kReplyNegative);
     QCOMPARE(b.replyLength, qint16(5));
-    QCOMPARE(b.reply.left(5), s.reply.mid(3));
+    QCOMPARE(b.reply.left(5), reply.mid(3));
     if (title.isEmpty())
         QVERIFY(b.boxes.shown.isEmpty());
     else
@@ -399,18 +356,14 @@ void TestExchange::replyThatDoesNotFitTheBuffer() {
     {
         // Body, ETX and BCC fill the 1025 bytes exactly.
         Bench b;
-        ReaderScript s;
-        s.reply = buildReaderFrame("P0" + body(1021));
-        b.script(s);
+        b.reader.setReply(buildReaderFrame("P0" + body(1021)));
         QCOMPARE(b.send(kResetFrame), kReplyOk);
         QCOMPARE(b.replyLength, qint16(1025));
         QVERIFY(b.boxes.shown.isEmpty());
     }
     {
         Bench b;
-        ReaderScript s;
-        s.reply = buildReaderFrame("P0" + body(1022));
-        b.script(s);
+        b.reader.setReply(buildReaderFrame("P0" + body(1022)));
         b.state.m_recording = true;
         QCOMPARE(b.send(kResetFrame), kReplyOk); // the result as it stood
         QCOMPARE(b.replyLength, qint16(0));
@@ -432,9 +385,7 @@ void TestExchange::recordFileBlocks_data() {
 void TestExchange::recordFileBlocks() {
     QFETCH(bool, keepLog);
     Bench b;
-    ReaderScript s;
-    s.reply = buildReaderFrame("P0Y");
-    b.script(s);
+    b.reader.setReply(buildReaderFrame("P0Y"));
     b.state.m_recording = true;
     b.state.m_keepLog = keepLog;
 
@@ -460,19 +411,13 @@ void TestExchange::failurePaths_data() {
     const QString sd = sdLines(kResetFrame, {7});
     const QString dataFault = QStringLiteral("Error:Please check the data effective");
     const QList<QByteArray> frameOnly{kResetFrame}, nothing;
-    QTest::newRow("NAK: no ENQ, no retry") << Setup([](Bench &b) {
-        ReaderScript s;
-        s.answer = hex("15");
-        s.reply = buildReaderFrame("P0Y");
-        b.script(s);
-    }) << 7 << int(kReplyFailed) << kCommunicationError
-                                           << sd + QStringLiteral("RD: 15\r\n") << "10" << frameOnly
-                                           << true;
+    QTest::newRow("NAK: no ENQ, no retry")
+        << Setup([](Bench &b) { b.reader.answer = hex("15"); }) << 7 << int(kReplyFailed)
+        << kCommunicationError << sd + QStringLiteral("RD: 15\r\n") << "10" << frameOnly << true;
     // The wait ends with the line, not at the 8 s limit.
     QTest::newRow("hang-up after ENQ") << Setup([](Bench &b) {
-        ReaderScript s;
-        s.hangUpOnEnq = true;
-        b.script(s);
+        b.reader.setReply({});
+        b.reader.hangUpAfterEnq = 100;
     }) << 7 << int(kReplyFailed) << kCommunicationError
                                        << sd + kAckLine + kEnqLine << "110" << nothing << true;
     // A port already gone is a refused operation, not a silent reader.

@@ -22,10 +22,8 @@ private slots:
     void longBodyCarriesItsLengthInBothBytes();
     void emptyBody();
     void byteAndLogText();
-    void hexPad2_data();
-    void hexPad2();
-    void hexToBits_data();
-    void hexToBits();
+    void hexText_data();
+    void hexText();
     void typedHex_data();
     void typedHex();
 };
@@ -75,54 +73,34 @@ void TestFrame::emptyBody() {
 }
 
 void TestFrame::byteAndLogText() {
-    QCOMPARE(byteText(0x00), QStringLiteral("00"));
-    QCOMPARE(byteText(0x0A), QStringLiteral("0A"));
-    QCOMPARE(byteText(0x10), QStringLiteral("10"));
-    QCOMPARE(byteText(0xFF), QStringLiteral("FF"));
+    for (const auto &[byte, text] :
+         {std::pair{0x00, "00"}, {0x0A, "0A"}, {0x10, "10"}, {0xFF, "FF"}})
+        QCOMPARE(byteText(quint8(byte)), QLatin1String(text));
     QCOMPARE(bytesText(hex("02000a")), QStringLiteral("02 00 0A "));
     QCOMPARE(bytesText(QByteArray()), QString());
 }
 
-void TestFrame::hexPad2_data() {
+void TestFrame::hexText_data() {
+    QTest::addColumn<bool>("pad"); // HexPad2, else HexToBits
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
-    QTest::newRow("empty") << ""
-                           << "00";
-    QTest::newRow("one") << "A"
-                         << "0A";
-    QTest::newRow("two") << "FF"
-                         << "FF";
-    QTest::newRow("three") << "1AB"
-                           << "";
+    QTest::newRow("pad empty") << true << QString() << QStringLiteral("00");
+    QTest::newRow("pad one") << true << QStringLiteral("A") << QStringLiteral("0A");
+    QTest::newRow("pad two") << true << QStringLiteral("FF") << QStringLiteral("FF");
+    QTest::newRow("pad three") << true << QStringLiteral("1AB") << QString();
+    QTest::newRow("bits 3F") << false << QStringLiteral("3F") << QStringLiteral("00111111");
+    QTest::newRow("bits lower skipped") << false << QStringLiteral("3f") << QStringLiteral("0011");
+    QTest::newRow("bits blank") << false << QStringLiteral("0 9") << QStringLiteral("00001001");
+    QTest::newRow("bits A and F") << false << QStringLiteral("AF") << QStringLiteral("10101111");
+    QTest::newRow("bits: G is not hex") << false << QStringLiteral("G1") << QStringLiteral("0001");
+    QTest::newRow("bits empty") << false << QString() << QString();
 }
 
-void TestFrame::hexPad2() {
+void TestFrame::hexText() {
+    QFETCH(bool, pad);
     QFETCH(QString, in);
     QFETCH(QString, out);
-    QCOMPARE(HexPad2(in), out);
-}
-
-void TestFrame::hexToBits_data() {
-    QTest::addColumn<QString>("in");
-    QTest::addColumn<QString>("out");
-    QTest::newRow("3F") << "3F"
-                        << "00111111";
-    QTest::newRow("lower case skipped") << "3f"
-                                        << "0011";
-    QTest::newRow("blanks skipped") << "0 9"
-                                    << "00001001";
-    QTest::newRow("A and F") << "AF"
-                             << "10101111";
-    QTest::newRow("G is not hex") << "G1"
-                                  << "0001";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void TestFrame::hexToBits() {
-    QFETCH(QString, in);
-    QFETCH(QString, out);
-    QCOMPARE(HexToBits(in), out);
+    QCOMPARE(pad ? HexPad2(in) : HexToBits(in), out);
 }
 
 void TestFrame::typedHex_data() {

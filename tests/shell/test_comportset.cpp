@@ -6,6 +6,7 @@
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
 #include "support/scripteddialogs.h"
+#include "support/scriptedreader.h"
 
 #include "link/clock.h"
 #include "link/exchange.h"
@@ -28,6 +29,7 @@ using testing::child;
 using testing::FakeClock;
 using testing::RecordingMessageBoxes;
 using testing::ScriptedBackend;
+using testing::ScriptedReader;
 
 namespace {
 
@@ -74,39 +76,14 @@ struct Bench {
     shell::comportset dialog;
 };
 
-// A reader script on the fake clock: answers the status query after ackAtMs
-// with ack, and ENQ after headerAtMs with the header, then after restAtMs with
-// the rest of the reply frame. A negative time leaves that part out.
-struct ScriptedReader {
-    int ackAtMs = 10;
-    quint8 ack = link::ACK;
-    int headerAtMs = 10;
-    int restAtMs = 10;
-    QByteArray frame = link::buildReaderFrame("10Y");
-    int onlyAtBaud = 0; // 0: every rate
-    int hangUpAfterEnqMs = -1;
-
-    // What the device does on one write of the program.
-    void respond(const QByteArray &written, ScriptedBackend &device) const {
-        if (onlyAtBaud != 0 && device.settings().baud != onlyAtBaud)
-            return;
-        if (written == kStatusQuery && ackAtMs >= 0)
-            device.feedAfter(ackAtMs, QByteArray(1, static_cast<char>(ack)));
-        if (written == QByteArray(1, static_cast<char>(link::ENQ))) {
-            if (hangUpAfterEnqMs >= 0)
-                device.hangUpAt(link::clock().nowMs() + hangUpAfterEnqMs);
-            if (headerAtMs >= 0)
-                device.feedAfter(headerAtMs, frame.left(3));
-            if (headerAtMs >= 0 && restAtMs >= 0)
-                device.feedAfter(headerAtMs + restAtMs, frame.mid(3));
-        }
-    }
-    void install(ScriptedBackend &line) const {
-        line.onWrite = [self = *this](const QByteArray &written, ScriptedBackend &device) {
-            self.respond(written, device);
-        };
-    }
-};
+// A scripted reader that answers the status query, and nothing else, with reply.
+ScriptedReader probed(const QByteArray &reply = link::buildReaderFrame("10Y")) {
+    ScriptedReader reader;
+    reader.replyTo = [reply](const QByteArray &command) {
+        return command == kStatusQuery ? std::optional(reply) : std::nullopt;
+    };
+    return reader;
+}
 
 void mapScripted(int port, FakeClock &clock, const ScriptedReader &reader) {
     link::portmap::mapBackend(port, [&clock, reader] {
@@ -128,7 +105,7 @@ std::unique_ptr<sim::ReaderSim> startReader(int comPort, int baud = 9600) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(ScriptedReader)
+Q_DECLARE_METATYPE(talvex::testing::ScriptedReader)
 
 class TestComportset : public QObject {
     Q_OBJECT
@@ -141,7 +118,6 @@ private slots:
     void refusesTextsOutsideTheLists();
     void reportsPortErrors_data();
     void reportsPortErrors();
-    void reportsAPortHeldByAnotherComponent();
     void setsUpTheSimulatedReader();
     void negativeProbeReplyShowsOnlyItsCode();
     void cancelLeavesTheConnectionAsItWas();
@@ -224,40 +200,38 @@ void TestComportset::refusesTextsOutsideTheLists() {
 }
 
 void TestComportset::reportsPortErrors_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addRow("mapped to nothing") << QString();
-    QTest::addRow("missing device") << QStringLiteral("/nonexistent/ttyTALVEX");
+    QTest::addColumn<QString>("path"); // "held": a reader that another port has open
+    QTest::addColumn<QString>("message");
+    QTest::addRow("mapped to nothing") << QString() << kSelectRightPort;
+    QTest::addRow("missing device") << QStringLiteral("/nonexistent/ttyTALVEX") << kSelectRightPort;
+    QTest::addRow("held by another component") << QStringLiteral("held") << kPortUsed;
 }
 
 void TestComportset::reportsPortErrors() {
     QFETCH(QString, path);
-    link::portmap::mapPath(4, path);
+    QFETCH(QString, message);
+    std::unique_ptr<sim::ReaderSim> reader;
+    link::SerialComm other;
+    if (path == QLatin1String("held")) {
+        reader = startReader(4, 1200);
+        other.setCommPort(4);
+        other.setPortOpen(true);
+    } else {
+        link::portmap::mapPath(4, path);
+    }
 
     Bench b;
     // Every rate of the list is accepted; the port is what fails.
     b.choose(QStringLiteral("COM4"), QStringLiteral("1200 bits/s"));
     b.ok();
 
-    QCOMPARE(b.boxes.texts(), QStringList{kSelectRightPort});
+    QCOMPARE(b.boxes.texts(), QStringList{message});
     QCOMPARE(b.boxes.shown[0].title, QStringLiteral("Caution"));
     QVERIFY(!b.state.portSetUp());
     QVERIFY(b.dialog.isVisible());
     QVERIFY(b.state.trafficLog().isEmpty());
-}
-
-void TestComportset::reportsAPortHeldByAnotherComponent() {
-    const auto reader = startReader(5);
-    link::SerialComm other;
-    other.setCommPort(5);
-    other.setPortOpen(true);
-
-    Bench b;
-    b.choose(QStringLiteral("COM5"), QStringLiteral("9600 bits/s"));
-    b.ok();
-    QCOMPARE(b.boxes.texts(), QStringList{kPortUsed});
-    QVERIFY(!b.state.portSetUp());
-    QVERIFY(b.dialog.isVisible());
-
+    if (!reader)
+        return;
     // Once the other one lets go, the same OK goes through.
     other.setPortOpen(false);
     b.boxes.shown.clear();
@@ -313,37 +287,27 @@ void TestComportset::negativeProbeReplyShowsOnlyItsCode() {
 
 void TestComportset::cancelLeavesTheConnectionAsItWas() {
     const auto reader = startReader(8);
-    link::SerialComm port;
-    link::ReaderLinkState state(port);
-    RecordingMessageBoxes boxes;
+    Bench b;
+    // A failed OK, then Cancel: still not set up.
+    b.choose(QStringLiteral("COM9"), QStringLiteral("9600 bits/s"));
+    b.ok();
+    QCOMPARE(b.boxes.texts(), QStringList{kSelectRightPort});
+    b.button("Command2")->click();
+    QCOMPARE(b.dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!b.dialog.isVisible());
+    QVERIFY(!b.state.portSetUp());
 
-    { // A failed OK, then Cancel: still not set up.
-        shell::comportset dialog(state);
-        dialog.show();
-        child<QComboBox>(dialog, "PortCombo")->setCurrentText("COM9");
-        child<QPushButton>(dialog, "Command1")->click();
-        QCOMPARE(boxes.texts(), QStringList{kSelectRightPort});
-        child<QPushButton>(dialog, "Command2")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(!dialog.isVisible());
-        QVERIFY(!state.portSetUp());
-    }
-    { // Set up on COM8.
-        shell::comportset dialog(state);
-        child<QComboBox>(dialog, "PortCombo")->setCurrentText("COM8");
-        child<QPushButton>(dialog, "Command1")->click();
-        QVERIFY(state.portSetUp());
-    }
-    { // Opened again, it shows the initial texts, and Cancel touches nothing.
-        shell::comportset dialog(state);
-        QCOMPARE(child<QComboBox>(dialog, "PortCombo")->currentText(), QStringLiteral("COM1"));
-        child<QPushButton>(dialog, "Command2")->click();
-        QVERIFY(state.portSetUp());
-        QVERIFY(port.PortOpen());
-        QCOMPARE(port.CommPort(), 8);
-    }
-    QCOMPARE(boxes.shown.size(), 1);
-    port.setPortOpen(false);
+    b.choose(QStringLiteral("COM8"), QStringLiteral("9600 bits/s"));
+    b.ok();
+    QVERIFY(b.state.portSetUp());
+    // Opened again, it shows the initial texts, and Cancel touches nothing.
+    shell::comportset again(b.state);
+    QCOMPARE(child<QComboBox>(again, "PortCombo")->currentText(), QStringLiteral("COM1"));
+    child<QPushButton>(again, "Command2")->click();
+    QVERIFY(b.state.portSetUp());
+    QVERIFY(b.port.PortOpen());
+    QCOMPARE(b.port.CommPort(), 8);
+    QCOMPARE(b.boxes.shown.size(), 1);
 }
 
 void TestComportset::probeJudgesTheLine_data() {
@@ -358,70 +322,67 @@ void TestComportset::probeJudgesTheLine_data() {
     const QStringList none;
     const QStringList notDetected{kUnitNotDetected};
 
-    ScriptedReader r;
-    QTest::addRow("status Y") << r << true << none << qint64(30) << handshake + yesReply;
+    const auto rd = [](const char *hexBytes) {
+        return QStringLiteral("RD: %1 \r\n\r\n").arg(QLatin1String(hexBytes));
+    };
+    // On the scripted reader's timings: ACK 10 ms after the query, the header
+    // 20 ms after ENQ, the rest 30 ms after the header.
+    ScriptedReader r = probed();
+    QTest::addRow("status Y") << r << true << none << qint64(60) << handshake + yesReply;
 
-    r = {};
-    r.frame = link::buildReaderFrame("10A");
+    r = probed(link::buildReaderFrame("10A"));
     QTest::addRow("other status still sets up")
-        << r << true << none << qint64(30)
-        << handshake + QStringLiteral("RD: 02 00 03 31 30 41 03 42 \r\n\r\n");
+        << r << true << none << qint64(60) << handshake + rd("02 00 03 31 30 41 03 42");
 
-    r = {};
-    r.frame = link::buildReaderFrame(QByteArray("N0\x04", 3));
+    r = probed(link::buildReaderFrame(QByteArray("N0\x04", 3)));
     QTest::addRow("negative reply")
-        << r << false << QStringList{QStringLiteral("Command Data Wrong")} << qint64(30)
-        << handshake + QStringLiteral("RD: 02 00 03 4E 30 04 03 78 \r\n\r\n");
+        << r << false << QStringList{QStringLiteral("Command Data Wrong")} << qint64(60)
+        << handshake + rd("02 00 03 4E 30 04 03 78");
 
-    r = {};
-    r.frame = link::buildReaderFrame(QByteArray("N0\x03", 3));
+    r = probed(link::buildReaderFrame(QByteArray("N0\x03", 3)));
     QTest::addRow("negative reply without a message")
-        << r << false << none << qint64(30)
-        << handshake + QStringLiteral("RD: 02 00 03 4E 30 03 03 7F \r\n\r\n");
+        << r << false << none << qint64(60) << handshake + rd("02 00 03 4E 30 03 03 7F");
 
-    r = {};
-    r.ackAtMs = -1;
+    r = probed();
+    r.answer.clear();
     QTest::addRow("silence") << r << false << notDetected << qint64(5000) << kQueryLine;
 
-    r = {};
-    r.ackAtMs = 5000;
-    QTest::addRow("ACK on the limit") << r << true << none << qint64(5020) << handshake + yesReply;
+    r = probed();
+    r.answerAfter = 5000;
+    QTest::addRow("ACK on the limit") << r << true << none << qint64(5050) << handshake + yesReply;
 
-    r = {};
-    r.ackAtMs = 5001;
+    r.answerAfter = 5001;
     QTest::addRow("ACK too late") << r << false << notDetected << qint64(5000) << kQueryLine;
 
-    r = {};
-    r.ack = link::NAK;
+    r = probed();
+    r.answer = QByteArray(1, char(link::NAK));
     QTest::addRow("NAK") << r << false << notDetected << qint64(10)
                          << kQueryLine + QStringLiteral("RD: 15\r\n");
 
-    r = {};
-    r.headerAtMs = -1;
+    r = probed();
+    r.headerAfter = -1;
     QTest::addRow("ACK only") << r << false << notDetected << qint64(8010) << handshake;
 
-    r = {};
-    r.headerAtMs = 8000;
-    r.restAtMs = 5000;
-    QTest::addRow("slowest reply in time")
-        << r << true << none << qint64(13010) << handshake + yesReply;
-
-    r = {};
-    r.restAtMs = -1;
-    QTest::addRow("header only") << r << false << notDetected << qint64(5020)
-                                 << handshake + QStringLiteral("RD: 02 00 03 \r\n");
-
-    r = {};
-    r.headerAtMs = -1;
-    r.hangUpAfterEnqMs = 50;
+    r.hangUpAfterEnq = 50;
     QTest::addRow("line gone while waiting")
         << r << false << notDetected << qint64(60) << handshake;
 
-    r = {};
-    r.frame[7] = '\x00';
-    QTest::addRow("wrong BCC") << r << false << notDetected << qint64(30)
-                               << handshake +
-                                      QStringLiteral("RD: 02 00 03 31 30 59 03 00 \r\n\r\n");
+    r = probed();
+    r.headerAfter = 8000;
+    r.restAfter = 5000;
+    QTest::addRow("slowest reply in time")
+        << r << true << none << qint64(13010) << handshake + yesReply;
+
+    r = probed();
+    r.restAfter = -1;
+    QTest::addRow("header only") << r << false << notDetected << qint64(5030)
+                                 << handshake + QStringLiteral("RD: 02 00 03 \r\n");
+
+    QByteArray badBcc = link::buildReaderFrame("10Y");
+    badBcc[7] = '\x00';
+    r = probed(badBcc);
+    QTest::addRow("wrong BCC") << r << false << notDetected << qint64(60)
+                               << handshake + rd("02 00 03 31 30 59 03 00");
 }
 
 void TestComportset::probeJudgesTheLine() {
@@ -482,17 +443,15 @@ void TestComportset::scanTriesRatesInOrderAndFindsCom16() {
     for (int port = 1; port <= 14; ++port)
         link::portmap::mapPath(port, QString());
     // COM15 acknowledges at every rate but never replies: each rate costs the
-    // answer delay and the header limit.
-    ScriptedReader mute;
-    mute.ackAtMs = 5;
-    mute.headerAtMs = -1;
+    // 250 ms pause (the ACK comes within it) and the header limit.
+    ScriptedReader mute = probed();
+    mute.answerAfter = 5;
+    mute.headerAfter = -1;
     mapScripted(15, clock, mute);
     // A negative reply is no reader to the scan, so 19200 on COM16 does not count.
-    ScriptedReader refusing;
-    refusing.frame = link::buildReaderFrame(QByteArray("N0\x01", 3));
-    refusing.onlyAtBaud = 19200;
-    ScriptedReader reader;
-    reader.ackAtMs = 5;
+    ScriptedReader refusing = probed(link::buildReaderFrame(QByteArray("N0\x01", 3)));
+    ScriptedReader reader = probed();
+    reader.answerAfter = 5;
     reader.onlyAtBaud = 38400;
     link::portmap::mapBackend(16, [&clock, refusing, reader] {
         auto line = std::make_unique<ScriptedBackend>(clock);
@@ -508,7 +467,8 @@ void TestComportset::scanTriesRatesInOrderAndFindsCom16() {
 
     QCOMPARE(b.label("Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM16 Baut Rate 38400"));
-    QCOMPARE(clock.nowMs() - start, 4 * (250 + 5000) + 250 + (250 + 20) + (250 + 20));
+    // COM16 costs the pause at 9600, then pause, header and rest at 19200 and 38400.
+    QCOMPARE(clock.nowMs() - start, 4 * (250 + 5000) + 250 + 2 * (250 + 20 + 30));
     QVERIFY(b.boxes.shown.isEmpty());
     QVERIFY(b.state.trafficLog().isEmpty());
 

@@ -2,6 +2,7 @@
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
 #include "support/scripteddialogs.h"
+#include "support/scriptedreader.h"
 
 #include "link/clock.h"
 #include "link/frame.h"
@@ -38,6 +39,7 @@ using talvex::testing::FakeClock;
 using talvex::testing::RecordingMessageBoxes;
 using talvex::testing::ScriptedBackend;
 using talvex::testing::ScriptedDialogs;
+using talvex::testing::ScriptedReader;
 
 namespace {
 
@@ -49,37 +51,6 @@ QByteArray hex(const char *text) {
 bool ownEnabled(const QWidget *widget) {
     return !widget->testAttribute(Qt::WA_ForceDisabled);
 }
-
-// The device side of the reader's line on the fake clock: every command frame
-// gets an ACK and, after ENQ, the reply body that answer() gives for it;
-// nothing at all when answer() gives nothing.
-class ScriptedReader {
-public:
-    explicit ScriptedReader(FakeClock &clock) : backend(clock) {
-        backend.onWrite = [this](const QByteArray &written, ScriptedBackend &line) {
-            if (written == QByteArray(1, char(link::ENQ))) {
-                if (m_pending)
-                    line.feedAfter(5, link::buildReaderFrame(*m_pending));
-                m_pending.reset();
-                return;
-            }
-            if (written.isEmpty() || quint8(written.at(0)) != link::STX)
-                return;
-            frames.append(written);
-            m_pending = answer(written.mid(3, written.size() - 5));
-            if (m_pending)
-                line.feedAfter(5, QByteArray(1, char(link::ACK)));
-        };
-    }
-
-    std::function<std::optional<QByteArray>(const QByteArray &body)> answer =
-        [](const QByteArray &body) -> std::optional<QByteArray> { return body.left(2) + "Y"; };
-    QList<QByteArray> frames;
-    ScriptedBackend backend;
-
-private:
-    std::optional<QByteArray> m_pending;
-};
 
 // What the port opens: a handle on the scripted line, which outlives every
 // open and close so that the test can look at it afterwards.
@@ -103,27 +74,15 @@ private:
     ScriptedBackend &m_line;
 };
 
-class FakeFileDialogs final : public ui::FileDialogs {
-public:
-    FakeFileDialogs() { ui::setFileDialogs(this); }
-    ~FakeFileDialogs() override { ui::setFileDialogs(nullptr); }
-    QString openFile(const ui::OpenFileRequest &request) override {
-        opens.append(request);
-        return pick;
-    }
+// Stands in for the file dialog (answering with pick) and the text editor.
+struct FakeDesktop final : ui::FileDialogs, ui::EditorLauncher {
+    FakeDesktop() { ui::setFileDialogs(this), ui::setEditorLauncher(this); }
+    ~FakeDesktop() override { ui::setFileDialogs(nullptr), ui::setEditorLauncher(nullptr); }
+    QString openFile(const ui::OpenFileRequest &request) override { return opens << request, pick; }
     QString saveFile(const ui::SaveFileRequest &) override { return {}; }
+    bool openInEditor(const QString &path) override { return opened << path, true; }
     QList<ui::OpenFileRequest> opens;
     QString pick;
-};
-
-class FakeEditor final : public ui::EditorLauncher {
-public:
-    FakeEditor() { ui::setEditorLauncher(this); }
-    ~FakeEditor() override { ui::setEditorLauncher(nullptr); }
-    bool openInEditor(const QString &path) override {
-        opened.append(path);
-        return true;
-    }
     QStringList opened;
 };
 
@@ -131,8 +90,8 @@ public:
 // successful "Communication Setting" leaves it.
 struct ScriptedBench {
     ScriptedBench() {
-        link::portmap::mapBackend(1,
-                                  [this] { return std::make_unique<LineHandle>(reader.backend); });
+        line.onWrite = [this](const QByteArray &w, ScriptedBackend &l) { reader.respond(w, l); };
+        link::portmap::mapBackend(1, [this] { return std::make_unique<LineHandle>(line); });
         window.readerPort().setCommPort(1);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
@@ -157,11 +116,11 @@ struct ScriptedBench {
         for (int i = 0; i < 6; ++i)
             picture(i)->hide();
     }
+    QList<QByteArray> frames() const { return ScriptedReader::commands(line); }
     void detect(const QByteArray &resetData) {
-        reader.answer = [resetData](const QByteArray &body) -> std::optional<QByteArray> {
-            if (body == "00")
-                return QByteArray("P0") + resetData;
-            return body.left(2) + "Y";
+        reader.replyTo = [resetData](const QByteArray &command) {
+            const QByteArray body = command.mid(3, command.size() - 5);
+            return link::buildReaderFrame(body == "00" ? "P0" + resetData : body.left(2) + "Y");
         };
         window.DetectReaderModel();
     }
@@ -172,7 +131,8 @@ struct ScriptedBench {
 
     FakeClock clock;
     link::ScopedClock scopedClock{clock};
-    ScriptedReader reader{clock};
+    ScriptedBackend line{clock};
+    ScriptedReader reader;
     RecordingMessageBoxes boxes;
     ReaderMain window;
 };
@@ -297,15 +257,13 @@ void TestReaderMain::detectsModelFromResetReply() {
     ScriptedBench bench;
     bench.hidePictures(); // as "Setup Comm" leaves them before detection
     if (resetData.isEmpty()) {
-        bench.reader.answer = [](const QByteArray &) -> std::optional<QByteArray> {
-            return QByteArray("690");
-        };
+        bench.reader.setReply(link::buildReaderFrame("690"));
         bench.window.DetectReaderModel();
     } else {
         bench.detect(resetData);
     }
 
-    QCOMPARE(bench.reader.frames, QList<QByteArray>{hex("02000230300303")});
+    QCOMPARE(bench.frames(), QList<QByteArray>{hex("02000230300303")});
     QCOMPARE(bench.model(), model);
     QCOMPARE(bench.pictures(), pictures);
     QCOMPARE(bench.find<QPushButton>("IRPOP")->text(),
@@ -325,7 +283,7 @@ void TestReaderMain::silentReaderDuringSetupComm() {
         bench.window.setPortSetUp(true);
         return int(QDialog::Accepted);
     };
-    bench.reader.answer = [](const QByteArray &) { return std::optional<QByteArray>(); };
+    bench.reader.replyTo = [](const QByteArray &) -> std::optional<QByteArray> { return {}; };
     bench.find<QPushButton>("IROpencom")->click();
 
     QCOMPARE(dialogs.classes, QStringList{QStringLiteral("talvex::shell::comportset")});
@@ -341,7 +299,7 @@ void TestReaderMain::setupCommCancelledDoesNothing() {
     ScriptedDialogs dialogs; // answers Cancel and leaves PortSetUp clear
     bench.find<QPushButton>("IROpencom")->click();
     QCOMPARE(dialogs.classes.size(), 1);
-    QVERIFY(bench.reader.frames.isEmpty());
+    QVERIFY(bench.frames().isEmpty());
     QCOMPARE(bench.pictures(), QList<int>{0});
     QVERIFY(bench.boxes.shown.isEmpty());
 }
@@ -469,27 +427,23 @@ void TestReaderMain::commandLine_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("logEndsWithBreak");
 
-    const QByteArray reset = hex("02000230300303");
-    QTest::newRow("initial text") << true << "30 30"
-                                  << "30 30" << reset << "" << true;
-    QTest::newRow("blanks trimmed and written back") << true << "   30 30  "
-                                                     << "30 30" << reset << "" << true;
-    QTest::newRow("separators are not examined") << true << "30,31"
-                                                 << "30,31" << hex("02000230310302") << "" << true;
-    QTest::newRow("lower-case digits") << true << "3a ff"
-                                       << "3a ff" << hex("0200023AFF03C6") << "" << true;
-    QTest::newRow("no separators")
-        << true << "3030"
-        << "3030" << QByteArray() << "Error:Please Check The Data Effective" << false;
-    QTest::newRow("only blanks") << true << "    "
-                                 << "" << QByteArray() << "Enter the Command and then Press 'Send'"
-                                 << false;
-    QTest::newRow("not hexadecimal")
-        << true << "3G 30"
-        << "3G 30" << QByteArray() << "Error:Please check the data effective" << true;
+    const QByteArray reset = hex("02000230300303"), none;
+    const auto t = [](const char *text) { return QString::fromUtf8(text); };
+    QTest::newRow("initial text") << true << t("30 30") << t("30 30") << reset << t("") << true;
+    QTest::newRow("blanks trimmed and written back")
+        << true << t("   30 30  ") << t("30 30") << reset << t("") << true;
+    QTest::newRow("separators are not examined")
+        << true << t("30,31") << t("30,31") << hex("02000230310302") << t("") << true;
+    QTest::newRow("lower-case digits")
+        << true << t("3a ff") << t("3a ff") << hex("0200023AFF03C6") << t("") << true;
+    QTest::newRow("no separators") << true << t("3030") << t("3030") << none
+                                   << t("Error:Please Check The Data Effective") << false;
+    QTest::newRow("only blanks") << true << t("    ") << t("") << none
+                                 << t("Enter the Command and then Press 'Send'") << false;
+    QTest::newRow("not hexadecimal") << true << t("3G 30") << t("3G 30") << none
+                                     << t("Error:Please check the data effective") << true;
     QTest::newRow("port not set up")
-        << false << " 30 30"
-        << " 30 30" << QByteArray() << "Comm. Port Setup First" << false;
+        << false << t(" 30 30") << t(" 30 30") << none << t("Comm. Port Setup First") << false;
     QByteArray body;
     QStringList pairs;
     for (int i = 0; i < 300; ++i) {
@@ -515,7 +469,7 @@ void TestReaderMain::commandLine() {
     bench.run(typed);
 
     QCOMPARE(bench.find<QLineEdit>("CommandStr")->text(), textAfter);
-    QCOMPARE(bench.reader.frames, sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{sent});
+    QCOMPARE(bench.frames(), sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{sent});
     QCOMPARE(bench.boxes.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     for (const auto &box : bench.boxes.shown) {
         QCOMPARE(box.title, QStringLiteral("Caution"));
@@ -551,11 +505,11 @@ void TestReaderMain::clearBufferData() {
 
     ScriptedBench bench;
     bench.window.setPortSetUp(portSetUp);
-    bench.reader.answer = [reply](const QByteArray &) { return std::optional<QByteArray>(reply); };
+    bench.reader.setReply(link::buildReaderFrame(reply));
     // The model layout disables the button; the handler is what is tested here.
     bench.find<QPushButton>("ClearReaderBuffer")->click();
 
-    QCOMPARE(bench.reader.frames,
+    QCOMPARE(bench.frames(),
              portSetUp ? QList<QByteArray>{hex("0200024539037F")} : QList<QByteArray>());
     QCOMPARE(bench.boxes.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     if (portSetUp && !message.isEmpty()) {
@@ -571,7 +525,7 @@ void TestReaderMain::clearDataEmptiesLog() {
     bench.find<QPushButton>("ClearSDTDText")->click();
     QCOMPARE(bench.window.trafficLog(), QString());
     QCOMPARE(bench.find<QPlainTextEdit>("SDTDText")->toPlainText(), QString());
-    QCOMPARE(bench.reader.frames.size(), 1);
+    QCOMPARE(bench.frames().size(), 1);
 }
 
 void TestReaderMain::closeCommForgetsModelAndDropsLines() {
@@ -582,8 +536,8 @@ void TestReaderMain::closeCommForgetsModelAndDropsLines() {
 
     bench.find<QPushButton>("IRCLOSECOM")->click();
     QVERIFY(!bench.window.readerPort().PortOpen());
-    QVERIFY(!bench.reader.backend.dtr());
-    QVERIFY(!bench.reader.backend.rts());
+    QVERIFY(!bench.line.dtr());
+    QVERIFY(!bench.line.rts());
     QVERIFY(!bench.window.portSetUp());
     QCOMPARE(bench.model(), QString());
     QCOMPARE(bench.pictures(), QList<int>{0});
@@ -592,7 +546,7 @@ void TestReaderMain::closeCommForgetsModelAndDropsLines() {
     bench.run("30 30");
     QCOMPARE(bench.boxes.texts(), QStringList{QStringLiteral("Comm. Port Setup First")});
     bench.find<QPushButton>("IRCLOSECOM")->click();
-    QCOMPARE(bench.reader.frames.size(), 1);
+    QCOMPARE(bench.frames().size(), 1);
 }
 
 void TestReaderMain::exitClosesPort() {
@@ -600,7 +554,7 @@ void TestReaderMain::exitClosesPort() {
     QVERIFY(bench.window.readerPort().PortOpen());
     bench.find<QPushButton>("EXITGRM")->click();
     QVERIFY(!bench.window.readerPort().PortOpen());
-    QVERIFY(!bench.reader.backend.isOpen());
+    QVERIFY(!bench.line.isOpen());
 }
 
 void TestReaderMain::linkLabelAndHelpWindow() {
@@ -733,8 +687,7 @@ void TestReaderMain::recordFileNamesAndMagneticLog() {
 
 void TestReaderMain::openCommandLog() {
     ScriptedBench bench;
-    FakeFileDialogs files;
-    FakeEditor editor;
+    FakeDesktop files;
     auto *open = bench.find<QPushButton>("OpenRecFileBtn");
 
     files.pick = m_recordDir->filePath(QStringLiteral("KVR_Record-old.txt"));
@@ -748,12 +701,12 @@ void TestReaderMain::openCommandLog() {
     QCOMPARE(request.filter, QStringLiteral("All files (*.TXT *.txt)"));
     QVERIFY(request.existingOnly);
     QVERIFY(request.hideReadOnly);
-    QCOMPARE(editor.opened, QStringList{files.pick});
+    QCOMPARE(files.opened, QStringList{files.pick});
 
     files.pick.clear(); // cancelled
     open->click();
     QCOMPARE(files.opens.size(), 2);
-    QCOMPARE(editor.opened.size(), 1);
+    QCOMPARE(files.opened.size(), 1);
 
     bench.find<QCheckBox>("CheckRecordToFile")->click();
     open->click();

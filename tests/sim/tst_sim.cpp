@@ -17,6 +17,7 @@ using talvex::testing::PtyLine;
 Q_DECLARE_METATYPE(talvex::sim::Fault)
 Q_DECLARE_METATYPE(talvex::sim::ReaderModel)
 Q_DECLARE_METATYPE(talvex::sim::SimCard)
+Q_DECLARE_METATYPE(talvex::sim::DispenserModel)
 
 namespace {
 
@@ -103,10 +104,8 @@ private slots:
     void delayFaultHoldsTheAck();
     void hangUpClosesTheLineAndCanRestart();
     void trafficListenerSeesBothDirections();
-    void dispenser820Exchanges();
-    void dispenser840Addressing_data();
-    void dispenser840Addressing();
-    void dispenser840Status();
+    void dispenserExchanges_data();
+    void dispenserExchanges();
 };
 
 void TestSim::faultsShapeOneExchangeOnly_data() {
@@ -484,102 +483,85 @@ void TestSim::trafficListenerSeesBothDirections() {
     QCOMPARE(toProgram.load(), 1 + 8);
 }
 
-void TestSim::dispenser820Exchanges() {
-    DispenserSim sim(DispenserModel::Kvr820);
-    PtyLine line;
-    QVERIFY(attach(sim, line));
+void TestSim::dispenserExchanges_data() {
+    QTest::addColumn<DispenserModel>("model");
+    QTest::addColumn<QByteArray>("address"); // the KVR-840's; empty: its default 15
+    QTest::addColumn<QByteArray>("status");  // set first, unless empty
+    // What the program writes, each followed by what must come back (nothing
+    // within kQuietMs when empty); a last write may have no answer to check.
+    QTest::addColumn<QList<QByteArray>>("script");
+    QTest::addColumn<QByteArray>("statusAfter"); // the status ends so, unless empty
 
+    const auto k820 = DispenserModel::Kvr820;
+    const auto k840 = DispenserModel::Kvr840;
+    const QByteArray ack15 = QByteArray::fromHex("063135"), nak15 = QByteArray::fromHex("153135");
+    QByteArray bad820 = etxFrame("AP"), bad840 = etxFrame("15RS");
+    bad820.back() = 'x';
+    bad840.back() = 'x';
+    using L = QList<QByteArray>;
     // "RS": 02 52 53 03 00, acknowledged; the ENQ runs it without a reply.
-    QCOMPARE(etxFrame("RS"), QByteArray::fromHex("0252530300"));
-    line.write(etxFrame("RS"));
-    QCOMPARE(line.read(1, kAnswerMs), kAck);
-    line.write(kEnq);
-    QVERIFY(line.drain(kQuietMs).isEmpty());
-
-    sim.setStatusChars("0104");
-    QCOMPARE(sim.statusChars(), QByteArray("0104"));
-    line.write(etxFrame("AP"));
-    QCOMPARE(line.read(1, kAnswerMs), kAck);
-    line.write(kEnq);
-    QCOMPARE(line.read(9, kAnswerMs), etxFrame("SF0104"));
-
-    line.write(etxFrame("RF"));
-    QCOMPARE(line.read(1, kAnswerMs), kAck);
-    line.write(kEnq);
-    QCOMPARE(line.read(8, kAnswerMs), etxFrame("SF104"));
-
+    QTest::newRow("820 RS") << k820 << QByteArray() << QByteArray()
+                            << L{QByteArray::fromHex("0252530300"), kAck, kEnq, {}} << QByteArray();
+    QTest::newRow("820 AP") << k820 << QByteArray() << QByteArray("0104")
+                            << L{etxFrame("AP"), kAck, kEnq, etxFrame("SF0104")} << QByteArray();
+    QTest::newRow("820 RF") << k820 << QByteArray() << QByteArray("0104")
+                            << L{etxFrame("RF"), kAck, kEnq, etxFrame("SF104")} << QByteArray();
     // A dispensed card waits at the door.
-    line.write(etxFrame("DC"));
-    QCOMPARE(line.read(1, kAnswerMs), kAck);
-    line.write(kEnq);
-    QTRY_COMPARE_WITH_TIMEOUT(sim.statusChars().right(1), QByteArray("1"), kAnswerMs);
-
-    QByteArray bad = etxFrame("AP");
-    bad[bad.size() - 1] = 'x';
-    line.write(bad);
-    QCOMPARE(line.read(1, kAnswerMs), kNak);
-    line.write(kEnq);
-    QVERIFY(line.drain(kQuietMs).isEmpty());
-}
-
-void TestSim::dispenser840Addressing_data() {
-    QTest::addColumn<QByteArray>("deviceAddress");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QByteArray>("answer");
-
-    QByteArray badBcc = etxFrame("15RS");
-    badBcc[badBcc.size() - 1] = 'x';
-
-    QTest::newRow("RS at 15") << QByteArray("15") << QByteArray::fromHex("02313552530304")
-                              << QByteArray("\x06"
-                                            "15");
-    QTest::newRow("other address") << QByteArray("15") << etxFrame("03RS") << QByteArray();
-    QTest::newRow("bad bcc") << QByteArray("15") << badBcc
-                             << QByteArray("\x15"
-                                           "15");
-    QTest::newRow("address 03") << QByteArray("03") << etxFrame("03DC")
-                                << QByteArray("\x06"
-                                              "03");
-}
-
-void TestSim::dispenser840Addressing() {
-    QFETCH(QByteArray, deviceAddress);
-    QFETCH(QByteArray, frame);
-    QFETCH(QByteArray, answer);
-
-    DispenserSim sim(DispenserModel::Kvr840);
-    QCOMPARE(sim.address(), QByteArray("15"));
-    sim.setAddress(deviceAddress);
-    PtyLine line;
-    QVERIFY(attach(sim, line));
-    line.write(frame);
-    if (answer.isEmpty())
-        QVERIFY(line.drain(kQuietMs).isEmpty());
-    else
-        QCOMPARE(line.read(3, kAnswerMs), answer);
-}
-
-void TestSim::dispenser840Status() {
-    DispenserSim sim(DispenserModel::Kvr840);
-    PtyLine line;
-    QVERIFY(attach(sim, line));
-
-    sim.setStatusChars("01");
-    line.write(etxFrame("15AP"));
-    QCOMPARE(line.read(10, kAnswerMs), QByteArray("\x06"
-                                                  "15") +
-                                           etxFrame("1501"));
+    QTest::newRow("820 DC") << k820 << QByteArray() << QByteArray() << L{etxFrame("DC"), kAck, kEnq}
+                            << QByteArray("1");
+    QTest::newRow("820 bad bcc") << k820 << QByteArray() << QByteArray()
+                                 << L{bad820, kNak, kEnq, {}} << QByteArray();
+    QTest::newRow("840 RS at 15") << k840 << QByteArray() << QByteArray()
+                                  << L{QByteArray::fromHex("02313552530304"), ack15}
+                                  << QByteArray();
+    QTest::newRow("840 other address")
+        << k840 << QByteArray() << QByteArray() << L{etxFrame("03RS"), {}} << QByteArray();
+    QTest::newRow("840 bad bcc") << k840 << QByteArray() << QByteArray() << L{bad840, nak15}
+                                 << QByteArray();
+    QTest::newRow("840 address 03")
+        << k840 << QByteArray("03") << QByteArray()
+        << L{etxFrame("03DC"), QByteArray::fromHex("063033")} << QByteArray();
     // The program's status acknowledgement is no frame and gets no answer.
-    line.write("\x06"
-               "15");
-    QVERIFY(line.drain(kQuietMs).isEmpty());
-
+    QTest::newRow("840 AP") << k840 << QByteArray() << QByteArray("01")
+                            << L{etxFrame("15AP"), ack15 + etxFrame("1501"), ack15, {}}
+                            << QByteArray();
     // An accepted dispense shows as success in the next status.
-    line.write(etxFrame("15DC"));
-    QCOMPARE(line.read(3, kAnswerMs), QByteArray("\x06"
-                                                 "15"));
-    line.write(etxFrame("15AP"));
-    QCOMPARE(line.read(10, kAnswerMs).mid(6, 2), QByteArray("31"));
+    QTest::newRow("840 DC, then AP")
+        << k840 << QByteArray() << QByteArray("01")
+        << L{etxFrame("15DC"), ack15, etxFrame("15AP"), ack15 + etxFrame("1531")} << QByteArray();
+}
+
+void TestSim::dispenserExchanges() {
+    QFETCH(DispenserModel, model);
+    QFETCH(QByteArray, address);
+    QFETCH(QByteArray, status);
+    QFETCH(QList<QByteArray>, script);
+    QFETCH(QByteArray, statusAfter);
+
+    DispenserSim sim(model);
+    if (model == DispenserModel::Kvr840) {
+        QCOMPARE(sim.address(), QByteArray("15"));
+        if (!address.isEmpty())
+            sim.setAddress(address);
+    }
+    if (!status.isEmpty()) {
+        sim.setStatusChars(status);
+        QCOMPARE(sim.statusChars(), status);
+    }
+    PtyLine line;
+    QVERIFY(attach(sim, line));
+    for (qsizetype i = 0; i < script.size(); i += 2) {
+        line.write(script[i]);
+        if (i + 1 == script.size())
+            break;
+        if (script[i + 1].isEmpty())
+            QVERIFY(line.drain(kQuietMs).isEmpty());
+        else
+            QCOMPARE(line.read(int(script[i + 1].size()), kAnswerMs), script[i + 1]);
+    }
+    if (!statusAfter.isEmpty())
+        QTRY_COMPARE_WITH_TIMEOUT(sim.statusChars().right(statusAfter.size()), statusAfter,
+                                  kAnswerMs);
 }
 
 QTEST_GUILESS_MAIN(TestSim)
