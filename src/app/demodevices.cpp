@@ -19,12 +19,29 @@ DemoDevices::~DemoDevices() {
     link::portmap::unmap(kKvr840Port);
 }
 
-bool DemoDevices::start(QString *error) {
-    if (!m_reader->start(error) || !m_kvr820->start(error) || !m_kvr840->start(error))
-        return false;
-    link::portmap::mapPath(kReaderPort, m_reader->slavePath());
-    link::portmap::mapPath(kKvr820Port, m_kvr820->slavePath());
-    link::portmap::mapPath(kKvr840Port, m_kvr840->slavePath());
+bool DemoDevices::start(QString *error, bool loopbackOnly) {
+    const auto startAll = [&](QString *reason) {
+        return m_reader->start(reason) && m_kvr820->start(reason) && m_kvr840->start(reason);
+    };
+    QString ptyError;
+    if (loopbackOnly || !startAll(&ptyError)) {
+        // Containers and some sandboxes have no pseudo-terminals; the windows
+        // then reach the same devices in-process.
+        if (!loopbackOnly)
+            qWarning("no pseudo-terminal (%s): the simulated devices run in-process",
+                     qPrintable(ptyError));
+        const sim::ReaderModel model = m_reader->model();
+        m_reader = std::make_unique<sim::ReaderSim>(model, 9600, sim::Transport::Loopback);
+        m_kvr820 = std::make_unique<sim::DispenserSim>(sim::DispenserModel::Kvr820, 9600,
+                                                       sim::Transport::Loopback);
+        m_kvr840 = std::make_unique<sim::DispenserSim>(sim::DispenserModel::Kvr840, 9600,
+                                                       sim::Transport::Loopback);
+        if (!startAll(error))
+            return false;
+    }
+    m_reader->mapToPort(kReaderPort);
+    m_kvr820->mapToPort(kKvr820Port);
+    m_kvr840->mapToPort(kKvr840Port);
     return true;
 }
 

@@ -12,8 +12,9 @@ class DispenserSim;
 
 namespace talvex::app {
 
-// The simulated reader and dispensers of a demo run, each on a pseudo-terminal
-// of its own that the port map puts behind its COM number.
+// The simulated reader and dispensers of a demo run, each on a line of its own
+// that the port map puts behind its COM number: a pseudo-terminal, or an
+// in-process loopback where none can be opened.
 class DemoDevices {
 public:
     static constexpr int kReaderPort = 1;
@@ -26,8 +27,8 @@ public:
     DemoDevices &operator=(const DemoDevices &) = delete;
 
     // Starts every device and maps its port; false with a reason when a line
-    // cannot be opened.
-    bool start(QString *error);
+    // cannot be opened. With loopbackOnly no pseudo-terminal is tried.
+    bool start(QString *error, bool loopbackOnly = false);
 
     sim::ReaderSim &reader() { return *m_reader; }
     sim::DispenserSim &kvr820() { return *m_kvr820; }

@@ -43,7 +43,10 @@ int main(int argc, char *argv[]) {
         QStringLiteral("screenshots"),
         QStringLiteral("Save pictures of the windows in DIR (simulated devices) and exit."),
         QStringLiteral("DIR"));
-    parser.addOptions({demoOption, modelOption, screenshotOption});
+    const QCommandLineOption loopbackOption(
+        QStringLiteral("loopback"),
+        QStringLiteral("Run the simulated devices in-process instead of on pseudo-terminals."));
+    parser.addOptions({demoOption, modelOption, screenshotOption, loopbackOption});
     parser.process(arguments);
 
     const std::optional<sim::ReaderModel> model =
@@ -58,7 +61,7 @@ int main(int argc, char *argv[]) {
     if (parser.isSet(demoOption) || parser.isSet(screenshotOption)) {
         devices.emplace(*model);
         QString error;
-        if (!devices->start(&error)) {
+        if (!devices->start(&error, parser.isSet(loopbackOption))) {
             std::fprintf(stderr, "talvex: cannot start the simulated devices: %s\n",
                          qPrintable(error));
             return 1;

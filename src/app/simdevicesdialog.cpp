@@ -214,7 +214,7 @@ void SimDevicesDialog::reconnectReader() {
         return;
     QString error;
     if (m_reader.start(&error))
-        link::portmap::mapPath(m_readerPort, m_reader.slavePath());
+        m_reader.mapToPort(m_readerPort);
     else
         m_readerLine->setText(error);
     refresh();

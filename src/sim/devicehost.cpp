@@ -1,5 +1,6 @@
 #include "sim/devicehost.h"
 
+#include "sim/loopbackhost.h"
 #include "sim/ptyhost.h"
 
 namespace talvex::sim {
@@ -19,6 +20,13 @@ void DeviceHost::withDevice(const std::function<void(Device &)> &change) const {
     wake();
 }
 
+void DeviceHost::mapToPort(int port) const {
+    if (link::BackendFactory factory = backendFactory())
+        link::portmap::mapBackend(port, std::move(factory));
+    else
+        link::portmap::mapPath(port, slavePath());
+}
+
 void DeviceHost::setTrafficListener(TrafficListener listener) {
     std::lock_guard lock(m_listenerMutex);
     m_listener = std::move(listener);
@@ -34,6 +42,8 @@ std::unique_ptr<DeviceHost> createHost(Transport transport) {
     switch (transport) {
     case Transport::Pty:
         return std::make_unique<PtyHost>();
+    case Transport::Loopback:
+        return std::make_unique<LoopbackHost>();
     }
     return nullptr;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/portmap.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -15,8 +17,9 @@ enum class Direction { FromProgram, ToProgram };
 using TrafficListener = std::function<void(Direction, const QByteArray &)>;
 
 // Carries a Device's bytes to the program and runs the device on a thread of
-// its own. Transports differ (a pseudo-terminal now, an in-process loopback
-// perhaps later); everything above them talks to this interface only.
+// its own. Transports differ (a pseudo-terminal, or an in-process loopback
+// where no pseudo-terminal can be had); everything above them talks to this
+// interface only.
 //
 // Every public call is thread-safe.
 class DeviceHost {
@@ -33,8 +36,15 @@ public:
     virtual void stop() = 0;
     // False before start, after stop and after the device hung up.
     virtual bool isRunning() const = 0;
-    // What the program opens (a pty slave path); empty while not running.
+    // What the program opens (a pty slave path), or a description of the line
+    // where the program reaches it in-process; empty while not running.
     virtual QString slavePath() const = 0;
+    // The program's end of an in-process line; empty for a transport that the
+    // program opens by its path.
+    virtual link::BackendFactory backendFactory() const { return {}; }
+    // Puts this line behind the program's port number, whichever transport
+    // carries it. Call again after a restart: a pty path may have changed.
+    void mapToPort(int port) const;
 
     // Runs change with the device while the device thread keeps off it, then
     // lets the thread re-read its deadlines.
@@ -55,7 +65,7 @@ private:
     TrafficListener m_listener;
 };
 
-enum class Transport { Pty };
+enum class Transport { Pty, Loopback };
 std::unique_ptr<DeviceHost> createHost(Transport transport);
 
 } // namespace talvex::sim

@@ -31,6 +31,9 @@ bool DispenserSim::isRunning() const {
 QString DispenserSim::slavePath() const {
     return m_host->slavePath();
 }
+void DispenserSim::mapToPort(int port) const {
+    m_host->mapToPort(port);
+}
 
 int DispenserSim::baud() const {
     int b = 0;

@@ -28,7 +28,8 @@ public:
     bool start(QString *error = nullptr);
     void stop();
     bool isRunning() const;
-    QString slavePath() const;
+    QString slavePath() const;      // as ReaderSim::slavePath()
+    void mapToPort(int port) const; // as ReaderSim::mapToPort()
 
     int baud() const;
     void setBaud(int baud);

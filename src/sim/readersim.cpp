@@ -33,6 +33,9 @@ bool ReaderSim::isRunning() const {
 QString ReaderSim::slavePath() const {
     return m_host->slavePath();
 }
+void ReaderSim::mapToPort(int port) const {
+    m_host->mapToPort(port);
+}
 
 ReaderModel ReaderSim::model() const {
     ReaderModel m{};

@@ -23,14 +23,18 @@ public:
     ReaderSim(const ReaderSim &) = delete;
     ReaderSim &operator=(const ReaderSim &) = delete;
 
-    // Opens a new pseudo-terminal (after a hang-up or stop the path may
-    // differ). False with a reason when none can be opened.
+    // Opens a new line (after a hang-up or stop a pty path may differ). False
+    // with a reason when none can be opened.
     bool start(QString *error = nullptr);
     void stop();
     // False before start, after stop and after a hang-up fault.
     bool isRunning() const;
-    // The device the program opens, e.g. "/dev/pts/5"; empty while not running.
+    // The device the program opens, e.g. "/dev/pts/5", or "loopback" for an
+    // in-process line; empty while not running.
     QString slavePath() const;
+    // Puts the line behind the program's port number whatever the transport;
+    // call again after each start().
+    void mapToPort(int port) const;
 
     ReaderModel model() const;
     // The reader restarts as the new model on the same line and path: a port
