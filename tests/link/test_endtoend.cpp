@@ -1,3 +1,6 @@
+// The program side against a simulated reader, over both transports a
+// simulator offers: a real pseudo-terminal and the in-process loopback.
+
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/frame.h"
@@ -10,17 +13,22 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+
+#include <atomic>
 #include <ctime>
 
 using namespace talvex;
 using namespace talvex::link;
-using talvex::testing::RecordingMessageBoxes;
+using sim::Transport;
 
 Q_DECLARE_METATYPE(talvex::sim::Fault)
+Q_DECLARE_METATYPE(talvex::sim::Transport)
 
 namespace {
 
 constexpr int kReaderPort = 11;
+// Generous: the machine running the suite may be busy with builds.
+constexpr int kSettleMs = 3000;
 
 qint64 processCpuMs() {
     timespec ts{};
@@ -28,20 +36,35 @@ qint64 processCpuMs() {
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
 }
 
-// The whole program side on a real pseudo-terminal: the reader window's port
-// and state, and a simulated reader behind the line.
+// The error number opening the port raises, or 0 when it opens.
+int openError(SerialComm &port) {
+    try {
+        port.setPortOpen(true);
+    } catch (const SerialError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// The reader window's port and state with a simulated reader behind the port
+// number. The listener counts the bytes the device saw in each direction.
 class Line {
 public:
-    explicit Line(sim::ReaderModel model, int baud = 9600) : reader(model, baud) {
+    explicit Line(Transport transport, sim::ReaderModel model = sim::ReaderModel::Kvr690,
+                  int readerBaud = 9600, int programBaud = 9600)
+        : reader(model, readerBaud, transport) {
+        reader.setTrafficListener([this](sim::Direction d, const QByteArray &bytes) {
+            (d == sim::Direction::FromProgram ? fromProgram : toProgram) += int(bytes.size());
+        });
         QString error;
         started = reader.start(&error);
         if (!started) {
-            qWarning("no pseudo-terminal: %s", qPrintable(error));
+            qWarning("simulated reader did not start: %s", qPrintable(error));
             return;
         }
-        portmap::mapPath(kReaderPort, reader.slavePath());
+        reader.mapToPort(kReaderPort);
         port.setCommPort(kReaderPort);
-        port.setSettings(QStringLiteral("%1n81").arg(baud));
+        port.setSettings(QStringLiteral("%1n81").arg(programBaud));
         port.setPortOpen(true);
         state.m_portSetUp = true;
     }
@@ -59,7 +82,9 @@ public:
     }
     QByteArray replyBody() const { return reply.left(replyLength - 2); }
 
-    RecordingMessageBoxes boxes;
+    testing::RecordingMessageBoxes boxes;
+    std::atomic<int> fromProgram{0};
+    std::atomic<int> toProgram{0};
     sim::ReaderSim reader;
     bool started = false;
     SerialComm port;
@@ -68,40 +93,53 @@ public:
     qint16 replyLength = 0;
 };
 
+void addTransportColumn() {
+    QTest::addColumn<Transport>("transport");
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 
 private slots:
-    void resetReplyCarriesTheModel();
-    void statusReplyFollowsTheCard();
+    void replies_data() { transports(); }
+    void replies();
     void faultsLookLikeAReadersOwn_data();
     void faultsLookLikeAReadersOwn();
+    void hangUpMidExchangeLeavesNothingSpinning_data() { transports(); }
     void hangUpMidExchangeLeavesNothingSpinning();
+    void bytesAtAnotherSpeedAreIgnored_data() { transports(); }
+    void bytesAtAnotherSpeedAreIgnored();
+    void wireTimeHoldsBackTheExchange_data() { transports(); }
+    void wireTimeHoldsBackTheExchange();
+    void onlyOneProgramHoldsALoopbackLine();
+    void loopbackAnswerBeforeTheWaitIsNotMissed();
+
+private:
+    static void transports() {
+        addTransportColumn();
+        QTest::newRow("pty") << Transport::Pty;
+        QTest::newRow("loopback") << Transport::Loopback;
+    }
 };
 
-void TestEndToEnd::resetReplyCarriesTheModel() {
-    Line line(sim::ReaderModel::Kvr638);
+void TestEndToEnd::replies() {
+    QFETCH(Transport, transport);
+    Line line(transport, sim::ReaderModel::Kvr638);
     QVERIFY(line.started);
 
     QCOMPARE(line.send("00"), kReplyOk);
     QCOMPARE(line.replyBody(), "P0" + sim::readerVersionText(sim::ReaderModel::Kvr638));
     QCOMPARE(quint8(line.reply.at(line.replyLength - 2)), ETX);
-    QVERIFY(line.boxes.shown.isEmpty());
     QVERIFY(line.state.m_log.startsWith(QStringLiteral("SD: 02 00 02 30 30 03 03 \r\nRD: 06\r\n"
                                                        "SD: 05\r\nRD: 02 00 ")));
     QVERIFY(line.state.m_log.endsWith(QStringLiteral(" \r\n\r\n")));
-}
 
-void TestEndToEnd::statusReplyFollowsTheCard() {
-    Line line(sim::ReaderModel::Kvr638);
-    QVERIFY(line.started);
-
+    // The status follows the card the reader holds.
     QCOMPARE(line.send("10"), kReplyOk);
     QCOMPARE(line.reply.at(0), 'P');
-    QCOMPARE(line.reply.at(2), 'N'); // no card
-
+    QCOMPARE(line.reply.at(2), 'N');
     line.reader.setCard(sim::SimCard{sim::CardKind::Plain, sim::CardPlace::Inside});
     QCOMPARE(line.send("10"), kReplyOk);
     QCOMPARE(line.reply.at(2), 'J');
@@ -109,32 +147,49 @@ void TestEndToEnd::statusReplyFollowsTheCard() {
 }
 
 void TestEndToEnd::faultsLookLikeAReadersOwn_data() {
+    addTransportColumn();
     QTest::addColumn<sim::Fault>("fault");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message"); // first line of the box, if any
+    QTest::addColumn<QString>("title");   // of the one box shown, if any
+    QTest::addColumn<QString>("message"); // its first line
 
-    QTest::newRow("none") << sim::Fault::none() << 0 << QString();
-    QTest::newRow("nak") << sim::Fault::of(sim::Fault::Kind::Nak) << -1
-                         << QStringLiteral("Communication Error");
-    QTest::newRow("wrong bcc") << sim::Fault::of(sim::Fault::Kind::WrongBcc) << -1 << QString();
-    QTest::newRow("negative 02") << sim::Fault::negative(0x02) << -3
-                                 << QStringLiteral("Command Can Not Be Executed");
-    QTest::newRow("delay") << sim::Fault::delay(300) << 0 << QString();
+    const QString caution = QStringLiteral("Caution");
+    const QString commError = QStringLiteral("Communication Error");
+    for (const auto &[name, transport] :
+         {std::pair{"pty", Transport::Pty}, std::pair{"loopback", Transport::Loopback}}) {
+        const auto row = [&](const char *fault) -> QTestData & {
+            return QTest::addRow("%s %s", name, fault);
+        };
+        row("none") << transport << sim::Fault::none() << 0 << QString() << QString();
+        row("nak") << transport << sim::Fault::of(sim::Fault::Kind::Nak) << -1 << caution
+                   << commError;
+        row("wrong bcc") << transport << sim::Fault::of(sim::Fault::Kind::WrongBcc) << -1
+                         << QString() << QString();
+        row("negative 02") << transport << sim::Fault::negative(0x02) << -3
+                           << QStringLiteral("Error")
+                           << QStringLiteral("Command Can Not Be Executed");
+        row("delay") << transport << sim::Fault::delay(300) << 0 << QString() << QString();
+    }
 }
 
 void TestEndToEnd::faultsLookLikeAReadersOwn() {
+    QFETCH(Transport, transport);
     QFETCH(sim::Fault, fault);
     QFETCH(int, status);
+    QFETCH(QString, title);
     QFETCH(QString, message);
 
-    Line line(sim::ReaderModel::Kvr690, 19200);
+    Line line(transport, sim::ReaderModel::Kvr690, 19200, 19200);
     QVERIFY(line.started);
     line.reader.injectFault(fault);
     QCOMPARE(int(line.send("00")), status);
     QCOMPARE(line.boxes.shown.size(), message.isEmpty() ? 0 : 1);
-    QCOMPARE(line.boxes.texts().value(0).section(QStringLiteral("\r\n"), 0, 0), message);
+    if (!message.isEmpty()) {
+        QCOMPARE(line.boxes.shown.first().title, title);
+        QCOMPARE(line.boxes.texts().first().section(QStringLiteral("\r\n"), 0, 0), message);
+    }
     if (status == kReplyOk)
-        QVERIFY(line.replyBody().contains("KVR690"));
+        QCOMPARE(line.replyBody(), "P0" + sim::readerVersionText(sim::ReaderModel::Kvr690));
     if (status == kReplyNegative)
         QCOMPARE(line.reply.at(0), 'N');
 
@@ -145,7 +200,8 @@ void TestEndToEnd::faultsLookLikeAReadersOwn() {
 }
 
 void TestEndToEnd::hangUpMidExchangeLeavesNothingSpinning() {
-    Line line(sim::ReaderModel::Kvr690);
+    QFETCH(Transport, transport);
+    Line line(transport);
     QVERIFY(line.started);
     QCOMPARE(line.send("00"), kReplyOk);
 
@@ -161,7 +217,9 @@ void TestEndToEnd::hangUpMidExchangeLeavesNothingSpinning() {
     QCOMPARE(line.boxes.shown.first().title, QStringLiteral("Caution"));
     QVERIFY(line.boxes.shown.first().text.startsWith(QStringLiteral("Communication Error\r\n")));
     QVERIFY(line.state.m_log.startsWith(QStringLiteral("SD: 02 00 02 31 30 03 02 \r\n")));
-    // However long the wait lasted, it slept: a spin would use its whole length.
+    // The line's end wakes the wait well inside the 3 s limit, and the wait
+    // slept: a spin would use its whole length.
+    QVERIFY2(exchangeWall < 2000, qPrintable(QString::number(exchangeWall)));
     QVERIFY2(exchangeCpu < 300 + exchangeWall / 4,
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(exchangeCpu).arg(exchangeWall)));
 
@@ -175,7 +233,94 @@ void TestEndToEnd::hangUpMidExchangeLeavesNothingSpinning() {
     QCOMPARE(line.boxes.shown.size(), 2);
     QCOMPARE(line.boxes.shown.last().text, QStringLiteral("Error:Please check the data effective"));
     QVERIFY(!line.port.PortOpen());
-    QTRY_VERIFY_WITH_TIMEOUT(!line.reader.isRunning(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!line.reader.isRunning(), kSettleMs);
+
+    // The device can be brought back behind the same port number.
+    QVERIFY(line.reader.start());
+    line.reader.mapToPort(kReaderPort);
+    QCOMPARE(openError(line.port), 0);
+    QCOMPARE(line.send("00"), kReplyOk);
+}
+
+void TestEndToEnd::bytesAtAnotherSpeedAreIgnored() {
+    QFETCH(Transport, transport);
+    Line line(transport, sim::ReaderModel::Kvr690, 19200, 9600);
+    QVERIFY(line.started);
+
+    const QByteArray status = buildReaderFrame("10");
+    line.port.setOutput(status);
+    QTRY_COMPARE_WITH_TIMEOUT(line.fromProgram.load(), int(status.size()), kSettleMs);
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuBefore = processCpuMs();
+    QVERIFY(!line.port.waitForInBufferCount(1, link::clock().nowMs() + 500));
+    const qint64 waited = wall.elapsed();
+    const qint64 cpu = processCpuMs() - cpuBefore;
+    QCOMPARE(line.toProgram.load(), 0);
+    // Both ends waited, the program for bytes and the device for its next
+    // deadline; neither may spin.
+    QVERIFY2(cpu * 5 < waited,
+             qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(waited)));
+
+    // The speed the program sets on its open port reaches the device.
+    line.port.setSettings(QStringLiteral("19200n81"));
+    QCOMPARE(line.send("10"), kReplyOk);
+}
+
+void TestEndToEnd::wireTimeHoldsBackTheExchange() {
+    QFETCH(Transport, transport);
+    Line line(transport);
+    QVERIFY(line.started);
+    line.reader.setWireTime(true);
+
+    QElapsedTimer wall;
+    wall.start();
+    QCOMPARE(line.send("00"), kReplyOk);
+    const qint64 tookUs = wall.nsecsElapsed() / 1000;
+    // Frame, ACK, ENQ and reply frame cross the line one after the other.
+    const qint64 wireUs = (7 + 1 + 1 + 3 + line.replyLength) * 10 * 1'000'000 / 9600;
+    QVERIFY2(tookUs >= wireUs, qPrintable(QStringLiteral("%1 us < %2 us").arg(tookUs).arg(wireUs)));
+}
+
+void TestEndToEnd::onlyOneProgramHoldsALoopbackLine() {
+    Line line(Transport::Loopback);
+    QVERIFY(line.started);
+    QCOMPARE(line.reader.slavePath(), QStringLiteral("loopback"));
+
+    SerialComm second;
+    second.setCommPort(kReaderPort);
+    QCOMPARE(openError(second), int(kPortInUse));
+    QCOMPARE(line.send("00"), kReplyOk);
+
+    line.port.setPortOpen(false);
+    QCOMPARE(openError(second), 0);
+    QCOMPARE(openError(line.port), int(kPortInUse));
+    second.setPortOpen(false);
+
+    // A stopped device is a port that is not there; its holder sees a hang-up.
+    QCOMPARE(openError(line.port), 0);
+    line.reader.stop();
+    QVERIFY(!line.port.PortOpen());
+    QCOMPARE(openError(second), int(kPortNotFound));
+}
+
+void TestEndToEnd::loopbackAnswerBeforeTheWaitIsNotMissed() {
+    Line line(Transport::Loopback);
+    QVERIFY(line.started);
+    line.port.setPortOpen(false);
+    const std::unique_ptr<SerialBackend> backend = portmap::createBackend(kReaderPort);
+    backend->open(LineSettings{});
+
+    // The ACK is in before the program counts or waits: the wait sees it at
+    // once, as a driver's unread bytes are seen, rather than sit out its limit.
+    backend->write(buildReaderFrame("10"));
+    QTRY_COMPARE_WITH_TIMEOUT(line.toProgram.load(), 1, kSettleMs);
+    QElapsedTimer wall;
+    wall.start();
+    QVERIFY(backend->waitForReadyRead(kSettleMs));
+    QVERIFY(wall.elapsed() < kSettleMs);
+    QCOMPARE(backend->read(16), QByteArray("\x06"));
+    QVERIFY(!backend->waitForReadyRead(50)); // nothing new since
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
