@@ -1,7 +1,10 @@
 #include "sim/devicehost.h"
 
+#include "sim/device.h"
 #include "sim/loopbackhost.h"
 #include "sim/ptyhost.h"
+
+#include <chrono>
 
 namespace talvex::sim {
 
@@ -36,6 +39,29 @@ void DeviceHost::notifyTraffic(Direction direction, const QByteArray &bytes) {
     std::lock_guard lock(m_listenerMutex);
     if (m_listener && !bytes.isEmpty())
         m_listener(direction, bytes);
+}
+
+void DeviceHost::feedDevice(const QByteArray &bytes, int lineBaud) {
+    notifyTraffic(Direction::FromProgram, bytes);
+    std::lock_guard lock(m_deviceMutex);
+    m_device->feed(bytes, lineBaud, steadyUs());
+}
+
+QByteArray DeviceHost::takeDueOutput(bool *hangUp) {
+    QByteArray out;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        const qint64 now = steadyUs();
+        out = m_device->takeOutput(now);
+        *hangUp = m_device->takeHangUp(now);
+    }
+    notifyTraffic(Direction::ToProgram, out);
+    return out;
+}
+
+qint64 DeviceHost::steadyUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::unique_ptr<DeviceHost> createHost(Transport transport) {

@@ -57,6 +57,14 @@ protected:
     virtual void wake() const = 0;
     void notifyTraffic(Direction direction, const QByteArray &bytes);
 
+    // The steps every transport's device thread takes, under the device lock:
+    // hand over what arrived at lineBaud, collect what falls due now (and
+    // whether the device hung up), telling the listener either way.
+    void feedDevice(const QByteArray &bytes, int lineBaud);
+    QByteArray takeDueOutput(bool *hangUp);
+    // The monotonic clock the devices run on, in microseconds.
+    static qint64 steadyUs();
+
     Device *m_device = nullptr;
     mutable std::mutex m_deviceMutex; // guards *m_device
 

@@ -15,10 +15,6 @@ namespace {
 
 using namespace std::chrono;
 
-qint64 steadyUs() {
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // Bytes change threads as copies of their own: a shared QByteArray would be
 // freed by whichever thread lets go last, and thread checkers cannot follow
 // Qt's reference counts across that.
@@ -284,21 +280,11 @@ void LoopbackHost::run() {
             arrived.swap(line->toDevice);
         }
 
-        for (const Sent &sent : arrived) {
-            notifyTraffic(Direction::FromProgram, sent.bytes);
-            std::lock_guard lock(m_deviceMutex);
-            m_device->feed(sent.bytes, sent.baud, steadyUs());
-        }
+        for (const Sent &sent : arrived)
+            feedDevice(sent.bytes, sent.baud);
 
-        QByteArray out;
-        bool hangUp;
-        {
-            std::lock_guard lock(m_deviceMutex);
-            const qint64 now = steadyUs();
-            out = m_device->takeOutput(now);
-            hangUp = m_device->takeHangUp(now);
-        }
-        notifyTraffic(Direction::ToProgram, out);
+        bool hangUp = false;
+        const QByteArray out = takeDueOutput(&hangUp);
 
         std::lock_guard lock(m_port->mutex);
         // Nobody listening: a real line loses what it carries.

@@ -18,11 +18,6 @@
 namespace talvex::sim {
 namespace {
 
-qint64 steadyUs() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 int baudOf(speed_t speed) {
     struct Entry {
         speed_t code;
@@ -190,25 +185,12 @@ void PtyHost::run() {
         }
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n > 0) {
-                const QByteArray bytes(buffer, n);
-                const int baud = lineBaud();
-                notifyTraffic(Direction::FromProgram, bytes);
-                std::lock_guard lock(m_deviceMutex);
-                m_device->feed(bytes, baud, steadyUs());
-            }
+            if (n > 0)
+                feedDevice(QByteArray(buffer, n), lineBaud());
         }
 
-        QByteArray out;
-        bool hangUp;
-        {
-            std::lock_guard lock(m_deviceMutex);
-            const qint64 now = steadyUs();
-            out = m_device->takeOutput(now);
-            hangUp = m_device->takeHangUp(now);
-        }
-        notifyTraffic(Direction::ToProgram, out);
-        pending += out;
+        bool hangUp = false;
+        pending += takeDueOutput(&hangUp);
         while (!pending.isEmpty()) {
             const ssize_t n = ::write(m_master, pending.constData(), pending.size());
             if (n <= 0)
