@@ -125,8 +125,6 @@ private slots:
     void negativeReplies();
     void replyThatDoesNotFitTheBuffer();
 
-    void recordFileBlocks_data();
-    void recordFileBlocks();
     void failurePaths_data();
     void failurePaths();
 };
@@ -144,8 +142,7 @@ void TestExchange::resetExchangeLogsTheWholeConversation() {
                                            "\r\n"));
     QCOMPARE(b.device->writes(), (QList<QByteArray>{kResetFrame, hex("05")}));
     QCOMPARE(b.replyLength, qint16(6));
-    QCOMPARE(b.reply.left(6), hex("50304142"
-                                  "0366"));
+    QCOMPARE(b.reply.left(6), hex("503041420366"));
     QCOMPARE(b.reply.size(), kReplyBufferSize);
     QCOMPARE(b.state.m_time, QStringLiteral("60")); // 10 + 20 + 30 on the fake clock
     QVERIFY(b.boxes.shown.isEmpty());
@@ -160,15 +157,14 @@ void TestExchange::continuationLines_data() {
     QTest::addColumn<QList<int>>("rdPerLine");
     QTest::addColumn<bool>("rdTail");
 
-    QTest::newRow("7, 8") << 7 << QList<int>{7} << false << 8 << QList<int>{8} << false;
-    QTest::newRow("23, 24") << 23 << QList<int>{23} << false << 24 << QList<int>{24} << false;
-    QTest::newRow("24, 25 leave blank continuations")
-        << 24 << QList<int>{24} << true << 25 << QList<int>{25} << true;
-    QTest::newRow("25, 26") << 25 << QList<int>{24, 1} << false << 26 << QList<int>{25, 1} << false;
+    using L = QList<int>;
+    QTest::newRow("7, 8") << 7 << L{7} << false << 8 << L{8} << false;
+    QTest::newRow("23, 24") << 23 << L{23} << false << 24 << L{24} << false;
+    QTest::newRow("24, 25 leave blank continuations") << 24 << L{24} << true << 25 << L{25} << true;
+    QTest::newRow("25, 26") << 25 << L{24, 1} << false << 26 << L{25, 1} << false;
     QTest::newRow("49 leaves a blank continuation")
-        << 49 << QList<int>{24, 25} << true << 8 << QList<int>{8} << false;
-    QTest::newRow("60, 60") << 60 << QList<int>{24, 25, 11} << false << 60 << QList<int>{25, 25, 10}
-                            << false;
+        << 49 << L{24, 25} << true << 8 << L{8} << false;
+    QTest::newRow("60, 60") << 60 << L{24, 25, 11} << false << 60 << L{25, 25, 10} << false;
 }
 
 void TestExchange::continuationLines() {
@@ -245,22 +241,17 @@ void TestExchange::timeLimits_data() {
     const QString sd = sdLines(kResetFrame, {7});
     // A byte that arrives when the limit is reached still counts; a
     // millisecond later the reader has lost.
-    QTest::newRow("ACK at 2999 ms")
-        << 2999LL << 20LL << 30LL << true << QString() << QStringLiteral("3049");
-    QTest::newRow("ACK at 3000 ms")
-        << 3000LL << 20LL << 30LL << true << QString() << QStringLiteral("3050");
-    QTest::newRow("ACK at 3001 ms")
-        << 3001LL << 20LL << 30LL << false << sd << QStringLiteral("3000");
-    QTest::newRow("no ACK at all") << -1LL << 20LL << 30LL << false << sd << QStringLiteral("3000");
-    QTest::newRow("header at 7.99 s")
-        << 10LL << 7990LL << 30LL << true << QString() << QStringLiteral("8030");
+    QTest::newRow("ACK at 2999 ms") << 2999LL << 20LL << 30LL << true << QString() << "3049";
+    QTest::newRow("ACK at 3000 ms") << 3000LL << 20LL << 30LL << true << QString() << "3050";
+    QTest::newRow("ACK at 3001 ms") << 3001LL << 20LL << 30LL << false << sd << "3000";
+    QTest::newRow("no ACK at all") << -1LL << 20LL << 30LL << false << sd << "3000";
+    QTest::newRow("header at 7.99 s") << 10LL << 7990LL << 30LL << true << QString() << "8030";
     QTest::newRow("header at 8.01 s")
-        << 10LL << 8010LL << 30LL << false << sd + kAckLine + kEnqLine << QStringLiteral("8010");
-    QTest::newRow("rest at 2.99 s")
-        << 10LL << 20LL << 2990LL << true << QString() << QStringLiteral("3020");
+        << 10LL << 8010LL << 30LL << false << sd + kAckLine + kEnqLine << "8010";
+    QTest::newRow("rest at 2.99 s") << 10LL << 20LL << 2990LL << true << QString() << "3020";
     QTest::newRow("rest at 3.01 s")
         << 10LL << 20LL << 3010LL << false
-        << sd + kAckLine + kEnqLine + QStringLiteral("RD: 02 00 04 \r\n") << QStringLiteral("3030");
+        << sd + kAckLine + kEnqLine + QStringLiteral("RD: 02 00 04 \r\n") << "3030";
 }
 
 void TestExchange::timeLimits() {
@@ -376,27 +367,6 @@ void TestExchange::replyThatDoesNotFitTheBuffer() {
     }
 }
 
-void TestExchange::recordFileBlocks_data() {
-    QTest::addColumn<bool>("keepLog");
-    QTest::newRow("Record Data off: a fresh log and block per exchange") << false;
-    QTest::newRow("Record Data on: the log keeps growing") << true;
-}
-
-void TestExchange::recordFileBlocks() {
-    QFETCH(bool, keepLog);
-    Bench b;
-    b.reader.setReply(buildReaderFrame("P0Y"));
-    b.state.m_recording = true;
-    b.state.m_keepLog = keepLog;
-
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-    const QString first = b.state.m_log;
-    QCOMPARE(b.send(kResetFrame), kReplyOk);
-    const QString second = keepLog ? first + first : first;
-    QCOMPARE(b.state.m_log, second);
-    QCOMPARE(b.state.m_records, (QStringList{first, second}));
-}
-
 void TestExchange::failurePaths_data() {
     using Setup = std::function<void(Bench &)>;
     QTest::addColumn<Setup>("setup");
@@ -454,7 +424,7 @@ void TestExchange::failurePaths() {
     setup(b);
     b.state.m_recording = true;
     b.state.m_log = QStringLiteral("earlier traffic\r\n");
-    b.state.m_time = QStringLiteral("123");
+    b.state.m_time = "123";
     QCOMPARE(int(SendReaderCommand(b.state, kResetFrame, frameCount, b.reply, b.replyLength)),
              result);
     QCOMPARE(b.replyLength, qint16(0));

@@ -150,26 +150,23 @@ void TestSerialComm::commandLine_data() {
     QTest::addColumn<QStringList>("mapped"); // "n=path" after parsing, ports 1..9
     QTest::addColumn<int>("errors");
 
-    const QStringList none;
-    QTest::newRow("no options") << QStringList{"talvex", "-x"} << QStringList{"talvex", "-x"}
-                                << none << 0;
-    QTest::newRow("separate value") << QStringList{"talvex", "--port", "COM3=/dev/ttyUSB0"}
-                                    << QStringList{"talvex"} << QStringList{"3=/dev/ttyUSB0"} << 0;
-    QTest::newRow("joined value") << QStringList{"talvex", "--port=COM3=/dev/ttyUSB0", "more"}
-                                  << QStringList{"talvex", "more"} << QStringList{"3=/dev/ttyUSB0"}
-                                  << 0;
-    QTest::newRow("repeated") << QStringList{"--port", "COM1=/dev/a", "--port=com2=/dev/b"} << none
-                              << QStringList{"1=/dev/a", "2=/dev/b"} << 0;
-    QTest::newRow("later wins") << QStringList{"--port=COM1=/dev/a", "--port=COM1=/dev/b"} << none
-                                << QStringList{"1=/dev/b"} << 0;
-    QTest::newRow("mapped to nothing")
-        << QStringList{"--port", "COM4="} << none << QStringList{"4="} << 0;
-    QTest::newRow("missing value")
-        << QStringList{"talvex", "--port"} << QStringList{"talvex"} << none << 1;
-    QTest::newRow("no COM") << QStringList{"--port=3=/dev/a"} << none << none << 1;
-    QTest::newRow("no equals") << QStringList{"--port", "COM3"} << none << none << 1;
-    QTest::newRow("port 0") << QStringList{"--port=COM0=/dev/a"} << none << none << 1;
-    QTest::newRow("port 256") << QStringList{"--port=COM256=/dev/a"} << none << none << 1;
+    using L = QStringList;
+    const L none;
+    QTest::newRow("no options") << L{"talvex", "-x"} << L{"talvex", "-x"} << none << 0;
+    QTest::newRow("separate value")
+        << L{"talvex", "--port", "COM3=/dev/ttyUSB0"} << L{"talvex"} << L{"3=/dev/ttyUSB0"} << 0;
+    QTest::newRow("joined value") << L{"talvex", "--port=COM3=/dev/ttyUSB0", "more"}
+                                  << L{"talvex", "more"} << L{"3=/dev/ttyUSB0"} << 0;
+    QTest::newRow("repeated") << L{"--port", "COM1=/dev/a", "--port=com2=/dev/b"} << none
+                              << L{"1=/dev/a", "2=/dev/b"} << 0;
+    QTest::newRow("later wins") << L{"--port=COM1=/dev/a", "--port=COM1=/dev/b"} << none
+                                << L{"1=/dev/b"} << 0;
+    QTest::newRow("mapped to nothing") << L{"--port", "COM4="} << none << L{"4="} << 0;
+    QTest::newRow("missing value") << L{"talvex", "--port"} << L{"talvex"} << none << 1;
+    QTest::newRow("no COM") << L{"--port=3=/dev/a"} << none << none << 1;
+    QTest::newRow("no equals") << L{"--port", "COM3"} << none << none << 1;
+    QTest::newRow("port 0") << L{"--port=COM0=/dev/a"} << none << none << 1;
+    QTest::newRow("port 256") << L{"--port=COM256=/dev/a"} << none << none << 1;
 }
 
 void TestSerialComm::commandLine() {

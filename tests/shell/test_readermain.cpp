@@ -207,17 +207,14 @@ void TestReaderMain::opensWithoutModel() {
     QVERIFY(!window.portSetUp());
 
     auto *tabs = child<QTabWidget>(window, "SSTab1");
-    const QStringList captions = {"MAGNETIC CARD", "MIFARE ONE",      "TYPE A /TYPE B",
-                                  "IC CARD",       "Extend Function", "MONITOR"};
-    QCOMPARE(tabs->count(), captions.size());
-    for (int i = 0; i < captions.size(); ++i)
-        QCOMPARE(tabs->tabText(i), captions.at(i));
+    QStringList captions;
+    for (int i = 0; i < tabs->count(); ++i)
+        captions << tabs->tabText(i);
+    QCOMPARE(captions, (QStringList{"MAGNETIC CARD", "MIFARE ONE", "TYPE A /TYPE B", "IC CARD",
+                                    "Extend Function", "MONITOR"}));
     QCOMPARE(child<QTabWidget>(window, "SSTab2")->tabText(8), QStringLiteral("AT88SC102"));
-
-    QCOMPARE(child<QLabel>(window, "TypeLabel")->text(), QString());
-    for (int i = 0; i < 6; ++i)
-        QCOMPARE(child(window, qPrintable(QStringLiteral("TypeImage_%1").arg(i)))->isHidden(),
-                 i > 0);
+    QCOMPARE(child<QLabel>(window, "TypeLabel")->text(),
+             QString()); // pictures: see setupCommCancelledDoesNothing
     QCOMPARE(child<QLineEdit>(window, "CommandStr")->text(), QStringLiteral("30 30"));
     QCOMPARE(child<QLabel>(window, "OpenshuomingFormLabel1")->text(),
              QStringLiteral("The command line, do not enter the STX (02), length (LH, LL), ETX "
@@ -428,22 +425,25 @@ void TestReaderMain::commandLine_data() {
     QTest::addColumn<bool>("logEndsWithBreak");
 
     const QByteArray reset = hex("02000230300303"), none;
-    const auto t = [](const char *text) { return QString::fromUtf8(text); };
-    QTest::newRow("initial text") << true << t("30 30") << t("30 30") << reset << t("") << true;
-    QTest::newRow("blanks trimmed and written back")
-        << true << t("   30 30  ") << t("30 30") << reset << t("") << true;
-    QTest::newRow("separators are not examined")
-        << true << t("30,31") << t("30,31") << hex("02000230310302") << t("") << true;
-    QTest::newRow("lower-case digits")
-        << true << t("3a ff") << t("3a ff") << hex("0200023AFF03C6") << t("") << true;
-    QTest::newRow("no separators") << true << t("3030") << t("3030") << none
-                                   << t("Error:Please Check The Data Effective") << false;
-    QTest::newRow("only blanks") << true << t("    ") << t("") << none
-                                 << t("Enter the Command and then Press 'Send'") << false;
-    QTest::newRow("not hexadecimal") << true << t("3G 30") << t("3G 30") << none
-                                     << t("Error:Please check the data effective") << true;
-    QTest::newRow("port not set up")
-        << false << t(" 30 30") << t(" 30 30") << none << t("Comm. Port Setup First") << false;
+    QTest::newRow("initial text") << true << "30 30"
+                                  << "30 30" << reset << "" << true;
+    QTest::newRow("blanks trimmed and written back") << true << "   30 30  "
+                                                     << "30 30" << reset << "" << true;
+    QTest::newRow("separators are not examined") << true << "30,31"
+                                                 << "30,31" << hex("02000230310302") << "" << true;
+    QTest::newRow("lower-case digits") << true << "3a ff"
+                                       << "3a ff" << hex("0200023AFF03C6") << "" << true;
+    QTest::newRow("no separators")
+        << true << "3030"
+        << "3030" << none << "Error:Please Check The Data Effective" << false;
+    QTest::newRow("only blanks") << true << "    "
+                                 << "" << none << "Enter the Command and then Press 'Send'"
+                                 << false;
+    QTest::newRow("not hexadecimal")
+        << true << "3G 30"
+        << "3G 30" << none << "Error:Please check the data effective" << true;
+    QTest::newRow("port not set up") << false << " 30 30"
+                                     << " 30 30" << none << "Comm. Port Setup First" << false;
     QByteArray body;
     QStringList pairs;
     for (int i = 0; i < 300; ++i) {

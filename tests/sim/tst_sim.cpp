@@ -4,10 +4,8 @@
 #include "sim/readersim.h"
 #include "support/ptyline.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
-#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -100,10 +98,6 @@ private slots:
     // Over a real pseudo-terminal.
     void modelSwitchKeepsThePath();
     void wrongBccOverPtyIsNaked();
-    void speedMismatchOverPtyIsIgnored();
-    void delayFaultHoldsTheAck();
-    void hangUpClosesTheLineAndCanRestart();
-    void trafficListenerSeesBothDirections();
     void dispenserExchanges_data();
     void dispenserExchanges();
 };
@@ -194,12 +188,6 @@ void TestSim::readerIgnoresNoiseAndStaleFrames() {
     QVERIFY(longReply.size() - 3 > ReaderDevice::kReplyBufferSize);
     QCOMPARE(longReply, talvex::link::buildReaderFrame(bodyOf(longReply)));
     QVERIFY(bodyOf(longReply).startsWith("P0N"));
-
-    // Hang-up is decided when the frame arrives and sends nothing.
-    reader.injectFault(Fault::of(Fault::Kind::HangUp));
-    reader.feed(kStatusQuery, 9600, ms(6000));
-    QVERIFY(reader.takeOutput(ms(6000)).isEmpty());
-    QVERIFY(reader.takeHangUp(ms(6000)));
 }
 
 void TestSim::readerDropsBytesAtAnotherSpeed() {
@@ -318,11 +306,6 @@ void TestSim::wireIsFullDuplex() {
     QCOMPARE(echo.nextWakeUs(), qint64(11'042));
     QCOMPARE(echo.takeOutput(12'083), QByteArray());
     QCOMPARE(echo.takeOutput(12'084), QByteArray("D"));
-
-    // Without wire time the device acts at once.
-    echo.setWireTime(false);
-    echo.feed("E", 9600, 20'000);
-    QCOMPARE(echo.takeOutput(20'000), QByteArray("E"));
 }
 
 void TestSim::statusReplyPerModel_data() {
@@ -414,73 +397,6 @@ void TestSim::wrongBccOverPtyIsNaked() {
     line.write(kEnq);
     QVERIFY(line.drain(kQuietMs).isEmpty());
     QCOMPARE(bodyOf(exchangeOverPty(line, kStatusQuery)), QByteArray("P0NJ"));
-}
-
-void TestSim::speedMismatchOverPtyIsIgnored() {
-    ReaderSim sim(ReaderModel::Kvr416, 9600);
-    PtyLine line;
-    QVERIFY(attach(sim, line, 19200));
-    line.write(kStatusQuery);
-    QVERIFY(line.drain(kQuietMs).isEmpty());
-
-    sim.setBaud(19200);
-    QCOMPARE(sim.baud(), 19200);
-    QCOMPARE(bodyOf(exchangeOverPty(line, kStatusQuery)), QByteArray("P0N"));
-
-    QVERIFY(line.setBaud(57600));
-    line.write(kStatusQuery);
-    QVERIFY(line.drain(kQuietMs).isEmpty());
-}
-
-void TestSim::delayFaultHoldsTheAck() {
-    ReaderSim sim(ReaderModel::Kvr690);
-    PtyLine line;
-    QVERIFY(attach(sim, line));
-    sim.injectFault(Fault::delay(400));
-    QCOMPARE(sim.pendingFault(), Fault::delay(400));
-
-    QElapsedTimer timer;
-    timer.start();
-    line.write(kStatusQuery);
-    QCOMPARE(line.read(1, kAnswerMs + 400), kAck);
-    // The device cannot answer early; only the upper bound depends on the load.
-    QVERIFY(timer.elapsed() >= 390);
-    line.write(kEnq);
-    QCOMPARE(bodyOf(line.read(10, kAnswerMs)), QByteArray("P0NJJ"));
-}
-
-void TestSim::hangUpClosesTheLineAndCanRestart() {
-    ReaderSim sim(ReaderModel::Kvr634);
-    PtyLine line;
-    QVERIFY(attach(sim, line));
-    sim.injectFault(Fault::of(Fault::Kind::HangUp));
-    line.write(kStatusQuery);
-    QVERIFY(line.waitHangUp(kAnswerMs));
-    QTRY_VERIFY_WITH_TIMEOUT(!sim.isRunning(), kAnswerMs);
-    QVERIFY(sim.slavePath().isEmpty());
-    line.close();
-
-    QVERIFY(sim.start());
-    QVERIFY(line.open(sim.slavePath()));
-    QCOMPARE(bodyOf(exchangeOverPty(line, kStatusQuery)), QByteArray("P0NY"));
-    sim.stop();
-    QVERIFY(!sim.isRunning());
-}
-
-void TestSim::trafficListenerSeesBothDirections() {
-    ReaderSim sim(ReaderModel::Kvr416);
-    std::atomic<int> fromProgram{0};
-    std::atomic<int> toProgram{0};
-    sim.setTrafficListener([&](Direction d, const QByteArray &bytes) {
-        (d == Direction::FromProgram ? fromProgram : toProgram) += int(bytes.size());
-    });
-    PtyLine line;
-    QVERIFY(attach(sim, line));
-    const QByteArray reply = exchangeOverPty(line, kStatusQuery);
-    QCOMPARE(reply.size(), 8);
-    sim.stop(); // joins the device thread: the counts are final
-    QCOMPARE(fromProgram.load(), int(kStatusQuery.size() + 1));
-    QCOMPARE(toProgram.load(), 1 + 8);
 }
 
 void TestSim::dispenserExchanges_data() {
