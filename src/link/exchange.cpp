@@ -185,19 +185,28 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
 
 } // namespace
 
-QString sentLine(const QByteArray &bytes) {
-    // "SD: " takes the place of one byte on the first line: 24 bytes there,
-    // 25 on each continuation line.
-    QString line = QStringLiteral("SD: ");
-    const QString continuation = kLineEnd + QString(7, QLatin1Char(' '));
+namespace {
+
+// A traffic line: the prefix, then each byte's digits and a blank; after the
+// firstLine-th byte and every further 25 a line break and indent blanks.
+QString wrappedLine(const QString &prefix, const QByteArray &bytes, int firstLine, int indent) {
+    QString line = prefix;
+    const QString continuation = kLineEnd + QString(indent, QLatin1Char(' '));
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         line += byteText(static_cast<quint8>(bytes.at(i)));
         line += QLatin1Char(' ');
         const qsizetype position = i + 1;
-        if (position >= 24 && (position - 24) % 25 == 0)
+        if (position >= firstLine && (position - firstLine) % 25 == 0)
             line += continuation;
     }
     return line + kLineEnd;
+}
+
+} // namespace
+
+QString sentLine(const QByteArray &bytes) {
+    // "SD: " takes the place of one byte on the first line.
+    return wrappedLine(QStringLiteral("SD: "), bytes, 24, 7);
 }
 
 QString answerLine(quint8 byte) {
@@ -209,15 +218,7 @@ QString enqLine() {
 }
 
 QString replyLine(const QByteArray &headerAndRest) {
-    QString line = QStringLiteral("RD: ");
-    const QString continuation = kLineEnd + QString(8, QLatin1Char(' '));
-    for (qsizetype i = 0; i < headerAndRest.size(); ++i) {
-        line += byteText(static_cast<quint8>(headerAndRest.at(i)));
-        line += QLatin1Char(' ');
-        if ((i + 1) % 25 == 0)
-            line += continuation;
-    }
-    return line + kLineEnd;
+    return wrappedLine(QStringLiteral("RD: "), headerAndRest, 25, 8);
 }
 
 ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, int count,
