@@ -1,5 +1,14 @@
 #include "iccardtab.h"
 
+#include "contactcommands.h"
+#include "cpucard.h"
+#include "samcard.h"
+
+#include "ui/seams.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -7,20 +16,67 @@ namespace talvex::contact {
 
 ICCardTab::ICCardTab(link::ReaderLinkContext &reader, QWidget *parent)
     : QWidget(parent), m_reader(reader) {
+    setObjectName(QStringLiteral("ICCardTab"));
+    m_powerOn = new QPushButton(QStringLiteral("Power on"), this);
+    m_powerOn->setObjectName(QStringLiteral("PowerOnBtn"));
+    m_powerOff = new QPushButton(QStringLiteral("Power off"), this);
+    m_powerOff->setObjectName(QStringLiteral("PowerOffBtn"));
+
     m_ssTab2 = new QTabWidget(this);
     m_ssTab2->setObjectName(QStringLiteral("SSTab2"));
-    // Card type detection brings these pages to the front by index: keep the order.
-    const QStringList captions = {
-        QStringLiteral("CPU"),        QStringLiteral("SAM"),      QStringLiteral("SLE4428"),
-        QStringLiteral("SLE4442"),    QStringLiteral("24CXX"),    QStringLiteral("AT88SC1604"),
-        QStringLiteral("AT88SC1608"), QStringLiteral("AT45D041"), QStringLiteral("AT88SC102")};
-    for (const QString &caption : captions) {
-        auto *page = new QWidget(m_ssTab2);
-        page->setObjectName(QStringLiteral("ICPage") + caption);
-        m_ssTab2->addTab(page, caption);
-    }
+    // Card type detection brings these pages to the front by index: keep the
+    // order CPU, SAM, SLE4428, SLE4442, 24CXX, AT88SC1604, AT88SC1608,
+    // AT45D041, AT88SC102.
+    m_ssTab2->addTab(buildCpuPage(), QStringLiteral("CPU"));
+    m_ssTab2->addTab(buildSamPage(), QStringLiteral("SAM"));
+    addEmptyPage(QStringLiteral("SLE4428"));
+    addEmptyPage(QStringLiteral("SLE4442"));
+    addEmptyPage(QStringLiteral("24CXX"));
+    addEmptyPage(QStringLiteral("AT88SC1604"));
+    addEmptyPage(QStringLiteral("AT88SC1608"));
+    addEmptyPage(QStringLiteral("AT45D041"));
+    addEmptyPage(QStringLiteral("AT88SC102"));
+
+    auto *powerRow = new QHBoxLayout;
+    powerRow->addWidget(m_powerOn);
+    powerRow->addWidget(m_powerOff);
+    powerRow->addStretch();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_ssTab2);
+    layout->addLayout(powerRow);
+    layout->addWidget(m_ssTab2, 1);
+
+    connect(m_powerOn, &QPushButton::clicked, this, &ICCardTab::PowerOnBtn_Click);
+    connect(m_powerOff, &QPushButton::clicked, this, &ICCardTab::PowerOffBtn_Click);
+    connect(m_cpuRun, &QPushButton::clicked, this, &ICCardTab::CPURUN_Click);
+    connect(m_simRun, &QPushButton::clicked, this, &ICCardTab::SIMRUN_Click);
+}
+
+QWidget *ICCardTab::buildCpuPage() {
+    auto *page = new QWidget(m_ssTab2);
+    page->setObjectName(QStringLiteral("ICPageCPU"));
+    m_cpuRun = new QPushButton(QStringLiteral("CPU Card Operation"), page);
+    m_cpuRun->setObjectName(QStringLiteral("CPURUN"));
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(m_cpuRun, 0, Qt::AlignLeft);
+    layout->addStretch();
+    return page;
+}
+
+QWidget *ICCardTab::buildSamPage() {
+    auto *page = new QWidget(m_ssTab2);
+    page->setObjectName(QStringLiteral("ICPageSAM"));
+    m_simRun = new QPushButton(QStringLiteral("Sam Card Operation"), page);
+    m_simRun->setObjectName(QStringLiteral("SIMRUN"));
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(m_simRun, 0, Qt::AlignLeft);
+    layout->addStretch();
+    return page;
+}
+
+void ICCardTab::addEmptyPage(const QString &caption) {
+    auto *page = new QWidget(m_ssTab2);
+    page->setObjectName(QStringLiteral("ICPage") + caption);
+    m_ssTab2->addTab(page, caption);
 }
 
 QWidget *ICCardTab::page(const QString &caption) const {
@@ -29,6 +85,35 @@ QWidget *ICCardTab::page(const QString &caption) const {
             return m_ssTab2->widget(i);
     }
     return nullptr;
+}
+
+void ICCardTab::switchPower(bool on) {
+    if (!portReady(m_reader))
+        return;
+    if (const std::optional<QByteArray> reply = exchangeBody(m_reader, slotPowerBody(on)))
+        reportStatus(on ? texts::powerOn() : texts::powerOff(), statusAt(*reply, 2));
+}
+
+void ICCardTab::PowerOnBtn_Click() {
+    switchPower(true);
+}
+
+void ICCardTab::PowerOffBtn_Click() {
+    switchPower(false);
+}
+
+void ICCardTab::CPURUN_Click() {
+    if (!portReady(m_reader))
+        return;
+    CPUCARD window(m_reader, this);
+    ui::execModal(window);
+}
+
+void ICCardTab::SIMRUN_Click() {
+    if (!portReady(m_reader))
+        return;
+    SimCard window(m_reader, this);
+    ui::execModal(window);
 }
 
 } // namespace talvex::contact

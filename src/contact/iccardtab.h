@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QPushButton;
 class QTabWidget;
 
 namespace talvex::link {
@@ -10,8 +11,9 @@ class ReaderLinkContext;
 
 namespace talvex::contact {
 
-// The "IC CARD" tab: contact CPU cards, SAMs and the memory card families, one
-// page each of the inner tab strip.
+// The "IC CARD" tab: the power of the card in the slot, and the inner tab
+// strip with the CPU card, the SAMs and the memory card families, one page
+// each.
 class ICCardTab : public QWidget {
     Q_OBJECT
 public:
@@ -21,9 +23,24 @@ public:
     // The page for a card family, by its caption ("CPU", "SLE4442", ...).
     QWidget *page(const QString &caption) const;
 
+    void PowerOnBtn_Click();
+    void PowerOffBtn_Click();
+    void CPURUN_Click();
+    void SIMRUN_Click();
+
 private:
+    QWidget *buildCpuPage();
+    QWidget *buildSamPage();
+    // A page whose family has no operations yet.
+    void addEmptyPage(const QString &caption);
+    void switchPower(bool on);
+
     link::ReaderLinkContext &m_reader;
     QTabWidget *m_ssTab2 = nullptr;
+    QPushButton *m_powerOn = nullptr;  // PowerOnBtn
+    QPushButton *m_powerOff = nullptr; // PowerOffBtn
+    QPushButton *m_cpuRun = nullptr;   // CPURUN
+    QPushButton *m_simRun = nullptr;   // SIMRUN
 };
 
 } // namespace talvex::contact

@@ -1,0 +1,287 @@
+#include "contactcommands.h"
+
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "link/replycodes.h"
+
+namespace talvex::contact {
+namespace {
+
+int hexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+// One pair of the command text; blanks around the digits do not count, as
+// when the pair is read as a number.
+std::optional<quint8> pairValue(QStringView pair) {
+    pair = pair.trimmed();
+    if (pair.isEmpty())
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : pair) {
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return quint8(value);
+}
+
+QByteArray bytes(std::initializer_list<char> list) {
+    return QByteArray(list.begin(), qsizetype(list.size()));
+}
+
+const QString kPosition = QStringLiteral("The card is not on the IC card operation position");
+const QString kNoCard = QStringLiteral("No Card In The Reader");
+
+} // namespace
+
+ProtocolFlags &protocolFlags() {
+    static ProtocolFlags flags;
+    return flags;
+}
+
+char protocolByte(qint16 flag) {
+    return flag == 0 ? '1' : '2';
+}
+
+std::optional<quint8> samSocketCode(const QString &text) {
+    static const QString prefix = QStringLiteral("SAM ");
+    if (!text.startsWith(prefix))
+        return std::nullopt;
+    const QStringView digits = QStringView(text).mid(prefix.size());
+    if (digits.isEmpty() || digits.size() > 2 || digits.startsWith(QLatin1Char('0')))
+        return std::nullopt;
+    int number = 0;
+    for (const QChar c : digits) {
+        if (!c.isDigit() || c.unicode() > '9')
+            return std::nullopt;
+        number = number * 10 + (c.unicode() - '0');
+    }
+    if (number < 1 || number > 14)
+        return std::nullopt;
+    return quint8(0x2F + number);
+}
+
+ApduText parseApduText(const QString &text, int maxBytes) {
+    ApduText out;
+    if (text.isEmpty()) {
+        out.fault = ApduText::Fault::Empty;
+        return out;
+    }
+    if (text.size() % 2 != 0) {
+        out.fault = ApduText::Fault::OddLength;
+        return out;
+    }
+    const qsizetype m = text.size() / 2;
+    if (m > maxBytes) {
+        out.fault = ApduText::Fault::TooLong;
+        return out;
+    }
+    out.apdu.reserve(m);
+    for (qsizetype i = 0; i < m; ++i) {
+        const std::optional<quint8> value = pairValue(QStringView(text).mid(2 * i, 2));
+        if (!value) {
+            out.fault = ApduText::Fault::NotHex;
+            out.apdu.clear();
+            return out;
+        }
+        out.apdu.append(char(*value));
+    }
+    return out;
+}
+
+QString apduFaultText(ApduText::Fault fault) {
+    switch (fault) {
+    case ApduText::Fault::None:
+        return {};
+    case ApduText::Fault::Empty:
+        return QStringLiteral("Enter the Command and then Press 'Send'");
+    case ApduText::Fault::OddLength:
+        return QStringLiteral("Error:Please Check The Data Effective");
+    case ApduText::Fault::NotHex:
+    case ApduText::Fault::TooLong:
+        return link::text::DataNotEffective;
+    }
+    return {};
+}
+
+QByteArray apduLength(int m) {
+    // The text has 2m characters; below 512 the high byte is simply zero.
+    if (2 * m < 512)
+        return bytes({'\0', char(m)});
+    return bytes({char(m / 256), char(m % 256)});
+}
+
+QByteArray slotPowerBody(bool on) {
+    return bytes({kSlotPower, on ? '0' : '1'});
+}
+
+QByteArray coldResetBody(bool isoMode) {
+    return bytes({kSlotCpu, '0', isoMode ? '1' : '0'});
+}
+
+QByteArray warmResetBody() {
+    return bytes({kSlotCpu, '/'});
+}
+
+QByteArray slotApduBody(qint16 protocolFlag, const QByteArray &apdu) {
+    return bytes({kSlotCpu, protocolByte(protocolFlag)}) + apduLength(int(apdu.size())) + apdu;
+}
+
+QByteArray samResetBody(quint8 voltage, quint8 socket, bool emv) {
+    return bytes({kSam, char(voltage), char(socket), emv ? '0' : '1'});
+}
+
+QByteArray samApduBody(qint16 protocolFlag, quint8 socket, const QByteArray &apdu) {
+    return bytes({kSam, protocolByte(protocolFlag), char(socket)}) + apduLength(int(apdu.size())) +
+           apdu;
+}
+
+QByteArray samPowerOffBody() {
+    return bytes({kSamPower, '1'});
+}
+
+std::optional<link::MessageRequest> statusBox(const StatusTexts &texts, quint8 status) {
+    const QString *text = nullptr;
+    bool success = false;
+    switch (status) {
+    case 'Y':
+        text = &texts.y;
+        success = true;
+        break;
+    case 'Z':
+        text = &texts.z;
+        success = true;
+        break;
+    case 'N':
+        text = &texts.n;
+        break;
+    case 'E':
+        text = &texts.e;
+        break;
+    case 'W':
+        text = &texts.w;
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (text->isEmpty())
+        return std::nullopt;
+    const QString &title =
+        success || texts.failureTitle.isEmpty() ? texts.title : texts.failureTitle;
+    return link::MessageRequest{title, *text, link::MsgIcon::Information, link::MsgButtons::Ok};
+}
+
+namespace texts {
+
+const StatusTexts &powerOn() {
+    static const StatusTexts t{QStringLiteral("Power On"),
+                               {},
+                               QStringLiteral("Power On Success"),
+                               {},
+                               QStringLiteral("Power On Error"),
+                               {},
+                               kPosition};
+    return t;
+}
+
+const StatusTexts &powerOff() {
+    static const StatusTexts t{QStringLiteral("Power Off"),
+                               {},
+                               QStringLiteral("Power Off Success"),
+                               {},
+                               QStringLiteral("Power Off Error"),
+                               {},
+                               kPosition};
+    return t;
+}
+
+const StatusTexts &cpuReset() {
+    static const StatusTexts t{QStringLiteral("CPU Card Reset"),
+                               QStringLiteral("Card Reset"),
+                               QStringLiteral("Reset Success(T=0)"),
+                               QStringLiteral("Reset Success(T=1)"),
+                               QStringLiteral("Reset Error"),
+                               kNoCard,
+                               kPosition};
+    return t;
+}
+
+const StatusTexts &apdu() {
+    static const StatusTexts t{QStringLiteral("C-APDU"),
+                               {},
+                               QStringLiteral("Success"),
+                               {},
+                               QStringLiteral("Error"),
+                               kNoCard,
+                               QStringLiteral("The card is not at the IC card position")};
+    return t;
+}
+
+const StatusTexts &samReset() {
+    static const StatusTexts t{QStringLiteral("SAM Card Reset"),
+                               QStringLiteral("Card Reset"),
+                               QStringLiteral("Reset Success(T=0)"),
+                               QStringLiteral("Reset Success(T=1)"),
+                               QStringLiteral("Reset Error"),
+                               kNoCard,
+                               kPosition};
+    return t;
+}
+
+const StatusTexts &samPowerOff() {
+    static const StatusTexts t{QStringLiteral("Power Off"),
+                               {},
+                               QStringLiteral("Power Off Success"),
+                               {},
+                               QStringLiteral("Power Off Fail"),
+                               {},
+                               {}};
+    return t;
+}
+
+} // namespace texts
+
+QString replyHex(const QByteArray &reply, int from) {
+    QString out;
+    for (qsizetype i = from; i + 2 < reply.size(); ++i)
+        out += link::byteText(quint8(reply.at(i)));
+    return out;
+}
+
+std::optional<QByteArray> exchangeBody(link::ReaderLinkContext &reader, const QByteArray &body) {
+    const QByteArray frame = link::buildReaderFrame(body);
+    QByteArray reply = link::newReplyBuffer();
+    qint16 replyLength = 0;
+    const link::ReplyStatus status =
+        link::SendReaderCommand(reader, frame, int(frame.size()), reply, replyLength);
+    if (status != link::kReplyOk || replyLength <= 0)
+        return std::nullopt;
+    return reply.left(replyLength);
+}
+
+quint8 statusAt(const QByteArray &reply, int index) {
+    return index < reply.size() ? quint8(reply.at(index)) : 0;
+}
+
+void reportStatus(const StatusTexts &texts, quint8 status) {
+    if (const std::optional<link::MessageRequest> box = statusBox(texts, status))
+        link::showMessage(box->text, box->title, box->icon, box->buttons);
+}
+
+bool portReady(const link::ReaderLinkContext &reader) {
+    if (reader.portSetUp())
+        return true;
+    link::showCaution(link::text::PortSetupFirst);
+    return false;
+}
+
+} // namespace talvex::contact

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "link/messages.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace talvex::link {
+class ReaderLinkContext;
+}
+
+namespace talvex::contact {
+
+// Command codes of the contact IC module.
+constexpr char kSlotPower = '3'; // 33h: power of the card in the slot
+constexpr char kSlotCpu = '7';   // 37h: CPU card in the slot
+constexpr char kSam = '=';       // 3Dh: SAM reset and APDU
+constexpr char kSamPower = 'J';  // 4Ah: SAM power
+
+// The transmission protocol a reset settled on, for the slot card and for the
+// SAMs. They belong to the program, not to a window: an APDU sent after the
+// window was closed and opened again still announces the protocol of the last
+// successful reset. 0 is T=0, 1 is T=1.
+struct ProtocolFlags {
+    qint16 slotCard = 0;
+    qint16 sam = 0;
+};
+ProtocolFlags &protocolFlags();
+// The protocol byte of an APDU command: "1" for T=0, "2" for T=1.
+char protocolByte(qint16 flag);
+
+// The socket code of a SAM as the socket box names it: "SAM 1" ... "SAM 14"
+// give 30h ... 3Dh. The list offers eight sockets, but the reader takes the
+// higher codes too, so a typed "SAM 12" is sent.
+std::optional<quint8> samSocketCode(const QString &text);
+
+// The command text of an APDU box: two hexadecimal characters a byte, no
+// separators.
+struct ApduText {
+    enum class Fault { None, Empty, OddLength, NotHex, TooLong };
+    Fault fault = Fault::None;
+    QByteArray apdu;
+};
+// maxBytes: what the one-byte frame length leaves for the APDU.
+ApduText parseApduText(const QString &text, int maxBytes);
+// The caution text of a fault; empty for None.
+QString apduFaultText(ApduText::Fault fault);
+
+// The longest APDUs the length byte allows: the slot-card body carries four
+// bytes besides the APDU, the SAM body five.
+constexpr int kMaxSlotApdu = 255 - 4;
+constexpr int kMaxSamApdu = 255 - 5;
+
+// LH LL of an APDU of m bytes.
+QByteArray apduLength(int m);
+
+// Bodies.
+QByteArray slotPowerBody(bool on);
+QByteArray coldResetBody(bool isoMode);
+QByteArray warmResetBody();
+QByteArray slotApduBody(qint16 protocolFlag, const QByteArray &apdu);
+QByteArray samResetBody(quint8 voltage, quint8 socket, bool emv);
+QByteArray samApduBody(qint16 protocolFlag, quint8 socket, const QByteArray &apdu);
+QByteArray samPowerOffBody();
+
+// What one status byte of an operation's reply shows. Empty texts show no box.
+struct StatusTexts {
+    QString title;
+    QString failureTitle; // the title of "N", "E" and "W" where it differs (resets)
+    QString y, z, n, e, w;
+};
+std::optional<link::MessageRequest> statusBox(const StatusTexts &texts, quint8 status);
+
+namespace texts {
+const StatusTexts &powerOn();
+const StatusTexts &powerOff(); // of the slot card, on the tab and in "CPU Card"
+const StatusTexts &cpuReset(); // cold and warm
+const StatusTexts &apdu();     // slot card and SAM
+const StatusTexts &samReset();
+const StatusTexts &samPowerOff();
+} // namespace texts
+
+// Reply bytes from index `from` up to the last body byte (reply length - 3),
+// as hexadecimal text without separators.
+QString replyHex(const QByteArray &reply, int from);
+
+// One exchange of a body with the reader. The reply (body, ETX and BCC) when
+// the exchange succeeded with a non-empty reply; nothing otherwise, the
+// exchange having reported.
+std::optional<QByteArray> exchangeBody(link::ReaderLinkContext &reader, const QByteArray &body);
+
+// The status byte at index, 0 when the reply is too short to hold it.
+quint8 statusAt(const QByteArray &reply, int index);
+
+// Shows the box of the status, if it has one.
+void reportStatus(const StatusTexts &texts, quint8 status);
+
+// The connection check of every handler: false, after the caution box, when
+// the port is not set up.
+bool portReady(const link::ReaderLinkContext &reader);
+
+} // namespace talvex::contact

@@ -1,0 +1,238 @@
+// The frames, texts and decodings of the contact CPU card and SAM windows,
+// without a line.
+
+#include "contact/contactcommands.h"
+#include "link/frame.h"
+
+#include <QtTest>
+
+using namespace talvex;
+using namespace talvex::contact;
+
+Q_DECLARE_METATYPE(talvex::contact::ApduText::Fault)
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+const StatusTexts *textsNamed(const QString &name) {
+    if (name == QLatin1String("powerOn"))
+        return &texts::powerOn();
+    if (name == QLatin1String("powerOff"))
+        return &texts::powerOff();
+    if (name == QLatin1String("cpuReset"))
+        return &texts::cpuReset();
+    if (name == QLatin1String("apdu"))
+        return &texts::apdu();
+    if (name == QLatin1String("samReset"))
+        return &texts::samReset();
+    return &texts::samPowerOff();
+}
+
+} // namespace
+
+class TestContactCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void framesOnTheLine_data();
+    void framesOnTheLine();
+    void statusBoxes_data();
+    void statusBoxes();
+    void samSocketCodes_data();
+    void samSocketCodes();
+    void commandTexts_data();
+    void commandTexts();
+    void replyDataRunsToTheLastBodyByte();
+};
+
+void TestContactCommands::framesOnTheLine_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("frame");
+
+    const QByteArray selectMf = hex("00A40000023F00");
+    QTest::newRow("power on") << slotPowerBody(true) << hex("02000233300300");
+    QTest::newRow("power off") << slotPowerBody(false) << hex("02000233310301");
+    QTest::newRow("cold reset, EMV") << coldResetBody(false) << hex("0200033730300335");
+    QTest::newRow("cold reset, ISO7816") << coldResetBody(true) << hex("0200033730310334");
+    QTest::newRow("warm reset") << warmResetBody() << hex("020002372F031B");
+    QTest::newRow("APDU T=0") << slotApduBody(0, selectMf)
+                              << hex("02000B3731000700A40000023F000392");
+    QTest::newRow("APDU T=1") << slotApduBody(1, selectMf)
+                              << hex("02000B3732000700A40000023F000391");
+    QTest::newRow("SAM reset EMV, SAM 1")
+        << samResetBody(0x30, 0x30, true) << hex("0200043D3030300308");
+    QTest::newRow("SAM reset 5V ISO, SAM 8")
+        << samResetBody(0x30, 0x37, false) << hex("0200043D303731030E");
+    QTest::newRow("SAM reset 3V ISO, SAM 2")
+        << samResetBody(0x2F, 0x31, false) << hex("0200043D2F31310317");
+    QTest::newRow("SAM APDU to SAM 3, T=0")
+        << samApduBody(0, 0x32, selectMf) << hex("02000C3D3132000700A40000023F0003AD");
+    QTest::newRow("SAM APDU to SAM 12, T=1")
+        << samApduBody(1, 0x3B, hex("0084000008")) << hex("02000A3D323B0005008400000803B6");
+    QTest::newRow("SAM power off") << samPowerOffBody() << hex("0200024A310378");
+}
+
+void TestContactCommands::framesOnTheLine() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, frame);
+    QCOMPARE(link::buildReaderFrame(body).toHex(' '), frame.toHex(' '));
+}
+
+void TestContactCommands::statusBoxes_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<char>("status");
+    QTest::addColumn<QString>("title"); // empty: no box
+    QTest::addColumn<QString>("text");
+
+    const QString position = QStringLiteral("The card is not on the IC card operation position");
+    const QString noCard = QStringLiteral("No Card In The Reader");
+    struct Row {
+        const char *operation;
+        char status;
+        const char *title;
+        QString text;
+    };
+    const Row rows[] = {
+        {"powerOn", 'Y', "Power On", QStringLiteral("Power On Success")},
+        {"powerOn", 'N', "Power On", QStringLiteral("Power On Error")},
+        {"powerOn", 'W', "Power On", position},
+        {"powerOn", 'E', "", {}},
+        {"powerOn", 'Z', "", {}},
+        {"powerOff", 'Y', "Power Off", QStringLiteral("Power Off Success")},
+        {"powerOff", 'N', "Power Off", QStringLiteral("Power Off Error")},
+        {"powerOff", 'W', "Power Off", position},
+        {"powerOff", 'E', "", {}},
+        {"cpuReset", 'Y', "CPU Card Reset", QStringLiteral("Reset Success(T=0)")},
+        {"cpuReset", 'Z', "CPU Card Reset", QStringLiteral("Reset Success(T=1)")},
+        {"cpuReset", 'N', "Card Reset", QStringLiteral("Reset Error")},
+        {"cpuReset", 'E', "Card Reset", noCard},
+        {"cpuReset", 'W', "Card Reset", position},
+        {"cpuReset", 'F', "", {}},
+        {"apdu", 'Y', "C-APDU", QStringLiteral("Success")},
+        {"apdu", 'N', "C-APDU", QStringLiteral("Error")},
+        {"apdu", 'E', "C-APDU", noCard},
+        {"apdu", 'W', "C-APDU", QStringLiteral("The card is not at the IC card position")},
+        {"apdu", 'Z', "", {}},
+        {"samReset", 'Y', "SAM Card Reset", QStringLiteral("Reset Success(T=0)")},
+        {"samReset", 'Z', "SAM Card Reset", QStringLiteral("Reset Success(T=1)")},
+        {"samReset", 'N', "Card Reset", QStringLiteral("Reset Error")},
+        {"samReset", 'E', "Card Reset", noCard},
+        {"samReset", 'W', "Card Reset", position},
+        {"samPowerOff", 'Y', "Power Off", QStringLiteral("Power Off Success")},
+        {"samPowerOff", 'N', "Power Off", QStringLiteral("Power Off Fail")},
+        {"samPowerOff", 'E', "", {}},
+        {"samPowerOff", 'W', "", {}},
+    };
+    for (const Row &row : rows) {
+        QTest::addRow("%s %c", row.operation, row.status)
+            << QString::fromLatin1(row.operation) << row.status << QString::fromLatin1(row.title)
+            << row.text;
+    }
+}
+
+void TestContactCommands::statusBoxes() {
+    QFETCH(QString, operation);
+    QFETCH(char, status);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+
+    const auto box = statusBox(*textsNamed(operation), quint8(status));
+    if (title.isEmpty()) {
+        QVERIFY(!box);
+        return;
+    }
+    QVERIFY(box);
+    QCOMPARE(box->title, title);
+    QCOMPARE(box->text, text);
+    QCOMPARE(box->icon, link::MsgIcon::Information);
+    QCOMPARE(box->buttons, link::MsgButtons::Ok);
+}
+
+void TestContactCommands::samSocketCodes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("code"); // -1: refused
+
+    QTest::newRow("SAM 1") << "SAM 1" << 0x30;
+    QTest::newRow("SAM 3") << "SAM 3" << 0x32;
+    QTest::newRow("SAM 8") << "SAM 8" << 0x37;
+    QTest::newRow("SAM 9") << "SAM 9" << 0x38;
+    QTest::newRow("SAM 10") << "SAM 10" << 0x39;
+    QTest::newRow("SAM 12 typed") << "SAM 12" << 0x3B;
+    QTest::newRow("SAM 14") << "SAM 14" << 0x3D;
+    QTest::newRow("SAM 15") << "SAM 15" << -1;
+    QTest::newRow("SAM 0") << "SAM 0" << -1;
+    QTest::newRow("SAM 01") << "SAM 01" << -1;
+    QTest::newRow("lower case") << "sam 1" << -1;
+    QTest::newRow("no blank") << "SAM1" << -1;
+    QTest::newRow("trailing blank") << "SAM 1 " << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestContactCommands::samSocketCodes() {
+    QFETCH(QString, text);
+    QFETCH(int, code);
+    const std::optional<quint8> socket = samSocketCode(text);
+    QCOMPARE(socket ? int(*socket) : -1, code);
+}
+
+void TestContactCommands::commandTexts_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("maxBytes");
+    QTest::addColumn<ApduText::Fault>("fault");
+    QTest::addColumn<QByteArray>("apdu");
+    QTest::addColumn<QString>("caution");
+
+    const QString checkData = QStringLiteral("Error:Please check the data effective");
+    using F = ApduText::Fault;
+    QTest::newRow("ready-made") << "0084000008" << kMaxSlotApdu << F::None << hex("0084000008")
+                                << QString();
+    QTest::newRow("lower case") << "00a4000002" << kMaxSlotApdu << F::None << hex("00A4000002")
+                                << QString();
+    QTest::newRow("blank in a pair")
+        << "00 4" << kMaxSlotApdu << F::None << hex("0004") << QString();
+    QTest::newRow("empty") << "" << kMaxSlotApdu << F::Empty << QByteArray()
+                           << QStringLiteral("Enter the Command and then Press 'Send'");
+    QTest::newRow("odd") << "00840" << kMaxSlotApdu << F::OddLength << QByteArray()
+                         << QStringLiteral("Error:Please Check The Data Effective");
+    QTest::newRow("G in a pair") << "00G4" << kMaxSlotApdu << F::NotHex << QByteArray()
+                                 << checkData;
+    QTest::newRow("two blanks") << "00  " << kMaxSlotApdu << F::NotHex << QByteArray() << checkData;
+    QTest::newRow("251 bytes to the slot card") << QString(502, QLatin1Char('A')) << kMaxSlotApdu
+                                                << F::None << QByteArray(251, '\xAA') << QString();
+    QTest::newRow("252 bytes to the slot card") << QString(504, QLatin1Char('A')) << kMaxSlotApdu
+                                                << F::TooLong << QByteArray() << checkData;
+    QTest::newRow("250 bytes to a SAM") << QString(500, QLatin1Char('A')) << kMaxSamApdu << F::None
+                                        << QByteArray(250, '\xAA') << QString();
+    QTest::newRow("251 bytes to a SAM")
+        << QString(502, QLatin1Char('A')) << kMaxSamApdu << F::TooLong << QByteArray() << checkData;
+}
+
+void TestContactCommands::commandTexts() {
+    QFETCH(QString, text);
+    QFETCH(int, maxBytes);
+    QFETCH(ApduText::Fault, fault);
+    QFETCH(QByteArray, apdu);
+    QFETCH(QString, caution);
+
+    const ApduText parsed = parseApduText(text, maxBytes);
+    QCOMPARE(parsed.fault, fault);
+    QCOMPARE(parsed.apdu.toHex(), apdu.toHex());
+    QCOMPARE(apduFaultText(parsed.fault), caution);
+}
+
+void TestContactCommands::replyDataRunsToTheLastBodyByte() {
+    // "P0Y", length 00 04, ATR 3B 02 14 50, ETX, BCC.
+    const QByteArray reply = QByteArray("P0Y") + hex("00043B021450") + hex("0377");
+    QCOMPARE(replyHex(reply, 5), QStringLiteral("3B021450"));
+    QCOMPARE(statusAt(reply, 2), quint8('Y'));
+    QCOMPARE(statusAt(reply, 40), quint8(0));
+    // LH LL of an APDU of 300 bytes (a text of 600 characters): high byte first.
+    QCOMPARE(apduLength(300).toHex(), QByteArray("012c"));
+    QCOMPARE(apduLength(7).toHex(), QByteArray("0007"));
+}
+
+QTEST_MAIN(TestContactCommands)
+#include "test_contactcommands.moc"
