@@ -234,9 +234,8 @@ void comportset::Command2_Click() {
 }
 
 void comportset::Command3_Click() {
-    // The scan moves the port over every number and rate and may leave it
-    // closed or elsewhere: whatever was set up before no longer holds.
-    m_reader.setPortSetUp(false);
+    // The connection state is OK's and "Close Comm"'s alone: a scan that finds
+    // the set-up reader again leaves it usable after Cancel.
     m_label1->setText(QStringLiteral("请稍候，正在扫描......"));
     // The scan holds the window thread for its whole run; paint the notice now
     // so that the user sees why nothing reacts.

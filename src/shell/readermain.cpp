@@ -364,10 +364,6 @@ void ReaderMain::ApplyModelLayout() {
         else
             widget->setEnabled(cell == LayoutCell::On);
     }
-    // Only the KVR-523's uploading rule ever disables "Read Track Data"; a
-    // reader detected after it must not inherit that.
-    if (model != QLatin1String("KVR-523"))
-        m_magneticTab->readTrackButton()->setEnabled(true);
 }
 
 void ReaderMain::applyUploadCheckBoxRule() {

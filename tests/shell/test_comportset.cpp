@@ -121,6 +121,7 @@ private slots:
     void setsUpTheSimulatedReader();
     void negativeProbeReplyShowsOnlyItsCode();
     void cancelLeavesTheConnectionAsItWas();
+    void scanThenCancelKeepsTheReaderSetUp();
     void probeJudgesTheLine_data();
     void probeJudgesTheLine();
     void scanFindsTheReaderAt57600OnCom12();
@@ -308,6 +309,31 @@ void TestComportset::cancelLeavesTheConnectionAsItWas() {
     QVERIFY(b.port.PortOpen());
     QCOMPARE(b.port.CommPort(), 8);
     QCOMPARE(b.boxes.shown.size(), 1);
+}
+
+void TestComportset::scanThenCancelKeepsTheReaderSetUp() {
+    for (int port = 1; port <= 7; ++port)
+        link::portmap::mapPath(port, QString());
+    const auto reader = startReader(8);
+    Bench b;
+    b.choose(QStringLiteral("COM8"), QStringLiteral("9600 bits/s"));
+    b.ok();
+    QVERIFY(b.state.portSetUp());
+
+    // The scan finds the same reader again and leaves its port open; Cancel
+    // keeps the connection state as the scan found it.
+    shell::comportset again(b.state);
+    child<QPushButton>(again, "Command3")->click();
+    QCOMPARE(child<QLabel>(again, "Label1")->text(),
+             QStringLiteral("Found KVR Reader AT COM8 Baut Rate 9600"));
+    child<QPushButton>(again, "Command2")->click();
+    QVERIFY(b.state.portSetUp());
+
+    QByteArray reply = link::newReplyBuffer();
+    qint16 replyLength = 0;
+    QCOMPARE(link::SendReaderCommand(b.state, kStatusQuery, 7, reply, replyLength), link::kReplyOk);
+    QVERIFY(replyLength > 0);
+    QVERIFY(b.boxes.shown.isEmpty());
 }
 
 void TestComportset::probeJudgesTheLine_data() {

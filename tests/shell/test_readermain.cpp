@@ -175,6 +175,7 @@ private slots:
     void detectsModelFromResetReply();
     void silentReaderDuringSetupComm();
     void setupCommCancelledDoesNothing();
+    void setupCommCancelledWhileSetUpDetectsAgain();
     void layoutByModel_data();
     void layoutByModel();
     void uploadCheckBoxDecidesMagneticControls();
@@ -301,6 +302,27 @@ void TestReaderMain::setupCommCancelledDoesNothing() {
     QVERIFY(bench.boxes.shown.isEmpty());
 }
 
+void TestReaderMain::setupCommCancelledWhileSetUpDetectsAgain() {
+    ScriptedBench bench;
+    bench.detect("KVR638");
+    QCOMPARE(bench.pictures(), (QList<int>{0, 5}));
+    bench.window.appendTrafficLog(QStringLiteral("earlier\r\n"));
+
+    ScriptedDialogs dialogs; // Cancel: the port stays set up
+    bench.reader.setReply(link::buildReaderFrame("P0KVR690"));
+    bench.find<QPushButton>("IROpencom")->click();
+
+    QCOMPARE(dialogs.classes.size(), 1);
+    QCOMPARE(bench.frames(), (QList<QByteArray>(2, hex("02000230300303"))));
+    QCOMPARE(bench.model(), QStringLiteral("KVR-690"));
+    QCOMPARE(bench.pictures(), QList<int>{3});
+    // "Record Data" was on for the detection: the earlier log stays.
+    QVERIFY(bench.window.trafficLog().contains(
+        QStringLiteral("earlier\r\nSD: 02 00 02 30 30 03 03 \r\nRD: 06\r\n")));
+    QVERIFY(!bench.find<QCheckBox>("CheckRecord")->isChecked());
+    QVERIFY(bench.boxes.shown.isEmpty());
+}
+
 void TestReaderMain::layoutByModel_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<QList<int>>("pictures");
@@ -323,7 +345,8 @@ void TestReaderMain::layoutByModel() {
     bench.control("ExuteCommandBtn")->setEnabled(false);
     bench.control("ClearReaderBuffer")->setEnabled(true);
     bench.control("ReadCardType523")->setVisible(column != 1);
-    // As a KVR-523 uploading its tracks left it.
+    // As a KVR-523 uploading its tracks left it: only that model's rule
+    // touches "Read Track Data".
     bench.control("ReadCardComm")->setEnabled(false);
 
     bench.detect(QByteArray("KVR") + QTest::currentDataTag());
@@ -340,7 +363,7 @@ void TestReaderMain::layoutByModel() {
     QVERIFY(bench.control("ExuteCommandBtn")->isEnabled());
     QVERIFY(!bench.control("ClearReaderBuffer")->isEnabled());
     QCOMPARE(!bench.control("ReadCardType523")->isHidden(), column == 1);
-    QVERIFY(ownEnabled(bench.control("ReadCardComm")));
+    QCOMPARE(ownEnabled(bench.control("ReadCardComm")), column == 1);
     // The port and the common commands are never the model's to disable.
     for (const char *name :
          {"FrameComm", "IRRESET", "IRStatus", "IRcomb", "IRCARDTYPE", "IROpencom", "IRCLOSECOM"})
@@ -365,14 +388,15 @@ void TestReaderMain::uploadCheckBoxDecidesMagneticControls() {
     QVERIFY(!readTrack->isEnabled());
     QVERIFY(autoTest->isEnabled());
 
-    // Another reader on the line: the rule no longer applies and the box goes.
+    // Another reader on the line: the rule no longer applies and the box goes;
+    // "Read Track Data" keeps what the rule last left.
     bench.detect("KVR527");
     QVERIFY(upload->isHidden());
-    QVERIFY(ownEnabled(readTrack));
+    QVERIFY(!ownEnabled(readTrack));
     QVERIFY(!autoTest->isEnabled());
     upload->setChecked(false);
     upload->setChecked(true);
-    QVERIFY(ownEnabled(readTrack));
+    QVERIFY(!ownEnabled(readTrack));
     QVERIFY(!autoTest->isEnabled());
 }
 
