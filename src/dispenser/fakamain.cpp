@@ -1,8 +1,11 @@
 #include "fakamain.h"
 
+#include "link/serialcomm.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -26,8 +29,13 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
     exitButton->setObjectName(QStringLiteral("EXIT"));
     connect(exitButton, &QPushButton::clicked, this, &Fakamain::EXIT_Click);
 
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
+    m_statusLine->setWordWrap(true);
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto *bottom = new QHBoxLayout;
-    bottom->addStretch();
+    bottom->addWidget(m_statusLine, 1);
     bottom->addWidget(exitButton);
 
     auto *layout = new QVBoxLayout(this);
@@ -39,6 +47,18 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
 
 void Fakamain::EXIT_Click() {
     close();
+}
+
+void Fakamain::showLineReason(const QString &reason) {
+    m_statusLine->setText(reason);
+}
+
+QString Fakamain::lineReason() const {
+    return m_statusLine->text();
+}
+
+void Fakamain::watchLine(link::SerialComm &port) {
+    port.setTroubleListener([this](const QString &reason) { showLineReason(reason); });
 }
 
 void Fakamain::closeEvent(QCloseEvent *event) {

@@ -2,7 +2,12 @@
 
 #include <QWidget>
 
+class QLabel;
 class QTabWidget;
+
+namespace talvex::link {
+class SerialComm;
+}
 
 namespace talvex::dispenser {
 
@@ -18,6 +23,15 @@ public:
 
     void EXIT_Click();
 
+    // The status line at the foot of the window: what really went wrong where
+    // a message box's fixed text does not say it (a line that went away,
+    // permission denied, a file that could not be written). Empty clears it.
+    void showLineReason(const QString &reason);
+    QString lineReason() const;
+    // Shows the line's own reasons (link::SerialComm::lineTrouble) as they
+    // change; the port must outlive this window's use of it.
+    void watchLine(link::SerialComm &port);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -25,6 +39,7 @@ private:
     QTabWidget *m_tabs = nullptr;
     QWidget *m_page820 = nullptr;
     QWidget *m_page840 = nullptr;
+    QLabel *m_statusLine = nullptr;
 };
 
 } // namespace talvex::dispenser

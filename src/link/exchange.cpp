@@ -23,7 +23,7 @@ enum class Ending {
 };
 
 // Collects what crossed the line, so that the log can be written in one go
-// when the exchange ends, whichever way it ends.
+// when the exchange ends for want of an answer or with a complete reply.
 class Transcript {
 public:
     void sent(const QByteArray &bytes) {
@@ -38,11 +38,7 @@ public:
         m_complete = true;
     }
 
-    // Written once; a later call (the common exit after a reply) adds nothing.
-    void writeTo(ReaderLinkContext &ctx) {
-        if (m_written)
-            return;
-        m_written = true;
+    void writeTo(ReaderLinkContext &ctx) const {
         QString text;
         if (m_wasSent)
             text += sentLine(m_sent);
@@ -66,7 +62,6 @@ private:
     QByteArray m_header;
     QByteArray m_rest;
     bool m_complete = false;
-    bool m_written = false;
 };
 
 class ReaderExchange {
@@ -75,18 +70,8 @@ public:
         : m_ctx(ctx), m_clock(clock()), m_start(m_clock.nowMs()) {}
 
     Ending run(const QByteArray &frame, int count, QByteArray &reply, qint16 &replyLength);
-    // The line went away (hang-up): the same outcome as a reader that never answered.
-    Ending lineLost() {
-        stopTiming();
-        m_result = kReplyFailed;
-        return Ending::NoAnswer;
-    }
 
     ReplyStatus result() const { return m_result; }
-    // Whether the port took the exchange's first operations: a port refused
-    // after that went away during the exchange.
-    bool lineWasOpen() const { return m_lineWasOpen; }
-    Transcript &transcript() { return m_transcript; }
 
 private:
     Ending noAnswer() {
@@ -102,7 +87,6 @@ private:
     qint64 m_start;
     Transcript m_transcript;
     ReplyStatus m_result = kReplyOk;
-    bool m_lineWasOpen = false;
 };
 
 Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply,
@@ -113,7 +97,6 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
     port.setInBufferCount(0);
     port.setOutBufferCount(0);
     port.setInputLen(1);
-    m_lineWasOpen = true;
 
     if (count < 0 || count > frame.size())
         return Ending::Fault;
@@ -236,17 +219,12 @@ ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, i
     Ending ending;
     try {
         ending = exchange.run(frame, count, reply, replyLength);
-    } catch (const SerialError &error) {
-        // A line that hangs up during the exchange makes the component refuse
-        // with "port not open": for the user that is a reader that stopped
-        // answering. A port that was closed before is a refused operation.
-        ending = error.number() == kPortNotOpen && exchange.lineWasOpen() ? exchange.lineLost()
-                                                                          : Ending::Fault;
     } catch (const std::exception &) {
+        // A port operation the component refused, a line that went away
+        // included: what crossed the line so far is not logged, and the
+        // component's own account of the line tells the user the cause.
         ending = Ending::Fault;
     }
-    // Whatever crossed the line before the exchange broke off is logged too.
-    exchange.transcript().writeTo(ctx);
 
     if (ctx.recordingToFile())
         ctx.appendRecord(ctx.trafficLog());

@@ -3,13 +3,16 @@
 #include "serialerror.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace talvex::link {
@@ -53,6 +56,13 @@ QSerialBackend::QSerialBackend(const QString &devicePath)
                          QMetaObject::invokeMethod(
                              m_port.get(), [this] { checkHangUp(); }, Qt::QueuedConnection);
                      });
+    // Also reached from the event loop: bytes of a device that keeps sending
+    // while nobody reads land in the bounded buffer, not in QSerialPort's.
+    QObject::connect(m_port.get(), &QSerialPort::readyRead, m_port.get(),
+                     [this] { takeArrivals(); });
+    // QSerialPort reserves room for a whole read ahead of every read; without
+    // a limit each arrival of a few bytes would keep a block of its own.
+    m_port->setReadBufferSize(kInBufferSize);
 }
 
 QSerialBackend::~QSerialBackend() {
@@ -83,17 +93,34 @@ void QSerialBackend::open(const LineSettings &settings) {
     if (!m_port->open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError e = m_port->error();
         m_port->clearError();
-        // PermissionError is also what QSerialPort reports when another
-        // program holds the port's lock file.
+        // PermissionError is what QSerialPort reports for a device the user
+        // may not open and for one another program holds or has locked alike;
+        // the window shows 8005 for both and names the real cause aside.
         if (e == QSerialPort::PermissionError || e == QSerialPort::OpenError)
-            throw SerialError(kPortInUse);
+            throw SerialError(kPortInUse, openFault());
         throw SerialError(kPortNotFound);
     }
+    m_in.clear();
     applyLineSettings(settings);
+}
+
+LineFault QSerialBackend::openFault() const {
+#ifdef Q_OS_UNIX
+    // Opening the device once more, without QSerialPort's lock file or
+    // exclusive mode, tells a missing permission from another program's hold.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int error = fd < 0 ? errno : 0;
+    if (fd >= 0)
+        ::close(fd);
+    return openFaultFromErrno(error);
+#else
+    return LineFault::HeldElsewhere;
+#endif
 }
 
 void QSerialBackend::close() {
     m_hungUp = false;
+    m_in.clear();
     if (m_port->isOpen())
         m_port->close();
     m_port->clearError();
@@ -129,24 +156,35 @@ void QSerialBackend::fetchWaitingBytes() {
         if (!m_port->waitForReadyRead(0))
             break;
     }
+    takeArrivals();
     checkHangUp();
+}
+
+void QSerialBackend::takeArrivals() {
+    const qint64 arrived = m_port->bytesAvailable();
+    if (arrived <= 0)
+        return;
+    const qint64 room = std::min<qint64>(arrived, kInBufferSize - m_in.size());
+    if (room > 0)
+        m_in += m_port->read(room);
+    m_port->skip(arrived - std::max<qint64>(room, 0));
 }
 
 qint64 QSerialBackend::bytesAvailable() {
     if (!isOpen())
         return 0;
     fetchWaitingBytes();
-    return m_port->isOpen() ? m_port->bytesAvailable() : 0;
+    return m_in.size();
 }
 
 QByteArray QSerialBackend::read(qint64 maxBytes) {
     if (!isOpen() || maxBytes <= 0)
         return {};
-    if (m_port->bytesAvailable() < maxBytes)
+    if (m_in.size() < maxBytes)
         fetchWaitingBytes();
-    if (!m_port->isOpen())
-        return {};
-    return m_port->read(maxBytes);
+    const QByteArray out = m_in.left(maxBytes);
+    m_in.remove(0, out.size());
+    return out;
 }
 
 void QSerialBackend::write(const QByteArray &bytes) {
@@ -174,8 +212,11 @@ void QSerialBackend::write(const QByteArray &bytes) {
 }
 
 void QSerialBackend::discardInput() {
-    if (isOpen())
+    m_in.clear();
+    if (isOpen()) {
         m_port->clear(QSerialPort::Input);
+        m_port->skip(m_port->bytesAvailable());
+    }
 }
 
 void QSerialBackend::discardOutput() {
@@ -211,6 +252,7 @@ bool QSerialBackend::waitForReadyRead(int ms) {
                 m_port->waitForBytesWritten(0);
             if (p.revents & POLLIN) {
                 const bool got = m_port->waitForReadyRead(0);
+                takeArrivals();
                 if (checkHangUp())
                     return false;
                 if (got)
@@ -222,6 +264,7 @@ bool QSerialBackend::waitForReadyRead(int ms) {
     }
 #else
     const bool got = m_port->waitForReadyRead(ms);
+    takeArrivals();
     return !checkHangUp() && got;
 #endif
 }
@@ -261,10 +304,13 @@ bool QSerialBackend::checkHangUp() const {
 }
 
 void QSerialBackend::closeAfterHangUp() const {
+    const bool first = m_port->isOpen();
     m_hungUp = true;
-    if (m_port->isOpen())
+    if (first)
         m_port->close();
     m_port->clearError();
+    if (first)
+        reportHangUp();
 }
 
 } // namespace talvex::link

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serialbackend.h"
+#include "serialerror.h"
 
 #include <QString>
 #include <memory>
@@ -17,6 +18,10 @@ namespace talvex::link {
 // A line that hangs up (the device end went away) makes QSerialPort report read
 // errors without end and, if left open, keeps a core busy; the port is closed
 // as soon as that is seen, and isOpen() turns false.
+//
+// Received bytes move out of QSerialPort into a buffer of kInBufferSize bytes
+// as soon as they are read, also from the event loop while the window is idle;
+// what does not fit is dropped.
 class QSerialBackend final : public SerialBackend {
 public:
     explicit QSerialBackend(const QString &devicePath);
@@ -42,9 +47,13 @@ public:
     void setDtr(bool on) override;
     void setRts(bool on) override;
 
+    QString lineName() const override { return m_path; }
+
 private:
     void applyLineSettings(const LineSettings &settings);
     void fetchWaitingBytes();
+    void takeArrivals();
+    LineFault openFault() const;
     // Closes the port if the line hung up; const because isOpen() must see
     // a hang-up without any other call first.
     bool checkHangUp() const;
@@ -53,6 +62,7 @@ private:
     QString m_path;
     std::unique_ptr<QSerialPort> m_port; // pointer: closing after a hang-up is allowed in const
     mutable bool m_hungUp = false;
+    QByteArray m_in; // received and waiting, at most kInBufferSize bytes
 };
 
 } // namespace talvex::link

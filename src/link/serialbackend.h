@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace talvex::link {
 
@@ -17,6 +18,12 @@ struct LineSettings {
 // Parses "9600n81" or "9600,n,8,1"; returns false on anything else.
 bool parseLineSettings(const QString &text, LineSettings *out);
 QString lineSettingsText(const LineSettings &s); // "9600,n,8,1"
+
+// The most received bytes a line keeps waiting, as the control's fixed input
+// buffer: room for the longest reply (1025 bytes and its header) several times
+// over. What arrives while it is full is dropped, so a device that keeps
+// sending while nobody reads costs no memory.
+constexpr int kInBufferSize = 4096;
 
 // The transport under the serial component: a real serial device, or a test
 // double with scripted bytes. All calls come from one thread and block at most
@@ -47,6 +54,22 @@ public:
     // Modem lines; a failure (a pseudo-terminal has none) is ignored.
     virtual void setDtr(bool on) = 0;
     virtual void setRts(bool on) = 0;
+
+    // What the user knows the device by (its path), for messages; may be empty.
+    virtual QString lineName() const { return {}; }
+
+    // Called when the line hangs up by itself, not on close(); a backend that
+    // notices the hang-up while the event loop runs calls it from there.
+    void setHangUpHandler(std::function<void()> handler) { m_hangUpHandler = std::move(handler); }
+
+protected:
+    void reportHangUp() const {
+        if (m_hangUpHandler)
+            m_hangUpHandler();
+    }
+
+private:
+    std::function<void()> m_hangUpHandler;
 };
 
 } // namespace talvex::link

@@ -12,13 +12,6 @@ namespace {
 constexpr int kLowestPort = 1;
 constexpr int kHighestPort = 255;
 
-// After a hang-up the backend is closed but still held; the component then
-// behaves as closed and may open again.
-void releaseIfHungUp(std::unique_ptr<SerialBackend> &backend) {
-    if (backend && !backend->isOpen())
-        backend.reset();
-}
-
 int clampToInt(qint64 n) {
     return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
 }
@@ -33,14 +26,35 @@ SerialComm::~SerialComm() {
 }
 
 SerialBackend &SerialComm::openBackend() {
-    releaseIfHungUp(m_backend);
     if (!m_backend)
         throw SerialError(kPortNotOpen);
+    if (!m_backend->isOpen()) {
+        noteFault(LineFault::DeviceGone, m_backend->lineName());
+        throw SerialError(kPortIoFailed);
+    }
     return *m_backend;
 }
 
+void SerialComm::noteFault(LineFault fault, const QString &device) {
+    QString where = QStringLiteral("COM%1").arg(m_port);
+    if (!device.isEmpty())
+        where += QStringLiteral(" (%1)").arg(device);
+    setTrouble(where + QStringLiteral(": ") + lineFaultText(fault));
+}
+
+void SerialComm::setTrouble(const QString &text) {
+    if (text == m_trouble)
+        return;
+    m_trouble = text;
+    if (m_troubleListener)
+        m_troubleListener(m_trouble);
+}
+
+void SerialComm::setTroubleListener(std::function<void(const QString &)> listener) {
+    m_troubleListener = std::move(listener);
+}
+
 void SerialComm::setCommPort(int port) {
-    releaseIfHungUp(m_backend);
     if (m_backend)
         throw SerialError(kPortInUse);
     if (port < kLowestPort || port > kHighestPort)
@@ -56,18 +70,16 @@ void SerialComm::setSettings(const QString &text) {
     LineSettings s;
     if (!parseLineSettings(text, &s))
         throw SerialError(kInvalidPropertyValue);
-    releaseIfHungUp(m_backend);
-    if (m_backend)
+    if (m_backend && m_backend->isOpen())
         m_backend->applySettings(s);
     m_settings = s;
 }
 
 bool SerialComm::PortOpen() const {
-    return m_backend && m_backend->isOpen();
+    return m_backend != nullptr;
 }
 
 void SerialComm::setPortOpen(bool open) {
-    releaseIfHungUp(m_backend);
     if (!open) {
         if (m_backend) {
             m_backend->close();
@@ -80,8 +92,18 @@ void SerialComm::setPortOpen(bool open) {
     std::unique_ptr<SerialBackend> backend = portmap::createBackend(m_port);
     if (!backend)
         throw SerialError(kPortNotFound);
-    backend->open(m_settings);
+    try {
+        backend->open(m_settings);
+    } catch (const SerialError &e) {
+        if (e.fault() != LineFault::None)
+            noteFault(e.fault(), backend->lineName());
+        throw;
+    }
     m_backend = std::move(backend);
+    SerialBackend *opened = m_backend.get();
+    m_backend->setHangUpHandler(
+        [this, opened] { noteFault(LineFault::DeviceGone, opened->lineName()); });
+    setTrouble({});
 }
 
 int SerialComm::InBufferCount() {
@@ -134,11 +156,17 @@ void SerialComm::setOutput(const QString &text) {
     setOutput(text.toLatin1());
 }
 
+// A device that went away has no modem lines left to drop: the close that
+// usually follows must still go through.
 void SerialComm::setDTREnable(bool on) {
+    if (lineLost())
+        return;
     openBackend().setDtr(on);
 }
 
 void SerialComm::setRTSEnable(bool on) {
+    if (lineLost())
+        return;
     openBackend().setRts(on);
 }
 
@@ -147,8 +175,6 @@ bool SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
     for (;;) {
         if (backend.bytesAvailable() >= count)
             return true;
-        // A line that hung up counts as a fault, as a poll of InBufferCount
-        // on a closed port would.
         if (!backend.isOpen())
             break;
         const qint64 left = deadlineMs - clock().nowMs();
@@ -158,8 +184,8 @@ bool SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
         if (!backend.isOpen())
             break;
     }
-    m_backend.reset();
-    throw SerialError(kPortNotOpen);
+    noteFault(LineFault::DeviceGone, backend.lineName());
+    throw SerialError(kPortIoFailed);
 }
 
 } // namespace talvex::link

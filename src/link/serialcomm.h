@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace talvex::link {
@@ -13,7 +14,12 @@ namespace talvex::link {
 // MSComm840). Property names follow the control's; every property except
 // CommPort and Settings throws SerialError(kPortNotOpen) while the port is closed.
 // Used from the window thread without the event loop: counts are current when
-// read, and waits block in the operating system.
+// read, and waits block in the operating system. At most kInBufferSize received
+// bytes wait; what arrives beyond that is dropped.
+//
+// A line whose device goes away stays open, as the control's does: every data
+// property then throws SerialError(kPortIoFailed) until the port is closed, and
+// lineTrouble() says what happened.
 class SerialComm {
 public:
     SerialComm();
@@ -48,13 +54,26 @@ public:
 
     // Blocks until at least count bytes wait or the clock passes deadlineMs.
     // Returns whether they are there. Never spins, never runs the event loop.
-    // A line that hangs up meanwhile throws SerialError(kPortNotOpen), as any
-    // property of a closed port does.
+    // A line that hangs up meanwhile throws SerialError(kPortIoFailed).
     bool waitForInBufferCount(int count, qint64 deadlineMs);
 
-private:
-    SerialBackend &openBackend(); // throws kPortNotOpen, closing first on a hang-up
+    // What really went wrong with the line, for the window's status line: the
+    // port's name and device, then lineFaultText(). Empty while the last open
+    // went through and the line has not failed since.
+    QString lineTrouble() const { return m_trouble; }
+    // Told of every change of lineTrouble() at once, also while the window is
+    // idle and a hang-up is noticed from the event loop.
+    void setTroubleListener(std::function<void(const QString &)> listener);
 
+private:
+    // Throws kPortNotOpen while closed and kPortIoFailed after a hang-up.
+    SerialBackend &openBackend();
+    bool lineLost() const { return m_backend && !m_backend->isOpen(); }
+    void noteFault(LineFault fault, const QString &device);
+    void setTrouble(const QString &text);
+
+    QString m_trouble;
+    std::function<void(const QString &)> m_troubleListener;
     int m_port = 1;
     LineSettings m_settings;
     int m_inputLen = 0;

@@ -116,10 +116,20 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
     m_ssTab1->addTab(m_extendTab, QStringLiteral("Extend Function"));
     m_ssTab1->addTab(buildMonitorTab(), QStringLiteral("MONITOR"));
 
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_ssTab1, 1);
-    layout->addWidget(buildSideColumn());
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
+    m_statusLine->setWordWrap(true);
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *columns = new QHBoxLayout;
+    columns->addWidget(m_ssTab1, 1);
+    columns->addWidget(buildSideColumn());
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(columns, 1);
+    layout->addWidget(m_statusLine);
     resize(1220, 700);
+
+    m_mscomm1.setTroubleListener([this](const QString &reason) { showLineReason(reason); });
 
     connect(m_frameComm->setupCommButton(), &QPushButton::clicked, this,
             &ReaderMain::IROpencom_Click);
@@ -310,6 +320,14 @@ void ReaderMain::appendRecord(const QString &text) {
 
 QString ReaderMain::currentModel() const {
     return m_typeLabel->text();
+}
+
+void ReaderMain::showLineReason(const QString &reason) {
+    m_statusLine->setText(reason);
+}
+
+QString ReaderMain::lineReason() const {
+    return m_statusLine->text();
 }
 
 // --- model detection and layout -------------------------------------------

@@ -55,6 +55,12 @@ public:
     // The current model: TypeLabel's caption, empty while none is known.
     QString currentModel() const;
 
+    // The status line at the foot of the window: what really went wrong where
+    // a message box's fixed text does not say it (the reader's line went away,
+    // permission denied, a file that could not be written). Empty clears it.
+    void showLineReason(const QString &reason);
+    QString lineReason() const;
+
     void DetectReaderModel();
     void ApplyModelLayout();
     void LockForAutoRead();
@@ -122,6 +128,7 @@ private:
     QLabel *m_saveToFileNameLabel = nullptr;
     QPushButton *m_openRecFileBtn = nullptr;
     QPushButton *m_exitGrm = nullptr;
+    QLabel *m_statusLine = nullptr;
 };
 
 } // namespace talvex::shell

@@ -289,7 +289,10 @@ void LoopbackHost::run() {
         std::lock_guard lock(m_port->mutex);
         // Nobody listening: a real line loses what it carries.
         if (!out.isEmpty() && line->held) {
-            line->toProgram += deepCopy(out);
+            // The program's end keeps a fixed input buffer; the rest is lost.
+            const qsizetype room = link::kInBufferSize - line->toProgram.size();
+            if (room > 0)
+                line->toProgram += deepCopy(out.left(room));
             line->arrived += quint64(out.size());
             m_port->programWake.notify_all();
         }

@@ -384,13 +384,22 @@ void TestExchange::failurePaths_data() {
     QTest::newRow("NAK: no ENQ, no retry")
         << Setup([](Bench &b) { b.reader.answer = hex("15"); }) << 7 << int(kReplyFailed)
         << kCommunicationError << sd + QStringLiteral("RD: 15\r\n") << "10" << frameOnly << true;
-    // The wait ends with the line, not at the 8 s limit.
+    // A line that goes away makes the port refuse the next operation: the
+    // wait ends with the line, not at the 8 s limit, nothing had been judged
+    // and nothing of the broken exchange is logged.
     QTest::newRow("hang-up after ENQ") << Setup([](Bench &b) {
         b.reader.setReply({});
         b.reader.hangUpAfterEnq = 100;
-    }) << 7 << int(kReplyFailed) << kCommunicationError
-                                       << sd + kAckLine + kEnqLine << "110" << nothing << true;
-    // A port already gone is a refused operation, not a silent reader.
+    }) << 7 << int(kReplyOk) << dataFault
+                                       << QString() << "0"
+                                       << QList<QByteArray>{kResetFrame, hex("05")} << true;
+    QTest::newRow("hang-up while waiting for the ACK") << Setup([](Bench &b) {
+        b.device->onWrite = [](const QByteArray &, ScriptedBackend &l) {
+            l.feedAfter(10, hex("06"));
+            l.hangUpAt(talvex::link::clock().nowMs() + 5);
+        };
+    }) << 7 << int(kReplyOk) << dataFault << QString() << "0"
+                                                       << frameOnly << true;
     QTest::newRow("hang-up before the exchange")
         << Setup([](Bench &b) { b.device->hangUp(); }) << 7 << int(kReplyOk) << dataFault
         << QString() << "0" << nothing << true;
@@ -432,10 +441,14 @@ void TestExchange::failurePaths() {
     QCOMPARE(b.state.m_time, elapsed);
     QCOMPARE(b.state.m_records, recorded ? QStringList{log} : QStringList());
     expectOnlyBox(b.boxes, QStringLiteral("Caution"), text, MsgIcon::Exclamation);
-    // A line that hung up takes its device with it.
-    QCOMPARE(b.port.PortOpen(), !QByteArray(QTest::currentDataTag()).startsWith("hang-up"));
-    if (b.port.PortOpen())
-        QCOMPARE(b.device->writes(), writes);
+    // The port stays open after every path; a line that went away says so.
+    QVERIFY(b.port.PortOpen());
+    QCOMPARE(b.device->writes(), writes);
+    const bool hungUp = QByteArray(QTest::currentDataTag()).startsWith("hang-up");
+    QCOMPARE(b.port.lineTrouble(),
+             hungUp ? QStringLiteral("COM7: the device went away (unplugged or switched off?). "
+                                     "Bring it back, then use Setup Comm again.")
+                    : QString());
 }
 
 QTEST_APPLESS_MAIN(TestExchange)

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <functional>
 
+#include <cerrno>
 #include <ctime>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,11 @@ private slots:
     void timeoutWaitSleeps();
     void hangUpLeavesNothingSpinning_data();
     void hangUpLeavesNothingSpinning();
+    void inputBufferIsBounded_data();
+    void inputBufferIsBounded();
+    void openFaultsAndTheirWords_data();
+    void openFaultsAndTheirWords();
+    void heldPortNamesItsHolder();
 };
 
 void TestSerialComm::settingsText_data() {
@@ -376,13 +382,13 @@ void TestSerialComm::hangUpLeavesNothingSpinning() {
     QFETCH(int, when);
     PtyLine line;
     SerialComm comm;
+    QStringList reasons;
+    comm.setTroubleListener([&](const QString &r) { reasons << r; });
     openOn(comm, line);
 
     const pid_t child = when == 1 ? line.hangUpLater(300) : -1;
     if (when != 1)
         line.close();
-    if (when == 0)
-        QVERIFY(!comm.PortOpen());
     const CpuWatch watch;
     if (when == 2) {
         QEventLoop loop;
@@ -390,21 +396,128 @@ void TestSerialComm::hangUpLeavesNothingSpinning() {
         loop.exec();
     } else {
         const int error = errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(8000)); });
-        QCOMPARE(error, int(kPortNotOpen));
+        QCOMPARE(error, int(kPortIoFailed));
     }
     QVERIFY2(watch.wall.elapsed() < 6000, watch.text());
     QVERIFY2(watch.cpu() * 5 < std::max<qint64>(watch.wall.elapsed(), 300), watch.text());
     if (child > 0)
         waitpid(child, nullptr, 0);
+    // The port stays open as the window left it, refusing every data property
+    // until it is closed; DTR and RTS go quietly so that the close can follow.
+    QVERIFY(comm.PortOpen());
+    QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x05")); }), int(kPortIoFailed));
+    QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortIoFailed));
+    QCOMPARE(errorOf([&] { comm.setCommPort(kPort + 1); }), int(kPortInUse));
+    QCOMPARE(errorOf([&] { comm.setRTSEnable(false); }), 0);
+    QCOMPARE(errorOf([&] { comm.setDTREnable(false); }), 0);
+    QCOMPARE(reasons.size(), 1);
+    QVERIFY2(reasons.first().startsWith(QStringLiteral("COM7 (/dev/pts/")),
+             qPrintable(reasons.first()));
+    QVERIFY(reasons.first().endsWith(
+        QStringLiteral("): the device went away (unplugged or switched off?). Bring it back, then "
+                       "use Setup Comm again.")));
+    QCOMPARE(comm.lineTrouble(), reasons.first());
+    comm.setPortOpen(false);
     QVERIFY(!comm.PortOpen());
-    QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x05")); }), int(kPortNotOpen));
     QCOMPARE(errorOf([&] { comm.InBufferCount(); }), int(kPortNotOpen));
 
-    // The port number may change again, and a new line opens as usual.
+    // The port number may change again, and a new line opens as usual and
+    // clears the reason.
     PtyLine other;
     openOn(comm, other, kPort + 1);
     comm.setOutput(QByteArray("\x05"));
     QCOMPARE(other.read(1), QByteArray("\x05"));
+    QCOMPARE(reasons, (QStringList{reasons.first(), QString()}));
+}
+
+void TestSerialComm::inputBufferIsBounded_data() {
+    QTest::addColumn<bool>("eventLoop");
+    QTest::newRow("counted without the event loop") << false;
+    // The window idles in its event loop while a device keeps sending.
+    QTest::newRow("arriving under the event loop") << true;
+}
+
+void TestSerialComm::inputBufferIsBounded() {
+    QFETCH(bool, eventLoop);
+    PtyLine line;
+    SerialComm comm;
+    openOn(comm, line);
+
+    // 64 KB is far more than a pseudo-terminal holds: unless the program keeps
+    // taking the bytes, the sender blocks.
+    QByteArray sent;
+    for (int i = 0; i < 64 * 1024; ++i)
+        sent.append(char('A' + i % 26));
+    QElapsedTimer timer;
+    timer.start();
+    for (qsizetype at = 0; at < sent.size() && timer.elapsed() < kArrivalLimitMs;) {
+        at += line.writeSome(sent.mid(at, 1024));
+        if (eventLoop)
+            QCoreApplication::processEvents();
+        else
+            comm.InBufferCount();
+    }
+    QVERIFY2(timer.elapsed() < kArrivalLimitMs, "the sender was held up");
+    QCOMPARE(comm.InBufferCount(), 4096);
+    // The oldest bytes stay, what did not fit was dropped.
+    comm.setInputLen(0);
+    QCOMPARE(comm.Input(), sent.left(4096));
+    line.write("ZZ");
+    QVERIFY(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs)));
+    QCOMPARE(comm.Input(), QByteArray("ZZ"));
+}
+
+void TestSerialComm::openFaultsAndTheirWords_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("fault");
+    QTest::newRow("EACCES") << EACCES << int(LineFault::PermissionDenied);
+    QTest::newRow("EPERM") << EPERM << int(LineFault::PermissionDenied);
+    QTest::newRow("EBUSY") << EBUSY << int(LineFault::HeldElsewhere);
+    QTest::newRow("device free, lock file held") << 0 << int(LineFault::HeldElsewhere);
+    QTest::newRow("ENOENT") << ENOENT << int(LineFault::None);
+    QTest::newRow("EIO") << EIO << int(LineFault::None);
+}
+
+void TestSerialComm::openFaultsAndTheirWords() {
+    QFETCH(int, error);
+    QFETCH(int, fault);
+    QCOMPARE(int(openFaultFromErrno(error)), fault);
+    const QString words = lineFaultText(LineFault(fault));
+    switch (LineFault(fault)) {
+    case LineFault::PermissionDenied:
+        QCOMPARE(words, QStringLiteral("permission denied. Your user needs access to the serial "
+                                       "device, e.g. membership of the dialout group: sudo usermod "
+                                       "-aG dialout $USER, then log out and in again."));
+        break;
+    case LineFault::HeldElsewhere:
+        QCOMPARE(words, QStringLiteral("the port is held by another program. Close that program or "
+                                       "choose another port."));
+        break;
+    default:
+        QCOMPARE(words, QString());
+    }
+}
+
+void TestSerialComm::heldPortNamesItsHolder() {
+    PtyLine line;
+    SerialComm comm;
+    openOn(comm, line);
+    SerialComm second;
+    QStringList reasons;
+    second.setTroubleListener([&](const QString &r) { reasons << r; });
+    second.setCommPort(kPort);
+    QCOMPARE(errorOf([&] { second.setPortOpen(true); }), int(kPortInUse));
+    QCOMPARE(reasons.size(), 1);
+    QVERIFY2(reasons.first().endsWith(QStringLiteral("): the port is held by another program. "
+                                                     "Close that program or choose another port.")),
+             qPrintable(reasons.first()));
+    // A port that does not exist has its own box; no further reason.
+    SerialComm third;
+    third.setTroubleListener([&](const QString &r) { reasons << r; });
+    portmap::mapPath(kPort + 1, QStringLiteral("/dev/talvex-no-such-device"));
+    third.setCommPort(kPort + 1);
+    QCOMPARE(errorOf([&] { third.setPortOpen(true); }), int(kPortNotFound));
+    QCOMPARE(reasons.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSerialComm)

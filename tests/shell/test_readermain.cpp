@@ -176,6 +176,8 @@ private slots:
     void silentReaderDuringSetupComm();
     void setupCommCancelledDoesNothing();
     void setupCommCancelledWhileSetUpDetectsAgain();
+    void lineFailuresKeepTheTextsAndNameTheCause_data();
+    void lineFailuresKeepTheTextsAndNameTheCause();
     void layoutByModel_data();
     void layoutByModel();
     void uploadCheckBoxDecidesMagneticControls();
@@ -321,6 +323,85 @@ void TestReaderMain::setupCommCancelledWhileSetUpDetectsAgain() {
         QStringLiteral("earlier\r\nSD: 02 00 02 30 30 03 03 \r\nRD: 06\r\n")));
     QVERIFY(!bench.find<QCheckBox>("CheckRecord")->isChecked());
     QVERIFY(bench.boxes.shown.isEmpty());
+}
+
+void TestReaderMain::lineFailuresKeepTheTextsAndNameTheCause_data() {
+    using Break = std::function<void(ScriptedBench &)>;
+    QTest::addColumn<Break>("breakLine");
+    QTest::addColumn<bool>("duringCommand"); // else while opening the port
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("reason");
+
+    const QString dataFault = QStringLiteral("Error:Please check the data effective");
+    const QString gone = QStringLiteral("COM1: the device went away (unplugged or switched off?). "
+                                        "Bring it back, then use Setup Comm again.");
+    QTest::newRow("hang-up mid-exchange")
+        << Break([](ScriptedBench &b) { b.reader.hangUpAfterEnq = 5; }) << true << dataFault
+        << gone;
+    QTest::newRow("line gone before the exchange")
+        << Break([](ScriptedBench &b) { b.line.hangUp(); }) << true << dataFault << gone;
+    QTest::newRow("permission denied on open")
+        << Break([](ScriptedBench &b) {
+               b.line.openError = 8005;
+               b.line.openFault = link::LineFault::PermissionDenied;
+           })
+        << false << QStringLiteral("Comm. Port is Used for Some Equipment, Please Select Other One")
+        << QStringLiteral("COM1: permission denied. Your user needs access to the serial device, "
+                          "e.g. membership of the dialout group: sudo usermod -aG dialout $USER, "
+                          "then log out and in again.");
+    QTest::newRow("held by another program")
+        << Break([](ScriptedBench &b) {
+               b.line.openError = 8005;
+               b.line.openFault = link::LineFault::HeldElsewhere;
+           })
+        << false << QStringLiteral("Comm. Port is Used for Some Equipment, Please Select Other One")
+        << QStringLiteral("COM1: the port is held by another program. Close that program or "
+                          "choose another port.");
+}
+
+void TestReaderMain::lineFailuresKeepTheTextsAndNameTheCause() {
+    using Break = std::function<void(ScriptedBench &)>;
+    QFETCH(Break, breakLine);
+    QFETCH(bool, duringCommand);
+    QFETCH(QString, box);
+    QFETCH(QString, reason);
+
+    ScriptedBench bench;
+    auto *status = bench.find<QLabel>("StatusLine");
+    ScriptedDialogs dialogs;
+    const auto pressOk = [](QDialog &dialog) {
+        child<QPushButton>(dialog, "Command1")->click();
+        return dialog.result();
+    };
+    breakLine(bench);
+    if (duringCommand) {
+        bench.run("30 30");
+        // Nothing of the broken exchange is logged, only the command line's break.
+        QCOMPARE(bench.window.trafficLog(), QStringLiteral("\r\n"));
+        // The exchange's own text; the window stays set up with its port open.
+        QVERIFY(bench.window.portSetUp());
+        QVERIFY(bench.window.readerPort().PortOpen());
+    } else {
+        bench.window.IRCLOSECOM_Click();
+        dialogs.steps << pressOk;
+        bench.find<QPushButton>("IROpencom")->click();
+        QVERIFY(!bench.window.portSetUp());
+    }
+    QCOMPARE(bench.boxes.texts(), QStringList{box});
+    QCOMPARE(bench.boxes.shown.first().title, QStringLiteral("Caution"));
+    QCOMPARE(status->text(), reason);
+    QCOMPARE(bench.window.lineReason(), reason);
+
+    // The device is back: the next setup goes through and the reason goes.
+    bench.reader.hangUpAfterEnq = -1;
+    bench.line.openError = 0;
+    bench.boxes.shown.clear();
+    dialogs.steps << pressOk;
+    bench.find<QPushButton>("IROpencom")->click();
+    QVERIFY(bench.window.portSetUp());
+    QVERIFY(bench.boxes.shown.isEmpty());
+    QCOMPARE(status->text(), QString());
+    QCOMPARE(bench.frames().last(), hex("02000230300303")); // the detection ran
 }
 
 void TestReaderMain::layoutByModel_data() {

@@ -77,6 +77,14 @@ void PtyLine::write(const QByteArray &bytes) {
     }
 }
 
+qsizetype PtyLine::writeSome(const QByteArray &bytes) {
+    const int flags = fcntl(m_fd, F_GETFL);
+    fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+    const ssize_t n = ::write(m_fd, bytes.constData(), size_t(bytes.size()));
+    fcntl(m_fd, F_SETFL, flags);
+    return n > 0 ? qsizetype(n) : 0;
+}
+
 QByteArray PtyLine::read(int count, int timeoutMs) {
     QByteArray got;
     QElapsedTimer timer;

@@ -30,6 +30,8 @@ public:
     pid_t hangUpLater(int delayMs);
 
     void write(const QByteArray &bytes);
+    // Writes what the line takes now without blocking; returns how many bytes.
+    qsizetype writeSome(const QByteArray &bytes);
     // Reads until count bytes came or timeoutMs passed; returns what came.
     QByteArray read(int count, int timeoutMs = 5000);
     QByteArray drain(int ms) { return read(1 << 20, ms); } // all that comes within ms

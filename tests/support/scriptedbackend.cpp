@@ -15,8 +15,10 @@ void ScriptedBackend::feedAt(qint64 atMs, const QByteArray &bytes) {
 
 void ScriptedBackend::open(const link::LineSettings &settings) {
     if (openError != 0)
-        throw link::SerialError(openError);
+        throw link::SerialError(openError, openFault);
     m_settings = settings;
+    // What the device had on its way belongs to the line that was closed.
+    m_pending.clear();
     m_in.clear();
     m_open = true;
     m_hangUpAt = -1;

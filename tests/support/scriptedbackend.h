@@ -2,6 +2,7 @@
 
 #include "fakeclock.h"
 #include "link/serialbackend.h"
+#include "link/serialerror.h"
 
 #include <QList>
 #include <functional>
@@ -23,6 +24,7 @@ public:
     // Called for every write of the program, to script the device's answer.
     std::function<void(const QByteArray &written, ScriptedBackend &self)> onWrite;
     int openError = 0; // a SerialError number that open() throws, or 0
+    link::LineFault openFault = link::LineFault::None; // and the cause it names
     void hangUp() { m_open = false; }
     // The device end goes away when the clock reaches atMs; a wait in progress
     // ends there.
