@@ -50,6 +50,7 @@ constexpr PlaceChoice kPlaceChoices[] = {
     {sim::CardPlace::Front, "At the front"},
     {sim::CardPlace::FrontHold, "Front, held"},
     {sim::CardPlace::IcPosition, "At the IC position"},
+    {sim::CardPlace::RfPosition, "At the RF position"},
     {sim::CardPlace::RearHold, "Rear, held"},
     {sim::CardPlace::Rear, "At the rear"},
     {sim::CardPlace::LongCard, "Long card inside"},

@@ -1,11 +1,67 @@
 #include "commonframe.h"
 
+#include "cardposition.h"
+#include "combot.h"
+#include "irprohibitoptionform634.h"
+#include "irprohibitoptionform638.h"
+#include "irprohibitoptionform690.h"
+#include "popoptionform638.h"
+#include "popoptionform690.h"
+#include "readerreplies.h"
+#include "readerwindow.h"
+#include "resetoptionform638.h"
+#include "resetoptionform690.h"
+#include "sensorstateform638.h"
+#include "sensorstateform690.h"
+
+#include "link/frame.h"
+#include "link/messages.h"
+#include "link/replycodes.h"
+#include "ui/seams.h"
+
+#include <QAbstractButton>
 #include <QGridLayout>
 #include <QPushButton>
+#include <QTabWidget>
 
 namespace talvex::reader {
+namespace {
 
-CommonFrame::CommonFrame(link::ReaderLinkContext &reader, QWidget *parent)
+void showInformation(const MessageBox &box) {
+    link::showMessage(box.text, box.title, link::MsgIcon::Information);
+}
+
+void showResult(const ResultTexts &texts, char result) {
+    if (const std::optional<MessageBox> box = resultBox(texts, result))
+        showInformation(*box);
+}
+
+QByteArray body(char cm, char pm) {
+    return QByteArray(1, cm) + pm;
+}
+
+constexpr ResultTexts kEnterControl{"Enter Control", "Enter Control Success", "Enter Control Error",
+                                    nullptr, nullptr};
+constexpr ResultTexts kEject634{"Eject Card", "Eject Card Success", "Eject Card Error",
+                                "No Card In The Reader", nullptr};
+constexpr ResultTexts kEject527{"Eject Card", "Eject Card Success", "Eject Card Error",
+                                "No Card In The Reader or Card is not inserted in place", nullptr};
+constexpr ResultTexts kMoveCard{"Move card", nullptr, "Move card Error", "No Card In The Reader",
+                                "The card is not on the IC card operation position"};
+constexpr ResultTexts kCleanReader{"Clean Reader",
+                                   "Set 'Clean Reader' Success\r\nPlease insert the Cleaning card",
+                                   "Set 'Clean Reader' Error", "No Card In The Reader",
+                                   "The card is not on the IC card operation position"};
+constexpr ResultTexts kMoveToIc{"Move Card", nullptr, "Move Card Error", "No Card In The Reader",
+                                "The card is not on the IC card operation position"};
+constexpr ResultTexts kStopPosition{"Set the card stop position", "Success", "Error", nullptr,
+                                    nullptr};
+constexpr ResultTexts kBaudRate{"Set Baud Rate", "Reader Baud Rate Setup Success",
+                                "Reader Baud Rate Setup Error", nullptr, nullptr};
+
+} // namespace
+
+CommonFrame::CommonFrame(ReaderWindow &reader, QWidget *parent)
     : QGroupBox(QStringLiteral("COMMON"), parent), m_reader(reader) {
     setObjectName(QStringLiteral("FrameComm"));
     auto make = [this](const char *name, const char *caption) {
@@ -30,6 +86,305 @@ CommonFrame::CommonFrame(link::ReaderLinkContext &reader, QWidget *parent)
                                         m_ircardtype, m_irprohibit};
     for (int i = 0; i < order.size(); ++i)
         grid->addWidget(order.at(i), i / 2, i % 2);
+
+    connect(m_irreset, &QPushButton::clicked, this, &CommonFrame::IRRESET_Click);
+    connect(m_irstatus, &QPushButton::clicked, this, &CommonFrame::IRStatus_Click);
+    connect(m_sensorState, &QPushButton::clicked, this, &CommonFrame::SensorState_Click);
+    connect(m_irprohibit, &QPushButton::clicked, this, &CommonFrame::IRProhibit_Click);
+    connect(m_irpop, &QPushButton::clicked, this, &CommonFrame::IRPOP_Click);
+    connect(m_irweizhi, &QPushButton::clicked, this, &CommonFrame::IRWeizhi_Click);
+    connect(m_ircardtype, &QPushButton::clicked, this, &CommonFrame::IRCARDTYPE_Click);
+    connect(m_ircomb, &QPushButton::clicked, this, &CommonFrame::IRcomb_Click);
+}
+
+bool CommonFrame::send(const QByteArray &commandBody) {
+    const QByteArray frame = link::buildReaderFrame(commandBody);
+    m_reply = link::newReplyBuffer();
+    m_replyLength = 0;
+    const link::ReplyStatus status =
+        link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength);
+    return status == link::kReplyOk && m_replyLength != 0;
+}
+
+bool CommonFrame::portReady() const {
+    if (m_reader.portSetUp())
+        return true;
+    link::showCaution(link::text::PortSetupFirst);
+    return false;
+}
+
+// --- reset, status, sensors -------------------------------------------------
+
+void CommonFrame::IRRESET_Click() {
+    if (!portReady())
+        return;
+    m_resetOption = 0;
+    const QString model = m_reader.currentModel();
+    char pm = '\0';
+    if (model == QLatin1String("KVR-416") || model == QLatin1String("KVR-523")) {
+        pm = '0';
+    } else {
+        if (model == QLatin1String("KVR-690")) {
+            ResetOptionForm690 dialog(this);
+            ui::execModal(dialog);
+            m_resetOption = dialog.value();
+        } else if (!model.isEmpty()) {
+            ResetOptionForm638 dialog(this);
+            ui::execModal(dialog);
+            m_resetOption = dialog.value();
+        }
+        if (m_resetOption >= 1 && m_resetOption <= 3)
+            pm = char('0' + m_resetOption - 1);
+    }
+    if (pm == '\0' || !send(body('0', pm)))
+        return;
+    link::showMessage(resetReplyText(m_reply, m_replyLength), QStringLiteral("Reader Reset"),
+                      link::MsgIcon::Information);
+}
+
+void CommonFrame::IRStatus_Click() {
+    if (!portReady() || !send("10"))
+        return;
+    if (const std::optional<MessageBox> box = statusBox(m_reader.currentModel(), m_reply))
+        showInformation(*box);
+}
+
+void CommonFrame::SensorState_Click() {
+    if (!portReady() || !send("1."))
+        return;
+    const QString model = m_reader.currentModel();
+    if (model == QLatin1String("KVR-638")) {
+        m_sensors638 = m_reply.mid(2, 4);
+        SensorStateForm638 window(m_sensors638, this);
+        ui::execModal(window);
+    } else if (model == QLatin1String("KVR-690")) {
+        m_sensors690 = m_reply.mid(2, 8);
+        SensorStateForm690 window(m_sensors690, this);
+        ui::execModal(window);
+    }
+}
+
+// --- card entry ---------------------------------------------------------------
+
+void CommonFrame::silentStatusQuery() {
+    if (!send("10"))
+        return;
+    if (const int front = reader::frontEntryState(replyByte(m_reply, 3)))
+        m_frontEntryState = front;
+    if (const int rear = reader::rearEntryState(replyByte(m_reply, 4)))
+        m_rearEntryState = rear;
+}
+
+void CommonFrame::IRProhibit_Click() {
+    if (!portReady())
+        return;
+    const QString model = m_reader.currentModel();
+    if (model == QLatin1String("KVR-634")) {
+        m_frontEntryOption = 0;
+        IRProhibitOptionForm634 dialog(this);
+        ui::execModal(dialog);
+        m_frontEntryOption = dialog.value();
+        if (m_frontEntryOption == 0)
+            return;
+        if (send(body('/', m_frontEntryOption == 1 ? '1' : '0')))
+            showResult(kEnterControl, replyByte(m_reply, 2));
+    } else if (model == QLatin1String("KVR-638")) {
+        enterControl638();
+    } else if (model == QLatin1String("KVR-690")) {
+        enterControl690();
+    }
+}
+
+void CommonFrame::enterControl638() {
+    silentStatusQuery();
+    m_reader.setKeepTrafficLog(true);
+    m_frontEntryOption = 0;
+    IRProhibitOptionForm638 dialog(m_frontEntryState, this);
+    ui::execModal(dialog);
+    m_frontEntryOption = dialog.value();
+    if (m_frontEntryOption >= 1 && m_frontEntryOption <= 3 &&
+        send(QByteArray("/") + char('0' + m_frontEntryOption) + '1'))
+        showResult(kEnterControl, replyByte(m_reply, 2));
+    m_reader.setKeepTrafficLog(false);
+}
+
+void CommonFrame::enterControl690() {
+    silentStatusQuery();
+    m_reader.setKeepTrafficLog(true);
+    m_frontEntryOption = 0;
+    m_rearEntryOption = 0;
+    IRProhibitOptionForm690 dialog(m_frontEntryState, m_rearEntryState, this);
+    ui::execModal(dialog);
+    m_frontEntryOption = dialog.frontValue();
+    m_rearEntryOption = dialog.rearValue();
+    if (m_frontEntryOption >= 1 && m_frontEntryOption <= 4 && m_rearEntryOption >= 1 &&
+        m_rearEntryOption <= 2 &&
+        send(QByteArray("/") + char('0' + m_frontEntryOption) + char('0' + m_rearEntryOption - 1)))
+        showResult(kEnterControl, replyByte(m_reply, 3));
+    m_reader.setKeepTrafficLog(false);
+}
+
+// --- eject and card moves -----------------------------------------------------
+
+void CommonFrame::IRPOP_Click() {
+    if (!portReady())
+        return;
+    const QString model = m_reader.currentModel();
+    if (model == QLatin1String("KVR-634") || model == QLatin1String("KVR-527")) {
+        if (send("20"))
+            showResult(model == QLatin1String("KVR-634") ? kEject634 : kEject527,
+                       replyByte(m_reply, 2));
+    } else if (model == QLatin1String("KVR-638")) {
+        PopOptionForm638 dialog(this);
+        m_ejectOption = 0;
+        ui::execModal(dialog);
+        m_ejectOption = dialog.value();
+        if ((m_ejectOption == 1 || m_ejectOption == 2) &&
+            send(body('2', m_ejectOption == 1 ? '0' : '1')))
+            showResult(kEject634, replyByte(m_reply, 2));
+    } else if (model == QLatin1String("KVR-690")) {
+        m_ejectOption = 0;
+        PopOptionForm690 dialog([this](int value) { moveCard690(value); }, this);
+        ui::execModal(dialog);
+    } else {
+        link::showCaution(QStringLiteral("No ejection command for this sample"));
+    }
+}
+
+void CommonFrame::moveCard690(int value) {
+    m_ejectOption = value;
+    const char pm = PopOptionForm690::parameterCode(value);
+    if (pm == '\0')
+        return;
+    if (pm == '7') {
+        // Cleaning needs an empty reader; a query that fails counts as a card.
+        bool cardPresent = true;
+        if (send("10") && replyByte(m_reply, 2) == 'N')
+            cardPresent = false;
+        if (cardPresent) {
+            link::showMessage(
+                QStringLiteral("Please first remove the cards, then use 'Clean Reader' command"),
+                QStringLiteral("Reader Status"), link::MsgIcon::Information);
+            return;
+        }
+    }
+    if (!send(body('2', pm)))
+        return;
+    showResult(pm == '7' ? kCleanReader : kMoveCard, replyByte(m_reply, 2));
+}
+
+void CommonFrame::MoveCardToIcPosition() {
+    m_cardMoved = false;
+    if (!send("2/"))
+        return;
+    const char result = replyByte(m_reply, 2);
+    if (result == 'Y')
+        m_cardMoved = true;
+    else
+        showResult(kMoveToIc, result);
+}
+
+// --- stop position ------------------------------------------------------------
+
+void CommonFrame::IRWeizhi_Click() {
+    if (!portReady())
+        return;
+    CardPosition dialog(m_currentStopPosition, m_chosenStopPosition, this);
+    if (ui::execModal(dialog) != QDialog::Accepted)
+        return;
+    if (!send(body('.', dialog.parameterCode())))
+        return;
+    const char result = replyByte(m_reply, 2);
+    if (result == 'Y')
+        m_currentStopPosition = m_chosenStopPosition;
+    showResult(kStopPosition, result);
+}
+
+// --- card type ----------------------------------------------------------------
+
+void CommonFrame::IRCARDTYPE_Click() {
+    if (!portReady())
+        return;
+    const QString model = m_reader.currentModel();
+    if (model == QLatin1String("KVR-690")) {
+        MoveCardToIcPosition();
+        if (m_cardMoved) {
+            m_reader.setKeepTrafficLog(true);
+            detectCardType();
+            m_reader.setKeepTrafficLog(false);
+        }
+    } else if (!model.isEmpty()) {
+        detectCardType();
+    } else {
+        link::showCaution(QStringLiteral("No AutoTest command for this sample"));
+    }
+}
+
+namespace {
+
+// Sets an option as a user's click would, so that its own handler runs.
+void choose(QAbstractButton *button) {
+    if (!button)
+        return;
+    if (button->isEnabled())
+        button->click();
+    else
+        button->setChecked(true);
+}
+
+void selectTab(QWidget *window, const char *name, int index) {
+    if (auto *tabs = window->findChild<QTabWidget *>(QLatin1String(name)))
+        tabs->setCurrentIndex(index);
+}
+
+} // namespace
+
+void CommonFrame::detectCardType() {
+    if (!send("11"))
+        return;
+    const CardTypeRow *row = findCardType(replyByte(m_reply, 2), replyByte(m_reply, 3));
+    if (!row)
+        return;
+    QWidget *top = window();
+    using T = CardTypeRow::Target;
+    if (row->tab >= 0)
+        selectTab(top, "SSTab1", row->tab);
+    switch (row->target) {
+    case T::RfCardType:
+        choose(top->findChild<QAbstractButton *>(
+            QStringLiteral("RFCARDTYPEOption_%1").arg(row->index)));
+        break;
+    case T::TypeA:
+        choose(top->findChild<QAbstractButton *>(QStringLiteral("CPUOption1")));
+        break;
+    case T::TypeB:
+        choose(top->findChild<QAbstractButton *>(QStringLiteral("CPUOption2")));
+        break;
+    case T::ContactTab:
+        selectTab(top, "SSTab2", row->index);
+        break;
+    case T::None:
+    case T::Tab:
+        break;
+    }
+    link::showMessage(QString::fromUtf8(row->message), QStringLiteral("AutoTestCardType"),
+                      link::MsgIcon::Information);
+}
+
+// --- reader speed -------------------------------------------------------------
+
+void CommonFrame::IRcomb_Click() {
+    if (!portReady())
+        return;
+    m_baudChoice = 0;
+    Combot dialog(this);
+    ui::execModal(dialog);
+    m_baudChoice = dialog.value();
+    // 57600 bit/s has an option but no code the reader knows: nothing is sent.
+    if (m_baudChoice < 4 || m_baudChoice > 6)
+        return;
+    if (send(body('4', char('3' + m_baudChoice - 4))))
+        showResult(kBaudRate, replyByte(m_reply, 2));
 }
 
 } // namespace talvex::reader

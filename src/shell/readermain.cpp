@@ -14,6 +14,7 @@
 #include "magnetic/magnetictab.h"
 #include "reader/commonframe.h"
 #include "reader/extendtab.h"
+#include "reader/readingmethod.h"
 #include "ui/seams.h"
 
 #include <QApplication>
@@ -330,6 +331,10 @@ QString ReaderMain::lineReason() const {
     return m_statusLine->text();
 }
 
+void ReaderMain::setKeepTrafficLog(bool on) {
+    m_checkRecord->setChecked(on);
+}
+
 // --- model detection and layout -------------------------------------------
 
 void ReaderMain::DetectReaderModel() {
@@ -381,6 +386,29 @@ void ReaderMain::ApplyModelLayout() {
             widget->setVisible(cell == LayoutCell::On);
         else
             widget->setEnabled(cell == LayoutCell::On);
+    }
+}
+
+void ReaderMain::setMethodOfReadingAfterDetection() {
+    // The magnetic tab's data form and track choice, as a read would send them.
+    auto checked = [this](const QString &name) {
+        const auto *button = findChild<QAbstractButton *>(name);
+        return button && button->isChecked();
+    };
+    char mode = '\0';
+    if (checked(QStringLiteral("MreadOption1")))
+        mode = '0';
+    else if (checked(QStringLiteral("MreadOption2")))
+        mode = '1';
+    static constexpr char kTrackCodes[8] = {'0', '1', '2', '4', '3', '6', '5', '7'};
+    int tracks = 0;
+    for (int t = 1; t <= 3; ++t) {
+        if (checked(QStringLiteral("Track%1Check").arg(t)))
+            tracks |= 1 << (t - 1);
+    }
+    if (reader::SetMethodOfReading(*this, mode, kTrackCodes[tracks], '1', this)) {
+        m_magneticTab->readTrackButton()->setEnabled(true);
+        m_magneticTab->autoTestFrame()->setEnabled(false);
     }
 }
 

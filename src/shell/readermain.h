@@ -2,6 +2,7 @@
 
 #include "link/exchange.h"
 #include "link/serialcomm.h"
+#include "reader/readerwindow.h"
 
 #include <QWidget>
 
@@ -34,7 +35,7 @@ namespace talvex::shell {
 // The reader test window. It owns the reader's port (MSComm1), the connection
 // flag PortSetUp, the traffic log and the record file controls, and is the
 // window state that every reader exchange reads and writes.
-class ReaderMain : public QWidget, public link::ReaderLinkContext {
+class ReaderMain : public QWidget, public reader::ReaderWindow {
     Q_OBJECT
 public:
     explicit ReaderMain(QWidget *parent = nullptr);
@@ -52,8 +53,10 @@ public:
     bool recordingToFile() const override;
     void appendRecord(const QString &text) override;
 
-    // The current model: TypeLabel's caption, empty while none is known.
-    QString currentModel() const;
+    // ReaderWindow: the current model is TypeLabel's caption, empty while
+    // none is known.
+    QString currentModel() const override;
+    void setKeepTrafficLog(bool on) override;
 
     // The status line at the foot of the window: what really went wrong where
     // a message box's fixed text does not say it (the reader's line went away,
@@ -91,10 +94,9 @@ private:
     QWidget *control(const QString &objectName) const;
 
     void applyUploadCheckBoxRule();
-    // Detection of a KVR-523 also tells it how to read ("Set the Method of
-    // Reading"); that command comes with the reader settings. Until then
-    // recognising the model is all detection does.
-    void setMethodOfReadingAfterDetection() {}
+    // Detection of a KVR-523 also tells it how to read, with initiative
+    // uploading off.
+    void setMethodOfReadingAfterDetection();
     void showNoModel();
     void closeReaderPort();
     void setLinkLabelColour(const QColor &colour);

@@ -29,8 +29,10 @@ ReaderDevice::ReaderDevice(ReaderModel model) : m_model(model) {}
 
 void ReaderDevice::setModel(ReaderModel model) {
     m_model = model;
-    m_frontEntry = true;
-    m_rearEntry = true;
+    // The serial number is the one thing the window set that a reader keeps.
+    const QByteArray serialNumber = m_control.serialNumber;
+    m_control = ReaderControlState{};
+    m_control.serialNumber = serialNumber;
     resetLine();
 }
 
@@ -112,6 +114,8 @@ void ReaderDevice::enquiry(qint64 nowUs) {
     if (fault.kind == Fault::Kind::AckOnly)
         return;
 
+    m_replyDelayUs = 0;
+    m_baudAfterReply = 0;
     QByteArray body;
     if (fault.kind == Fault::Kind::NegativeReply) {
         body = negativeReply(m_pendingBody, fault.errorCode);
@@ -140,7 +144,9 @@ void ReaderDevice::enquiry(qint64 nowUs) {
     default:
         break;
     }
-    send(frame, nowUs);
+    send(frame, nowUs + m_replyDelayUs);
+    if (m_baudAfterReply != 0)
+        setBaud(m_baudAfterReply);
 }
 
 QByteArray ReaderDevice::replyBody(const QByteArray &commandBody) {

@@ -2,6 +2,7 @@
 
 #include "sim/device.h"
 #include "sim/fault.h"
+#include "sim/readercontrol.h"
 #include "sim/readermodel.h"
 #include "sim/simcard.h"
 
@@ -29,11 +30,19 @@ public:
     void injectFault(const Fault &fault) { m_fault = fault; }
     Fault pendingFault() const { return m_fault; }
 
-    // Entry permissions as the status query reports them (motorised models).
-    bool frontEntryAllowed() const { return m_frontEntry; }
-    void setFrontEntryAllowed(bool on) { m_frontEntry = on; }
-    bool rearEntryAllowed() const { return m_rearEntry; }
-    void setRearEntryAllowed(bool on) { m_rearEntry = on; }
+    // Entry permissions, stop position, serial number, reading method.
+    ReaderControlState &control() { return m_control; }
+    const ReaderControlState &control() const { return m_control; }
+    bool frontEntryAllowed() const { return m_control.frontEntryAllowed(); }
+    bool rearEntryAllowed() const { return m_control.rearEntryAllowed(); }
+
+    // How long a card move takes before the reply is ready (0 for fast tests).
+    int moveTimeMs() const { return m_moveTimeMs; }
+    void setMoveTimeMs(int ms) { m_moveTimeMs = ms; }
+    // Called by a command that moves the card: its reply waits one move time.
+    void spendMoveTime() { m_replyDelayUs += qint64(m_moveTimeMs) * 1000; }
+    // Called by the speed command: the reply leaves at the old speed.
+    void setBaudAfterReply(int baud) { m_baudAfterReply = baud; }
 
     // How long the line may stay quiet in the middle of a frame before the
     // device forgets it. Counted from the last byte, not the first: a long
@@ -57,8 +66,10 @@ private:
     SimCard m_card;
     Fault m_fault;
     Fault m_faultInForce; // the fault taken for the exchange now running
-    bool m_frontEntry = true;
-    bool m_rearEntry = true;
+    ReaderControlState m_control;
+    int m_moveTimeMs = 300;
+    qint64 m_replyDelayUs = 0;
+    int m_baudAfterReply = 0;
 
     QByteArray m_frame; // frame being collected, from STX on
     qint64 m_lastByteUs = 0;

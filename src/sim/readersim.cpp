@@ -71,6 +71,30 @@ void ReaderSim::setCard(const SimCard &card) {
     m_host->withDevice([&](Device &d) { reader(d).setCard(card); });
 }
 
+ReaderControlState ReaderSim::control() const {
+    ReaderControlState state;
+    m_host->withDevice([&](Device &d) { state = reader(d).control(); });
+    return state;
+}
+
+void ReaderSim::setControl(const ReaderControlState &state) {
+    m_host->withDevice([&](Device &d) { reader(d).control() = state; });
+}
+
+void ReaderSim::setSerialNumber(const QByteArray &serialNumber) {
+    m_host->withDevice([&](Device &d) { reader(d).control().serialNumber = serialNumber; });
+}
+
+int ReaderSim::moveTimeMs() const {
+    int ms = 0;
+    m_host->withDevice([&](Device &d) { ms = reader(d).moveTimeMs(); });
+    return ms;
+}
+
+void ReaderSim::setMoveTimeMs(int ms) {
+    m_host->withDevice([&](Device &d) { reader(d).setMoveTimeMs(ms); });
+}
+
 void ReaderSim::injectFault(const Fault &fault) {
     m_host->withDevice([&](Device &d) { reader(d).injectFault(fault); });
 }

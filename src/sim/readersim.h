@@ -2,6 +2,7 @@
 
 #include "sim/devicehost.h"
 #include "sim/fault.h"
+#include "sim/readercontrol.h"
 #include "sim/readermodel.h"
 #include "sim/simcard.h"
 
@@ -49,6 +50,15 @@ public:
 
     SimCard card() const;
     void setCard(const SimCard &card);
+
+    // Entry, stop position, serial number and reading method as the reader
+    // holds them now.
+    ReaderControlState control() const;
+    void setControl(const ReaderControlState &state);
+    void setSerialNumber(const QByteArray &serialNumber);
+    // How long each card move takes before its reply (default 300 ms).
+    int moveTimeMs() const;
+    void setMoveTimeMs(int ms);
 
     // For the next exchange only.
     void injectFault(const Fault &fault);

@@ -23,11 +23,15 @@ enum class CardPlace {
     RearHold,   // rear card-hold position
     Rear,       // at the rear side
     LongCard,   // a card longer than standard inside
+    RfPosition, // at the RF card operation position
 };
 
 struct SimCard {
     CardKind kind = CardKind::None;
     CardPlace place = CardPlace::Inside;
+    // What card type detection reports for this card: class and subtype
+    // ("00" S50, "10" CPU T=0, ...); empty for a card it cannot identify.
+    QByteArray typeCode = {};
 
     bool present() const { return kind != CardKind::None; }
     bool operator==(const SimCard &) const = default;

@@ -134,6 +134,7 @@ struct ScriptedBench {
     ScriptedBackend line{clock};
     ScriptedReader reader;
     RecordingMessageBoxes boxes;
+    ScriptedDialogs readingMethod; // detecting a KVR-523 asks how it reads: Cancel
     ReaderMain window;
 };
 
@@ -836,6 +837,7 @@ void TestReaderMain::detectsEverySimulatedModel() {
     link::portmap::mapPath(1, reader.slavePath());
 
     RecordingMessageBoxes boxes;
+    ScriptedDialogs readingMethod;
     {
         ReaderMain window;
         window.readerPort().setCommPort(1);

@@ -1,0 +1,59 @@
+#include "readingmethod.h"
+
+#include "kvr523setreadtype.h"
+#include "readerreplies.h"
+#include "readerwindow.h"
+
+#include "link/frame.h"
+#include "link/messages.h"
+#include "link/serialcomm.h"
+#include "ui/seams.h"
+
+namespace talvex::reader {
+
+QByteArray readingMethodBody(char mode, char upload, char trackCode, char method) {
+    QByteArray body("F0");
+    body += mode;
+    body += upload;
+    body += trackCode;
+    body += method;
+    return body;
+}
+
+std::optional<char> askReadingMethod(QWidget *parent) {
+    KVR523SetReadType dialog(parent);
+    ui::execModal(dialog);
+    if (dialog.value() == 0)
+        return '0';
+    if (dialog.value() == 1)
+        return '1';
+    return std::nullopt;
+}
+
+bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char upload,
+                        QWidget *parent) {
+    try {
+        if (reader.readerPort().PortOpen())
+            reader.readerPort().setInBufferCount(0);
+    } catch (const link::SerialError &) {
+        // A line that went away shows up in the exchange, which reports it.
+    }
+    const std::optional<char> method = askReadingMethod(parent);
+    if (!method)
+        return false;
+    const QByteArray frame =
+        link::buildReaderFrame(readingMethodBody(mode, upload, trackCode, *method));
+    QByteArray reply = link::newReplyBuffer();
+    qint16 length = 0;
+    if (link::SendReaderCommand(reader, frame, int(frame.size()), reply, length) !=
+            link::kReplyOk ||
+        length == 0)
+        return false;
+    const char result = replyByte(reply, 6);
+    if (result == 'N')
+        link::showMessage(QStringLiteral("Set the Method of Reading Error"),
+                          QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);
+    return result == 'Y';
+}
+
+} // namespace talvex::reader

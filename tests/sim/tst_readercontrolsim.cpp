@@ -1,0 +1,348 @@
+// The simulated reader's control commands, model by model: the reply bytes a
+// program decodes and what each command does to the card and the settings.
+
+#include "link/frame.h"
+#include "sim/readerdevice.h"
+
+#include <QtTest>
+
+using namespace talvex::sim;
+
+Q_DECLARE_METATYPE(talvex::sim::ReaderModel)
+Q_DECLARE_METATYPE(talvex::sim::SimCard)
+Q_DECLARE_METATYPE(talvex::sim::CardPlace)
+
+namespace {
+
+const QByteArray kEnq("\x05");
+
+// Body of the reply the reader gives to body, exchanged at time t (µs).
+QByteArray exchange(ReaderDevice &reader, const QByteArray &body, qint64 t = 0) {
+    reader.feed(talvex::link::buildReaderFrame(body), 9600, t);
+    if (reader.takeOutput(t) != QByteArray("\x06"))
+        return "no ACK";
+    reader.feed(kEnq, 9600, t);
+    const QByteArray frame = reader.takeOutput(t + reader.moveTimeMs() * 1000);
+    return frame.size() < 5 ? QByteArray("no reply") : frame.mid(3, frame.size() - 5);
+}
+
+QByteArray negative(char pm, char code) {
+    return QByteArray("N") + pm + code;
+}
+
+SimCard card(CardPlace place) {
+    return SimCard{CardKind::Plain, place, {}};
+}
+
+constexpr ReaderModel k416 = ReaderModel::Kvr416, k523 = ReaderModel::Kvr523,
+                      k527 = ReaderModel::Kvr527, k634 = ReaderModel::Kvr634,
+                      k638 = ReaderModel::Kvr638, k690 = ReaderModel::Kvr690;
+
+} // namespace
+
+class TestReaderControlSim : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandsPerModel_data();
+    void commandsPerModel();
+    void statusFollowsTheCard_data();
+    void statusFollowsTheCard();
+    void sensorsFollowTheCard_data();
+    void sensorsFollowTheCard();
+    void entryControlChangesTheStatus();
+    void cardTypeAnswersForTheCard();
+    void movesTakeTheirTime();
+    void speedChangesAfterTheReply();
+    void readingMethodAndSerialNumber();
+};
+
+void TestReaderControlSim::commandsPerModel_data() {
+    QTest::addColumn<ReaderModel>("model");
+    QTest::addColumn<SimCard>("before");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<SimCard>("after");
+
+    const SimCard none;
+    const SimCard inside = card(CardPlace::Inside);
+    auto row = [&](const char *name, ReaderModel m, SimCard b, QByteArray body, QByteArray reply,
+                   SimCard a) { QTest::newRow(name) << m << b << body << reply << a; };
+
+    // Reset: "0" keeps the card, "1" ejects it to the front, "2" to the rear.
+    row("416 reset 0", k416, inside, "00", "P0KVR416 Ver2.0", inside);
+    row("416 reset 1", k416, inside, "01", negative('1', 1), inside);
+    row("523 reset 1", k523, inside, "01", negative('1', 1), inside);
+    row("527 reset 1", k527, inside, "01", "P1KVR527 V2.1", card(CardPlace::Front));
+    row("634 reset 2", k634, inside, "02", negative('2', 1), inside);
+    row("638 reset 1", k638, inside, "01", "P1KVR638 V3.0", card(CardPlace::Front));
+    row("638 reset 2", k638, inside, "02", negative('2', 1), inside);
+    row("690 reset 0", k690, inside, "00", "P0KVR690 V3.1", inside);
+    row("690 reset 1", k690, inside, "01", "P1KVR690 V3.1", card(CardPlace::Front));
+    row("690 reset 2", k690, inside, "02", "P2KVR690 V3.1", card(CardPlace::Rear));
+    row("690 reset 2 empty", k690, none, "02", "P2KVR690 V3.1", none);
+    row("690 reset 3", k690, inside, "03", negative('3', 1), inside);
+
+    // Eject: "Y", "E" for no card.
+    row("416 eject", k416, inside, "20", negative('0', 0), inside);
+    row("523 eject", k523, inside, "20", negative('0', 0), inside);
+    row("527 eject", k527, inside, "20", "P0Y", card(CardPlace::Front));
+    row("527 eject empty", k527, none, "20", "P0E", none);
+    row("634 eject", k634, inside, "20", "P0Y", card(CardPlace::Front));
+    row("634 eject hold", k634, inside, "21", negative('1', 1), inside);
+    row("638 eject hold", k638, inside, "21", "P1Y", card(CardPlace::FrontHold));
+    row("638 eject at front", k638, card(CardPlace::Front), "20", "P0E", card(CardPlace::Front));
+
+    // KVR-690 moves.
+    row("690 front", k690, inside, "20", "P0Y", card(CardPlace::Front));
+    row("690 front hold", k690, inside, "21", "P1Y", card(CardPlace::FrontHold));
+    row("690 rf", k690, inside, "2.", "P.Y", card(CardPlace::RfPosition));
+    row("690 ic", k690, inside, "2/", "P/Y", card(CardPlace::IcPosition));
+    row("690 rear hold", k690, inside, "22", "P2Y", card(CardPlace::RearHold));
+    row("690 rear", k690, inside, "23", "P3Y", card(CardPlace::Rear));
+    row("690 abnormal out", k690, inside, "25", "P5Y", none);
+    row("690 ic empty", k690, none, "2/", "P/E", none);
+    row("690 ic long card", k690, card(CardPlace::LongCard), "2/", "P/W",
+        card(CardPlace::LongCard));
+    row("690 clean empty", k690, none, "27", "P7Y", none);
+    row("690 clean with card", k690, inside, "27", "P7N", inside);
+    row("690 move 4", k690, inside, "24", negative('4', 1), inside);
+
+    // Entry control: the 634 by one byte, the 638 and 690 by two.
+    row("527 entry", k527, none, "/0", negative('0', 0), none);
+    row("634 prohibit", k634, none, "/1", "P1Y", none);
+    row("634 three bytes", k634, none, "/11", negative('1', 4), none);
+    row("638 permit all", k638, none, "/31", "P3Y", none);
+    row("638 by signal", k638, none, "/41", negative('4', 1), none);
+    row("690 front 4 rear 1", k690, none, "/40", "P40Y", none);
+    row("690 two bytes", k690, none, "/4", negative('4', 4), none);
+
+    // Stop position: KVR-690 only, "0" … "5".
+    row("690 stop rf", k690, none, ".2", "P2Y", none);
+    row("690 stop 6", k690, none, ".6", negative('6', 1), none);
+    row("638 stop", k638, none, ".0", negative('0', 0), none);
+
+    // Lights: the shutter light on the 638/690, the three-colour light on all
+    // but the 416.
+    row("638 shutter on", k638, none, "F0", "P0Y", none);
+    row("634 shutter", k634, none, "F0", negative('0', 0), none);
+    row("690 glitter", k690, none, QByteArray("I\x04\xFF"), "P\x04Y", none);
+    row("523 red on", k523, none,
+        QByteArray("\x80"
+                   "01"),
+        "P0Y", none);
+    row("416 red on", k416, none,
+        QByteArray("\x80"
+                   "01"),
+        negative('0', 0), none);
+    row("634 colour 3", k634, none,
+        QByteArray("\x80"
+                   "31"),
+        negative('3', 1), none);
+    row("527 orange glitter", k527, none,
+        QByteArray("\x81"
+                   "2\x01\x02"),
+        "P2Y", none);
+
+    // Speed: "3", "4", "5".
+    row("416 speed 6", k416, none, "46", negative('6', 1), none);
+
+    // Serial number: all but the KVR-416.
+    row("416 serial", k416, none, "0:", negative(':', 0), none);
+
+    // Unknown codes.
+    row("690 unknown", k690, none, "Z0", negative('0', 0), none);
+    row("690 status X", k690, none, "1X", negative('X', 1), none);
+}
+
+void TestReaderControlSim::commandsPerModel() {
+    QFETCH(ReaderModel, model);
+    QFETCH(SimCard, before);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, reply);
+    QFETCH(SimCard, after);
+
+    ReaderDevice reader(model);
+    reader.setMoveTimeMs(0);
+    reader.setCard(before);
+    QCOMPARE(exchange(reader, body), reply);
+    QCOMPARE(reader.card(), after);
+}
+
+void TestReaderControlSim::statusFollowsTheCard_data() {
+    QTest::addColumn<ReaderModel>("model");
+    QTest::addColumn<SimCard>("card");
+    QTest::addColumn<QByteArray>("status"); // reply bytes 2 on
+
+    const SimCard none;
+    QTest::newRow("416 empty") << k416 << none << QByteArray("N");
+    QTest::newRow("416 card") << k416 << card(CardPlace::Inside) << QByteArray("Y");
+    QTest::newRow("527 card") << k527 << card(CardPlace::Inside) << QByteArray("Y");
+    QTest::newRow("523 empty") << k523 << none << QByteArray("N2");
+    QTest::newRow("523 card") << k523 << card(CardPlace::Inside) << QByteArray("Y0");
+    QTest::newRow("523 short") << k523 << card(CardPlace::Front) << QByteArray("Z0");
+    QTest::newRow("634 empty") << k634 << none << QByteArray("NY");
+    QTest::newRow("634 card") << k634 << card(CardPlace::Inside) << QByteArray("YY");
+    QTest::newRow("634 front") << k634 << card(CardPlace::Front) << QByteArray("OY");
+    QTest::newRow("638 long") << k638 << card(CardPlace::LongCard) << QByteArray("FJ");
+    QTest::newRow("638 front") << k638 << card(CardPlace::Front) << QByteArray("HJ");
+    QTest::newRow("638 front hold") << k638 << card(CardPlace::FrontHold) << QByteArray("IJ");
+    QTest::newRow("638 inside") << k638 << card(CardPlace::Inside) << QByteArray("JJ");
+    QTest::newRow("638 ic") << k638 << card(CardPlace::IcPosition) << QByteArray("KJ");
+    QTest::newRow("638 rear hold") << k638 << card(CardPlace::RearHold) << QByteArray("LJ");
+    QTest::newRow("638 rear") << k638 << card(CardPlace::Rear) << QByteArray("MJ");
+    QTest::newRow("638 empty") << k638 << none << QByteArray("NJ");
+    QTest::newRow("690 long") << k690 << card(CardPlace::LongCard) << QByteArray("FJJ");
+    QTest::newRow("690 rf") << k690 << card(CardPlace::RfPosition) << QByteArray("JJJ");
+    QTest::newRow("690 ic") << k690 << card(CardPlace::IcPosition) << QByteArray("KJJ");
+    QTest::newRow("690 empty") << k690 << none << QByteArray("NJJ");
+}
+
+void TestReaderControlSim::statusFollowsTheCard() {
+    QFETCH(ReaderModel, model);
+    QFETCH(SimCard, card);
+    QFETCH(QByteArray, status);
+    ReaderDevice reader(model);
+    reader.setCard(card);
+    QCOMPARE(exchange(reader, "10"), QByteArray("P0") + status);
+}
+
+void TestReaderControlSim::sensorsFollowTheCard_data() {
+    QTest::addColumn<ReaderModel>("model");
+    QTest::addColumn<SimCard>("card");
+    QTest::addColumn<QByteArray>("sensors"); // reply bytes 2 on
+
+    // Four sensor bytes on the KVR-638; six, the shutter and the card in the
+    // shutter on the KVR-690.
+    QTest::newRow("638 empty") << k638 << SimCard{} << QByteArray("0000");
+    QTest::newRow("638 front") << k638 << card(CardPlace::Front) << QByteArray("1000");
+    QTest::newRow("638 inside") << k638 << card(CardPlace::Inside) << QByteArray("0111");
+    QTest::newRow("690 empty") << k690 << SimCard{} << QByteArray("00000010");
+    QTest::newRow("690 front") << k690 << card(CardPlace::Front) << QByteArray("10000011");
+    QTest::newRow("690 ic") << k690 << card(CardPlace::IcPosition) << QByteArray("00111010");
+    QTest::newRow("690 rear") << k690 << card(CardPlace::Rear) << QByteArray("00000110");
+    QTest::newRow("634 none") << k634 << card(CardPlace::Inside) << QByteArray("Y");
+}
+
+void TestReaderControlSim::sensorsFollowTheCard() {
+    QFETCH(ReaderModel, model);
+    QFETCH(SimCard, card);
+    QFETCH(QByteArray, sensors);
+    ReaderDevice reader(model);
+    reader.setCard(card);
+    QCOMPARE(exchange(reader, "1."), QByteArray("P.") + sensors);
+}
+
+void TestReaderControlSim::entryControlChangesTheStatus() {
+    struct Step {
+        ReaderModel model;
+        QByteArray entry;
+        QByteArray status; // reply bytes 2 on afterwards
+    };
+    const Step steps[] = {
+        {k634, "/1", "NN"},   {k634, "/0", "NY"},   {k638, "/11", "NN"},
+        {k638, "/21", "NI"},  {k638, "/31", "NJ"},  {k690, "/11", "NNN"},
+        {k690, "/20", "NIJ"}, {k690, "/30", "NJJ"}, {k690, "/41", "NKN"},
+    };
+    for (const Step &step : steps) {
+        ReaderDevice reader(step.model);
+        exchange(reader, step.entry);
+        QCOMPARE(exchange(reader, "10"), QByteArray("P0") + step.status);
+    }
+    // Sensors of the KVR-690: the shutter closes with the entry.
+    ReaderDevice reader(k690);
+    exchange(reader, "/10");
+    QCOMPARE(exchange(reader, "1."), QByteArray("P.00000000"));
+    // A card waiting at the mouth comes in once the front opens.
+    reader.setMoveTimeMs(0);
+    reader.setCard(card(CardPlace::Front));
+    exchange(reader, "/30");
+    QCOMPARE(reader.card(), card(CardPlace::Inside));
+}
+
+void TestReaderControlSim::cardTypeAnswersForTheCard() {
+    struct Case {
+        ReaderModel model;
+        SimCard card;
+        QByteArray reply;
+    };
+    const SimCard s50{CardKind::Plain, CardPlace::Inside, "00"};
+    const SimCard s50AtIc{CardKind::Plain, CardPlace::IcPosition, "00"};
+    const SimCard cpuAtRf{CardKind::Plain, CardPlace::RfPosition, "11"};
+    const Case cases[] = {
+        {k638, SimCard{}, "P1N0"},
+        {k638, card(CardPlace::Inside), "P1N1"}, // nothing the reader can identify
+        {k638, s50, "P100"},
+        {k638, card(CardPlace::Front), "P1N0"},
+        {k690, s50, "P1N2"}, // not at the IC position
+        {k690, s50AtIc, "P100"},
+        {k690, cpuAtRf, "P111"},
+        {k416, s50, "P100"},
+    };
+    for (const Case &c : cases) {
+        ReaderDevice reader(c.model);
+        reader.setMoveTimeMs(0);
+        reader.setCard(c.card);
+        QCOMPARE(exchange(reader, "11"), c.reply);
+    }
+}
+
+void TestReaderControlSim::movesTakeTheirTime() {
+    ReaderDevice reader(k690);
+    reader.setMoveTimeMs(250);
+    reader.setCard(card(CardPlace::Inside));
+    reader.feed(talvex::link::buildReaderFrame("20"), 9600, 0);
+    QCOMPARE(reader.takeOutput(0), QByteArray("\x06"));
+    reader.feed(kEnq, 9600, 1000);
+    QCOMPARE(reader.takeOutput(250'999), QByteArray());
+    QCOMPARE(reader.takeOutput(251'000), talvex::link::buildReaderFrame("P0Y"));
+    // A command that moves nothing answers at once.
+    reader.feed(talvex::link::buildReaderFrame("10"), 9600, 300'000);
+    reader.takeOutput(300'000);
+    reader.feed(kEnq, 9600, 300'000);
+    QCOMPARE(reader.takeOutput(300'000), talvex::link::buildReaderFrame("P0HJJ"));
+}
+
+void TestReaderControlSim::speedChangesAfterTheReply() {
+    ReaderDevice reader(k638);
+    QCOMPARE(exchange(reader, "44"), QByteArray("P4Y"));
+    QCOMPARE(reader.baud(), 19200);
+    // The old speed is noise now; the new one is heard.
+    reader.feed(talvex::link::buildReaderFrame("10"), 9600, 10'000);
+    QCOMPARE(reader.takeOutput(10'000), QByteArray());
+    reader.feed(talvex::link::buildReaderFrame("10"), 19200, 20'000);
+    QCOMPARE(reader.takeOutput(20'000), QByteArray("\x06"));
+    ReaderDevice other(k690);
+    QCOMPARE(exchange(other, "45"), QByteArray("P5Y"));
+    QCOMPARE(other.baud(), 38400);
+    ReaderDevice third(k523);
+    QCOMPARE(exchange(third, "43"), QByteArray("P3Y"));
+    QCOMPARE(third.baud(), 9600);
+}
+
+void TestReaderControlSim::readingMethodAndSerialNumber() {
+    ReaderDevice reader(k523);
+    QVERIFY(!reader.control().initiativeUpload());
+    // Result at reply byte 6, after the four settings.
+    QCOMPARE(exchange(reader, "F01071"), QByteArray("P01071Y"));
+    QVERIFY(reader.control().initiativeUpload());
+    QCOMPARE(reader.control().readWhilePulling, '1');
+    QCOMPARE(exchange(reader, "F01171"), QByteArray("P01171Y"));
+    QVERIFY(!reader.control().initiativeUpload());
+    QCOMPARE(exchange(reader, "F0117"), negative('0', 4));
+    QCOMPARE(exchange(reader, "F01181"), negative('0', 1));
+    QCOMPARE(exchange(reader, "F0"), negative('0', 4));
+
+    // Serial number: "Y", the length, the characters.
+    reader.control().serialNumber = "SN-0042";
+    QCOMPARE(exchange(reader, "0:"), QByteArray("P:Y\x07SN-0042"));
+    reader.control().serialNumber.clear();
+    QCOMPARE(exchange(reader, "0:"), QByteArray("P:Y\x00", 4));
+    // A new model is a new reader, but it keeps the serial number it was given.
+    reader.control().serialNumber = "SN-7";
+    reader.setModel(k690);
+    QCOMPARE(exchange(reader, "0:"), QByteArray("P:Y\x04SN-7"));
+}
+
+QTEST_GUILESS_MAIN(TestReaderControlSim)
+#include "tst_readercontrolsim.moc"
