@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs the whole
 # test suite headless; then the same suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; then each fuzz target briefly over its corpus.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
-talvex_install_deps
+talvex_install_deps "${talvex_test_deps[@]}"
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
 
@@ -20,4 +20,8 @@ if [ "${TALVEX_SKIP_SANITIZERS:-0}" != 1 ]; then
           -DTALVEX_BENCH=OFF
     cmake --build build/asan -j"$jobs"
     ctest --test-dir build/asan --output-on-failure -j"$jobs"
+fi
+
+if [ "${TALVEX_SKIP_FUZZ:-0}" != 1 ]; then
+    (unset ASAN_OPTIONS UBSAN_OPTIONS; scripts/fuzz.sh "${TALVEX_FUZZ_SECONDS:-10}")
 fi

@@ -1,11 +1,14 @@
 # Installs the Debian packages the build needs, when any is missing. Sourced by
 # run.sh and test.sh; needs root (or sudo) only when something must be installed.
+# Packages given as arguments are installed as well.
 talvex_deps=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
              fonts-dejavu-core fonts-wqy-microhei)
+# Only the test command needs these: the fuzz targets are built with clang and libFuzzer.
+talvex_test_deps=(clang-14 libclang-rt-14-dev)
 
 talvex_install_deps() {
     local missing=()
-    for p in "${talvex_deps[@]}"; do
+    for p in "${talvex_deps[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
             || missing+=("$p")
     done
