@@ -1,5 +1,7 @@
 #include "simdevicesdialog.h"
 
+#include "readercontrolsimbox.h"
+
 #include "link/portmap.h"
 #include "sim/dispensersim.h"
 #include "sim/readersim.h"
@@ -167,8 +169,11 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     dispenserForm->addRow(QStringLiteral("KVR-820"), m_kvr820Line);
     dispenserForm->addRow(QStringLiteral("KVR-840"), m_kvr840Line);
 
+    m_readerControl = new ReaderControlSimBox(m_reader, this);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(readerBox);
+    layout->addWidget(m_readerControl);
     layout->addWidget(dispenserBox);
     layout->addStretch();
 
@@ -196,7 +201,7 @@ void SimDevicesDialog::baudChosen() {
 }
 
 void SimDevicesDialog::cardChosen() {
-    sim::SimCard card;
+    sim::SimCard card = m_reader.card();
     card.kind = static_cast<sim::CardKind>(m_cardKind->currentData().toInt());
     card.place = static_cast<sim::CardPlace>(m_cardPlace->currentData().toInt());
     m_reader.setCard(card);
@@ -225,6 +230,12 @@ void SimDevicesDialog::refresh() {
     m_readerLine->setText(lineText(m_readerPort, m_reader.isRunning(), m_reader.slavePath()));
     m_kvr820Line->setText(lineText(m_kvr820Port, m_kvr820.isRunning(), m_kvr820.slavePath()));
     m_kvr840Line->setText(lineText(m_kvr840Port, m_kvr840.isRunning(), m_kvr840.slavePath()));
+    // The reader moves the card and changes its own speed.
+    const sim::SimCard card = m_reader.card();
+    m_cardKind->setCurrentIndex(m_cardKind->findData(static_cast<int>(card.kind)));
+    m_cardPlace->setCurrentIndex(m_cardPlace->findData(static_cast<int>(card.place)));
+    m_baud->setCurrentIndex(m_baud->findData(m_reader.baud()));
+    m_readerControl->refresh();
     const sim::Fault pending = m_reader.pendingFault();
     m_pendingFault->setText(pending.kind == Kind::None ? QStringLiteral("nothing")
                                                        : faultText(pending));

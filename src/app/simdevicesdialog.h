@@ -13,6 +13,8 @@ class DispenserSim;
 
 namespace talvex::app {
 
+class ReaderControlSimBox;
+
 // The demo's control panel for the simulated devices: which port and
 // pseudo-terminal each one sits on, and the reader's model, speed, card and
 // next fault. Changes reach the devices at once.
@@ -49,6 +51,7 @@ private:
     QSpinBox *m_faultDelay = nullptr;
     QSpinBox *m_faultCode = nullptr;
     QLabel *m_pendingFault = nullptr;
+    ReaderControlSimBox *m_readerControl = nullptr;
 };
 
 } // namespace talvex::app

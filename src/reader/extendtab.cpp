@@ -1,5 +1,18 @@
 #include "extendtab.h"
 
+#include "ledcmd1form.h"
+#include "ledcmd2form.h"
+#include "ledcmd3form.h"
+#include "ledcmd4form.h"
+#include "readerreplies.h"
+#include "readsnform.h"
+
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "link/messages.h"
+#include "link/replycodes.h"
+#include "ui/seams.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -20,6 +33,17 @@ QGroupBox *makeFrame(const QString &name, const QString &caption,
     }
     layout->addStretch();
     return frame;
+}
+
+constexpr ResultTexts kOnOff{"Indicator light on/off", "Control Shutter Indicator Light Success",
+                             "Control Shutter Indicator Light Fail", nullptr, nullptr};
+constexpr ResultTexts kGlitter{"Indicator Light Glitter Operation",
+                               "Control Glitter Indicator Light Success",
+                               "Control Glitter Indicator Light Fail", nullptr, nullptr};
+
+void showResult(const ResultTexts &texts, char result) {
+    if (const std::optional<MessageBox> box = resultBox(texts, result))
+        link::showMessage(box->text, box->title, link::MsgIcon::Information);
 }
 
 } // namespace
@@ -44,6 +68,95 @@ ExtendFunctionTab::ExtendFunctionTab(link::ReaderLinkContext &reader, QWidget *p
     layout->addWidget(m_otherFrame2);
     layout->addWidget(m_otherFrame3);
     layout->addStretch();
+
+    auto wire = [this](const char *name, void (ExtendFunctionTab::*handler)()) {
+        connect(findChild<QPushButton *>(QLatin1String(name)), &QPushButton::clicked, this,
+                handler);
+    };
+    wire("Type523Readsn", &ExtendFunctionTab::Type523Readsn_Click);
+    wire("IRLEDCMD1", &ExtendFunctionTab::IRLEDCMD1_Click);
+    wire("IRLEDCMD2", &ExtendFunctionTab::IRLEDCMD2_Click);
+    wire("IRLEDCMD3", &ExtendFunctionTab::IRLEDCMD3_Click);
+    wire("IRLEDCMD4", &ExtendFunctionTab::IRLEDCMD4_Click);
+}
+
+bool ExtendFunctionTab::portReady() const {
+    if (m_reader.portSetUp())
+        return true;
+    link::showCaution(link::text::PortSetupFirst);
+    return false;
+}
+
+char ExtendFunctionTab::send(const QByteArray &body) {
+    const QByteArray frame = link::buildReaderFrame(body);
+    m_reply = link::newReplyBuffer();
+    m_replyLength = 0;
+    if (link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength) !=
+            link::kReplyOk ||
+        m_replyLength == 0)
+        return '\0';
+    return replyByte(m_reply, 2);
+}
+
+// The shutter light takes "0" for on; the three-colour light "1".
+void ExtendFunctionTab::IRLEDCMD1_Click() {
+    if (!portReady())
+        return;
+    LEDCMD1FORM dialog(this);
+    ui::execModal(dialog);
+    if (dialog.value() == 1 || dialog.value() == 2)
+        showResult(kOnOff, send(QByteArray("F") + (dialog.value() == 1 ? '0' : '1')));
+}
+
+void ExtendFunctionTab::IRLEDCMD2_Click() {
+    if (!portReady())
+        return;
+    LEDCMD2FORM dialog(this);
+    ui::execModal(dialog);
+    if (dialog.onTime() < 0 || dialog.offTime() < 0)
+        return;
+    showResult(kGlitter, send(QByteArray("I") + char(dialog.onTime()) + char(dialog.offTime())));
+}
+
+void ExtendFunctionTab::IRLEDCMD3_Click() {
+    if (!portReady())
+        return;
+    LEDCMD3FORM dialog(this);
+    ui::execModal(dialog);
+    if (dialog.colour() == 0 || dialog.action() == 0)
+        return;
+    QByteArray body("\x80");
+    body += char('0' + dialog.colour() - 1);
+    body += dialog.action() == 2 ? '1' : '0';
+    showResult(kOnOff, send(body));
+}
+
+void ExtendFunctionTab::IRLEDCMD4_Click() {
+    if (!portReady())
+        return;
+    LEDCMD4FORM dialog(this);
+    ui::execModal(dialog);
+    if (dialog.colourCode() == '\0' || dialog.onTime() < 0 || dialog.offTime() < 0)
+        return;
+    QByteArray body("\x81");
+    body += dialog.colourCode();
+    body += char(dialog.onTime());
+    body += char(dialog.offTime());
+    showResult(kGlitter, send(body));
+}
+
+void ExtendFunctionTab::Type523Readsn_Click() {
+    if (!portReady())
+        return;
+    const char result = send("0:");
+    if (result == 'Y') {
+        m_serialNumber = serialNumberText(m_reply, m_replyLength);
+        ReadSnForm form(m_serialNumber, this);
+        ui::execModal(form);
+    } else if (result == 'N') {
+        link::showMessage(QStringLiteral("Read SN of Card Reader Error"),
+                          QStringLiteral("Read SN of Card Reader"), link::MsgIcon::Information);
+    }
 }
 
 } // namespace talvex::reader

@@ -7,10 +7,12 @@
 
 #include "link/portmap.h"
 #include "reader/commonframe.h"
+#include "reader/extendtab.h"
 #include "shell/readermain.h"
 #include "sim/readersim.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +136,11 @@ private slots:
     void cardTypeOn690MovesTheCardFirst();
     void detectionOf523SetsTheReadingMethod();
     void withoutSetupNothingIsSent();
+    void sensorWindowsShowTheCard();
+    void glitterTimesAreChecked();
+    void serialNumberIsShown();
+    void resetEjectsTheCard();
+    void newSpeedNeedsANewSetup();
 };
 
 void TestReaderControl::buttons_data() {
@@ -206,6 +213,80 @@ void TestReaderControl::buttons_data() {
     row("690 stop rear", M::Kvr690, none, "IRWeizhi", S{choose(6)}, B{".5"},
         T{"Set the card stop position|Success"});
     row("690 stop cancel", M::Kvr690, none, "IRWeizhi", S{cancel()}, B{}, T{});
+
+    // Reset: a dialog for the motorised models, the version text in the box.
+    row("416 reset", M::Kvr416, inside, "IRRESET", S{}, B{"00"}, T{"Reader Reset|KVR416 Ver2.0"});
+    row("523 reset", M::Kvr523, inside, "IRRESET", S{}, B{"00"}, T{"Reader Reset|KVR523 V1.8"});
+    row("527 reset to front", M::Kvr527, inside, "IRRESET", S{choose(2)}, B{"01"},
+        T{"Reader Reset|KVR527 V2.1"});
+    row("634 reset", M::Kvr634, inside, "IRRESET", S{choose(1)}, B{"00"},
+        T{"Reader Reset|KVR634 V2.4"});
+    row("638 reset cancel", M::Kvr638, inside, "IRRESET", S{cancel()}, B{}, T{});
+    row("690 reset to rear", M::Kvr690, inside, "IRRESET", S{choose(3)}, B{"02"},
+        T{"Reader Reset|KVR690 V3.1"});
+
+    // Status.
+    row("416 status", M::Kvr416, inside, "IRStatus", S{}, B{"10"},
+        T{"Reader Status|One Card In The Reader"});
+    row("527 status", M::Kvr527, none, "IRStatus", S{}, B{"10"},
+        T{"Reader Status|No card or card reader is not inserted in place"});
+    row("523 status", M::Kvr523, inside, "IRStatus", S{}, B{"10"},
+        T{"Status of  Reader|Card in the Reader\r\nOperation Success, Can Read"});
+    row("634 status", M::Kvr634, none, "IRStatus", S{}, B{"10"},
+        T{"Status of  Reader|No Card is in the Reader\r\nPermit the card in"});
+    row("638 long card", M::Kvr638, SimCard{sim::CardKind::Plain, CardPlace::LongCard}, "IRStatus",
+        S{}, B{"10"},
+        T{"Status of  Reader|There is long card in the reader\r\nPermit all cards in from front"});
+    row("690 rear hold", M::Kvr690, SimCard{sim::CardKind::Plain, CardPlace::RearHold}, "IRStatus",
+        S{}, B{"10"},
+        T{"Status of  Reader|There is card at the rear card-hold position\r\nPermit all cards "
+          "in from front\r\nPermit all cards in from rear"});
+
+    // Sensors: a window only for the 638 and 690.
+    row("634 sensors", M::Kvr634, inside, "SensorState", S{}, B{"1."}, T{});
+
+    // Card type on a model that needs no move.
+    row("638 card type", M::Kvr638, SimCard{sim::CardKind::Plain, CardPlace::Inside, "43"},
+        "IRCARDTYPE", S{}, B{"11"}, T{"AutoTestCardType|AT88S1608"});
+
+    // Reader speed.
+    row("634 19200", M::Kvr634, none, "IRcomb", S{choose(5)}, B{"44"},
+        T{"Set Baud Rate|Reader Baud Rate Setup Success"});
+    row("638 38400", M::Kvr638, none, "IRcomb", S{choose(6)}, B{"45"},
+        T{"Set Baud Rate|Reader Baud Rate Setup Success"});
+    row("690 9600", M::Kvr690, none, "IRcomb", S{choose(4)}, B{"43"},
+        T{"Set Baud Rate|Reader Baud Rate Setup Success"});
+    row("690 57600", M::Kvr690, none, "IRcomb", S{choose(1)}, B{}, T{});
+    row("416 speed cancel", M::Kvr416, none, "IRcomb", S{cancel()}, B{}, T{});
+
+    // Lights: the shutter light's "0" is on, the three-colour light's "1".
+    const char *onOff = "Indicator light on/off|Control Shutter Indicator Light Success";
+    const char *glitter =
+        "Indicator Light Glitter Operation|Control Glitter Indicator Light Success";
+    row("shutter on", M::Kvr690, none, "IRLEDCMD1", S{choose(1)}, B{"F0"}, T{onOff});
+    row("shutter off", M::Kvr638, none, "IRLEDCMD1", S{choose(2)}, B{"F1"}, T{onOff});
+    row("shutter cancel", M::Kvr638, none, "IRLEDCMD1", S{cancel()}, B{}, T{});
+    row("shutter on, 634 refuses", M::Kvr634, none, "IRLEDCMD1", S{choose(1)}, B{"F0"},
+        T{"Error|Undefined Command"});
+    row("blue on", M::Kvr523, none, "IRLEDCMD3", S{clicks({"Option2", "Option5", "Command1"})},
+        B{QByteArray("\x80"
+                     "11")},
+        T{onOff});
+    row("orange off", M::Kvr527, none, "IRLEDCMD3", S{clicks({"Option3", "Option4", "Command1"})},
+        B{QByteArray("\x80"
+                     "20")},
+        T{onOff});
+    row("red, no action", M::Kvr527, none, "IRLEDCMD3", S{choose(1)}, B{}, T{});
+    row("shutter glitter", M::Kvr690, none, "IRLEDCMD2", S{clicks({"Command1"})},
+        B{QByteArray("I\x01\x01")}, T{glitter});
+    row("red glitter", M::Kvr634, none, "IRLEDCMD4", S{choose(1)},
+        B{QByteArray("\x81"
+                     "0\x01\x01")},
+        T{glitter});
+    row("glitter without colour", M::Kvr634, none, "IRLEDCMD4", S{clicks({"Command1"})}, B{}, T{});
+
+    // Serial number errors.
+    row("416 serial", M::Kvr416, none, "Type523Readsn", S{}, B{"0:"}, T{"Error|Undefined Command"});
 }
 
 void TestReaderControl::buttons() {
@@ -220,7 +301,9 @@ void TestReaderControl::buttons() {
     QVERIFY(bench.started);
     bench.dialogs.steps = steps;
     // The handler's own model rules, also where the layout disables the button.
-    child<QPushButton>(bench.window, qPrintable(button))->setEnabled(true);
+    auto *pushButton = child<QPushButton>(bench.window, qPrintable(button));
+    pushButton->setEnabled(true);
+    pushButton->parentWidget()->setEnabled(true);
     bench.click(qPrintable(button));
     QCOMPARE(bench.bodies(), bodies);
     QCOMPARE(bench.shown(), boxes);
@@ -403,6 +486,158 @@ void TestReaderControl::withoutSetupNothingIsSent() {
     QVERIFY(bench.bodies().isEmpty());
     QVERIFY(bench.dialogs.classes.isEmpty());
     QCOMPARE(bench.shown(), QStringList(8, QStringLiteral("Caution|Comm. Port Setup First")));
+}
+
+void TestReaderControl::sensorWindowsShowTheCard() {
+    struct Case {
+        ReaderModel model;
+        CardPlace place;
+        QStringList values;
+    };
+    const Case cases[] = {
+        {ReaderModel::Kvr638, CardPlace::Front, {"On", "Off", "Off", "Off"}},
+        {ReaderModel::Kvr690,
+         CardPlace::Front,
+         {"On", "Off", "Off", "Off", "Off", "Off", "Mechanical Shutter is Open",
+          "One card is in the Shutter"}},
+    };
+    for (const Case &c : cases) {
+        Bench bench(c.model, SimCard{sim::CardKind::Plain, c.place});
+        QStringList captions, values;
+        QString title;
+        bench.dialogs.steps << [&](QDialog &d) {
+            title = d.windowTitle();
+            for (int i = 0;; ++i) {
+                auto *caption = d.findChild<QLabel *>(QStringLiteral("CaptionLabel_%1").arg(i));
+                if (!caption)
+                    break;
+                captions << caption->text();
+                values
+                    << child<QLabel>(d, qPrintable(QStringLiteral("ValueLabel_%1").arg(i)))->text();
+            }
+            return clicks({"Command1"})(d);
+        };
+        bench.click("SensorState");
+        QCOMPARE(title, QStringLiteral("Auto test the status of the sensor"));
+        QCOMPARE(values, c.values);
+        QCOMPARE(captions.first(), QStringLiteral("Sensor 0 (PSS0)"));
+        QCOMPARE(captions.at(3), QStringLiteral("Sensor 3 (PSS3)"));
+        if (c.model == ReaderModel::Kvr690)
+            QCOMPARE(captions.mid(5), (QStringList{"Sensor 5 (PSS5)", "Mechanical Shutter",
+                                                   "Sensor in front of Reader"}));
+        QCOMPARE(bench.common()->sensorSnapshot690().size(), 8);
+    }
+}
+
+void TestReaderControl::glitterTimesAreChecked() {
+    Bench bench(ReaderModel::Kvr690);
+    QStringList afterOk;
+    QString p2Text;
+    bench.dialogs.steps << [&](QDialog &d) {
+        auto *p1 = child<QLineEdit>(d, "p1");
+        auto *p2 = child<QLineEdit>(d, "p2");
+        // Digits only; backspace is dropped as well.
+        p1->clear();
+        QTest::keyClicks(p1, "2a5-");
+        QTest::keyClick(p1, Qt::Key_Backspace);
+        afterOk << p1->text();
+        p1->clear();
+        child<QPushButton>(d, "Command1")->click();
+        afterOk << QString::number(d.result());
+        QTest::keyClicks(p1, "255");
+        p2->setText(QStringLiteral("256"));
+        child<QPushButton>(d, "Command1")->click();
+        afterOk << QString::number(d.result());
+        p2->setText(QStringLiteral("7"));
+        child<QPushButton>(d, "Command1")->click();
+        p2Text = p2->text();
+        return d.result();
+    };
+    bench.click("IRLEDCMD2");
+    QCOMPARE(afterOk, (QStringList{"25", "0", "0"}));
+    QCOMPARE(bench.shown(),
+             (QStringList{"Caution|input time value of Indicator light on",
+                          "Caution|time value of Indicator light on  is not unvalid",
+                          "Indicator Light Glitter Operation|Control Glitter Indicator Light "
+                          "Success"}));
+    QCOMPARE(p2Text, QStringLiteral("007"));
+    QCOMPARE(bench.bodies(), QList<QByteArray>{QByteArray("I\xFF\x07")});
+}
+
+void TestReaderControl::serialNumberIsShown() {
+    struct Case {
+        QByteArray serial;
+        QString shown;
+    };
+    const Case cases[] = {{"  KVR-SN 0042 ", "KVR-SN 0042"}, {"", ""}};
+    for (const Case &c : cases) {
+        Bench bench(ReaderModel::Kvr523);
+        bench.reader.setSerialNumber(c.serial);
+        QString title, text;
+        bench.dialogs.steps << [&](QDialog &d) {
+            title = d.windowTitle();
+            text = child<QLineEdit>(d, "Text1")->text();
+            return clicks({"Command1"})(d);
+        };
+        bench.click("Type523Readsn");
+        QCOMPARE(bench.bodies(), QList<QByteArray>{"0:"});
+        QCOMPARE(title, QStringLiteral("Write SN of Card Reader"));
+        QCOMPARE(text, c.shown);
+        QCOMPARE(bench.window.extendTab()->serialNumber(), c.shown);
+    }
+    Bench bench(ReaderModel::Kvr690);
+    bench.reader.injectFault(sim::Fault::negative(0x02));
+    bench.click("Type523Readsn");
+    QCOMPARE(bench.shown(), QStringList{"Error|Command Can Not Be Executed"});
+    QVERIFY(bench.dialogs.classes.isEmpty());
+}
+
+void TestReaderControl::resetEjectsTheCard() {
+    struct Case {
+        ReaderModel model;
+        int option;
+        CardPlace place;
+    };
+    const Case cases[] = {
+        {ReaderModel::Kvr638, 1, CardPlace::Inside},
+        {ReaderModel::Kvr638, 2, CardPlace::Front},
+        {ReaderModel::Kvr690, 3, CardPlace::Rear},
+    };
+    for (const Case &c : cases) {
+        Bench bench(c.model, SimCard{sim::CardKind::Plain, CardPlace::Inside});
+        bench.dialogs.steps << choose(c.option);
+        bench.click("IRRESET");
+        QCOMPARE(bench.reader.card().place, c.place);
+        QCOMPARE(bench.dialogs.titles, QStringList{"Reader Reset"});
+    }
+}
+
+void TestReaderControl::newSpeedNeedsANewSetup() {
+    Bench bench(ReaderModel::Kvr638);
+    bench.dialogs.steps << choose(5);
+    bench.click("IRcomb");
+    QCOMPARE(bench.reader.baud(), 19200);
+
+    auto setUpAt = [&](const QString &baud) {
+        bench.forget();
+        bench.dialogs.steps << [baud](QDialog &d) {
+            child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM%1").arg(kPort));
+            child<QComboBox>(d, "BaudCombo")->setCurrentText(baud);
+            child<QPushButton>(d, "Command1")->click();
+            return d.result();
+        };
+        bench.click("IROpencom");
+    };
+    setUpAt(QStringLiteral("9600 bits/s"));
+    QVERIFY(!bench.window.portSetUp());
+    QVERIFY(!bench.shown().isEmpty());
+    QVERIFY2(bench.shown().first().startsWith(QLatin1String("Caution|Unit not detected")),
+             qPrintable(bench.shown().join(QLatin1Char('\n'))));
+
+    setUpAt(QStringLiteral("19200 bits/s"));
+    QVERIFY(bench.window.portSetUp());
+    QCOMPARE(bench.window.currentModel(), QStringLiteral("KVR-638"));
+    QVERIFY(bench.shown().isEmpty());
 }
 
 QTEST_MAIN(TestReaderControl)

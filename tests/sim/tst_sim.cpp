@@ -14,7 +14,6 @@ using talvex::testing::PtyLine;
 
 Q_DECLARE_METATYPE(talvex::sim::Fault)
 Q_DECLARE_METATYPE(talvex::sim::ReaderModel)
-Q_DECLARE_METATYPE(talvex::sim::SimCard)
 Q_DECLARE_METATYPE(talvex::sim::DispenserModel)
 
 namespace {
@@ -91,8 +90,6 @@ private slots:
     void wireTimeBoundsTheExchange_data();
     void wireTimeBoundsTheExchange();
     void wireIsFullDuplex();
-    void statusReplyPerModel_data();
-    void statusReplyPerModel();
     void unknownCommandsAreRefused(); // and the sensor query of a reader without sensors
 
     // Over a real pseudo-terminal.
@@ -306,44 +303,6 @@ void TestSim::wireIsFullDuplex() {
     QCOMPARE(echo.nextWakeUs(), qint64(11'042));
     QCOMPARE(echo.takeOutput(12'083), QByteArray());
     QCOMPARE(echo.takeOutput(12'084), QByteArray("D"));
-}
-
-void TestSim::statusReplyPerModel_data() {
-    QTest::addColumn<ReaderModel>("model");
-    QTest::addColumn<SimCard>("card");
-    QTest::addColumn<QByteArray>("status"); // reply bytes from index 2 on
-
-    const SimCard none;
-    const SimCard inside{CardKind::Plain, CardPlace::Inside};
-    const SimCard front{CardKind::Plain, CardPlace::Front};
-    const SimCard ic{CardKind::Plain, CardPlace::IcPosition};
-
-    QTest::newRow("416 empty") << ReaderModel::Kvr416 << none << QByteArray("N");
-    QTest::newRow("416 card") << ReaderModel::Kvr416 << inside << QByteArray("Y");
-    QTest::newRow("527 card") << ReaderModel::Kvr527 << inside << QByteArray("Y");
-    QTest::newRow("523 empty") << ReaderModel::Kvr523 << none << QByteArray("N2");
-    QTest::newRow("523 card") << ReaderModel::Kvr523 << inside << QByteArray("Y0");
-    QTest::newRow("523 short") << ReaderModel::Kvr523 << front << QByteArray("Z0");
-    QTest::newRow("634 empty") << ReaderModel::Kvr634 << none << QByteArray("NY");
-    QTest::newRow("634 front") << ReaderModel::Kvr634 << front << QByteArray("OY");
-    QTest::newRow("638 empty") << ReaderModel::Kvr638 << none << QByteArray("NJ");
-    QTest::newRow("638 at ic") << ReaderModel::Kvr638 << ic << QByteArray("KJ");
-    QTest::newRow("690 front") << ReaderModel::Kvr690 << front << QByteArray("HJJ");
-    QTest::newRow("690 empty") << ReaderModel::Kvr690 << none << QByteArray("NJJ");
-}
-
-void TestSim::statusReplyPerModel() {
-    QFETCH(ReaderModel, model);
-    QFETCH(SimCard, card);
-    QFETCH(QByteArray, status);
-
-    ReaderDevice reader(model);
-    reader.setCard(card);
-    reader.feed(kStatusQuery, 9600, 0);
-    reader.takeOutput(0);
-    reader.feed(kEnq, 9600, 0);
-    const QByteArray body = bodyOf(reader.takeOutput(0));
-    QCOMPARE(body, QByteArray("P0") + status);
 }
 
 void TestSim::unknownCommandsAreRefused() {

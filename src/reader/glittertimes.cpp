@@ -1,0 +1,80 @@
+#include "glittertimes.h"
+
+#include "link/messages.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace talvex::reader {
+namespace {
+
+// The whole number a box of digits holds, capped so that long texts stay
+// "above 255" without overflowing.
+int timeValue(const QString &digits) {
+    int value = 0;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 1000; // pasted text: as out of range
+        value = value * 10 + c.digitValue();
+        if (value > 999)
+            return 1000;
+    }
+    return value;
+}
+
+} // namespace
+
+GlitterTimes::GlitterTimes(QWidget *dialog, QGridLayout *grid, int row) : QObject(dialog) {
+    auto makeBox = [&](const char *name, const char *caption, int r) {
+        auto *label = new QLabel(QString::fromLatin1(caption), dialog);
+        auto *box = new QLineEdit(QStringLiteral("001"), dialog);
+        box->setObjectName(QString::fromLatin1(name));
+        box->installEventFilter(this);
+        label->setBuddy(box);
+        auto *unit = new QLabel(QStringLiteral("X 0.25 s"), dialog);
+        grid->addWidget(label, r, 0);
+        grid->addWidget(box, r, 1);
+        grid->addWidget(unit, r, 2);
+        return box;
+    };
+    m_p1 = makeBox("p1", "time value of Indicator light on (0-255)", row);
+    m_p2 = makeBox("p2", "time value of Indicator light off(0-255)", row + 1);
+}
+
+bool GlitterTimes::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        // Typed characters other than digits are dropped, backspace too;
+        // keys that type nothing (arrows, Delete, Tab) keep their use.
+        if (!text.isEmpty() && key->key() != Qt::Key_Delete && key->key() != Qt::Key_Tab &&
+            key->key() != Qt::Key_Backtab &&
+            !(text.size() == 1 && text.at(0).isDigit() && text.at(0).unicode() < 128))
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool GlitterTimes::accept() {
+    const QString on = m_p1->text();
+    const QString off = m_p2->text();
+    if (on.isEmpty() || off.isEmpty()) {
+        link::showCaution(QStringLiteral("input time value of Indicator light on"));
+        return false;
+    }
+    const int onValue = timeValue(on);
+    const int offValue = timeValue(off);
+    if (onValue > 255 || offValue > 255) {
+        link::showCaution(QStringLiteral("time value of Indicator light on  is not unvalid"));
+        return false;
+    }
+    m_p1->setText(on.rightJustified(3, QLatin1Char('0')));
+    m_p2->setText(off.rightJustified(3, QLatin1Char('0')));
+    m_on = onValue;
+    m_off = offValue;
+    return true;
+}
+
+} // namespace talvex::reader
