@@ -107,10 +107,11 @@ QByteArray cardStatus(const ReaderDevice &reader) {
     }
     case M::Kvr638:
     case M::Kvr690: {
+        // The KVR-638 reports its rear entry too, though it has no rear slot
+        // a user can feed.
         QByteArray s(1, cardByte638(card));
         s += state.frontEntry;
-        if (reader.model() == M::Kvr690)
-            s += state.rearEntry;
+        s += state.rearEntry;
         return s;
     }
     }
@@ -279,8 +280,7 @@ QByteArray entryCommand(ReaderDevice &reader, const QByteArray &body) {
         if (!oneOf(pm, rear690 ? "1234" : "123") || !oneOf(body.at(2), "01"))
             return wrongParameter(body);
         state.frontEntry = kFront[pm - '1'];
-        if (rear690)
-            state.rearEntry = body.at(2) == '0' ? 'J' : 'N';
+        state.rearEntry = body.at(2) == '0' ? 'J' : 'N';
         // A card waiting at the mouth comes in once the reader takes it.
         if (state.frontEntryAllowed() && reader.card().present() &&
             reader.card().place == CardPlace::Front)

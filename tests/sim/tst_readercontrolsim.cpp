@@ -44,6 +44,7 @@ class TestReaderControlSim : public QObject {
     Q_OBJECT
 
 private slots:
+    void modelsAnswerOnlyTheirCommands();
     void commandsPerModel_data();
     void commandsPerModel();
     void statusFollowsTheCard_data();
@@ -56,6 +57,72 @@ private slots:
     void speedChangesAfterTheReply();
     void readingMethodAndSerialNumber();
 };
+
+void TestReaderControlSim::modelsAnswerOnlyTheirCommands() {
+    // Per model (KVR-416, 523, 527, 634, 638, 690): P a positive reply, U
+    // "Undefined Command" (00h), W "Parameter Wrong" (01h), D "Command Data
+    // Wrong" (04h).
+    struct Row {
+        QByteArray body;
+        const char *answers;
+    };
+    const Row rows[] = {
+        {"00", "PPPPPP"},
+        {"01", "WWPPPP"},
+        {"02", "WWWWWP"},
+        {"0:", "UPPPPP"},
+        {"10", "PPPPPP"},
+        {"1.", "PPPPPP"},
+        {"11", "PPPPPP"},
+        {"20", "UUPPPP"},
+        {"21", "UUWWPP"},
+        {"2.", "UUWWWP"},
+        {"/1", "UUUPDD"},
+        {"/11", "UUUDPP"},
+        {".0", "UUUUUP"},
+        {"43", "PPPPPP"},
+        {"F0", "UDUUPP"},
+        {"F01171", "UPUUDD"},
+        {QByteArray("I\x01\x01"), "UUUUPP"},
+        {QByteArray("\x80"
+                    "01"),
+         "UPPPPP"},
+        {QByteArray("\x81"
+                    "0\x01\x01"),
+         "UPPPPP"},
+        {"Z0", "UUUUUU"},
+    };
+    const ReaderModel models[] = {k416, k523, k527, k634, k638, k690};
+    for (const Row &row : rows) {
+        for (int m = 0; m < 6; ++m) {
+            ReaderDevice reader(models[m]);
+            reader.setMoveTimeMs(0);
+            const QByteArray reply = exchange(reader, row.body);
+            QByteArray expected;
+            switch (row.answers[m]) {
+            case 'P':
+                expected = QByteArray("P") + row.body.at(1);
+                break;
+            case 'U':
+                expected = negative(row.body.at(1), 0x00);
+                break;
+            case 'W':
+                expected = negative(row.body.at(1), 0x01);
+                break;
+            case 'D':
+                expected = negative(row.body.at(1), 0x04);
+                break;
+            }
+            QVERIFY2(reply.startsWith(expected),
+                     qPrintable(QStringLiteral("%1 on model %2: %3")
+                                    .arg(QString::fromLatin1(row.body.toHex(' ')))
+                                    .arg(m)
+                                    .arg(QString::fromLatin1(reply.toHex(' ')))));
+            if (row.answers[m] != 'P')
+                QCOMPARE(reply.size(), 3);
+        }
+    }
+}
 
 void TestReaderControlSim::commandsPerModel_data() {
     QTest::addColumn<ReaderModel>("model");
@@ -184,14 +251,14 @@ void TestReaderControlSim::statusFollowsTheCard_data() {
     QTest::newRow("634 empty") << k634 << none << QByteArray("NY");
     QTest::newRow("634 card") << k634 << card(CardPlace::Inside) << QByteArray("YY");
     QTest::newRow("634 front") << k634 << card(CardPlace::Front) << QByteArray("OY");
-    QTest::newRow("638 long") << k638 << card(CardPlace::LongCard) << QByteArray("FJ");
-    QTest::newRow("638 front") << k638 << card(CardPlace::Front) << QByteArray("HJ");
-    QTest::newRow("638 front hold") << k638 << card(CardPlace::FrontHold) << QByteArray("IJ");
-    QTest::newRow("638 inside") << k638 << card(CardPlace::Inside) << QByteArray("JJ");
-    QTest::newRow("638 ic") << k638 << card(CardPlace::IcPosition) << QByteArray("KJ");
-    QTest::newRow("638 rear hold") << k638 << card(CardPlace::RearHold) << QByteArray("LJ");
-    QTest::newRow("638 rear") << k638 << card(CardPlace::Rear) << QByteArray("MJ");
-    QTest::newRow("638 empty") << k638 << none << QByteArray("NJ");
+    QTest::newRow("638 long") << k638 << card(CardPlace::LongCard) << QByteArray("FJJ");
+    QTest::newRow("638 front") << k638 << card(CardPlace::Front) << QByteArray("HJJ");
+    QTest::newRow("638 front hold") << k638 << card(CardPlace::FrontHold) << QByteArray("IJJ");
+    QTest::newRow("638 inside") << k638 << card(CardPlace::Inside) << QByteArray("JJJ");
+    QTest::newRow("638 ic") << k638 << card(CardPlace::IcPosition) << QByteArray("KJJ");
+    QTest::newRow("638 rear hold") << k638 << card(CardPlace::RearHold) << QByteArray("LJJ");
+    QTest::newRow("638 rear") << k638 << card(CardPlace::Rear) << QByteArray("MJJ");
+    QTest::newRow("638 empty") << k638 << none << QByteArray("NJJ");
     QTest::newRow("690 long") << k690 << card(CardPlace::LongCard) << QByteArray("FJJ");
     QTest::newRow("690 rf") << k690 << card(CardPlace::RfPosition) << QByteArray("JJJ");
     QTest::newRow("690 ic") << k690 << card(CardPlace::IcPosition) << QByteArray("KJJ");
@@ -240,8 +307,8 @@ void TestReaderControlSim::entryControlChangesTheStatus() {
         QByteArray status; // reply bytes 2 on afterwards
     };
     const Step steps[] = {
-        {k634, "/1", "NN"},   {k634, "/0", "NY"},   {k638, "/11", "NN"},
-        {k638, "/21", "NI"},  {k638, "/31", "NJ"},  {k690, "/11", "NNN"},
+        {k634, "/1", "NN"},   {k634, "/0", "NY"},   {k638, "/11", "NNN"},
+        {k638, "/21", "NIN"}, {k638, "/30", "NJJ"}, {k690, "/11", "NNN"},
         {k690, "/20", "NIJ"}, {k690, "/30", "NJJ"}, {k690, "/41", "NKN"},
     };
     for (const Step &step : steps) {

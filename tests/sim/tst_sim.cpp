@@ -355,7 +355,7 @@ void TestSim::wrongBccOverPtyIsNaked() {
     // A NAK leaves nothing to enquire about.
     line.write(kEnq);
     QVERIFY(line.drain(kQuietMs).isEmpty());
-    QCOMPARE(bodyOf(exchangeOverPty(line, kStatusQuery)), QByteArray("P0NJ"));
+    QCOMPARE(bodyOf(exchangeOverPty(line, kStatusQuery)), QByteArray("P0NJJ"));
 }
 
 void TestSim::dispenserExchanges_data() {
