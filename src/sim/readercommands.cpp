@@ -1,5 +1,6 @@
 #include "sim/readercommands.h"
 
+#include "sim/contactcpucard.h"
 #include "sim/readercontrol.h"
 #include "sim/readerdevice.h"
 
@@ -19,6 +20,10 @@ constexpr std::pair<char, ReaderCommand> kCommands[] = {
     {'I', &glitterCommand}, // shutter light blinking
     {'\x80', &colourLightCommand},
     {'\x81', &colourGlitterCommand},
+    {'3', &slotPowerCommand}, // power of the card in the slot
+    {'7', &slotCpuCommand},   // CPU card in the slot
+    {'=', &samCommand},       // SAM reset and APDU
+    {'J', &samPowerCommand},  // SAM power
 };
 
 } // namespace

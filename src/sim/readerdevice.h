@@ -26,6 +26,8 @@ public:
     const SimCard &card() const { return m_card; }
     void setCard(const SimCard &card) { m_card = card; }
 
+    SamSockets &sams() { return m_sams; }
+
     // One-shot: applies to the next frame that arrives.
     void injectFault(const Fault &fault) { m_fault = fault; }
     Fault pendingFault() const { return m_fault; }
@@ -64,6 +66,7 @@ private:
 
     ReaderModel m_model;
     SimCard m_card;
+    SamSockets m_sams;
     Fault m_fault;
     Fault m_faultInForce; // the fault taken for the exchange now running
     ReaderControlState m_control;

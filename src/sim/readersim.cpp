@@ -95,6 +95,16 @@ void ReaderSim::setMoveTimeMs(int ms) {
     m_host->withDevice([&](Device &d) { reader(d).setMoveTimeMs(ms); });
 }
 
+SamSockets ReaderSim::sams() const {
+    SamSockets s;
+    m_host->withDevice([&](Device &d) { s = reader(d).sams(); });
+    return s;
+}
+
+void ReaderSim::setSams(const SamSockets &sams) {
+    m_host->withDevice([&](Device &d) { reader(d).sams() = sams; });
+}
+
 void ReaderSim::injectFault(const Fault &fault) {
     m_host->withDevice([&](Device &d) { reader(d).injectFault(fault); });
 }

@@ -60,6 +60,9 @@ public:
     int moveTimeMs() const;
     void setMoveTimeMs(int ms);
 
+    SamSockets sams() const;
+    void setSams(const SamSockets &sams);
+
     // For the next exchange only.
     void injectFault(const Fault &fault);
     Fault pendingFault() const;

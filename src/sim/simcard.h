@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/contactcpucard.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,6 +13,8 @@ namespace talvex::sim {
 enum class CardKind {
     None,  // the reader is empty
     Plain, // a card with nothing the simulator can read from it
+    // An ISO 7816 processor card on the contacts.
+    ContactCpu,
 };
 
 // Where the card sits in a motorised reader; readers without a transport only
@@ -32,6 +36,7 @@ struct SimCard {
     // What card type detection reports for this card: class and subtype
     // ("00" S50, "10" CPU T=0, ...); empty for a card it cannot identify.
     QByteArray typeCode = {};
+    ContactChip chip{}; // ContactCpu
 
     bool present() const { return kind != CardKind::None; }
     bool operator==(const SimCard &) const = default;
