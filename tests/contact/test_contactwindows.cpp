@@ -1,0 +1,476 @@
+// The "IC CARD" tab and the "CPU Card" and "Sam Card" windows against the
+// simulated reader on a real pseudo-terminal.
+
+#include "support/recordingmessageboxes.h"
+#include "support/scripteddialogs.h"
+
+#include "contact/contactcommands.h"
+#include "contact/cpucard.h"
+#include "contact/iccardtab.h"
+#include "contact/samcard.h"
+#include "link/exchange.h"
+#include "link/portmap.h"
+#include "link/serialcomm.h"
+#include "sim/fault.h"
+#include "sim/readersim.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <functional>
+
+using namespace talvex;
+using talvex::testing::child;
+using talvex::testing::RecordingMessageBoxes;
+using talvex::testing::ScriptedDialogs;
+
+namespace {
+
+constexpr int kPort = 7;
+
+// The answers to reset of the simulated cards and the card application's
+// answer to SELECT of the master file.
+const QString kCpuAtrT0 = QStringLiteral("3B6A000054414C56455820435055");
+const QString kCpuAtrT1 = QStringLiteral("3BEA00008131FE4554414C5645582043505595");
+const QString kSam3Atr = QStringLiteral("3B6B000054414C5645582053414D33");
+const QString kMfAnswer = QStringLiteral("6F0984023F00A5038801019000");
+
+sim::SimCard cpuCard(sim::CardProtocol protocol, sim::CardPlace place = sim::CardPlace::Inside) {
+    sim::SimCard card;
+    card.kind = sim::CardKind::ContactCpu;
+    card.place = place;
+    card.chip.protocol = protocol;
+    return card;
+}
+
+// The "IC CARD" tab on a port that the simulated reader answers, set up as
+// "Setup Comm" leaves it.
+struct Bench {
+    explicit Bench(sim::ReaderModel model = sim::ReaderModel::Kvr638) : reader(model) {
+        QString error;
+        if (!reader.start(&error))
+            qFatal("simulated reader did not start: %s", qPrintable(error));
+        reader.mapToPort(kPort);
+        port.setCommPort(kPort);
+        port.setSettings(QStringLiteral("9600n81"));
+        port.setPortOpen(true);
+        state.m_portSetUp = true;
+        state.m_keepLog = true;
+        contact::protocolFlags() = {};
+    }
+    ~Bench() {
+        port.setPortOpen(false);
+        link::portmap::unmap(kPort);
+    }
+
+    // The command frames sent since the last call, as the traffic log shows them.
+    QStringList sent() {
+        QStringList frames;
+        for (const QString &line : state.m_log.split(QStringLiteral("\r\n"))) {
+            if (line.startsWith(QLatin1String("SD: ")) && line != QLatin1String("SD: 05"))
+                frames << line.mid(4).trimmed();
+        }
+        state.m_log.clear();
+        return frames;
+    }
+    QStringList boxTexts() {
+        QStringList out;
+        for (const link::MessageRequest &box : boxes.shown)
+            out << box.title + QLatin1Char('|') + box.text;
+        boxes.shown.clear();
+        return out;
+    }
+    // Opens a window through its button on the tab and runs `user` in it.
+    void inWindow(const char *button, std::function<void(QDialog &)> user) {
+        dialogs.steps << [user](QDialog &window) {
+            user(window);
+            return int(QDialog::Accepted);
+        };
+        child<QPushButton>(tab, button)->click();
+    }
+
+    RecordingMessageBoxes boxes;
+    ScriptedDialogs dialogs;
+    sim::ReaderSim reader;
+    link::SerialComm port;
+    link::ReaderLinkState state{port};
+    contact::ICCardTab tab{state};
+};
+
+void click(const QWidget &window, const char *name) {
+    child<QPushButton>(window, name)->click();
+}
+QString textOf(const QWidget &window, const char *name) {
+    if (auto *line = window.findChild<QLineEdit *>(QLatin1String(name)))
+        return line->text();
+    return child<QPlainTextEdit>(window, name)->toPlainText();
+}
+void setCommand(const QWidget &window, const QString &text) {
+    child<QComboBox>(window, "CmdText")->setCurrentText(text);
+}
+
+} // namespace
+
+class TestContactWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowsOpenWithTheirDefaults();
+    void slotCardApduFollowsTheLastReset();
+    void samApduOfTheExample();
+    void samSocketText_data();
+    void samSocketText();
+    void samResetBodies_data();
+    void samResetBodies();
+    void replies_data();
+    void replies();
+    void negativeReplyShowsOnlyItsError();
+    void commandTextFaults_data();
+    void commandTextFaults();
+    void nothingWithoutPortSetUp_data();
+    void nothingWithoutPortSetUp();
+};
+
+void TestContactWindows::windowsOpenWithTheirDefaults() {
+    Bench bench;
+    QTabWidget *strip = child<QTabWidget>(bench.tab, "SSTab2");
+    QStringList captions;
+    for (int i = 0; i < strip->count(); ++i)
+        captions << strip->tabText(i);
+    QCOMPARE(captions, (QStringList{"CPU", "SAM", "SLE4428", "SLE4442", "24CXX", "AT88SC1604",
+                                    "AT88SC1608", "AT45D041", "AT88SC102"}));
+    QCOMPARE(child<QPushButton>(bench.tab, "PowerOnBtn")->text(), QStringLiteral("Power on"));
+    QCOMPARE(child<QPushButton>(bench.tab, "PowerOffBtn")->text(), QStringLiteral("Power off"));
+    QCOMPARE(child<QPushButton>(*strip->widget(0), "CPURUN")->text(),
+             QStringLiteral("CPU Card Operation"));
+    QCOMPARE(child<QPushButton>(*strip->widget(1), "SIMRUN")->text(),
+             QStringLiteral("Sam Card Operation"));
+
+    const QStringList ready = {"0084000008", "00A40000023F00",
+                               "00A404000E315041592E5359532E4444463031"};
+    const auto commandBox = [&](const QDialog &window) {
+        auto *box = child<QComboBox>(window, "CmdText");
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        QCOMPARE(items, ready);
+        QCOMPARE(box->currentText(), QStringLiteral("00A40000023F00"));
+        QVERIFY(box->isEditable());
+    };
+    bench.inWindow("CPURUN", [&](QDialog &window) {
+        QCOMPARE(window.windowTitle(), QStringLiteral("CPU Card"));
+        QVERIFY(child<QRadioButton>(window, "Option1")->isChecked());
+        QCOMPARE(child<QRadioButton>(window, "Option1")->text(), QStringLiteral("EMV Mode"));
+        QCOMPARE(child<QRadioButton>(window, "Option2")->text(), QStringLiteral("ISO7816 Mode"));
+        QCOMPARE(child<QPushButton>(window, "CPUColdReset")->text(), QStringLiteral("Cold Reset"));
+        QCOMPARE(child<QPushButton>(window, "CPUWarmReset")->text(), QStringLiteral("Warm Reset"));
+        commandBox(window);
+    });
+    bench.inWindow("SIMRUN", [&](QDialog &window) {
+        QCOMPARE(window.windowTitle(), QStringLiteral("Sam Card"));
+        auto *socket = child<QComboBox>(window, "SimNo1");
+        QCOMPARE(socket->count(), 8);
+        QCOMPARE(socket->itemText(7), QStringLiteral("SAM 8"));
+        QCOMPARE(socket->currentText(), QStringLiteral("SAM 1"));
+        QVERIFY(child<QRadioButton>(window, "SAMVOLTAGEOption_0")->isChecked());
+        QCOMPARE(child<QRadioButton>(window, "SAMVOLTAGEOption_2")->text(),
+                 QStringLiteral("ISO7816(3V)"));
+        QCOMPARE(static_cast<contact::SimCard &>(window).voltageCode(), quint8(0x30));
+        commandBox(window);
+    });
+    QCOMPARE(bench.dialogs.classes,
+             (QStringList{"talvex::contact::CPUCARD", "talvex::contact::SimCard"}));
+    QCOMPARE(bench.sent(), QStringList());
+}
+
+void TestContactWindows::slotCardApduFollowsTheLastReset() {
+    Bench bench;
+    bench.reader.setCard(cpuCard(sim::CardProtocol::T1));
+    bench.inWindow("CPURUN", [&](QDialog &window) {
+        child<QRadioButton>(window, "Option2")->click();
+        click(window, "CPUColdReset");
+        QCOMPARE(bench.sent(), QStringList{"02 00 03 37 30 31 03 34"});
+        QCOMPARE(textOf(window, "ResetText"), kCpuAtrT1);
+        QCOMPARE(bench.boxTexts(), QStringList{"CPU Card Reset|Reset Success(T=1)"});
+        click(window, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList{"02 00 0B 37 32 00 07 00 A4 00 00 02 3F 00 03 91"});
+        QCOMPARE(textOf(window, "BackText"), kMfAnswer);
+        QCOMPARE(bench.boxTexts(), QStringList{"C-APDU|Success"});
+    });
+    // The protocol outlives the window.
+    bench.reader.setCard(cpuCard(sim::CardProtocol::T0));
+    bench.inWindow("CPURUN", [&](QDialog &window) {
+        QCOMPARE(textOf(window, "ResetText"), QString());
+        click(window, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList{"02 00 0B 37 32 00 07 00 A4 00 00 02 3F 00 03 91"});
+        QCOMPARE(bench.boxTexts(), QStringList{"C-APDU|Error"}); // the new card is not reset
+        QCOMPARE(textOf(window, "BackText"), QString());
+        click(window, "CPUColdReset");
+        QCOMPARE(bench.sent(), QStringList{"02 00 03 37 30 30 03 35"});
+        QCOMPARE(textOf(window, "ResetText"), kCpuAtrT0);
+        QCOMPARE(bench.boxTexts(), QStringList{"CPU Card Reset|Reset Success(T=0)"});
+        click(window, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList{"02 00 0B 37 31 00 07 00 A4 00 00 02 3F 00 03 92"});
+        QCOMPARE(textOf(window, "BackText"), kMfAnswer);
+        click(window, "CPUWarmReset");
+        QCOMPARE(bench.sent(), QStringList{"02 00 02 37 2F 03 1B"});
+        QCOMPARE(textOf(window, "BackText"), QString());
+        QCOMPARE(textOf(window, "ResetText"), kCpuAtrT0);
+        click(window, "Down");
+        QCOMPARE(bench.sent(), QStringList{"02 00 02 33 31 03 01"});
+        QCOMPARE(textOf(window, "ResetText"), QString());
+        bench.boxTexts();
+        click(window, "BackCmd");
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+    });
+    QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
+    QCOMPARE(contact::protocolFlags().sam, qint16(0));
+}
+
+void TestContactWindows::samApduOfTheExample() {
+    Bench bench;
+    bench.inWindow("SIMRUN", [&](QDialog &window) {
+        child<QComboBox>(window, "SimNo1")->setCurrentIndex(2);
+        click(window, "SimReset");
+        QCOMPARE(bench.sent(), QStringList{"02 00 04 3D 30 32 30 03 0A"});
+        QCOMPARE(textOf(window, "ResetTextBack"), kSam3Atr);
+        QCOMPARE(bench.boxTexts(), QStringList{"SAM Card Reset|Reset Success(T=0)"});
+        click(window, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList{"02 00 0C 3D 31 32 00 07 00 A4 00 00 02 3F 00 03 AD"});
+        QCOMPARE(textOf(window, "BackText"), kMfAnswer);
+        QCOMPARE(bench.boxTexts(), QStringList{"C-APDU|Success"});
+        click(window, "Down");
+        QCOMPARE(bench.sent(), QStringList{"02 00 02 4A 31 03 78"});
+        QCOMPARE(textOf(window, "BackText"), QString());
+        QCOMPARE(textOf(window, "ResetTextBack"), QString());
+        QCOMPARE(bench.boxTexts(), QStringList{"Power Off|Power Off Success"});
+    });
+
+    // A SAM in T=1 changes the SAM flag only.
+    sim::SamSockets sams = bench.reader.sams();
+    sams[1].chip.protocol = sim::CardProtocol::T1;
+    bench.reader.setSams(sams);
+    bench.inWindow("SIMRUN", [&](QDialog &window) {
+        child<QComboBox>(window, "SimNo1")->setCurrentIndex(1);
+        click(window, "SimReset");
+        QCOMPARE(bench.boxTexts(), QStringList{"SAM Card Reset|Reset Success(T=1)"});
+        setCommand(window, QStringLiteral("0084000008"));
+        click(window, "SendCmd");
+        QCOMPARE(bench.sent().last(),
+                 QStringLiteral("02 00 0A 3D 32 31 00 05 00 84 00 00 08 03 BC"));
+        QCOMPARE(textOf(window, "BackText").size(), 20); // eight random bytes and 9000
+        QVERIFY(textOf(window, "BackText").endsWith(QLatin1String("9000")));
+    });
+    QCOMPARE(contact::protocolFlags().sam, qint16(1));
+    QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
+}
+
+void TestContactWindows::samSocketText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("resetFrame"); // empty: refused
+    QTest::addColumn<QString>("box");
+
+    QTest::newRow("SAM 8") << "SAM 8"
+                           << "02 00 04 3D 30 37 30 03 0F"
+                           << "SAM Card Reset|Reset Success(T=0)";
+    // The reader has eight sockets and says so.
+    QTest::newRow("SAM 12 typed") << "SAM 12"
+                                  << "02 00 04 3D 30 3B 30 03 03"
+                                  << "Error|Parameter Wrong";
+    QTest::newRow("SAM 15 typed") << "SAM 15"
+                                  << ""
+                                  << "Caution|Please Choose SAM Number First";
+    QTest::newRow("junk typed") << "SAM x"
+                                << ""
+                                << "Caution|Please Choose SAM Number First";
+}
+
+void TestContactWindows::samSocketText() {
+    QFETCH(QString, text);
+    QFETCH(QString, resetFrame);
+    QFETCH(QString, box);
+
+    Bench bench;
+    contact::SimCard window(bench.state);
+    child<QComboBox>(window, "SimNo1")->setEditText(text);
+    click(window, "SimReset");
+    QCOMPARE(bench.sent(), resetFrame.isEmpty() ? QStringList() : QStringList{resetFrame});
+    QCOMPARE(bench.boxTexts(), QStringList{box});
+    if (resetFrame.isEmpty()) {
+        click(window, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList());
+        QCOMPARE(bench.boxTexts(), QStringList{box});
+    }
+}
+
+void TestContactWindows::samResetBodies_data() {
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<int>("voltage");
+
+    QTest::newRow("as loaded: EMV") << QList<int>{} << "02 00 04 3D 30 30 30 03 08" << 0x30;
+    QTest::newRow("ISO7816(5V)") << QList<int>{1} << "02 00 04 3D 30 30 31 03 09" << 0x30;
+    QTest::newRow("ISO7816(3V)") << QList<int>{2} << "02 00 04 3D 2F 30 31 03 16" << 0x2F;
+    QTest::newRow("3V, then EMV") << QList<int>{2, 0} << "02 00 04 3D 30 30 30 03 08" << 0x30;
+    QTest::newRow("3V, then 5V") << QList<int>{2, 1} << "02 00 04 3D 30 30 31 03 09" << 0x30;
+}
+
+void TestContactWindows::samResetBodies() {
+    QFETCH(QList<int>, clicks);
+    QFETCH(QString, frame);
+    QFETCH(int, voltage);
+
+    Bench bench;
+    contact::SimCard window(bench.state);
+    for (int index : clicks) {
+        child<QRadioButton>(window, qPrintable(QStringLiteral("SAMVOLTAGEOption_%1").arg(index)))
+            ->click();
+    }
+    QCOMPARE(window.voltageCode(), quint8(voltage));
+    click(window, "SimReset");
+    QCOMPARE(bench.sent(), QStringList{frame});
+    QCOMPARE(textOf(window, "ResetTextBack"), QStringLiteral("3B6B000054414C5645582053414D31"));
+}
+
+void TestContactWindows::replies_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("place");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("box"); // empty: none
+
+    using K = sim::CardKind;
+    using P = sim::CardPlace;
+    const QString position = QStringLiteral("The card is not on the IC card operation position");
+    const auto row = [](const char *name, K kind, P place, const char *action, QString box) {
+        QTest::newRow(name) << int(kind) << int(place) << QString::fromLatin1(action) << box;
+    };
+    row("power on", K::ContactCpu, P::Inside, "PowerOnBtn", "Power On|Power On Success");
+    row("power on, no card", K::None, P::Inside, "PowerOnBtn", "");
+    row("power on, card at the front", K::ContactCpu, P::Front, "PowerOnBtn",
+        "Power On|" + position);
+    row("power off", K::Plain, P::Inside, "PowerOffBtn", "Power Off|Power Off Success");
+    row("power off, card at the rear", K::Plain, P::Rear, "PowerOffBtn", "Power Off|" + position);
+    row("reset, no card", K::None, P::Inside, "CPUColdReset", "Card Reset|No Card In The Reader");
+    row("reset, card held at the front", K::ContactCpu, P::FrontHold, "CPUColdReset",
+        "Card Reset|" + position);
+    row("reset of a card without a chip", K::Plain, P::Inside, "CPUColdReset",
+        "Card Reset|Reset Error");
+    row("warm reset of an unpowered card", K::ContactCpu, P::Inside, "CPUWarmReset",
+        "Card Reset|Reset Error");
+    row("APDU, no card", K::None, P::Inside, "SendCmd", "C-APDU|No Card In The Reader");
+    row("APDU, card at the front", K::ContactCpu, P::Front, "SendCmd",
+        "C-APDU|The card is not at the IC card position");
+    row("window power off, no card", K::None, P::Inside, "Down", "");
+    row("window power off, card at the front", K::ContactCpu, P::Front, "Down",
+        "Power Off|" + position);
+}
+
+void TestContactWindows::replies() {
+    QFETCH(int, kind);
+    QFETCH(int, place);
+    QFETCH(QString, action);
+    QFETCH(QString, box);
+
+    Bench bench;
+    sim::SimCard card = cpuCard(sim::CardProtocol::T0, static_cast<sim::CardPlace>(place));
+    card.kind = static_cast<sim::CardKind>(kind);
+    bench.reader.setCard(card);
+    contact::CPUCARD window(bench.state);
+    QWidget &target =
+        action.startsWith(QLatin1String("Power")) ? static_cast<QWidget &>(bench.tab) : window;
+    click(target, qPrintable(action));
+    QCOMPARE(bench.sent().size(), 1);
+    QCOMPARE(bench.boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
+    QCOMPARE(textOf(window, "ResetText"), QString());
+    QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
+}
+
+void TestContactWindows::negativeReplyShowsOnlyItsError() {
+    Bench bench;
+    bench.reader.setCard(cpuCard(sim::CardProtocol::T1));
+    contact::CPUCARD window(bench.state);
+    bench.reader.injectFault(sim::Fault::negative(0x02));
+    click(window, "CPUColdReset");
+    QCOMPARE(bench.boxTexts(), QStringList{"Error|Command Can Not Be Executed"});
+    QCOMPARE(textOf(window, "ResetText"), QString());
+    QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
+}
+
+void TestContactWindows::commandTextFaults_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caution");
+
+    QTest::newRow("empty") << ""
+                           << "Enter the Command and then Press 'Send'";
+    QTest::newRow("odd") << "00A4000"
+                         << "Error:Please Check The Data Effective";
+    QTest::newRow("not hex") << "00G4"
+                             << "Error:Please check the data effective";
+    QTest::newRow("252 bytes") << QString(504, QLatin1Char('0'))
+                               << "Error:Please check the data effective";
+}
+
+void TestContactWindows::commandTextFaults() {
+    QFETCH(QString, text);
+    QFETCH(QString, caution);
+
+    Bench bench;
+    contact::CPUCARD cpu(bench.state);
+    contact::SimCard sam(bench.state);
+    for (QDialog *window : {static_cast<QDialog *>(&cpu), static_cast<QDialog *>(&sam)}) {
+        child<QPlainTextEdit>(*window, "BackText")->setPlainText(QStringLiteral("9000"));
+        setCommand(*window, text);
+        click(*window, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList());
+        QCOMPARE(bench.boxTexts(), QStringList{"Caution|" + caution});
+    }
+    // One byte less still goes to the slot card, but the SAM body has one
+    // more byte and refuses it.
+    if (text.size() == 504) {
+        const QString bytes251(502, QLatin1Char('0'));
+        setCommand(cpu, bytes251);
+        click(cpu, "SendCmd");
+        QCOMPARE(bench.sent().size(), 1);
+        bench.boxTexts();
+        setCommand(sam, bytes251);
+        click(sam, "SendCmd");
+        QCOMPARE(bench.sent(), QStringList());
+        QCOMPARE(bench.boxTexts(), QStringList{"Caution|" + caution});
+    }
+}
+
+void TestContactWindows::nothingWithoutPortSetUp_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("button");
+    for (const char *button : {"PowerOnBtn", "PowerOffBtn", "CPURUN", "SIMRUN"})
+        QTest::addRow("tab %s", button) << "tab" << button;
+    for (const char *button : {"CPUColdReset", "CPUWarmReset", "SendCmd", "Down"})
+        QTest::addRow("CPU Card %s", button) << "cpu" << button;
+    for (const char *button : {"SimReset", "SendCmd", "Down"})
+        QTest::addRow("Sam Card %s", button) << "sam" << button;
+}
+
+void TestContactWindows::nothingWithoutPortSetUp() {
+    QFETCH(QString, window);
+    QFETCH(QString, button);
+
+    Bench bench;
+    bench.state.m_portSetUp = false;
+    contact::CPUCARD cpu(bench.state);
+    contact::SimCard sam(bench.state);
+    QWidget *target = window == QLatin1String("tab")   ? static_cast<QWidget *>(&bench.tab)
+                      : window == QLatin1String("cpu") ? static_cast<QWidget *>(&cpu)
+                                                       : &sam;
+    click(*target, qPrintable(button));
+    QCOMPARE(bench.boxTexts(), QStringList{"Caution|Comm. Port Setup First"});
+    QCOMPARE(bench.sent(), QStringList());
+    QCOMPARE(bench.dialogs.classes, QStringList());
+}
+
+QTEST_MAIN(TestContactWindows)
+#include "test_contactwindows.moc"
