@@ -3,6 +3,8 @@
 #include "demodevices.h"
 #include "simdevicesdialog.h"
 
+#include "contact/cpucard.h"
+#include "contact/samcard.h"
 #include "dispenser/fakamain.h"
 #include "link/exchange.h"
 #include "link/serialcomm.h"
@@ -123,6 +125,26 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
         saver.save(readerWindow, QStringLiteral("readermain-") + name);
     }
     ui::setDialogRunner(nullptr);
+    {
+        // The contact card windows after a reset and an APDU, with a T=1 card.
+        const sim::SimCard before = devices.reader().card();
+        sim::SimCard card;
+        card.kind = sim::CardKind::ContactCpu;
+        card.place = sim::CardPlace::IcPosition;
+        card.chip.protocol = sim::CardProtocol::T1;
+        devices.reader().setCard(card);
+        contact::CPUCARD cpuCard(readerWindow, &readerWindow);
+        click(cpuCard, "CPUColdReset");
+        click(cpuCard, "SendCmd");
+        saver.save(cpuCard, QStringLiteral("cpucard"));
+        cpuCard.hide();
+        contact::SimCard samCard(readerWindow, &readerWindow);
+        click(samCard, "SimReset");
+        click(samCard, "SendCmd");
+        saver.save(samCard, QStringLiteral("samcard"));
+        samCard.hide();
+        devices.reader().setCard(before);
+    }
     click(readerWindow, "IRCLOSECOM");
     return saver.failed() ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include "simdevicesdialog.h"
 
+#include "contactcardcontrols.h"
 #include "readercontrolsimbox.h"
 
 #include "link/portmap.h"
@@ -174,6 +175,7 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(readerBox);
     layout->addWidget(m_readerControl);
+    layout->addWidget(new ContactCardControls(m_reader, this));
     layout->addWidget(dispenserBox);
     layout->addStretch();
 

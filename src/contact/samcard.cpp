@@ -38,6 +38,7 @@ SimCard::SimCard(link::ReaderLinkContext &reader, QWidget *parent)
     m_simNo1->setObjectName(QStringLiteral("SimNo1"));
     m_simNo1->setEditable(true);
     m_simNo1->setInsertPolicy(QComboBox::NoInsert);
+    m_simNo1->setMinimumContentsLength(7);
     for (int i = 1; i <= kListedSockets; ++i)
         m_simNo1->addItem(QStringLiteral("SAM %1").arg(i));
     socketLabel->setBuddy(m_simNo1);
