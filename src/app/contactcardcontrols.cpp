@@ -74,10 +74,7 @@ void ContactCardControls::slotCardChosen() {
     sim::SimCard card = m_reader.card();
     if (m_cpuCard->isChecked()) {
         // A new card arrives at the contacts; a protocol change is a new card too.
-        card = sim::SimCard{};
-        card.kind = sim::CardKind::ContactCpu;
-        card.place = sim::CardPlace::IcPosition;
-        card.chip.protocol = protocolOf(m_cpuProtocol);
+        card = sim::contactCpuCard(protocolOf(m_cpuProtocol), sim::CardPlace::IcPosition);
     } else if (card.kind == sim::CardKind::ContactCpu) {
         card = sim::SimCard{};
     }

@@ -128,11 +128,8 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
     {
         // The contact card windows after a reset and an APDU, with a T=1 card.
         const sim::SimCard before = devices.reader().card();
-        sim::SimCard card;
-        card.kind = sim::CardKind::ContactCpu;
-        card.place = sim::CardPlace::IcPosition;
-        card.chip.protocol = sim::CardProtocol::T1;
-        devices.reader().setCard(card);
+        devices.reader().setCard(
+            sim::contactCpuCard(sim::CardProtocol::T1, sim::CardPlace::IcPosition));
         contact::CPUCARD cpuCard(readerWindow, &readerWindow);
         click(cpuCard, "CPUColdReset");
         click(cpuCard, "SendCmd");

@@ -92,6 +92,15 @@ QByteArray positive(const QByteArray &body, const QByteArray &data) {
 
 } // namespace
 
+SimCard contactCpuCard(CardProtocol protocol, CardPlace place) {
+    SimCard card;
+    card.kind = CardKind::ContactCpu;
+    card.place = place;
+    card.chip.protocol = protocol;
+    card.typeCode = protocol == CardProtocol::T0 ? "10" : "11";
+    return card;
+}
+
 bool hasContactIcModule(ReaderModel model) {
     return model == ReaderModel::Kvr527 || model == ReaderModel::Kvr634 ||
            model == ReaderModel::Kvr638 || model == ReaderModel::Kvr690;

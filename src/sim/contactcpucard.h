@@ -8,6 +8,8 @@
 namespace talvex::sim {
 
 class ReaderDevice;
+struct SimCard;
+enum class CardPlace;
 
 enum class CardProtocol { T0, T1 };
 
@@ -29,6 +31,10 @@ struct SamSocket {
 };
 constexpr int kSamSocketCount = 8;
 using SamSockets = std::array<SamSocket, kSamSocketCount>;
+
+// A contact CPU card at a place, in a protocol; card type detection names it
+// "CPU Card(T=0)" or "CPU Card(T=1)".
+SimCard contactCpuCard(CardProtocol protocol, CardPlace place);
 
 // The motorised readers carry the contact IC module; the others refuse its
 // commands as undefined.

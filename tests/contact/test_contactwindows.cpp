@@ -41,11 +41,7 @@ const QString kSam3Atr = QStringLiteral("3B6B000054414C5645582053414D33");
 const QString kMfAnswer = QStringLiteral("6F0984023F00A5038801019000");
 
 sim::SimCard cpuCard(sim::CardProtocol protocol, sim::CardPlace place = sim::CardPlace::Inside) {
-    sim::SimCard card;
-    card.kind = sim::CardKind::ContactCpu;
-    card.place = place;
-    card.chip.protocol = protocol;
-    return card;
+    return sim::contactCpuCard(protocol, place);
 }
 
 // The "IC CARD" tab on a port that the simulated reader answers, set up as

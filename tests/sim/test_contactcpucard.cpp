@@ -21,6 +21,7 @@ QByteArray exchange(ReaderDevice &reader, const QByteArray &body, qint64 &t) {
     if (reader.takeOutput(t) != QByteArray("\x06"))
         return "no ACK";
     reader.feed("\x05", 9600, t);
+    t += 1'000'000; // past the time the card type detection spends
     const QByteArray reply = reader.takeOutput(t);
     if (reply.size() < 5 || reply != talvex::link::buildReaderFrame(reply.mid(3, reply.size() - 5)))
         return "no reply frame";
@@ -86,10 +87,13 @@ void TestContactCpuCard::conversations_data() {
     const QByteArray mfAnswer = QByteArray("50315900 0D") + kMfAnswer;
 
     card("T=0 cold reset, then SELECT", M::Kvr638, K::ContactCpu, P::Inside, false,
-         {{"373030", QByteArray("50305900 0E") + kCpuAtrT0}, {selectT0, mfAnswer}});
+         {{"3131", "5031 3130"}, // card type: CPU card, T=0
+          {"373030", QByteArray("50305900 0E") + kCpuAtrT0},
+          {selectT0, mfAnswer}});
     card("T=1 cold reset in ISO mode, then SELECT as T=1", M::Kvr690, K::ContactCpu, P::IcPosition,
          true,
-         {{"373031", QByteArray("5030 5A 0013") + kCpuAtrT1},
+         {{"3131", "5031 3131"}, // card type: CPU card, T=1
+          {"373031", QByteArray("5030 5A 0013") + kCpuAtrT1},
           {selectT1, QByteArray("50325900 0D") + kMfAnswer}});
     card("APDU announced in the wrong protocol fails", M::Kvr634, K::ContactCpu, P::Inside, true,
          {{"373030", QByteArray("50305A0013") + kCpuAtrT1}, {selectT0, "50314E"}});
@@ -164,10 +168,10 @@ void TestContactCpuCard::conversations() {
     QFETCH(QList<Step>, steps);
 
     ReaderDevice reader(static_cast<ReaderModel>(model));
-    SimCard card;
-    card.kind = static_cast<CardKind>(kind);
-    card.place = static_cast<CardPlace>(place);
-    card.chip.protocol = t1 ? CardProtocol::T1 : CardProtocol::T0;
+    SimCard card =
+        contactCpuCard(t1 ? CardProtocol::T1 : CardProtocol::T0, static_cast<CardPlace>(place));
+    if (static_cast<CardKind>(kind) != CardKind::ContactCpu)
+        card = SimCard{static_cast<CardKind>(kind), card.place};
     reader.setCard(card);
     reader.sams()[4].chip.protocol = CardProtocol::T1; // SAM 5
     reader.sams()[6].present = false;                  // SAM 7
@@ -188,7 +192,7 @@ void TestContactCpuCard::readersWithoutTheModuleRefuseIt_data() {
 void TestContactCpuCard::readersWithoutTheModuleRefuseIt() {
     QFETCH(int, model);
     ReaderDevice reader(static_cast<ReaderModel>(model));
-    reader.setCard(SimCard{CardKind::ContactCpu, CardPlace::Inside, {}});
+    reader.setCard(contactCpuCard(CardProtocol::T0, CardPlace::Inside));
     qint64 t = 0;
     // "Undefined Command" for each of the module's command codes.
     QCOMPARE(exchange(reader, "30", t), QByteArray("N0\x00", 3));
