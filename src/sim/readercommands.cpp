@@ -1,6 +1,7 @@
 #include "sim/readercommands.h"
 
 #include "sim/contactcpucard.h"
+#include "sim/contactlesscard.h"
 #include "sim/readercontrol.h"
 #include "sim/readerdevice.h"
 
@@ -24,6 +25,7 @@ constexpr std::pair<char, ReaderCommand> kCommands[] = {
     {'7', &slotCpuCommand},   // CPU card in the slot
     {'=', &samCommand},       // SAM reset and APDU
     {'J', &samPowerCommand},  // SAM power
+    {'5', &contactlessCommand},
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/contactcpucard.h"
+#include "sim/contactlesscard.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +16,7 @@ enum class CardKind {
     Plain, // a card with nothing the simulator can read from it
     // An ISO 7816 processor card on the contacts.
     ContactCpu,
+    Contactless, // S50, S70, Ultralight or a type A/B CPU card: see contactless
 };
 
 // Where the card sits in a motorised reader; readers without a transport only
@@ -37,6 +39,7 @@ struct SimCard {
     // ("00" S50, "10" CPU T=0, ...); empty for a card it cannot identify.
     QByteArray typeCode = {};
     ContactChip chip{}; // ContactCpu
+    ContactlessCard contactless = {}; // what the card holds when kind is Contactless
 
     bool present() const { return kind != CardKind::None; }
     bool operator==(const SimCard &) const = default;
