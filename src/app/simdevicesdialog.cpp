@@ -3,6 +3,7 @@
 #include "contactcardcontrols.h"
 #include "readercontrolsimbox.h"
 
+#include "contactlesscardpanel.h"
 #include "link/portmap.h"
 #include "sim/dispensersim.h"
 #include "sim/readersim.h"
@@ -176,6 +177,7 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     layout->addWidget(readerBox);
     layout->addWidget(m_readerControl);
     layout->addWidget(new ContactCardControls(m_reader, this));
+    layout->addWidget(new ContactlessCardPanel(m_reader, this));
     layout->addWidget(dispenserBox);
     layout->addStretch();
 

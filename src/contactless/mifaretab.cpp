@@ -1,50 +1,603 @@
 #include "mifaretab.h"
 
+#include "hexcells.h"
+#include "rfcommand.h"
+#include "rfvelueop.h"
+
+#include "link/exchange.h"
+#include "link/frame.h"
+#include "link/messages.h"
+#include "link/replycodes.h"
+#include "link/serialcomm.h"
+#include "ui/seams.h"
+
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace talvex::contactless {
+namespace {
+
+constexpr int kSectors = 40;
+constexpr int kBlocks = 16;
+constexpr int kCells = 16;
+constexpr int kUltralight = 2;
+// Under the Ultralight layout a page shows in cells 6 to 9.
+constexpr int kPageFirstCell = 6;
+constexpr int kPageLastCell = 9;
+
+// The card family's factory key and two further published default keys (the
+// MIFARE application directory key and the NFC Forum key).
+const QStringList kPresetKeys = {QStringLiteral("FFFFFFFFFFFF"), QStringLiteral("A0A1A2A3A4A5"),
+                                 QStringLiteral("D3F7D3F7D3F7")};
+
+const QString kHeader16 = QStringLiteral(
+    "00   01    02   03   04    05   06   07    08   09   0A  0B   0C   0D   0E  0F");
+const QString kHeader4 = QStringLiteral("00   01    02   03");
+
+const QString kNoCardInReader = QStringLiteral("No Card In The Reader");
+const QString kNotAtIcPosition =
+    QStringLiteral("The card is not on the IC card operation position");
+
+// Radio buttons of one parent are exclusive; clearing one needs the rule lifted.
+void deselect(QRadioButton *button) {
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(true);
+}
+
+// "E" and "W" read the same for every operation of the tab.
+void report(char status, const QString &title, std::initializer_list<StatusText> rows) {
+    if (status == 'E')
+        link::showMessage(kNoCardInReader, title, link::MsgIcon::Information);
+    else if (status == 'W')
+        link::showMessage(kNotAtIcPosition, title, link::MsgIcon::Information);
+    else
+        reportStatus(status, title, rows);
+}
+
+const std::initializer_list<StatusText> kReadOutcomes = {
+    {'0', "No RF Card In The Card"}, {'1', "Wrong Sector"},    {'2', "Wrong S/N"},
+    {'3', "Password Wrong"},         {'4', "Read Data Error"},
+};
+const QString kReadTitle = QStringLiteral("Read RF Card");
+const std::initializer_list<StatusText> kWriteOutcomes = {
+    {'Y', "Write Data Success"}, {'0', "No RF Card In"},  {'1', "Wrong Sector"},
+    {'2', "Wrong S/N"},          {'3', "Password Error"}, {'4', "Wrong Block"},
+};
+const QString kWriteTitle = QStringLiteral("Write Data To Block");
+
+char statusAt(const QByteArray &reply, int index) {
+    return char(replyByte(reply, index));
+}
+
+bool isTrailer(int sector, int block) {
+    return block == (sector < 32 ? 3 : 15);
+}
+
+} // namespace
 
 MifareTab::MifareTab(link::ReaderLinkContext &reader, QWidget *parent)
     : QWidget(parent), m_reader(reader) {
-    auto *typeFrame = new QGroupBox(QStringLiteral("RF CARD TYPE"), this);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildSelection());
+    layout->addWidget(buildData());
+    layout->addWidget(buildKeys());
+    layout->addWidget(buildCommands());
+    layout->addStretch();
+
+    // The window's start state: first preset key, nothing chosen, S50.
+    m_presetKeys->setCurrentIndex(0);
+    RFPasswordList_Click();
+    m_sector = kNothingSelected;
+    m_block = kNothingSelected;
+    m_cardType.at(0)->setChecked(true);
+    RFCARDTYPEOption_Click(0);
+}
+
+QWidget *MifareTab::buildSelection() {
+    auto *row = new QWidget(this);
+    auto *rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto *typeFrame = new QGroupBox(QStringLiteral("RF CARD TYPE"), row);
     typeFrame->setObjectName(QStringLiteral("RFCardTypeFrame"));
-    auto *typeLayout = new QHBoxLayout(typeFrame);
+    auto *typeLayout = new QVBoxLayout(typeFrame);
     const QStringList kinds = {QStringLiteral("S50 Card"), QStringLiteral("S70 Card"),
                                QStringLiteral("Ultralight Card")};
     for (int i = 0; i < kinds.size(); ++i) {
         auto *option = new QRadioButton(kinds.at(i), typeFrame);
         option->setObjectName(QStringLiteral("RFCARDTYPEOption_%1").arg(i));
+        connect(option, &QRadioButton::clicked, this, [this, i] { RFCARDTYPEOption_Click(i); });
         typeLayout->addWidget(option);
+        m_cardType.append(option);
     }
+    m_text1 = new QLineEdit(typeFrame);
+    m_text1->setObjectName(QStringLiteral("Text1_0"));
+    m_text1->setReadOnly(true);
+    m_text1->setFocusPolicy(Qt::NoFocus);
+    QPalette grey = m_text1->palette();
+    grey.setColor(QPalette::Base, grey.color(QPalette::Window));
+    m_text1->setPalette(grey);
+    typeLayout->addWidget(m_text1);
     typeLayout->addStretch();
 
-    m_rfcardFrame1 = new QGroupBox(QStringLiteral("COMMAND"), this);
-    m_rfcardFrame1->setObjectName(QStringLiteral("RFcardFrame1"));
-    const QList<QPair<QString, QString>> buttons = {
-        {QStringLiteral("CmdRfind"), QStringLiteral("Test RF Card")},
-        {QStringLiteral("CmdRsn"), QStringLiteral("Card S/N")},
-        {QStringLiteral("CmdRpassword"), QStringLiteral("Check Password")},
-        {QStringLiteral("CmdRchange"), QStringLiteral("Change Password")},
-        {QStringLiteral("CmdRread"), QStringLiteral("Read Data")},
-        {QStringLiteral("CmdRwrite"), QStringLiteral("Write Data")},
-        {QStringLiteral("CmdRVelue"), QStringLiteral("Value Operation")},
-    };
-    auto *grid = new QGridLayout(m_rfcardFrame1);
-    for (int i = 0; i < buttons.size(); ++i) {
-        auto *button = new QPushButton(buttons.at(i).second, m_rfcardFrame1);
-        button->setObjectName(buttons.at(i).first);
-        grid->addWidget(button, i / 4, i % 4);
+    auto *sectorFrame = new QGroupBox(QStringLiteral("SECTOR"), row);
+    sectorFrame->setObjectName(QStringLiteral("SectorFrame"));
+    auto *sectorGrid = new QGridLayout(sectorFrame);
+    sectorGrid->setHorizontalSpacing(4);
+    for (int i = 0; i < kSectors; ++i) {
+        auto *option =
+            new QRadioButton(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')), sectorFrame);
+        option->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        connect(option, &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
+        sectorGrid->addWidget(option, i / 8, i % 8);
+        m_sectorOption.append(option);
     }
 
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(typeFrame);
-    layout->addWidget(m_rfcardFrame1);
-    layout->addStretch();
+    auto *blockFrame = new QGroupBox(QStringLiteral("BLOCK"), row);
+    blockFrame->setObjectName(QStringLiteral("BlockFrame"));
+    auto *blockGrid = new QGridLayout(blockFrame);
+    for (int i = 0; i < kBlocks; ++i) {
+        auto *option = new QRadioButton(QStringLiteral("Block %1").arg(i), blockFrame);
+        option->setObjectName(QStringLiteral("lockNumberCmd_%1").arg(i));
+        connect(option, &QRadioButton::clicked, this, [this, i] { lockNumberCmd_Click(i); });
+        blockGrid->addWidget(option, i / 4, i % 4);
+        m_blockOption.append(option);
+    }
+
+    rowLayout->addWidget(typeFrame);
+    rowLayout->addWidget(sectorFrame, 1);
+    rowLayout->addWidget(blockFrame);
+    return row;
+}
+
+QWidget *MifareTab::buildData() {
+    auto *frame = new QGroupBox(QStringLiteral("RF CARD DATA"), this);
+    frame->setObjectName(QStringLiteral("RFCardDataFrame"));
+    m_dataHeader = new QLabel(frame);
+    m_dataHeader->setObjectName(QStringLiteral("RFCardDataLabe"));
+    auto *cellRow = new QHBoxLayout;
+    const QList<QLineEdit *> cells =
+        HexCells::makeCells(frame, QStringLiteral("RFTextLIST"), kCells);
+    for (QLineEdit *box : cells)
+        cellRow->addWidget(box);
+    cellRow->addStretch();
+    m_dataCells = new HexCells(cells, this);
+
+    auto *layout = new QVBoxLayout(frame);
+    layout->addWidget(m_dataHeader);
+    layout->addLayout(cellRow);
+    return frame;
+}
+
+QWidget *MifareTab::buildKeys() {
+    auto *block = new QWidget(this);
+    auto *keyRow = new QHBoxLayout;
+    auto *passLabel = new QLabel(QStringLiteral("SECTOR PASSWORD"), block);
+    passLabel->setObjectName(QStringLiteral("Labelpass"));
+    keyRow->addWidget(passLabel);
+    QList<QLineEdit *> keys;
+    for (int i = 1; i <= 6; ++i) {
+        QLineEdit *box = HexCells::makeCells(block, QStringLiteral("p"), 1).constFirst();
+        box->setObjectName(QStringLiteral("p%1").arg(i));
+        keyRow->addWidget(box);
+        keys.append(box);
+    }
+    m_keyCells = new HexCells(keys, this);
+    m_keyCells->setAdvanceOnlyIntoEnabled(true);
+
+    auto *presetLabel = new QLabel(QStringLiteral("PRE- PWD"), block);
+    presetLabel->setObjectName(QStringLiteral("RFPasswordListLabel"));
+    m_presetKeys = new QComboBox(block);
+    m_presetKeys->setObjectName(QStringLiteral("RFPasswordList"));
+    m_presetKeys->addItems(kPresetKeys);
+    connect(m_presetKeys, &QComboBox::activated, this, &MifareTab::RFPasswordList_Click);
+    keyRow->addSpacing(12);
+    keyRow->addWidget(presetLabel);
+    keyRow->addWidget(m_presetKeys);
+    keyRow->addStretch();
+
+    // A container of their own keeps the two key options apart from the others.
+    auto *keyType = new QWidget(block);
+    auto *keyTypeLayout = new QHBoxLayout(keyType);
+    keyTypeLayout->setContentsMargins(0, 0, 0, 0);
+    m_keyA = new QRadioButton(QStringLiteral("KEY A"), keyType);
+    m_keyA->setObjectName(QStringLiteral("RfKeyAB1"));
+    m_keyA->setChecked(true);
+    auto *keyB = new QRadioButton(QStringLiteral("KEY B"), keyType);
+    keyB->setObjectName(QStringLiteral("RfKeyAB2"));
+    keyTypeLayout->addWidget(m_keyA);
+    keyTypeLayout->addWidget(keyB);
+
+    auto *serialLabel = new QLabel(QStringLiteral("CARD S/N"), block);
+    serialLabel->setObjectName(QStringLiteral("ICLabel110"));
+    m_serial = new QLabel(block);
+    m_serial->setObjectName(QStringLiteral("RFmessage"));
+    m_serial->setMinimumWidth(140);
+    m_serial->setFrameShape(QFrame::Panel);
+    m_serial->setFrameShadow(QFrame::Sunken);
+    m_serial->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *cardRow = new QHBoxLayout;
+    cardRow->addWidget(keyType);
+    cardRow->addSpacing(24);
+    cardRow->addWidget(serialLabel);
+    cardRow->addWidget(m_serial);
+    cardRow->addStretch();
+
+    auto *layout = new QVBoxLayout(block);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(keyRow);
+    layout->addLayout(cardRow);
+    return block;
+}
+
+QGroupBox *MifareTab::buildCommands() {
+    m_rfcardFrame1 = new QGroupBox(QStringLiteral("COMMAND"), this);
+    m_rfcardFrame1->setObjectName(QStringLiteral("RFcardFrame1"));
+    struct Button {
+        const char *name;
+        const char *caption;
+        void (MifareTab::*handler)();
+    };
+    const Button buttons[] = {
+        {"CmdRfind", "Test RF Card", &MifareTab::CmdRfind_Click},
+        {"CmdRsn", "Card S/N", &MifareTab::CmdRsn_Click},
+        {"CmdRpassword", "Check Password", &MifareTab::CmdRpassword_Click},
+        {"CmdRchange", "Change Password", &MifareTab::CmdRchange_Click},
+        {"CmdRread", "Read Data", &MifareTab::CmdRread_Click},
+        {"CmdRwrite", "Write Data", &MifareTab::CmdRwrite_Click},
+        {"CmdRVelue", "Value Operation", &MifareTab::CmdRVelue_Click},
+    };
+    auto *grid = new QGridLayout(m_rfcardFrame1);
+    int i = 0;
+    for (const Button &b : buttons) {
+        auto *button = new QPushButton(QString::fromLatin1(b.caption), m_rfcardFrame1);
+        button->setObjectName(QString::fromLatin1(b.name));
+        connect(button, &QPushButton::clicked, this, b.handler);
+        grid->addWidget(button, i / 4, i % 4);
+        ++i;
+    }
+    m_checkPassword = m_rfcardFrame1->findChild<QPushButton *>(QStringLiteral("CmdRpassword"));
+    m_changePassword = m_rfcardFrame1->findChild<QPushButton *>(QStringLiteral("CmdRchange"));
+    m_valueOperation = m_rfcardFrame1->findChild<QPushButton *>(QStringLiteral("CmdRVelue"));
+    return m_rfcardFrame1;
+}
+
+bool MifareTab::ultralight() const {
+    return m_cardType.at(kUltralight)->isChecked();
+}
+
+QLineEdit *MifareTab::cell(int index) const {
+    return m_dataCells->cell(index);
+}
+
+bool MifareTab::portReady() const {
+    if (m_reader.portSetUp())
+        return true;
+    link::showCaution(link::text::PortSetupFirst);
+    return false;
+}
+
+bool MifareTab::discardWaitingBytes() {
+    try {
+        m_reader.readerPort().setInBufferCount(0);
+    } catch (const link::SerialError &) {
+        link::showCaution(link::text::DataNotEffective);
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> MifareTab::keyBytes() const {
+    for (QLineEdit *box : m_keyCells->cells()) {
+        if (box->text().isEmpty()) {
+            link::showCaution(QStringLiteral("Input Password First"));
+            return std::nullopt;
+        }
+    }
+    QByteArray key;
+    for (QLineEdit *box : m_keyCells->cells()) {
+        const std::optional<quint8> byte = hexByte(box->text());
+        if (!byte) {
+            link::showCaution(link::text::DataNotEffective);
+            return std::nullopt;
+        }
+        key += char(*byte);
+    }
+    return key;
+}
+
+std::optional<QByteArray> MifareTab::cellBytes(int first, int last) const {
+    for (int i = first; i <= last; ++i) {
+        if (cell(i)->text().size() != 2) {
+            link::showCaution(QStringLiteral("Please input the data first"));
+            return std::nullopt;
+        }
+    }
+    QByteArray bytes;
+    for (int i = first; i <= last; ++i) {
+        const std::optional<quint8> byte = hexByte(cell(i)->text());
+        if (!byte) {
+            link::showCaution(link::text::DataNotEffective);
+            return std::nullopt;
+        }
+        bytes += char(*byte);
+    }
+    return bytes;
+}
+
+void MifareTab::RFCARDTYPEOption_Click(int index) {
+    for (QLineEdit *box : m_dataCells->cells()) {
+        box->clear();
+        box->hide();
+    }
+    for (QRadioButton *option : std::as_const(m_blockOption)) {
+        option->setEnabled(false);
+        deselect(option);
+    }
+    for (QRadioButton *option : std::as_const(m_sectorOption)) {
+        option->setEnabled(false);
+        deselect(option);
+    }
+    m_checkPassword->setEnabled(true);
+    m_changePassword->setEnabled(true);
+    m_valueOperation->setEnabled(true);
+    m_sector = kNothingSelected;
+    m_block = kNothingSelected;
+
+    const int sectors = index == 1 ? kSectors : 16;
+    const int blocks = index == 0 ? 4 : index == 1 ? kBlocks : 0;
+    for (int i = 0; i < sectors; ++i)
+        m_sectorOption.at(i)->setEnabled(true);
+    for (int i = 0; i < blocks; ++i)
+        m_blockOption.at(i)->setEnabled(true);
+    if (index == kUltralight) {
+        m_dataHeader->setText(kHeader4);
+        for (int i = kPageFirstCell; i <= kPageLastCell; ++i)
+            cell(i)->show();
+        m_dataCells->setRing(kPageFirstCell, kPageLastCell);
+        m_checkPassword->setEnabled(false);
+        m_changePassword->setEnabled(false);
+        m_valueOperation->setEnabled(false);
+    } else {
+        m_dataHeader->setText(kHeader16);
+        for (QLineEdit *box : m_dataCells->cells())
+            box->show();
+        m_dataCells->setFullRing();
+    }
+}
+
+void MifareTab::Option1_Click(int index) {
+    m_block = kNothingSelected;
+    for (QRadioButton *option : std::as_const(m_blockOption))
+        deselect(option);
+    m_dataCells->clear();
+    for (QLineEdit *box : m_keyCells->cells()) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, QPalette().color(QPalette::Base));
+        box->setPalette(palette);
+        box->setEnabled(true);
+        box->clear();
+    }
+    m_text1->setText(QStringLiteral("Sector %1").arg(index));
+    m_sector = quint8(index);
+    const bool large = index >= 32;
+    for (int i = 0; i < kBlocks; ++i)
+        m_blockOption.at(i)->setEnabled(!ultralight() && (large || i < 4));
+}
+
+void MifareTab::lockNumberCmd_Click(int index) {
+    m_block = quint8(index);
+}
+
+void MifareTab::RFPasswordList_Click() {
+    const QString key = m_presetKeys->currentText();
+    for (int n = 0; n < m_keyCells->count(); ++n)
+        m_keyCells->cell(n)->setText(key.mid(2 * n, 2));
+}
+
+void MifareTab::CmdRfind_Click() {
+    if (!portReady())
+        return;
+    const auto reply = exchangeRf(m_reader, QByteArray::fromHex("3530"));
+    if (!reply)
+        return;
+    report(statusAt(*reply, 2), QStringLiteral("Test RF Card"),
+           {{'Y', "Card Test Success"}, {'N', "Card Test Error"}});
+}
+
+void MifareTab::CmdRsn_Click() {
+    if (!portReady())
+        return;
+    m_serial->clear();
+    const auto reply = exchangeRf(m_reader, QByteArray::fromHex(ultralight() ? "3542" : "3531"));
+    if (!reply)
+        return;
+    const char status = statusAt(*reply, 2);
+    if (status == 'Y')
+        m_serial->setText(replyHex(*reply, 3));
+    report(status, QStringLiteral("Read Card S/N"),
+           {{'Y', "Read Card S/N Success"}, {'N', "Read Card S/N Error"}});
+}
+
+void MifareTab::CmdRpassword_Click() {
+    if (!portReady() || !discardWaitingBytes())
+        return;
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    const std::optional<QByteArray> key = keyBytes();
+    if (!key)
+        return;
+    QByteArray body = QByteArray::fromHex("35");
+    body += m_keyA->isChecked() ? '2' : '9';
+    body += char(m_sector);
+    body += *key;
+    const auto reply = exchangeRf(m_reader, body);
+    if (!reply)
+        return;
+    report(statusAt(*reply, 3), QStringLiteral("Check Password"),
+           {{'Y', "Check Password Success"}, {'0', "No RF Card In"}, {'3', "Password Error"}});
+}
+
+void MifareTab::CmdRchange_Click() {
+    if (!portReady() || !discardWaitingBytes())
+        return;
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    const std::optional<QByteArray> key = keyBytes();
+    if (!key)
+        return;
+    QByteArray body = QByteArray::fromHex("3535");
+    body += char(m_sector);
+    body += *key;
+    const auto reply = exchangeRf(m_reader, body);
+    if (!reply)
+        return;
+    report(statusAt(*reply, 3), QStringLiteral("Change Sector Password"),
+           {{'Y', "Change Password Success"},
+            {'0', "No RF Card In The Reader"},
+            {'1', "Wrong Sector"},
+            {'2', "Wrong S/N"},
+            {'3', "Password Error"},
+            {'4', "Wrong Block"}});
+}
+
+void MifareTab::CmdRread_Click() {
+    if (!portReady())
+        return;
+    if (ultralight())
+        readPage();
+    else
+        readBlock();
+}
+
+void MifareTab::readBlock() {
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    if (m_block == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Block First"));
+        return;
+    }
+    m_dataCells->clear();
+    QByteArray body = QByteArray::fromHex("3533");
+    body += char(m_sector);
+    body += char(m_block);
+    const auto reply = exchangeRf(m_reader, body);
+    if (!reply)
+        return;
+    const char status = statusAt(*reply, 4);
+    if (status == 'Y') {
+        for (int i = 0; i < kCells; ++i)
+            cell(i)->setText(link::byteText(replyByte(*reply, 5 + i)));
+        report(status, kReadTitle, {{'Y', "Read Success"}});
+        cell(0)->setFocus();
+        return;
+    }
+    report(status, kReadTitle, kReadOutcomes);
+}
+
+void MifareTab::readPage() {
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    m_dataCells->clear();
+    QByteArray body = QByteArray::fromHex("3543");
+    body += char(m_sector);
+    const auto reply = exchangeRf(m_reader, body);
+    if (!reply)
+        return;
+    const char status = statusAt(*reply, 3);
+    if (status == 'Y') {
+        for (int i = 0; i < 4; ++i)
+            cell(kPageFirstCell + i)->setText(link::byteText(replyByte(*reply, 4 + i)));
+        report(status, kReadTitle, {{'Y', "Read Data Success"}});
+        cell(kPageFirstCell)->setFocus();
+        return;
+    }
+    report(status, kReadTitle, kReadOutcomes);
+}
+
+void MifareTab::CmdRwrite_Click() {
+    if (!portReady() || !discardWaitingBytes())
+        return;
+    if (ultralight())
+        writePage();
+    else
+        writeBlock();
+}
+
+void MifareTab::writeBlock() {
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    if (m_block == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Block First"));
+        return;
+    }
+    if (m_sector == 0 && m_block == 0) {
+        link::showCaution(QStringLiteral("Write Prohibit In The Block"));
+        return;
+    }
+    if (isTrailer(m_sector, m_block) &&
+        link::showMessage(QStringLiteral("Are you sure to modify\r\nthe password of present "
+                                         "sector and control key memory area?"),
+                          link::text::Caution, link::MsgIcon::Question,
+                          link::MsgButtons::OkCancel) != link::MsgAnswer::Ok)
+        return;
+    const std::optional<QByteArray> cellData = cellBytes(0, kCells - 1);
+    if (!cellData)
+        return;
+    QByteArray body = QByteArray::fromHex("3534");
+    body += char(m_sector);
+    body += char(m_block);
+    body += *cellData;
+    const auto reply = exchangeRf(m_reader, body);
+    if (reply)
+        report(statusAt(*reply, 4), kWriteTitle, kWriteOutcomes);
+}
+
+void MifareTab::writePage() {
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    const std::optional<QByteArray> cellData = cellBytes(kPageFirstCell, kPageLastCell);
+    if (!cellData)
+        return;
+    QByteArray body = QByteArray::fromHex("3544");
+    body += char(m_sector);
+    body += *cellData;
+    const auto reply = exchangeRf(m_reader, body);
+    if (reply)
+        report(statusAt(*reply, 3), kWriteTitle, kWriteOutcomes);
+}
+
+void MifareTab::CmdRVelue_Click() {
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return;
+    }
+    if (m_block == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Block First"));
+        return;
+    }
+    RFVELUEOP window(m_reader, m_sector, m_block, this);
+    ui::execModal(window);
 }
 
 } // namespace talvex::contactless

@@ -1,41 +1,186 @@
 #include "typeabtab.h"
 
+#include "rfcommand.h"
+
+#include "link/messages.h"
+#include "link/replycodes.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace talvex::contactless {
+namespace {
+
+// The reader's length low byte carries the body: 35h, 65h, LH, LL and the APDU.
+constexpr int kMaxApduBytes = 255 - 4;
+
+char statusOf(const QByteArray &reply) {
+    return reply.size() > 2 ? reply.at(2) : '\0';
+}
+
+} // namespace
 
 TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
     : QWidget(parent), m_reader(reader) {
     m_rfcardFrame2 = new QGroupBox(QStringLiteral("CPU CARD"), this);
     m_rfcardFrame2->setObjectName(QStringLiteral("RFcardFrame2"));
-    auto *typeA = new QRadioButton(QStringLiteral("TYPE A"), m_rfcardFrame2);
-    typeA->setObjectName(QStringLiteral("CPUOption1"));
-    typeA->setChecked(true);
+    m_typeA = new QRadioButton(QStringLiteral("TYPE A"), m_rfcardFrame2);
+    m_typeA->setObjectName(QStringLiteral("CPUOption1"));
+    m_typeA->setChecked(true);
     auto *typeB = new QRadioButton(QStringLiteral("TYPE B"), m_rfcardFrame2);
     typeB->setObjectName(QStringLiteral("CPUOption2"));
 
     auto *grid = new QGridLayout(m_rfcardFrame2);
-    grid->addWidget(typeA, 0, 0);
+    grid->addWidget(m_typeA, 0, 0);
     grid->addWidget(typeB, 0, 1);
-    const QList<QPair<QString, QString>> buttons = {
-        {QStringLiteral("select_Card"), QStringLiteral("Polling")},
-        {QStringLiteral("CPUTypeASNCmd"), QStringLiteral("SN")},
-        {QStringLiteral("SendCmd"), QStringLiteral("Send APDU")},
-        {QStringLiteral("Deselect_Card"), QStringLiteral("DESELECT")},
+    struct Button {
+        const char *name;
+        const char *caption;
+        void (TypeABTab::*handler)();
     };
-    for (int i = 0; i < buttons.size(); ++i) {
-        auto *button = new QPushButton(buttons.at(i).second, m_rfcardFrame2);
-        button->setObjectName(buttons.at(i).first);
-        grid->addWidget(button, 1, i);
+    const Button buttons[] = {
+        {"select_Card", "Polling", &TypeABTab::select_Card_Click},
+        {"CPUTypeASNCmd", "SN", &TypeABTab::CPUTypeASNCmd_Click},
+        {"SendCmd", "Send APDU", &TypeABTab::SendCmd_Click},
+        {"Deselect_Card", "DESELECT", &TypeABTab::Deselect_Card_Click},
+    };
+    auto *buttonRow = new QHBoxLayout;
+    for (const Button &b : buttons) {
+        auto *button = new QPushButton(QString::fromLatin1(b.caption), m_rfcardFrame2);
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setMinimumWidth(110);
+        connect(button, &QPushButton::clicked, this, b.handler);
+        buttonRow->addWidget(button);
     }
+    buttonRow->addStretch();
+    grid->addLayout(buttonRow, 1, 0, 1, 4);
+
+    const auto caption = [this](const char *name, const char *text) {
+        auto *label = new QLabel(QString::fromLatin1(text), m_rfcardFrame2);
+        label->setObjectName(QString::fromLatin1(name));
+        return label;
+    };
+    m_selectText = new QLineEdit(m_rfcardFrame2);
+    m_selectText->setObjectName(QStringLiteral("SelectText"));
+    m_selectText->setReadOnly(true);
+    m_cmdText = new QComboBox(m_rfcardFrame2);
+    m_cmdText->setObjectName(QStringLiteral("CmdText"));
+    m_cmdText->setEditable(true);
+    m_cmdText->setInsertPolicy(QComboBox::NoInsert);
+    m_cmdText->addItems({QStringLiteral("0084000008"), QStringLiteral("00A40000023F00"),
+                         QStringLiteral("00A404000E315041592E5359532E4444463031")});
+    m_cmdText->setCurrentText(QStringLiteral("00A40000023F00"));
+    m_backText = new QLineEdit(m_rfcardFrame2);
+    m_backText->setObjectName(QStringLiteral("BackText"));
+    m_backText->setReadOnly(true);
+    m_serial = new QLabel(m_rfcardFrame2);
+    m_serial->setObjectName(QStringLiteral("CPURFmessage"));
+    m_serial->setFrameShape(QFrame::Panel);
+    m_serial->setFrameShadow(QFrame::Sunken);
+    m_serial->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    grid->addWidget(caption("ResetLabel", "ATR"), 2, 0);
+    grid->addWidget(m_selectText, 2, 1, 1, 3);
+    grid->addWidget(caption("CmdLabel", "C_APDU"), 3, 0);
+    grid->addWidget(m_cmdText, 3, 1, 1, 3);
+    grid->addWidget(caption("BackLabel", "R_APDU"), 4, 0);
+    grid->addWidget(m_backText, 4, 1, 1, 3);
+    grid->addWidget(caption("CPUSNLabel", "Card SN"), 5, 0);
+    grid->addWidget(m_serial, 5, 1, 1, 3);
+    grid->setColumnStretch(3, 1);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (QWidget *hex : {static_cast<QWidget *>(m_selectText), static_cast<QWidget *>(m_cmdText),
+                         static_cast<QWidget *>(m_backText), static_cast<QWidget *>(m_serial)})
+        hex->setFont(fixed);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_rfcardFrame2);
     layout->addStretch();
+}
+
+void TypeABTab::select_Card_Click() {
+    m_selectText->clear();
+    m_backText->clear();
+    const auto reply =
+        exchangeRf(m_reader, QByteArray::fromHex(m_typeA->isChecked() ? "3560" : "3561"));
+    if (!reply)
+        return;
+    const char status = statusOf(*reply);
+    if (status == 'Y')
+        m_selectText->setText(m_selectText->text() + replyHex(*reply, 3));
+    reportStatus(
+        status, QStringLiteral("Polling"),
+        {{'Y', "Polling Success"}, {'N', "Polling Error"}, {'E', "No Card In The Reader"}});
+}
+
+void TypeABTab::CPUTypeASNCmd_Click() {
+    m_serial->clear();
+    const auto reply = exchangeRf(m_reader, QByteArray::fromHex("3569"));
+    if (!reply)
+        return;
+    const char status = statusOf(*reply);
+    if (status == 'Y')
+        m_serial->setText(replyHex(*reply, 3));
+    reportStatus(status, QStringLiteral("Type A SN"),
+                 {{'Y', "Serial number to obtain a successful"},
+                  {'N', "Failed to obtain serial number "},
+                  {'E', "No Card In The Reader"}});
+}
+
+void TypeABTab::SendCmd_Click() {
+    const QString text = m_cmdText->currentText();
+    if (text.isEmpty()) {
+        link::showCaution(QStringLiteral("Enter the Command and then Press 'Send'"));
+        return;
+    }
+    // Half a byte cannot be sent.
+    if (text.size() % 2 != 0) {
+        link::showCaution(QStringLiteral("Error:Please Check The Data Effective"));
+        return;
+    }
+    m_backText->clear();
+    const int m = int(text.size() / 2);
+    if (m > kMaxApduBytes) {
+        link::showCaution(link::text::DataNotEffective);
+        return;
+    }
+    QByteArray body = QByteArray::fromHex("3565");
+    body += char(0x00); // LH: a frame that fits its one-byte length never reaches 256
+    body += char(m);
+    for (int i = 0; i < m; ++i) {
+        const QString pair = text.mid(2 * i, 2).trimmed();
+        const std::optional<quint8> byte = pair.isEmpty() ? std::nullopt : hexByte(pair);
+        if (!byte) {
+            link::showCaution(link::text::DataNotEffective);
+            return;
+        }
+        body += char(*byte);
+    }
+    const auto reply = exchangeRf(m_reader, body);
+    if (!reply)
+        return;
+    const char status = statusOf(*reply);
+    if (status == 'Y')
+        m_backText->setText(m_backText->text() + replyHex(*reply, 5));
+    reportStatus(status, QStringLiteral("C-APDU"),
+                 {{'Y', "Success"}, {'N', "Error"}, {'E', "No Card In The Reader"}});
+}
+
+void TypeABTab::Deselect_Card_Click() {
+    m_selectText->clear();
+    const auto reply = exchangeRf(m_reader, QByteArray::fromHex("3568"));
+    if (!reply)
+        return;
+    reportStatus(statusOf(*reply), QStringLiteral("DESELECT"),
+                 {{'Y', "Success"}, {'N', "Error"}, {'E', "No Card In The Reader"}});
 }
 
 } // namespace talvex::contactless

@@ -2,7 +2,11 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
 
 namespace talvex::link {
 class ReaderLinkContext;
@@ -10,7 +14,8 @@ class ReaderLinkContext;
 
 namespace talvex::contactless {
 
-// The "TYPE A /TYPE B" tab: ISO/IEC 14443 processor cards.
+// The "TYPE A /TYPE B" tab: ISO/IEC 14443 processor cards. Polls a card,
+// reads a type A serial number, sends one command APDU and deselects.
 class TypeABTab : public QWidget {
     Q_OBJECT
 public:
@@ -18,9 +23,19 @@ public:
 
     QGroupBox *cpuCardFrame() const { return m_rfcardFrame2; } // RFcardFrame2
 
+    void select_Card_Click();
+    void CPUTypeASNCmd_Click();
+    void SendCmd_Click();
+    void Deselect_Card_Click();
+
 private:
     link::ReaderLinkContext &m_reader;
     QGroupBox *m_rfcardFrame2 = nullptr;
+    QRadioButton *m_typeA = nullptr;   // CPUOption1
+    QLineEdit *m_selectText = nullptr; // ATR
+    QComboBox *m_cmdText = nullptr;    // C_APDU
+    QLineEdit *m_backText = nullptr;   // R_APDU
+    QLabel *m_serial = nullptr;        // CPURFmessage
 };
 
 } // namespace talvex::contactless

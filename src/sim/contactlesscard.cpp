@@ -225,8 +225,8 @@ QByteArray changeValue(const Request &r) {
         !valueOf(r.card->memory.mid(n * kBlockSize, kBlockSize), value))
         return answer(r, 2, kWrongBlock);
     const quint64 amount = amountOf(r.body.mid(4, 4));
-    qint64 result = r.body.at(1) == '7' ? qint64(value) + qint64(amount)
-                                        : qint64(value) - qint64(amount);
+    qint64 result =
+        r.body.at(1) == '7' ? qint64(value) + qint64(amount) : qint64(value) - qint64(amount);
     if (result < 0 || result > qint64(0xFFFFFFFFu))
         return answer(r, 2, kOverflow);
     const QByteArray v = valueBytes(quint32(result));
@@ -336,8 +336,7 @@ constexpr std::array<Operation, 17> kOperations{{
 bool sizeFits(const Operation &op, const QByteArray &body) {
     if (op.bodySize != 0)
         return body.size() == op.bodySize;
-    return body.size() > 4 &&
-           quint8(body.at(2)) * 256 + quint8(body.at(3)) == body.size() - 4;
+    return body.size() > 4 && quint8(body.at(2)) * 256 + quint8(body.at(3)) == body.size() - 4;
 }
 
 } // namespace
@@ -365,7 +364,8 @@ ContactlessCard ContactlessCard::fresh(RfChip chip) {
     case RfChip::S50:
         card.uid = kS50Uid;
         card.memory = sectorMemory(64, card);
-        card.memory.replace(0, kBlockSize, manufacturerBlock(card.uid, 0x08, QByteArray::fromHex("0400")));
+        card.memory.replace(0, kBlockSize,
+                            manufacturerBlock(card.uid, 0x08, QByteArray::fromHex("0400")));
         break;
     case RfChip::S70:
         card.uid = kS70Uid;

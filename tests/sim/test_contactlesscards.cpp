@@ -129,18 +129,13 @@ void TestContactlessCards::sessions_data() {
     QTest::newRow("Ultralight pages")
         << ReaderModel::Kvr523 << int(RfChip::Ultralight)
         << QStringList{
-               "3542 > 5042 59 046F2A1B3C8081",
-               "3543 00 > 5043 00 59 046F2AC9",
-               "3543 01 > 5043 01 59 1B3C8081",
-               "3543 02 > 5043 02 59 26480000",
-               "3544 04 DEADBEEF > 5044 04 59",
-               "3543 04 > 5043 04 59 DEADBEEF",
-               "3544 01 00000000 > 5044 01 34",
-               "3544 03 01000000 > 5044 03 59",
+               "3542 > 5042 59 046F2A1B3C8081", "3543 00 > 5043 00 59 046F2AC9",
+               "3543 01 > 5043 01 59 1B3C8081", "3543 02 > 5043 02 59 26480000",
+               "3544 04 DEADBEEF > 5044 04 59", "3543 04 > 5043 04 59 DEADBEEF",
+               "3544 01 00000000 > 5044 01 34", "3544 03 01000000 > 5044 03 59",
                "3544 03 00000010 > 5044 03 59",
                "3543 03 > 5043 03 59 01000010", // one-time programmable
-               "3543 10 > 5043 10 31",
-               "3532 01 FFFFFFFFFFFF > 5032 01 30",
+               "3543 10 > 5043 10 31",          "3532 01 FFFFFFFFFFFF > 5032 01 30",
            };
     QTest::newRow("S50 is no Ultralight") << ReaderModel::Kvr690 << s50
                                           << QStringList{
@@ -218,9 +213,8 @@ void TestContactlessCards::sessions() {
         QCOMPARE(parts.size(), 2);
         const QByteArray reply = exchange(reader, hexOf(parts.at(0)));
         if (reply.toHex().toUpper() != hexOf(parts.at(1)).toHex().toUpper()) {
-            QFAIL(qPrintable(QStringLiteral("%1: got %2").arg(step,
-                                                             QString::fromLatin1(
-                                                                 reply.toHex(' ').toUpper()))));
+            QFAIL(qPrintable(QStringLiteral("%1: got %2")
+                                 .arg(step, QString::fromLatin1(reply.toHex(' ').toUpper()))));
         }
     }
 }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <initializer_list>
+#include <optional>
+
+namespace talvex::link {
+class ReaderLinkContext;
+}
+
+namespace talvex::contactless {
+
+// One command exchange with the reader's contactless module. The reply (body,
+// ETX, BCC) when the exchange succeeded with a reply; nothing otherwise, the
+// exchange having reported already.
+std::optional<QByteArray> exchangeRf(link::ReaderLinkContext &reader, const QByteArray &body);
+
+// Reply byte `index`, or 0 past the end of a short reply.
+inline quint8 replyByte(const QByteArray &reply, int index) {
+    return index >= 0 && index < reply.size() ? quint8(reply.at(index)) : 0;
+}
+
+// The reply bytes from index `from` up to the one before ETX, as hex text
+// without separators ("8E3F21C4").
+QString replyHex(const QByteArray &reply, int from);
+
+// What one status byte of an operation shows.
+struct StatusText {
+    char status;
+    const char *text;
+    const char *title = nullptr; // the operation's title when null
+};
+
+// The information box of the status byte, titled `title` unless the row names
+// its own; a status no row names shows nothing.
+void reportStatus(char status, const QString &title, std::initializer_list<StatusText> rows);
+
+// A cell or key text read as a hexadecimal byte; nothing when it is not one.
+std::optional<quint8> hexByte(const QString &text);
+
+} // namespace talvex::contactless
