@@ -38,6 +38,7 @@ QByteArray paymentDirectoryFci() {
 struct Apdu {
     char ins = 0;
     quint8 p1 = 0;
+    quint8 p2 = 0;
     QByteArray data;
     int le = -1; // -1: no Le field
 };
@@ -48,6 +49,7 @@ bool parse(const QByteArray &command, Apdu &apdu) {
         return false;
     apdu.ins = command.at(1);
     apdu.p1 = quint8(command.at(2));
+    apdu.p2 = quint8(command.at(3));
     if (command.size() == 4)
         return true;
     const int p3 = quint8(command.at(4));
@@ -78,8 +80,10 @@ QByteArray ApduResponder::respond(const QByteArray &command) const {
         return challenge + sw(0x90, 0x00);
     }
     if (apdu.ins == kSelect) {
+        // P2 0Ch asks for no FCI: the status word alone.
+        const bool noFci = (apdu.p2 & 0x0C) == 0x0C;
         if (apdu.p1 == 0x00 && apdu.data == kMasterFile)
-            return masterFileFci() + sw(0x90, 0x00);
+            return (noFci ? QByteArray() : masterFileFci()) + sw(0x90, 0x00);
         if (apdu.p1 == 0x04 && apdu.data == kPaymentDirectory)
             return paymentDirectoryFci() + sw(0x90, 0x00);
     }

@@ -29,6 +29,7 @@ void TestApduResponder::responses_data() {
     row("select master file with Le", "00A40000023F0000",
         "6F0984023F00A503880101"
         "9000");
+    row("select master file without FCI", "00A4000C023F00", "9000");
     row("select payment directory", "00A404000E315041592E5359532E4444463031",
         "6F1A840E315041592E5359532E4444463031A5088801015F2D02656E"
         "9000");
