@@ -50,7 +50,10 @@ void ContactlessCardPanel::present() {
         if (card.kind == sim::CardKind::Contactless)
             m_reader.setCard(sim::SimCard{});
     } else {
+        if (card.kind != sim::CardKind::Contactless)
+            card.place = sim::CardPlace::RfPosition;
         card.kind = sim::CardKind::Contactless;
+        card.typeCode = sim::rfTypeCode(sim::RfChip(chip));
         card.contactless = sim::ContactlessCard::fresh(sim::RfChip(chip));
         m_reader.setCard(card);
     }

@@ -18,6 +18,7 @@ constexpr int kKeySize = 6;
 constexpr char kDone = 'Y';
 constexpr char kFailed = 'N';
 constexpr char kNoCard = 'E';
+constexpr char kNotInPlace = 'W';
 constexpr char kNoRfCard = '0';
 constexpr char kWrongSector = '1';
 constexpr char kKeyError = '3';
@@ -116,10 +117,12 @@ quint32 amountOf(const QByteArray &bytes) {
 }
 
 // What one command sees: the card in the field (nullptr when the reader holds
-// no contactless card), and the body.
+// no contactless card, or holds it where the antenna does not reach), and the
+// body.
 struct Request {
     const SimCard &held;
     ContactlessCard *card;
+    bool outOfReach; // a contactless card half out of the reader
     const QByteArray &body;
     int sector() const { return quint8(body.at(2)); }
     int block() const { return quint8(body.at(3)); }
@@ -136,6 +139,8 @@ QByteArray answer(const Request &r, int echoed, char status, const QByteArray &d
 char sectorCheck(const Request &r, bool needsOpenSector) {
     if (!r.held.present())
         return kNoCard;
+    if (r.outOfReach)
+        return kNotInPlace;
     if (!r.card || !r.card->isMemoryCard())
         return kNoRfCard;
     if (r.sector() >= r.card->sectorCount())
@@ -341,6 +346,22 @@ bool sizeFits(const Operation &op, const QByteArray &body) {
 
 } // namespace
 
+QByteArray rfTypeCode(RfChip chip) {
+    switch (chip) {
+    case RfChip::S50:
+        return "00";
+    case RfChip::S70:
+        return "01";
+    case RfChip::Ultralight:
+        return "02";
+    case RfChip::CpuTypeA:
+        return "04";
+    case RfChip::CpuTypeB:
+        return "05";
+    }
+    return {};
+}
+
 QString rfChipName(RfChip chip) {
     switch (chip) {
     case RfChip::S50:
@@ -416,8 +437,12 @@ QByteArray contactlessCommand(ReaderDevice &reader, const QByteArray &body) {
         if (!sizeFits(op, body))
             return negativeReply(body, errorcode::kParameterWrong);
         SimCard card = reader.card();
-        ContactlessCard *rf = card.kind == CardKind::Contactless ? &card.contactless : nullptr;
-        const QByteArray data = op.run(Request{card, rf, body});
+        const bool contactless = card.kind == CardKind::Contactless;
+        const bool reached = card.place == CardPlace::Inside ||
+                             card.place == CardPlace::IcPosition ||
+                             card.place == CardPlace::RfPosition;
+        ContactlessCard *rf = contactless && reached ? &card.contactless : nullptr;
+        const QByteArray data = op.run(Request{card, rf, contactless && !reached, body});
         reader.setCard(card);
         QByteArray reply("P");
         reply += body.at(1);

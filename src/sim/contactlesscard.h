@@ -20,6 +20,8 @@ inline constexpr RfChip kAllRfChips[] = {RfChip::S50, RfChip::S70, RfChip::Ultra
                                          RfChip::CpuTypeA, RfChip::CpuTypeB};
 
 QString rfChipName(RfChip chip); // "S50 (1 KB)", ...
+// What card type detection reports for the chip: "00" S50 ... "05" type B.
+QByteArray rfTypeCode(RfChip chip);
 
 // A contactless card with what it remembers between commands. Memory cards
 // leave the factory with every sector trailer in the transport configuration:

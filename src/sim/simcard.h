@@ -37,12 +37,7 @@ enum class CardPlace {
     RfPosition, // at the RF card operation position
 };
 
-// Built from kind and place; what a card family holds has defaults of its own,
-// so that a new family's data does not touch every place that makes a card.
 struct SimCard {
-    SimCard() = default;
-    SimCard(CardKind k, CardPlace p = CardPlace::Inside) : kind(k), place(p) {}
-
     CardKind kind = CardKind::None;
     CardPlace place = CardPlace::Inside;
     // What card type detection reports for this card: class and subtype

@@ -50,7 +50,8 @@ public:
     }
 
     void present(sim::RfChip chip) {
-        sim::SimCard card(sim::CardKind::Contactless);
+        sim::SimCard card;
+        card.kind = sim::CardKind::Contactless;
         card.contactless = sim::ContactlessCard::fresh(chip);
         reader.setCard(card);
     }

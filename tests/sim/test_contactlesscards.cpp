@@ -34,6 +34,7 @@ SimCard holding(int chip) {
 
 constexpr int kEmpty = -1;
 constexpr int kPlain = -2;
+constexpr int kS50AtTheFront = -3;
 
 // Blanks in a step are for the reader of this file only.
 QByteArray hexOf(QString text) {
@@ -183,6 +184,13 @@ void TestContactlessCards::sessions_data() {
                                                 "3533 0101 > 5033 0101 30",
                                                 "3561 > 5061 4E",
                                             };
+    QTest::newRow("card half out of the reader") << ReaderModel::Kvr690 << kS50AtTheFront
+                                                 << QStringList{
+                                                        "3530 > 5030 4E",
+                                                        "3532 01 FFFFFFFFFFFF > 5032 01 57",
+                                                        "3533 0101 > 5033 0101 57",
+                                                        "3538 0101 01000000 > 5038 0101 57",
+                                                    };
     QTest::newRow("KVR-416 has no contactless module")
         << ReaderModel::Kvr416 << s50 << QStringList{"3530 > 4E30 00"};
     QTest::newRow("wrong lengths and parameters") << ReaderModel::Kvr690 << s50
@@ -204,9 +212,13 @@ void TestContactlessCards::sessions() {
     QFETCH(QStringList, steps);
 
     ReaderDevice reader(model);
-    SimCard card = holding(chip == kPlain ? kEmpty : chip);
+    SimCard card = holding(chip < 0 ? kEmpty : chip);
     if (chip == kPlain)
         card.kind = CardKind::Plain;
+    if (chip == kS50AtTheFront) {
+        card = holding(int(RfChip::S50));
+        card.place = CardPlace::Front;
+    }
     reader.setCard(card);
     for (const QString &step : steps) {
         const QStringList parts = step.split(QLatin1Char('>'));
