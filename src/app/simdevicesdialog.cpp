@@ -1,9 +1,9 @@
 #include "simdevicesdialog.h"
 
 #include "contactcardcontrols.h"
+#include "contactlesscardpanel.h"
 #include "readercontrolsimbox.h"
 
-#include "contactlesscardpanel.h"
 #include "link/portmap.h"
 #include "sim/dispensersim.h"
 #include "sim/readersim.h"
@@ -111,6 +111,8 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     m_cardKind->setObjectName(QStringLiteral("ReaderCard"));
     m_cardKind->addItem(QStringLiteral("No card"), static_cast<int>(sim::CardKind::None));
     m_cardKind->addItem(QStringLiteral("Plain card"), static_cast<int>(sim::CardKind::Plain));
+    m_cardKind->addItem(QStringLiteral("Contactless card"),
+                        static_cast<int>(sim::CardKind::Contactless));
     m_cardPlace = new QComboBox(readerBox);
     m_cardPlace->setObjectName(QStringLiteral("ReaderCardPlace"));
     for (const auto &choice : kPlaceChoices)

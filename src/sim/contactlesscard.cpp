@@ -438,6 +438,9 @@ QByteArray contactlessCommand(ReaderDevice &reader, const QByteArray &body) {
             return negativeReply(body, errorcode::kParameterWrong);
         SimCard card = reader.card();
         const bool contactless = card.kind == CardKind::Contactless;
+        // A card made contactless without data of its own comes fresh from the factory.
+        if (contactless && card.contactless.uid.isEmpty())
+            card.contactless = ContactlessCard::fresh(card.contactless.chip);
         const bool reached = card.place == CardPlace::Inside ||
                              card.place == CardPlace::IcPosition ||
                              card.place == CardPlace::RfPosition;

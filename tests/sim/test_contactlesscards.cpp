@@ -35,6 +35,7 @@ SimCard holding(int chip) {
 constexpr int kEmpty = -1;
 constexpr int kPlain = -2;
 constexpr int kS50AtTheFront = -3;
+constexpr int kBareContactless = -4; // the kind alone, no card data
 
 // Blanks in a step are for the reader of this file only.
 QByteArray hexOf(QString text) {
@@ -191,6 +192,8 @@ void TestContactlessCards::sessions_data() {
                                                         "3533 0101 > 5033 0101 57",
                                                         "3538 0101 01000000 > 5038 0101 57",
                                                     };
+    QTest::newRow("contactless kind without data")
+        << ReaderModel::Kvr690 << kBareContactless << QStringList{"3531 > 5031 59 8E3F21C4"};
     QTest::newRow("KVR-416 has no contactless module")
         << ReaderModel::Kvr416 << s50 << QStringList{"3530 > 4E30 00"};
     QTest::newRow("wrong lengths and parameters") << ReaderModel::Kvr690 << s50
@@ -215,6 +218,8 @@ void TestContactlessCards::sessions() {
     SimCard card = holding(chip < 0 ? kEmpty : chip);
     if (chip == kPlain)
         card.kind = CardKind::Plain;
+    if (chip == kBareContactless)
+        card.kind = CardKind::Contactless;
     if (chip == kS50AtTheFront) {
         card = holding(int(RfChip::S50));
         card.place = CardPlace::Front;
