@@ -118,23 +118,24 @@ bool CommonFrame::portReady() const {
 void CommonFrame::IRRESET_Click() {
     if (!portReady())
         return;
-    m_resetOption = 0;
     const QString model = m_reader.currentModel();
     char pm = '\0';
     if (model == QLatin1String("KVR-416") || model == QLatin1String("KVR-523")) {
         pm = '0';
     } else {
+        // 1 without eject, 2 to the front, 3 to the rear; 0 when cancelled.
+        int resetOption = 0;
         if (model == QLatin1String("KVR-690")) {
             ResetOptionForm690 dialog(this);
             ui::execModal(dialog);
-            m_resetOption = dialog.value();
+            resetOption = dialog.value();
         } else if (!model.isEmpty()) {
             ResetOptionForm638 dialog(this);
             ui::execModal(dialog);
-            m_resetOption = dialog.value();
+            resetOption = dialog.value();
         }
-        if (m_resetOption >= 1 && m_resetOption <= 3)
-            pm = char('0' + m_resetOption - 1);
+        if (resetOption >= 1 && resetOption <= 3)
+            pm = char('0' + resetOption - 1);
     }
     if (pm == '\0' || !send(body('0', pm)))
         return;
@@ -180,13 +181,11 @@ void CommonFrame::IRProhibit_Click() {
         return;
     const QString model = m_reader.currentModel();
     if (model == QLatin1String("KVR-634")) {
-        m_frontEntryOption = 0;
         IRProhibitOptionForm634 dialog(this);
         ui::execModal(dialog);
-        m_frontEntryOption = dialog.value();
-        if (m_frontEntryOption == 0)
+        if (dialog.value() == 0)
             return;
-        if (send(body('/', m_frontEntryOption == 1 ? '1' : '0')))
+        if (send(body('/', dialog.value() == 1 ? '1' : '0')))
             showResult(kEnterControl, replyByte(m_reply, 2));
     } else if (model == QLatin1String("KVR-638")) {
         enterControl638();
@@ -198,12 +197,10 @@ void CommonFrame::IRProhibit_Click() {
 void CommonFrame::enterControl638() {
     silentStatusQuery();
     m_reader.setKeepTrafficLog(true);
-    m_frontEntryOption = 0;
     IRProhibitOptionForm638 dialog(m_frontEntryState, this);
     ui::execModal(dialog);
-    m_frontEntryOption = dialog.value();
-    if (m_frontEntryOption >= 1 && m_frontEntryOption <= 3 &&
-        send(QByteArray("/") + char('0' + m_frontEntryOption) + '1'))
+    const int front = dialog.value();
+    if (front >= 1 && front <= 3 && send(QByteArray("/") + char('0' + front) + '1'))
         showResult(kEnterControl, replyByte(m_reply, 2));
     m_reader.setKeepTrafficLog(false);
 }
@@ -211,15 +208,12 @@ void CommonFrame::enterControl638() {
 void CommonFrame::enterControl690() {
     silentStatusQuery();
     m_reader.setKeepTrafficLog(true);
-    m_frontEntryOption = 0;
-    m_rearEntryOption = 0;
     IRProhibitOptionForm690 dialog(m_frontEntryState, m_rearEntryState, this);
     ui::execModal(dialog);
-    m_frontEntryOption = dialog.frontValue();
-    m_rearEntryOption = dialog.rearValue();
-    if (m_frontEntryOption >= 1 && m_frontEntryOption <= 4 && m_rearEntryOption >= 1 &&
-        m_rearEntryOption <= 2 &&
-        send(QByteArray("/") + char('0' + m_frontEntryOption) + char('0' + m_rearEntryOption - 1)))
+    const int front = dialog.frontValue();
+    const int rear = dialog.rearValue();
+    if (front >= 1 && front <= 4 && rear >= 1 && rear <= 2 &&
+        send(QByteArray("/") + char('0' + front) + char('0' + rear - 1)))
         showResult(kEnterControl, replyByte(m_reply, 3));
     m_reader.setKeepTrafficLog(false);
 }
@@ -236,14 +230,11 @@ void CommonFrame::IRPOP_Click() {
                        replyByte(m_reply, 2));
     } else if (model == QLatin1String("KVR-638")) {
         PopOptionForm638 dialog(this);
-        m_ejectOption = 0;
         ui::execModal(dialog);
-        m_ejectOption = dialog.value();
-        if ((m_ejectOption == 1 || m_ejectOption == 2) &&
-            send(body('2', m_ejectOption == 1 ? '0' : '1')))
+        const int option = dialog.value();
+        if ((option == 1 || option == 2) && send(body('2', option == 1 ? '0' : '1')))
             showResult(kEject634, replyByte(m_reply, 2));
     } else if (model == QLatin1String("KVR-690")) {
-        m_ejectOption = 0;
         PopOptionForm690 dialog([this](int value) { moveCard690(value); }, this);
         ui::execModal(dialog);
     } else {
@@ -252,7 +243,6 @@ void CommonFrame::IRPOP_Click() {
 }
 
 void CommonFrame::moveCard690(int value) {
-    m_ejectOption = value;
     const char pm = PopOptionForm690::parameterCode(value);
     if (pm == '\0')
         return;
@@ -376,14 +366,13 @@ void CommonFrame::detectCardType() {
 void CommonFrame::IRcomb_Click() {
     if (!portReady())
         return;
-    m_baudChoice = 0;
     Combot dialog(this);
     ui::execModal(dialog);
-    m_baudChoice = dialog.value();
+    const int choice = dialog.value();
     // 57600 bit/s has an option but no code the reader knows: nothing is sent.
-    if (m_baudChoice < 4 || m_baudChoice > 6)
+    if (choice < 4 || choice > 6)
         return;
-    if (send(body('4', char('3' + m_baudChoice - 4))))
+    if (send(body('4', char('3' + choice - 4))))
         showResult(kBaudRate, replyByte(m_reply, 2));
 }
 

@@ -11,8 +11,8 @@ class ReaderWindow;
 
 // The "COMMON" frame (FrameComm) beside the tabs: the commands that act on the
 // reader itself, and the port buttons that the window wires to its own
-// handlers. It keeps the option values these commands share for as long as
-// the window runs.
+// handlers. It keeps what outlives one click: the entry states the reader
+// last reported, the stop positions, the sensor snapshots.
 class CommonFrame : public QGroupBox {
     Q_OBJECT
 public:
@@ -63,19 +63,14 @@ private:
     QByteArray m_reply;
     qint16 m_replyLength = 0;
 
-    int m_resetOption = 0;
     QByteArray m_sensors638 = QByteArray(4, '\0');
     QByteArray m_sensors690 = QByteArray(8, '\0');
-    int m_frontEntryOption = 0;
-    int m_rearEntryOption = 0;
     int m_frontEntryState = 0;
     int m_rearEntryState = 0;
-    int m_ejectOption = 0;
     int m_currentStopPosition = 0;
     // The window opens with the RF card operation position chosen.
     int m_chosenStopPosition = 3;
     bool m_cardMoved = false;
-    int m_baudChoice = 0;
 
     QPushButton *m_irreset = nullptr;
     QPushButton *m_irstatus = nullptr;

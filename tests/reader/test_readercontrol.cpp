@@ -40,6 +40,17 @@ QString box(const link::MessageRequest &r) {
     return r.title + QLatin1Char('|') + r.text;
 }
 
+// The traffic log's line for the frame around body, BCC worked out here.
+QString sentLine(const QByteArray &body) {
+    QByteArray frame =
+        QByteArray("\x02") + char(body.size() >> 8) + char(body.size()) + body + '\x03';
+    char bcc = 0;
+    for (char c : frame)
+        bcc ^= c;
+    frame += bcc;
+    return QStringLiteral("SD: ") + QString::fromLatin1(frame.toHex(' ').toUpper()) + u' ';
+}
+
 // A dialog step: click the named controls in order and return the result.
 ui::DialogScript clicks(QStringList names) {
     return [names](QDialog &dialog) {
@@ -307,6 +318,8 @@ void TestReaderControl::buttons() {
     bench.click(qPrintable(button));
     QCOMPARE(bench.bodies(), bodies);
     QCOMPARE(bench.shown(), boxes);
+    if (!bodies.isEmpty())
+        QVERIFY2(bench.log().contains(sentLine(bodies.last())), qPrintable(bench.log()));
     for (const auto &r : bench.boxes.shown)
         QVERIFY(r.icon == (r.title == QLatin1String("Caution") ? link::MsgIcon::Exclamation
                                                                : link::MsgIcon::Information));
