@@ -50,8 +50,10 @@ void setRecordFolder(const QString &folder) {
     g_folderOverride = folder;
 }
 
-QString fileDateText(const QDate &date) {
-    QString text = QLocale::system().toString(date, QLocale::ShortFormat);
+QString fileDateText(const QDate &date, const QLocale &locale) {
+    if (locale.language() == QLocale::C)
+        return date.toString(Qt::ISODate);
+    QString text = locale.toString(date, QLocale::ShortFormat);
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
     for (QChar &c : text) {
         if (forbidden.contains(c))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 
 namespace talvex::link {
@@ -16,8 +17,11 @@ QString recordFolder();
 // Puts the files somewhere else (tests); an empty text restores the default.
 void setRecordFolder(const QString &folder);
 
-// The system's short date with every character a file name cannot hold turned into "-".
-QString fileDateText(const QDate &date);
+// The short date of the system's regional settings, every character a file
+// name cannot hold turned into "-". The C (POSIX) locale has no regional date
+// of its own; it gets the numeric year-month-day, so that the name holds no
+// blanks.
+QString fileDateText(const QDate &date, const QLocale &locale = QLocale::system());
 
 QString recordFilePath(const QDate &date = QDate::currentDate());
 QString magAutoLogPath(const QDate &date = QDate::currentDate());

@@ -57,11 +57,11 @@ void TestFrame::longBodyCarriesItsLengthInBothBytes() {
     const QByteArray frame = buildReaderFrame(body);
 
     QCOMPARE(frame.size(), 305);
-    QCOMPARE(quint8(frame.at(0)), STX);
+    QCOMPARE(quint8(frame.at(0)), quint8(0x02));
     QCOMPARE(quint8(frame.at(1)), quint8(0x01));
     QCOMPARE(quint8(frame.at(2)), quint8(0x2C));
     QCOMPARE(frame.mid(3, 300), body);
-    QCOMPARE(quint8(frame.at(303)), ETX);
+    QCOMPARE(quint8(frame.at(303)), quint8(0x03));
     quint8 all = 0;
     for (const char b : frame)
         all ^= quint8(b);

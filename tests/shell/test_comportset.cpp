@@ -116,6 +116,8 @@ private slots:
     void opensFoldedAndUnfolds();
     void refusesTextsOutsideTheLists_data();
     void refusesTextsOutsideTheLists();
+    void acceptsTheEndsOfBothLists_data();
+    void acceptsTheEndsOfBothLists();
     void reportsPortErrors_data();
     void reportsPortErrors();
     void setsUpTheSimulatedReader();
@@ -126,6 +128,8 @@ private slots:
     void probeJudgesTheLine();
     void scanFindsTheReaderAt57600OnCom12();
     void scanTriesRatesInOrderAndFindsCom16();
+    void scanJudgesTheReply_data();
+    void scanJudgesTheReply();
     void scanWithoutAnyReader();
 };
 
@@ -198,6 +202,29 @@ void TestComportset::refusesTextsOutsideTheLists() {
     QVERIFY(!b.state.portSetUp());
     QVERIFY(b.dialog.isVisible());
     QVERIFY(!b.port.PortOpen());
+}
+
+void TestComportset::acceptsTheEndsOfBothLists_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("baud");
+    QTest::addRow("COM1 at 1200") << 1 << 1200;
+    QTest::addRow("COM15 at 57600") << 15 << 57600;
+}
+
+void TestComportset::acceptsTheEndsOfBothLists() {
+    QFETCH(int, port);
+    QFETCH(int, baud);
+    FakeClock clock;
+    link::ScopedClock useClock(clock);
+    mapScripted(port, clock, probed());
+
+    Bench b;
+    b.choose(QStringLiteral("COM%1").arg(port), QStringLiteral("%1 bits/s").arg(baud));
+    b.ok();
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.portSetUp());
+    QCOMPARE(b.port.CommPort(), port);
+    QCOMPARE(b.port.Settings(), QStringLiteral("%1,n,8,1").arg(baud));
 }
 
 void TestComportset::reportsPortErrors_data() {
@@ -331,7 +358,7 @@ void TestComportset::scanThenCancelKeepsTheReaderSetUp() {
 
     QByteArray reply = link::newReplyBuffer();
     qint16 replyLength = 0;
-    QCOMPARE(link::SendReaderCommand(b.state, kStatusQuery, 7, reply, replyLength), link::kReplyOk);
+    QCOMPARE(int(link::SendReaderCommand(b.state, kStatusQuery, 7, reply, replyLength)), 0);
     QVERIFY(replyLength > 0);
     QVERIFY(b.boxes.shown.isEmpty());
 }
@@ -398,6 +425,12 @@ void TestComportset::probeJudgesTheLine_data() {
     r.restAfter = 5000;
     QTest::addRow("slowest reply in time")
         << r << true << none << qint64(13010) << handshake + yesReply;
+
+    // The reply's last byte, its BCC, may come late within the 5 s limit.
+    r = probed();
+    r.headerBytes = 7;
+    r.restAfter = 4990;
+    QTest::addRow("BCC late") << r << true << none << qint64(5020) << handshake + yesReply;
 
     r = probed();
     r.restAfter = -1;
@@ -502,6 +535,52 @@ void TestComportset::scanTriesRatesInOrderAndFindsCom16() {
     b.ok();
     QCOMPARE(b.boxes.texts(), QStringList{kPortInvalid});
     QVERIFY(!b.state.portSetUp());
+}
+
+void TestComportset::scanJudgesTheReply_data() {
+    QTest::addColumn<ScriptedReader>("reader");
+    QTest::addColumn<bool>("found");
+
+    const auto reply = [](const char *hexBytes) { return QByteArray::fromHex(hexBytes); };
+    QTest::addRow("status Y") << probed(reply("020003313059035A")) << true;
+    QTest::addRow("status F") << probed(reply("0200033130460345")) << true;
+    QTest::addRow("status N") << probed(reply("02000331304E034D")) << true;
+    QTest::addRow("status A") << probed(reply("0200033130410342")) << false;
+    QTest::addRow("negative reply") << probed(reply("0200034E3001037D")) << false;
+    QTest::addRow("wrong BCC") << probed(reply("020003313059035B")) << false;
+
+    ScriptedReader r = probed(reply("020003313059035A"));
+    r.answerAfter = 250;
+    QTest::addRow("ACK within the pause") << r << true;
+    r.answerAfter = 251;
+    QTest::addRow("ACK after the pause") << r << false;
+
+    r = probed(reply("020003313059035A"));
+    r.headerBytes = 7;
+    r.restAfter = 2990;
+    QTest::addRow("BCC late within 3 s") << r << true;
+    r.restAfter = 3010;
+    QTest::addRow("BCC after 3 s") << r << false;
+}
+
+void TestComportset::scanJudgesTheReply() {
+    QFETCH(ScriptedReader, reader);
+    QFETCH(bool, found);
+
+    FakeClock clock;
+    link::ScopedClock useClock(clock);
+    for (int port = 2; port <= 16; ++port)
+        link::portmap::mapPath(port, QString());
+    mapScripted(1, clock, reader);
+
+    Bench b;
+    b.button("Command3")->click();
+    QCOMPARE(b.label("Label1")->text(),
+             found ? QStringLiteral("Found KVR Reader AT COM1 Baut Rate 9600")
+                   : QStringLiteral("No Found KVR Reader"));
+    QVERIFY(b.boxes.shown.isEmpty());
+    QVERIFY(b.state.trafficLog().isEmpty());
+    QCOMPARE(b.port.PortOpen(), found);
 }
 
 void TestComportset::scanWithoutAnyReader() {

@@ -288,7 +288,10 @@ void TestReaderMain::silentReaderDuringSetupComm() {
     bench.find<QPushButton>("IROpencom")->click();
 
     QCOMPARE(dialogs.classes, QStringList{QStringLiteral("talvex::shell::comportset")});
-    QCOMPARE(bench.boxes.texts(), QStringList{link::text::communicationError()});
+    QCOMPARE(bench.boxes.texts(),
+             QStringList{QStringLiteral("Communication Error\r\nPossible causes:\r\n"
+                                        "1)Communication setup error\r\n2)Wrong model selected\r\n"
+                                        "3)No connected\r\n4)No power on unit")});
     QCOMPARE(bench.model(), QStringLiteral("KVR-638"));
     QCOMPARE(bench.pictures(), QList<int>());
     QVERIFY(!bench.find<QCheckBox>("CheckRecord")->isChecked());
@@ -542,6 +545,13 @@ void TestReaderMain::commandLine_data() {
     QTest::newRow("no separators")
         << true << "3030"
         << "3030" << none << "Error:Please Check The Data Effective" << false;
+    // Only blanks are trimmed: a tab at either end counts towards the length.
+    QTest::newRow("tab before") << true << "\t30 30"
+                                << "\t30 30" << none << "Error:Please Check The Data Effective"
+                                << false;
+    QTest::newRow("tab after") << true << "30 30\t"
+                               << "30 30\t" << none << "Error:Please Check The Data Effective"
+                               << false;
     QTest::newRow("only blanks") << true << "    "
                                  << "" << none << "Enter the Command and then Press 'Send'"
                                  << false;
@@ -558,7 +568,7 @@ void TestReaderMain::commandLine_data() {
     }
     const QString longText = pairs.join(QLatin1Char(' '));
     QTest::newRow("300 bytes: LH and LL")
-        << true << longText << longText << link::buildReaderFrame(body) << "" << true;
+        << true << longText << longText << hex("02012C") + body + hex("03E7") << "" << true;
 }
 
 void TestReaderMain::commandLine() {
