@@ -12,15 +12,10 @@ namespace talvex::sim {
 // contactless S50/S70/Ultralight, type A/B CPU, contact CPU/SAM, memory card
 // families) are added here together with the data they carry in SimCard.
 enum class CardKind {
-<<<<<<< HEAD
     None,  // the reader is empty
     Plain, // a card with nothing the simulator can read from it
     // An ISO 7816 processor card on the contacts.
     ContactCpu,
-=======
-    None,        // the reader is empty
-    Plain,       // a card with nothing the simulator can read from it
->>>>>>> eefbdb6 (MIFARE ONE tab, value-block window and TYPE A /TYPE B tab; contactless card panel in the simulated devices window)
     Contactless, // S50, S70, Ultralight or a type A/B CPU card: see contactless
 };
 
