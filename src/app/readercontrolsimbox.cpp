@@ -50,7 +50,6 @@ ReaderControlSimBox::ReaderControlSimBox(sim::ReaderSim &reader, QWidget *parent
     m_cardType->setObjectName(QStringLiteral("ReaderCardType"));
     for (const TypeChoice &type : kTypes)
         m_cardType->addItem(QString::fromLatin1(type.text), QByteArray(type.code));
-    m_cardType->setCurrentIndex(m_cardType->findData(m_reader.card().typeCode));
 
     m_serialNumber = new QLineEdit(QString::fromLatin1(m_reader.control().serialNumber), this);
     m_serialNumber->setObjectName(QStringLiteral("ReaderSerialNumber"));
@@ -88,6 +87,9 @@ void ReaderControlSimBox::typeChosen() {
 }
 
 void ReaderControlSimBox::refresh() {
+    // Card panels of other families set the type with the card they make.
+    if (const int index = m_cardType->findData(m_reader.card().typeCode); index >= 0)
+        m_cardType->setCurrentIndex(index);
     const sim::ReaderControlState state = m_reader.control();
     QStringList lines;
     lines << QStringLiteral("Entry: front %1, rear %2")

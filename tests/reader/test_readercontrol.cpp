@@ -147,6 +147,8 @@ private slots:
     void cardTypeOn690MovesTheCardFirst();
     void detectionOf523SetsTheReadingMethod();
     void withoutSetupNothingIsSent();
+    void withoutModel();
+    void movesTakeTheirTimeOnTheLine();
     void sensorWindowsShowTheCard();
     void glitterTimesAreChecked();
     void serialNumberIsShown();
@@ -651,6 +653,37 @@ void TestReaderControl::newSpeedNeedsANewSetup() {
     QVERIFY(bench.window.portSetUp());
     QCOMPARE(bench.window.currentModel(), QStringLiteral("KVR-638"));
     QVERIFY(bench.shown().isEmpty());
+}
+
+void TestReaderControl::withoutModel() {
+    Bench bench(ReaderModel::Kvr690, SimCard{sim::CardKind::Plain, CardPlace::Inside});
+    bench.window.IRCLOSECOM_Click();
+    bench.window.readerPort().setPortOpen(true);
+    bench.window.setPortSetUp(true);
+    QCOMPARE(bench.window.currentModel(), QString());
+    bench.forget();
+    const char *buttons[] = {"IRRESET",    "IRStatus", "SensorState",
+                             "IRProhibit", "IRPOP",    "IRCARDTYPE"};
+    for (const char *button : buttons) {
+        child<QPushButton>(bench.window, button)->setEnabled(true);
+        bench.click(button);
+    }
+    // Status and sensors still ask; nothing else goes out, and no dialog opens.
+    QCOMPARE(bench.bodies(), (QList<QByteArray>{"10", "1."}));
+    QVERIFY(bench.dialogs.classes.isEmpty());
+    QCOMPARE(bench.shown(), (QStringList{"Caution|No ejection command for this sample",
+                                         "Caution|No AutoTest command for this sample"}));
+}
+
+void TestReaderControl::movesTakeTheirTimeOnTheLine() {
+    // The demo's move time: the exchange waits for the reply as for any other.
+    Bench bench(ReaderModel::Kvr690, SimCard{sim::CardKind::Plain, CardPlace::Inside});
+    bench.reader.setMoveTimeMs(300);
+    bench.dialogs.steps << clicks({"Option4", "Command1", "Option1", "Command1", "Command2"});
+    bench.click("IRPOP");
+    QCOMPARE(bench.bodies(), (QList<QByteArray>{"2/", "20"}));
+    QVERIFY(bench.shown().isEmpty());
+    QCOMPARE(bench.reader.card().place, CardPlace::Front);
 }
 
 QTEST_MAIN(TestReaderControl)
