@@ -428,12 +428,8 @@ void MifareTab::CmdRsn_Click() {
 }
 
 void MifareTab::CmdRpassword_Click() {
-    if (!portReady() || !discardWaitingBytes())
+    if (!portReady() || !discardWaitingBytes() || !selectionMade(false))
         return;
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
-        return;
-    }
     const std::optional<QByteArray> key = keyBytes();
     if (!key)
         return;
@@ -449,12 +445,8 @@ void MifareTab::CmdRpassword_Click() {
 }
 
 void MifareTab::CmdRchange_Click() {
-    if (!portReady() || !discardWaitingBytes())
+    if (!portReady() || !discardWaitingBytes() || !selectionMade(false))
         return;
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
-        return;
-    }
     const std::optional<QByteArray> key = keyBytes();
     if (!key)
         return;
@@ -476,79 +468,49 @@ void MifareTab::CmdRchange_Click() {
 void MifareTab::CmdRread_Click() {
     if (!portReady())
         return;
-    if (ultralight())
-        readPage();
-    else
-        readBlock();
+    QByteArray body = QByteArray::fromHex("35");
+    body += ultralight() ? 'C' : '3';
+    body += char(m_sector);
+    if (ultralight()) {
+        if (selectionMade(false))
+            readCells(body, kPageFirstCell, kPageLastCell, "Read Data Success");
+    } else if (selectionMade(true)) {
+        readCells(body + char(m_block), 0, kCells - 1, "Read Success");
+    }
 }
 
-void MifareTab::readBlock() {
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
-        return;
-    }
-    if (m_block == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Block First"));
-        return;
-    }
+// The status byte follows the parameters of the body, the data the status.
+void MifareTab::readCells(const QByteArray &body, int first, int last, const char *success) {
     m_dataCells->clear();
-    QByteArray body = QByteArray::fromHex("3533");
-    body += char(m_sector);
-    body += char(m_block);
     const auto reply = exchangeRf(m_reader, body);
     if (!reply)
         return;
-    const char status = statusAt(*reply, 4);
-    if (status == 'Y') {
-        for (int i = 0; i < kCells; ++i)
-            cell(i)->setText(link::byteText(replyByte(*reply, 5 + i)));
-        report(status, kReadTitle, {{'Y', "Read Success"}});
-        cell(0)->setFocus();
+    const int statusIndex = int(body.size());
+    const char status = statusAt(*reply, statusIndex);
+    if (status != 'Y') {
+        report(status, kReadTitle, kReadOutcomes);
         return;
     }
-    report(status, kReadTitle, kReadOutcomes);
-}
-
-void MifareTab::readPage() {
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
-        return;
-    }
-    m_dataCells->clear();
-    QByteArray body = QByteArray::fromHex("3543");
-    body += char(m_sector);
-    const auto reply = exchangeRf(m_reader, body);
-    if (!reply)
-        return;
-    const char status = statusAt(*reply, 3);
-    if (status == 'Y') {
-        for (int i = 0; i < 4; ++i)
-            cell(kPageFirstCell + i)->setText(link::byteText(replyByte(*reply, 4 + i)));
-        report(status, kReadTitle, {{'Y', "Read Data Success"}});
-        cell(kPageFirstCell)->setFocus();
-        return;
-    }
-    report(status, kReadTitle, kReadOutcomes);
+    for (int i = first; i <= last; ++i)
+        cell(i)->setText(link::byteText(replyByte(*reply, statusIndex + 1 + i - first)));
+    report(status, kReadTitle, {{'Y', success}});
+    cell(first)->setFocus();
 }
 
 void MifareTab::CmdRwrite_Click() {
     if (!portReady() || !discardWaitingBytes())
         return;
-    if (ultralight())
-        writePage();
-    else
-        writeBlock();
-}
-
-void MifareTab::writeBlock() {
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
+    QByteArray body = QByteArray::fromHex("35");
+    body += ultralight() ? 'D' : '4';
+    body += char(m_sector);
+    if (ultralight()) {
+        // The window protects no page; the card answers for its own.
+        if (selectionMade(false))
+            writeCells(body, kPageFirstCell, kPageLastCell);
         return;
     }
-    if (m_block == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Block First"));
+    if (!selectionMade(true))
         return;
-    }
     if (m_sector == 0 && m_block == 0) {
         link::showCaution(QStringLiteral("Write Prohibit In The Block"));
         return;
@@ -559,43 +521,33 @@ void MifareTab::writeBlock() {
                           link::text::Caution, link::MsgIcon::Question,
                           link::MsgButtons::OkCancel) != link::MsgAnswer::Ok)
         return;
-    const std::optional<QByteArray> cellData = cellBytes(0, kCells - 1);
-    if (!cellData)
-        return;
-    QByteArray body = QByteArray::fromHex("3534");
-    body += char(m_sector);
-    body += char(m_block);
-    body += *cellData;
-    const auto reply = exchangeRf(m_reader, body);
-    if (reply)
-        report(statusAt(*reply, 4), kWriteTitle, kWriteOutcomes);
+    writeCells(body + char(m_block), 0, kCells - 1);
 }
 
-void MifareTab::writePage() {
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
-        return;
-    }
-    const std::optional<QByteArray> cellData = cellBytes(kPageFirstCell, kPageLastCell);
+void MifareTab::writeCells(const QByteArray &body, int first, int last) {
+    const std::optional<QByteArray> cellData = cellBytes(first, last);
     if (!cellData)
         return;
-    QByteArray body = QByteArray::fromHex("3544");
-    body += char(m_sector);
-    body += *cellData;
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeRf(m_reader, body + *cellData);
     if (reply)
-        report(statusAt(*reply, 3), kWriteTitle, kWriteOutcomes);
+        report(statusAt(*reply, int(body.size())), kWriteTitle, kWriteOutcomes);
+}
+
+bool MifareTab::selectionMade(bool needsBlock) const {
+    if (m_sector == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Sector First"));
+        return false;
+    }
+    if (needsBlock && m_block == kNothingSelected) {
+        link::showCaution(QStringLiteral("Select Block First"));
+        return false;
+    }
+    return true;
 }
 
 void MifareTab::CmdRVelue_Click() {
-    if (m_sector == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Sector First"));
+    if (!selectionMade(true))
         return;
-    }
-    if (m_block == kNothingSelected) {
-        link::showCaution(QStringLiteral("Select Block First"));
-        return;
-    }
     RFVELUEOP window(m_reader, m_sector, m_block, this);
     ui::execModal(window);
 }

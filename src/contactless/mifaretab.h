@@ -68,10 +68,13 @@ private:
     // The cells first ... last, each of exactly two hex digits; a message and
     // nothing otherwise.
     std::optional<QByteArray> cellBytes(int first, int last) const;
-    void readBlock();
-    void readPage();
-    void writeBlock();
-    void writePage();
+    // Shows the caution and answers false when no sector, or no block where
+    // one is needed, is chosen.
+    bool selectionMade(bool needsBlock) const;
+    // Sends body and shows the data of a "Y" in cells first ... last.
+    void readCells(const QByteArray &body, int first, int last, const char *success);
+    // Sends body followed by the values of cells first ... last.
+    void writeCells(const QByteArray &body, int first, int last);
 
     link::ReaderLinkContext &m_reader;
     quint8 m_sector = kNothingSelected;
