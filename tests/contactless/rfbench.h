@@ -55,11 +55,6 @@ public:
         card.contactless = sim::ContactlessCard::fresh(chip);
         reader.setCard(card);
     }
-    // Every byte the program wrote, ACK answers and ENQs included.
-    QByteArray written() {
-        QMutexLocker lock(&m_mutex);
-        return m_fromProgram;
-    }
     // The command frames the program sent since the last call.
     QList<QByteArray> takeFrames() {
         QMutexLocker lock(&m_mutex);

@@ -50,9 +50,6 @@ void TestTypeABTab::startState() {
     QCOMPARE(command->itemText(0), QStringLiteral("0084000008"));
     QCOMPARE(command->itemText(2), QStringLiteral("00A404000E315041592E5359532E4444463031"));
     QVERIFY(b.find<QRadioButton>("CPUOption1")->isChecked());
-    QCOMPARE(b.find<QLabel>("ResetLabel")->text(), QStringLiteral("ATR"));
-    QCOMPARE(b.find<QLabel>("CmdLabel")->text(), QStringLiteral("C_APDU"));
-    QCOMPARE(b.find<QLabel>("BackLabel")->text(), QStringLiteral("R_APDU"));
 }
 
 void TestTypeABTab::typeACard() {

@@ -87,21 +87,6 @@ void TestContactlessCards::sessions_data() {
                "3533 0000 > 5033 0000 59 8E3F21C4 54 08 0400 6263646566676869",
                "3534 0000 00000000000000000000000000000000 > 5034 0000 34",
            };
-    QTest::newRow("S50 key change and trailer write")
-        << ReaderModel::Kvr634 << s50
-        << QStringList{
-               openSector1,
-               "3535 01 A0A1A2A3A4A5 > 5035 01 59",
-               "3532 01 FFFFFFFFFFFF > 5032 01 33",
-               "3532 01 A0A1A2A3A4A5 > 5032 01 59",
-               "3539 01 FFFFFFFFFFFF > 5039 01 59", // key B unchanged
-               "3534 0103 B0B1B2B3B4B5 FF078069 C0C1C2C3C4C5 > 5034 0103 59",
-               "3539 01 FFFFFFFFFFFF > 5039 01 33",
-               "3539 01 C0C1C2C3C4C5 > 5039 01 59",
-               "3532 01 B0B1B2B3B4B5 > 5032 01 59",
-               "3535 01 A0A1A2A3A4A5 > 5035 01 59",
-               "3535 02 A0A1A2A3A4A5 > 5035 02 33", // sector 2 not opened
-           };
     QTest::newRow("S50 value block")
         << ReaderModel::Kvr638 << s50
         << QStringList{
@@ -159,15 +144,6 @@ void TestContactlessCards::sessions_data() {
                "3565 0007 00A40000023F00 > 5065 4E",
                "3568 > 5068 4E",
                "3532 01 FFFFFFFFFFFF > 5032 01 30",
-           };
-    QTest::newRow("type B CPU card")
-        << ReaderModel::Kvr634 << int(RfChip::CpuTypeB)
-        << QStringList{
-               "3560 > 5060 4E",
-               "3561 > 5061 59 501A2B3C4D00000000007185",
-               "3569 > 5069 4E",
-               "3565 0013 00A404000E315041592E5359532E4444463031 > 5065 59 001E"
-               " 6F1A840E315041592E5359532E4444463031A5088801015F2D02656E 9000",
            };
     QTest::newRow("empty reader") << ReaderModel::Kvr690 << kEmpty
                                   << QStringList{
