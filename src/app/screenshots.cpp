@@ -5,6 +5,8 @@
 
 #include "contact/cpucard.h"
 #include "contact/samcard.h"
+#include "contactless/mifaretab.h"
+#include "contactless/typeabtab.h"
 #include "dispenser/fakamain.h"
 #include "link/exchange.h"
 #include "link/serialcomm.h"
@@ -19,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QTabWidget>
 #include <QTextStream>
 
 #include <cstdio>
@@ -140,6 +143,32 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
         click(samCard, "SendCmd");
         saver.save(samCard, QStringLiteral("samcard"));
         samCard.hide();
+        devices.reader().setCard(before);
+    }
+    {
+        // The contactless tabs after a block read of an S50 card and an APDU to
+        // a type A processor card.
+        const sim::SimCard before = devices.reader().card();
+        auto *tabs = readerWindow.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+        sim::SimCard card;
+        card.kind = sim::CardKind::Contactless;
+        card.place = sim::CardPlace::RfPosition;
+        card.contactless = sim::ContactlessCard::fresh(sim::RfChip::S50);
+        devices.reader().setCard(card);
+        tabs->setCurrentWidget(readerWindow.mifareTab());
+        click(readerWindow, "Option1_1");
+        readerWindow.mifareTab()->RFPasswordList_Click();
+        for (const char *name : {"CmdRpassword", "lockNumberCmd_3", "CmdRread", "CmdRsn"})
+            click(readerWindow, name);
+        saver.save(readerWindow, QStringLiteral("mifareone"));
+
+        card.contactless = sim::ContactlessCard::fresh(sim::RfChip::CpuTypeA);
+        devices.reader().setCard(card);
+        tabs->setCurrentWidget(readerWindow.typeABTab());
+        for (const char *name : {"select_Card", "CPUTypeASNCmd", "SendCmd"})
+            click(readerWindow, name);
+        saver.save(readerWindow, QStringLiteral("typeab"));
+        tabs->setCurrentIndex(0);
         devices.reader().setCard(before);
     }
     click(readerWindow, "IRCLOSECOM");

@@ -221,6 +221,7 @@ QWidget *MifareTab::buildKeys() {
     m_serial = new QLabel(block);
     m_serial->setObjectName(QStringLiteral("RFmessage"));
     m_serial->setMinimumWidth(140);
+    m_serial->setMinimumHeight(m_presetKeys->sizeHint().height());
     m_serial->setFrameShape(QFrame::Panel);
     m_serial->setFrameShadow(QFrame::Sunken);
     m_serial->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -86,6 +86,7 @@ TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
     m_serial->setFrameShape(QFrame::Panel);
     m_serial->setFrameShadow(QFrame::Sunken);
     m_serial->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_serial->setMinimumHeight(m_backText->sizeHint().height());
 
     grid->addWidget(caption("ResetLabel", "ATR"), 2, 0);
     grid->addWidget(m_selectText, 2, 1, 1, 3);
