@@ -101,6 +101,7 @@ private slots:
     void valueWindowRefusals_data();
     void valueWindowRefusals();
     void valueReadChecksTheComplement();
+    void cardHalfOutOfTheReader();
 };
 
 void TestMifareTab::startState() {
@@ -633,6 +634,24 @@ void TestMifareTab::valueReadChecksTheComplement() {
         execute(w, 7, "Text4", QStringLiteral("5"));
         QCOMPARE(b.lastBox(), QStringLiteral("No Card in the Reader"));
     });
+}
+
+void TestMifareTab::cardHalfOutOfTheReader() {
+    Bench b;
+    sim::SimCard card;
+    card.kind = sim::CardKind::Contactless;
+    card.place = sim::CardPlace::Front;
+    card.contactless = sim::ContactlessCard::fresh(sim::RfChip::S50);
+    b.reader.setCard(card);
+    choose(b, "Option1", 1);
+    b.tab.RFPasswordList_Click();
+    b.click("CmdRpassword");
+    QCOMPARE(b.lastTitle(), QStringLiteral("Check Password"));
+    QCOMPARE(b.lastBox(), QStringLiteral("The card is not on the IC card operation position"));
+    choose(b, "lockNumberCmd", 1);
+    inValueWindow(b, [&](RFVELUEOP &w) { execute(w, 5, "Text3", QStringLiteral("1")); });
+    QCOMPARE(b.lastTitle(), QStringLiteral("Add Value"));
+    QCOMPARE(b.lastBox(), QStringLiteral("The card is not at the IC card position"));
 }
 
 QTEST_MAIN(TestMifareTab)
