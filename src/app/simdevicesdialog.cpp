@@ -3,6 +3,7 @@
 #include "contactcardcontrols.h"
 #include "contactlesscardpanel.h"
 #include "readercontrolsimbox.h"
+#include "dispensercontrols.h"
 
 #include "link/portmap.h"
 #include "sim/dispensersim.h"
@@ -181,6 +182,8 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     layout->addWidget(new ContactCardControls(m_reader, this));
     layout->addWidget(new ContactlessCardPanel(m_reader, this));
     layout->addWidget(dispenserBox);
+    layout->addWidget(new DispenserControls(m_kvr820, this));
+    layout->addWidget(new DispenserControls(m_kvr840, this));
     layout->addStretch();
 
     connect(m_model, &QComboBox::activated, this, &SimDevicesDialog::modelChosen);

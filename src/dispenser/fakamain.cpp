@@ -1,13 +1,23 @@
 #include "fakamain.h"
 
-#include "link/serialcomm.h"
+#include "kvr820panel.h"
+#include "kvr840panel.h"
 
+#include "link/messages.h"
+#include "link/serialcomm.h"
+#include "ui/seams.h"
+
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace talvex::dispenser {
@@ -16,17 +26,35 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Fakamain"));
     setWindowTitle(QStringLiteral("Talvex5.0_EN"));
 
+    const auto cause = [this](const QString &text) { showLineReason(text); };
+    TrafficLog &log = *this;
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
-    m_page820 = new QWidget(m_tabs);
-    m_page820->setObjectName(QStringLiteral("Page820"));
-    m_page840 = new QWidget(m_tabs);
-    m_page840->setObjectName(QStringLiteral("Page840"));
-    m_tabs->addTab(m_page820, QStringLiteral("KVR-820"));
-    m_tabs->addTab(m_page840, QStringLiteral("KVR-840"));
+    m_kvr820 = new Kvr820Panel(log, cause, m_tabs);
+    m_kvr840 = new Kvr840Panel(log, cause, m_tabs);
+    m_tabs->addTab(m_kvr820, QStringLiteral("KVR-820"));
+    m_tabs->addTab(m_kvr840, QStringLiteral("KVR-840"));
+    watchLine(m_kvr820->port());
+    watchLine(m_kvr840->port());
 
+    m_log = new QPlainTextEdit(this);
+    m_log->setObjectName(QStringLiteral("SDTDText"));
+    m_log->setReadOnly(true);
+    m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    m_log->setFont(mono);
+
+    auto *clearButton = new QPushButton(QStringLiteral("Clear Data"), this);
+    clearButton->setObjectName(QStringLiteral("ClearData"));
+    m_record = new QCheckBox(QStringLiteral("Record Data"), this);
+    m_record->setObjectName(QStringLiteral("Check1"));
+    auto *saveButton = new QPushButton(QStringLiteral("Save to"), this);
+    saveButton->setObjectName(QStringLiteral("SaveTo"));
     auto *exitButton = new QPushButton(QStringLiteral("Exit"), this);
     exitButton->setObjectName(QStringLiteral("EXIT"));
+    connect(clearButton, &QPushButton::clicked, this, &Fakamain::ClearData_Click);
+    connect(saveButton, &QPushButton::clicked, this, &Fakamain::SaveTo_Click);
     connect(exitButton, &QPushButton::clicked, this, &Fakamain::EXIT_Click);
 
     m_statusLine = new QLabel(this);
@@ -35,18 +63,47 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
     m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *bottom = new QHBoxLayout;
+    bottom->addWidget(clearButton);
+    bottom->addWidget(m_record);
+    bottom->addWidget(saveButton);
     bottom->addWidget(m_statusLine, 1);
     bottom->addWidget(exitButton);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_tabs, 1);
+    layout->addWidget(m_tabs, 3);
+    layout->addWidget(m_log, 1);
     layout->addLayout(bottom);
 
-    resize(800, 600);
+    resize(980, 720);
 }
 
-void Fakamain::EXIT_Click() {
-    close();
+Fakamain::~Fakamain() = default;
+
+QWidget *Fakamain::page820() const {
+    return m_kvr820;
+}
+
+QWidget *Fakamain::page840() const {
+    return m_kvr840;
+}
+
+bool Fakamain::keep() const {
+    return m_record->isChecked();
+}
+
+void Fakamain::clear() {
+    m_logText.clear();
+    m_log->clear();
+}
+
+void Fakamain::append(const QString &text) {
+    m_logText += text;
+    // The box shows lines; the text keeps the CR LF the saved file needs.
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    QTextCursor cursor(m_log->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(shown);
 }
 
 void Fakamain::showLineReason(const QString &reason) {
@@ -59,6 +116,39 @@ QString Fakamain::lineReason() const {
 
 void Fakamain::watchLine(link::SerialComm &port) {
     port.setTroubleListener([this](const QString &reason) { showLineReason(reason); });
+}
+
+void Fakamain::ClearData_Click() {
+    clear();
+}
+
+void Fakamain::SaveTo_Click() {
+    ui::SaveFileRequest request;
+    request.parent = this;
+    request.title = QStringLiteral("Save As...");
+    request.directory = qEnvironmentVariable("winDir");
+    request.filter = QStringLiteral("Text Files (*.TXT)");
+    QString path = ui::fileDialogs().saveFile(request);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".TXT");
+    const QFileInfo info(path);
+    link::showMessage(QStringLiteral("File Name Is ") + info.fileName() +
+                          QStringLiteral("\r\nFull path and file Is ") + info.absoluteFilePath(),
+                      QStringLiteral("Save As..."), link::MsgIcon::None);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(m_logText.trimmed().toLatin1()) < 0 || !file.flush()) {
+        // The message above stands; the real outcome goes to the status line.
+        showLineReason(QStringLiteral("%1 was not written: %2").arg(path, file.errorString()));
+    }
+}
+
+void Fakamain::EXIT_Click() {
+    m_kvr820->KVR820Close_Click();
+    m_kvr840->KVR840Close_Click();
+    close();
 }
 
 void Fakamain::closeEvent(QCloseEvent *event) {

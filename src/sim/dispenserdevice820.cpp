@@ -1,5 +1,7 @@
 #include "sim/dispenserdevice820.h"
 
+#include <algorithm>
+
 namespace talvex::sim {
 namespace {
 
@@ -14,6 +16,26 @@ QByteArray statusFrame(char kind, const QByteArray &chars) {
     return frame;
 }
 
+// Where each dispense command leaves the card: the door, one of the inner
+// sensors, or out of the dispenser altogether ('0').
+char dispenseTarget(const QByteArray &text) {
+    if (text == "DC")
+        return '1';
+    static constexpr struct {
+        const char *command;
+        char position;
+    } kTargets[] = {{"FC0", '0'}, {"FC1", '2'}, {"FC2", '2'}, {"FC3", '1'},
+                    {"FC4", '1'}, {"FC6", '6'}, {"FC7", '3'}};
+    for (const auto &t : kTargets) {
+        if (text == t.command)
+            return t.position;
+    }
+    return '\0';
+}
+
+constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200, 38400};
+constexpr qint64 kUsPerMs = 1000;
+
 } // namespace
 
 DispenserDevice820::DispenserDevice820() = default;
@@ -24,12 +46,66 @@ void DispenserDevice820::restart() {
     m_awaitingEnq = false;
 }
 
+DispenserDevice820::Status DispenserDevice820::status() const {
+    if (m_forced)
+        return *m_forced;
+    Status s;
+    s.z = m_alarm ? '2' : (m_bin >= m_mech.binCapacity ? '1' : '0');
+    s.a = m_a;
+    s.b = m_clip ? '2' : (m_mech.stackerCards < m_mech.preEmptyBelow ? '1' : '0');
+    const int position = m_position - '0' + (m_mech.stackerCards == 0 ? 8 : 0);
+    s.c = "0123456789ABCDEF"[position & 0xF];
+    return s;
+}
+
+void DispenserDevice820::setStackerCards(int cards) {
+    m_mech.stackerCards = std::max(0, cards);
+}
+
+bool DispenserDevice820::takeCard() {
+    if (m_position != '1' || m_motion != Motion::None)
+        return false;
+    m_position = '0';
+    return true;
+}
+
+void DispenserDevice820::injectFault(DispenserFault fault) {
+    switch (fault) {
+    case DispenserFault::None:
+        m_frameFault = DispenserFault::None;
+        m_jamArmed = false;
+        break;
+    case DispenserFault::Silence:
+    case DispenserFault::Nak:
+        m_frameFault = fault;
+        break;
+    case DispenserFault::Jam:
+        m_jamArmed = true;
+        break;
+    case DispenserFault::ClipCard:
+        m_clip = true;
+        m_forced.reset();
+        break;
+    }
+}
+
+DispenserFault DispenserDevice820::pendingFault() const {
+    if (m_frameFault != DispenserFault::None)
+        return m_frameFault;
+    return m_jamArmed ? DispenserFault::Jam : DispenserFault::None;
+}
+
 void DispenserDevice820::expire(qint64 nowUs) {
     m_collector.expire(nowUs);
+    if (m_motion != Motion::None && nowUs >= m_motionEndUs)
+        finishMotion();
 }
 
 qint64 DispenserDevice820::ownWakeUs() const {
-    return m_collector.wakeUs();
+    const qint64 frame = m_collector.wakeUs();
+    if (m_motion == Motion::None)
+        return frame;
+    return frame < 0 ? m_motionEndUs : std::min(frame, m_motionEndUs);
 }
 
 void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
@@ -45,7 +121,10 @@ void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
         if (!frame)
             continue;
         m_awaitingEnq = false;
-        if (!EtxFrameCollector::bccOk(*frame)) {
+        const DispenserFault fault = std::exchange(m_frameFault, DispenserFault::None);
+        if (fault == DispenserFault::Silence)
+            continue;
+        if (fault == DispenserFault::Nak || !EtxFrameCollector::bccOk(*frame)) {
             send(QByteArray(1, kNak), nowUs);
             continue;
         }
@@ -55,26 +134,95 @@ void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
     }
 }
 
-// The command runs only now, after the ENQ. The card movements are a
-// simplification: a dispensed card waits at the door, a captured or reset
-// channel is empty.
 void DispenserDevice820::execute(const QByteArray &text, qint64 nowUs) {
     const QByteArray cmd = text.left(2);
     if (cmd == "RF") {
-        send(statusFrame('F', QByteArray() + m_status.a + m_status.b + m_status.c), nowUs);
+        const Status s = status();
+        send(statusFrame('F', QByteArray() + s.a + s.b + s.c), nowUs);
     } else if (cmd == "AP") {
-        send(statusFrame('F', QByteArray() + m_status.z + m_status.a + m_status.b + m_status.c),
-             nowUs);
+        const Status s = status();
+        send(statusFrame('F', QByteArray() + s.z + s.a + s.b + s.c), nowUs);
     } else if (cmd == "SI") {
         send(statusFrame('I', QByteArray(1, m_door)), nowUs);
-    } else if (cmd == "IN" && text.size() > 2) {
+    } else if (cmd == "IN" && text.size() > 2 && text.at(2) >= '0' && text.at(2) <= '2') {
         m_door = text.at(2);
     } else if (cmd == "DC" || cmd == "FC") {
-        m_status.a = '0';
-        m_status.c = (text == "FC0") ? '0' : '1';
-    } else if (cmd == "CP" || cmd == "RS") {
-        m_status.a = '0';
-        m_status.c = '0';
+        m_forced.reset();
+        if (const char target = dispenseTarget(text))
+            startDispense(target, nowUs);
+    } else if (cmd == "CP") {
+        m_forced.reset();
+        startCapture(nowUs);
+    } else if (cmd == "RS") {
+        m_forced.reset();
+        reset();
+    } else if (cmd == "CS" && text.size() > 2 && text.at(2) >= '0' && text.at(2) <= '5') {
+        // No reply follows, so the next frame already comes at the new speed.
+        setBaud(kRates[text.at(2) - '0']);
+    }
+}
+
+void DispenserDevice820::startDispense(char target, qint64 nowUs) {
+    if (m_motion != Motion::None)
+        return;
+    if (m_mech.stackerCards == 0 || m_position != '0' || m_clip || m_alarm) {
+        m_a = '2';
+        return;
+    }
+    m_a = '8';
+    m_motion = Motion::Dispensing;
+    m_target = target;
+    m_motionFails = std::exchange(m_jamArmed, false);
+    m_motionEndUs = nowUs + qint64(m_mech.dispenseMs) * kUsPerMs;
+}
+
+void DispenserDevice820::startCapture(qint64 nowUs) {
+    if (m_motion != Motion::None)
+        return;
+    if (m_position == '0' || m_bin >= m_mech.binCapacity || m_alarm) {
+        m_a = '1';
+        return;
+    }
+    m_a = '4';
+    m_motion = Motion::Capturing;
+    m_motionFails = std::exchange(m_jamArmed, false);
+    m_motionEndUs = nowUs + qint64(m_mech.captureMs) * kUsPerMs;
+}
+
+void DispenserDevice820::finishMotion() {
+    const Motion motion = std::exchange(m_motion, Motion::None);
+    if (motion == Motion::Dispensing) {
+        --m_mech.stackerCards;
+        if (m_motionFails) {
+            // The card sticks halfway along the channel.
+            m_a = '2';
+            m_alarm = true;
+            m_position = '2';
+            return;
+        }
+        m_a = '0';
+        m_position = m_target;
+        return;
+    }
+    if (m_motionFails) {
+        m_a = '1';
+        m_alarm = true;
+        return;
+    }
+    m_a = '0';
+    ++m_bin;
+    m_position = '0';
+}
+
+void DispenserDevice820::reset() {
+    m_motion = Motion::None;
+    m_alarm = false;
+    m_clip = false;
+    m_a = '0';
+    // A card left in the channel goes to the bin while there is room.
+    if (m_position != '0' && m_bin < m_mech.binCapacity) {
+        ++m_bin;
+        m_position = '0';
     }
 }
 

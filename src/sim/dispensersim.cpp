@@ -97,6 +97,71 @@ void DispenserSim::setStatusChars(const QByteArray &chars) {
     });
 }
 
+template <typename Of820, typename Of840>
+void DispenserSim::withModel(Of820 of820, Of840 of840) const {
+    m_host->withDevice([&](Device &d) {
+        if (m_model == DispenserModel::Kvr820)
+            of820(static_cast<DispenserDevice820 &>(d));
+        else
+            of840(static_cast<DispenserDevice840 &>(d));
+    });
+}
+
+DispenserMechanics DispenserSim::mechanics() const {
+    DispenserMechanics m;
+    withModel([&](auto &d) { m = d.mechanics(); }, [&](auto &d) { m = d.mechanics(); });
+    return m;
+}
+
+void DispenserSim::setMechanics(const DispenserMechanics &mechanics) {
+    withModel([&](auto &d) { d.setMechanics(mechanics); },
+              [&](auto &d) { d.setMechanics(mechanics); });
+}
+
+int DispenserSim::stackerCards() const {
+    int n = 0;
+    withModel([&](auto &d) { n = d.stackerCards(); }, [&](auto &d) { n = d.stackerCards(); });
+    return n;
+}
+
+void DispenserSim::setStackerCards(int cards) {
+    withModel([&](auto &d) { d.setStackerCards(cards); },
+              [&](auto &d) { d.setStackerCards(cards); });
+}
+
+int DispenserSim::binCards() const {
+    int n = 0;
+    withModel([&](DispenserDevice820 &d) { n = d.binCards(); }, [](DispenserDevice840 &) {});
+    return n;
+}
+
+void DispenserSim::setBinCards(int cards) {
+    withModel([&](DispenserDevice820 &d) { d.setBinCards(cards); }, [](DispenserDevice840 &) {});
+}
+
+bool DispenserSim::cardWaiting() const {
+    bool waiting = false;
+    withModel([&](DispenserDevice820 &d) { waiting = d.cardPosition() == '1'; },
+              [&](DispenserDevice840 &d) { waiting = d.cardAtMouth(); });
+    return waiting;
+}
+
+bool DispenserSim::takeCard() {
+    bool taken = false;
+    withModel([&](auto &d) { taken = d.takeCard(); }, [&](auto &d) { taken = d.takeCard(); });
+    return taken;
+}
+
+void DispenserSim::injectFault(DispenserFault fault) {
+    withModel([&](auto &d) { d.injectFault(fault); }, [&](auto &d) { d.injectFault(fault); });
+}
+
+DispenserFault DispenserSim::pendingFault() const {
+    DispenserFault f = DispenserFault::None;
+    withModel([&](auto &d) { f = d.pendingFault(); }, [&](auto &d) { f = d.pendingFault(); });
+    return f;
+}
+
 void DispenserSim::setTrafficListener(TrafficListener listener) {
     m_host->setTrafficListener(std::move(listener));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/devicehost.h"
+#include "sim/dispensermechanics.h"
 
 #include <QByteArray>
 #include <QString>
@@ -46,9 +47,27 @@ public:
     QByteArray statusChars() const;
     void setStatusChars(const QByteArray &chars);
 
+    // The machine behind the status characters.
+    DispenserMechanics mechanics() const;
+    void setMechanics(const DispenserMechanics &mechanics);
+    int stackerCards() const;
+    void setStackerCards(int cards);
+    int binCards() const; // KVR-820 only; 0 for the KVR-840
+    void setBinCards(int cards);
+    // A card stands at the door (KVR-820) or the mouth (KVR-840).
+    bool cardWaiting() const;
+    // The user takes that card; false when there is none.
+    bool takeCard();
+
+    void injectFault(DispenserFault fault);
+    DispenserFault pendingFault() const;
+
     void setTrafficListener(TrafficListener listener);
 
 private:
+    // Runs one of the two calls with the model's own device.
+    template <typename Of820, typename Of840> void withModel(Of820 of820, Of840 of840) const;
+
     DispenserModel m_model;
     std::unique_ptr<Device> m_device;
     std::unique_ptr<DeviceHost> m_host;

@@ -1,0 +1,199 @@
+#include "dispenserlink.h"
+
+#include "link/clock.h"
+#include "link/frame.h"
+#include "link/serialcomm.h"
+#include "link/serialerror.h"
+
+namespace talvex::dispenser {
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+constexpr int kBytesPerLine = 25;
+
+// ADDH is the first character of the address text, ADDL its last.
+char addressHigh(const QByteArray &address) {
+    return address.isEmpty() ? '\0' : address.front();
+}
+char addressLow(const QByteArray &address) {
+    return address.isEmpty() ? '\0' : address.back();
+}
+
+} // namespace
+
+quint8 Bcc820(const QByteArray &text) {
+    quint8 bcc = link::STX;
+    for (char c : text)
+        bcc ^= static_cast<quint8>(c);
+    return bcc ^ link::ETX;
+}
+
+quint8 Bcc840(const QByteArray &text) {
+    return Bcc820(text);
+}
+
+QByteArray commandFrame(const QByteArray &text) {
+    QByteArray frame;
+    frame.reserve(text.size() + 3);
+    frame += char(link::STX);
+    frame += text;
+    frame += char(link::ETX);
+    frame += char(Bcc820(text));
+    return frame;
+}
+
+QString trafficLine(const QString &prefix, const QByteArray &bytes) {
+    QString line = prefix;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        line += link::byteText(static_cast<quint8>(bytes.at(i)));
+        line += QLatin1Char(' ');
+        if ((i + 1) % kBytesPerLine == 0)
+            line += kLineEnd + QStringLiteral("    ");
+    }
+    return line + kLineEnd;
+}
+
+QString Link820::SendCommand820(const QByteArray &text) {
+    return send(text, true);
+}
+
+QString Link820::SendCommand820Quiet(const QByteArray &text) {
+    return send(text, false);
+}
+
+QString Link820::send(const QByteArray &text, bool logged) {
+    if (logged && !m_log.keep())
+        m_log.clear();
+    const QByteArray frame = commandFrame(text);
+    if (logged)
+        m_log.append(trafficLine(QStringLiteral("SD: "), frame));
+    const auto fail = [&] {
+        if (logged)
+            m_log.append(kLineEnd);
+        return kError;
+    };
+    try {
+        m_port.setOutput(frame);
+        // A monotonic deadline of the same length as the original's
+        // seconds-since-midnight one, which misbehaved across midnight.
+        const qint64 deadline = link::clock().nowMs() + kAckLimitMs;
+        if (!m_port.waitForInBufferCount(1, deadline))
+            return fail();
+        const QByteArray answer = m_port.Input();
+        if (answer.isEmpty() || static_cast<quint8>(answer.front()) != link::ACK) {
+            if (logged)
+                m_log.append(trafficLine(QStringLiteral("RD: "), answer));
+            return kError;
+        }
+        // Bytes after the acknowledgement are not examined.
+        if (logged)
+            m_log.append(trafficLine(QStringLiteral("RD: "), answer.left(1)));
+        m_port.setOutput(QByteArray(1, char(link::ENQ)));
+        if (logged)
+            m_log.append(trafficLine(QStringLiteral("SD: "), QByteArray(1, char(link::ENQ))));
+        return kOk;
+    } catch (const link::SerialError &error) {
+        m_portError(error.number());
+        return fail();
+    }
+}
+
+QByteArray Link820::readReplyAfter(int waitMs) {
+    try {
+        link::DelayMs(waitMs);
+        if (m_port.InBufferCount() == 0)
+            return {};
+        return m_port.Input();
+    } catch (const link::SerialError &error) {
+        m_portError(error.number());
+        return {};
+    }
+}
+
+QByteArray Link820::readReplyWithin(int count, int limitMs) {
+    try {
+        m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+        return m_port.Input();
+    } catch (const link::SerialError &error) {
+        m_portError(error.number());
+        return {};
+    }
+}
+
+void Link820::logStatusReply(const QByteArray &reply) {
+    m_log.append(trafficLine(QStringLiteral("RD:"), reply));
+}
+
+QString Link840::SendCommand840(const QByteArray &address, const QByteArray &command) {
+    const QByteArray text = address + command;
+    if (!m_log.keep())
+        m_log.clear();
+    const QByteArray frame = commandFrame(text);
+    m_log.append(trafficLine(QStringLiteral("SD: "), frame));
+    QString result = kError;
+    try {
+        m_port.setOutput(frame);
+        link::DelayMs(kAnswerWaitMs);
+        const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
+        if (!reply.isEmpty())
+            m_log.append(trafficLine(QStringLiteral("RD: "), reply));
+        if (reply.size() == 3) {
+            result.clear();
+            if (reply.at(1) == addressHigh(address) && reply.at(2) == addressLow(address)) {
+                if (static_cast<quint8>(reply.at(0)) == link::ACK)
+                    result = kOk;
+                else if (static_cast<quint8>(reply.at(0)) == link::NAK)
+                    result = kError1;
+            }
+        }
+    } catch (const link::SerialError &error) {
+        m_portError(error.number());
+        result = kError;
+    }
+    m_log.append(kLineEnd);
+    return result;
+}
+
+QString Link840::QueryStatus840(const QByteArray &address,
+                                const std::function<void(const QByteArray &)> &decode) {
+    return status(address, decode, true);
+}
+
+QString Link840::AutoStatus840(const QByteArray &address,
+                               const std::function<void(const QByteArray &)> &decode) {
+    return status(address, decode, false);
+}
+
+QString Link840::status(const QByteArray &address,
+                        const std::function<void(const QByteArray &)> &decode, bool logged) {
+    if (logged && !m_log.keep())
+        m_log.clear();
+    const QByteArray frame = commandFrame(address + "AP");
+    if (logged)
+        m_log.append(trafficLine(QStringLiteral("SD: "), frame));
+    QString result = kError;
+    try {
+        m_port.setOutput(frame);
+        link::DelayMs(logged ? kAnswerWaitMs : kPollAnswerWaitMs);
+        const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
+        if (logged && !reply.isEmpty())
+            m_log.append(trafficLine(QStringLiteral("RD: "), reply));
+        if (reply.size() == 10 && static_cast<quint8>(reply.at(0)) == link::ACK &&
+            reply.at(4) == addressHigh(address) && reply.at(5) == addressLow(address)) {
+            decode(reply.mid(6, 2));
+            m_port.setOutput(QByteArray(1, char(link::ACK)) + address.trimmed());
+            result = kOk;
+        }
+        // Whatever else came (a late or doubled reply) must not be taken for
+        // the answer to the next query.
+        m_port.setInBufferCount(0);
+    } catch (const link::SerialError &error) {
+        m_portError(error.number());
+        result = kError;
+    }
+    if (logged)
+        m_log.append(kLineEnd);
+    return result;
+}
+
+} // namespace talvex::dispenser

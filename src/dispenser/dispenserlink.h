@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace talvex::link {
+class SerialComm;
+}
+
+namespace talvex::dispenser {
+
+// Result words of the dispenser exchanges. Callers compare against kOk only.
+inline const QString kOk = QStringLiteral("OK");
+inline const QString kError = QStringLiteral("ERROR");
+inline const QString kError1 = QStringLiteral("ERROR1");
+
+// The traffic log box SDTDText shared by both dispenser models, with its
+// "Record Data" box: unticked, each logged exchange starts from an empty log.
+class TrafficLog {
+public:
+    virtual ~TrafficLog() = default;
+    virtual bool keep() const = 0;
+    virtual void clear() = 0;
+    virtual void append(const QString &text) = 0;
+};
+
+// XOR of STX, every character of text and ETX. The KVR-840's text starts with
+// its two address characters.
+quint8 Bcc820(const QByteArray &text);
+quint8 Bcc840(const QByteArray &text);
+// STX text ETX BCC: both models' command frames (the KVR-840 text carries the address).
+QByteArray commandFrame(const QByteArray &text);
+
+// "SD: " or "RD: " and the bytes as "0A " each, wrapped after every 25th byte
+// onto a new line that starts with four blanks, then CR LF.
+QString trafficLine(const QString &prefix, const QByteArray &bytes);
+
+// What a link reports when the serial component raised a run-time error: the
+// number (8018 for a closed port) and the component's own reason, if any.
+using PortErrorHandler = std::function<void(int number)>;
+
+// The KVR-820 link on MSComm820: frame, acknowledgement 06, then ENQ runs it.
+class Link820 {
+public:
+    Link820(link::SerialComm &port, TrafficLog &log, PortErrorHandler portError)
+        : m_port(port), m_log(log), m_portError(std::move(portError)) {}
+
+    QString SendCommand820(const QByteArray &text);
+    QString SendCommand820Quiet(const QByteArray &text);
+
+    // The status reply after an accepted "RF", "AP" or "SI": waits waitMs, then
+    // takes whatever is waiting in one read. Empty when nothing came.
+    QByteArray readReplyAfter(int waitMs);
+    // The same, but reads as soon as count bytes wait or the time is up.
+    QByteArray readReplyWithin(int count, int limitMs);
+
+    // Logged as "RD:" directly followed by the bytes (the status handlers' form).
+    void logStatusReply(const QByteArray &reply);
+
+    static constexpr int kAckLimitMs = 5000;
+
+private:
+    QString send(const QByteArray &text, bool logged);
+
+    link::SerialComm &m_port;
+    TrafficLog &m_log;
+    PortErrorHandler m_portError;
+};
+
+// The KVR-840 link on MSComm840: address-framed commands answered by
+// 06/15 ADDH ADDL, and the "AP" status reply with its acknowledgement.
+class Link840 {
+public:
+    Link840(link::SerialComm &port, TrafficLog &log, PortErrorHandler portError)
+        : m_port(port), m_log(log), m_portError(std::move(portError)) {}
+
+    // The frame carries the address text followed by the command text; the
+    // reply must name the same address.
+    QString SendCommand840(const QByteArray &address, const QByteArray &command);
+    // "AP" with the log (250 ms answer time) or without it (100 ms, the poll).
+    // A valid reply's two status characters go to decode before the status
+    // acknowledgement leaves.
+    QString QueryStatus840(const QByteArray &address,
+                           const std::function<void(const QByteArray &)> &decode);
+    QString AutoStatus840(const QByteArray &address,
+                          const std::function<void(const QByteArray &)> &decode);
+
+    static constexpr int kAnswerWaitMs = 250;
+    static constexpr int kPollAnswerWaitMs = 100;
+
+private:
+    QString status(const QByteArray &address, const std::function<void(const QByteArray &)> &decode,
+                   bool logged);
+
+    link::SerialComm &m_port;
+    TrafficLog &m_log;
+    PortErrorHandler m_portError;
+};
+
+} // namespace talvex::dispenser

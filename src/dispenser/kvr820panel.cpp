@@ -1,0 +1,738 @@
+#include "kvr820panel.h"
+
+#include "dispenserpicture.h"
+#include "doorforms.h"
+#include "windowtimer.h"
+
+#include "link/messages.h"
+#include "link/serialerror.h"
+#include "ui/seams.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace talvex::dispenser {
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int kStepMs = 3000;
+constexpr int kAfterStepPollMs = 500;
+constexpr int kAfterResetPollMs = 1000;
+constexpr int kStatusWaitMs = 500;
+constexpr int kPollStatusWaitMs = 200;
+constexpr int kDoorReplyLimitMs = 2000;
+
+struct Position {
+    const char *text;
+    const char *command;
+    int target;
+};
+constexpr Position kPositions[] = {
+    {"Stop at Sensor 3", "FC1", 0},
+    {"Stop at Sensor 2", "FC6", 1},
+    {"Leave Sensor 3", "FC2", 2},
+    {"Leave Sensor 2", "FC3", 3},
+    {"Stop at Sensor 1", "FC7", 4},
+    {"To the Door", "FC4", 5},
+    {"Out", "FC0", 6},
+};
+constexpr int kTargetDoor = 5;
+constexpr int kTargetOut = 6;
+
+const QStringList kBaudTexts = {QStringLiteral("1200"),  QStringLiteral("2400"),
+                                QStringLiteral("4800"),  QStringLiteral("9600"),
+                                QStringLiteral("19200"), QStringLiteral("38400")};
+
+// The buttons that a set-up port, a reset, an automatic test and "Comm Close"
+// switch as groups.
+const QStringList kSetUpButtons = {"KVR820DC", "KVR820CP", "KVR820FC", "Autofaka820", "KVR820RS",
+                                   "KVR820CS", "KVR820AP", "KVR820RF", "KVR820NI",    "KVR820SI"};
+const QStringList kResetButtons = {"KVR820DC", "KVR820CP", "KVR820FC", "Autofaka820",
+                                   "KVR820RF", "KVR820RS", "KVR820CS", "KVR820AP"};
+const QStringList kAutoTestButtons = {"KVR820DC", "KVR820CP", "Autofaka820", "KVR820FC",
+                                      "KVR820CS", "KVR820RS", "KVR820AP",    "KVR820RF",
+                                      "KVR820NI", "KVR820SI"};
+const QStringList kCloseButtons = {"KVR820DC",    "KVR820CP", "KVR820FC", "Autofaka820",
+                                   "Autostop820", "KVR820RS", "KVR820CS", "KVR820RF",
+                                   "KVR820AP",    "KVR820NI", "KVR820SI"};
+
+bool validStatusReply(const QByteArray &reply, int size, char kind) {
+    return reply.size() == size && reply.at(1) == 'S' && reply.at(2) == kind;
+}
+
+QLabel *counterLabel(const char *name, QWidget *parent) {
+    auto *label = new QLabel(QStringLiteral("0"), parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameShape(QFrame::StyledPanel);
+    return label;
+}
+
+QGroupBox *counterFrame(const QString &caption, QLabel *label, QWidget *parent) {
+    auto *frame = new QGroupBox(caption, parent);
+    auto *layout = new QVBoxLayout(frame);
+    layout->addWidget(label);
+    return frame;
+}
+
+} // namespace
+
+int leadingNumber(const QString &text) {
+    const QString t = text.trimmed();
+    int value = 0;
+    for (QChar c : t) {
+        if (!c.isDigit() || value > 99999)
+            break;
+        value = value * 10 + c.digitValue();
+    }
+    return value;
+}
+
+int counterValue(const QLabel *label) {
+    return label->text().toInt();
+}
+
+void addToCounter(QLabel *label, int amount) {
+    if (amount != 0)
+        label->setText(QString::number(counterValue(label) + amount));
+}
+
+Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
+                         QWidget *parent)
+    : QWidget(parent), m_link(m_port, log, [this](int n) { PortError820(n); }),
+      m_reportCause(std::move(reportCause)) {
+    setObjectName(QStringLiteral("Page820"));
+
+    m_poll = new WindowTimer(QStringLiteral("Timer820"), kPollMs, this);
+    m_nextDc = new WindowTimer(QStringLiteral("fakatime8201"), kStepMs, this);
+    m_nextFc0 = new WindowTimer(QStringLiteral("fakatime8202"), kStepMs, this);
+    m_capture = new WindowTimer(QStringLiteral("shoukatime820"), kStepMs, this);
+    connect(m_poll, &WindowTimer::timeout, this, &Kvr820Panel::Timer820_Timer);
+    connect(m_nextDc, &WindowTimer::timeout, this, &Kvr820Panel::fakatime8201_Timer);
+    connect(m_nextFc0, &WindowTimer::timeout, this, &Kvr820Panel::fakatime8202_Timer);
+    connect(m_capture, &WindowTimer::timeout, this, &Kvr820Panel::shoukatime820_Timer);
+
+    // "Command" frame.
+    auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);
+    auto *commands = new QGridLayout(commandFrame);
+    m_position = new QComboBox(commandFrame);
+    m_position->setObjectName(QStringLiteral("KVR820FcAdd"));
+    m_position->setEditable(true);
+    m_position->setInsertPolicy(QComboBox::NoInsert);
+    for (const Position &p : kPositions)
+        m_position->addItem(QString::fromLatin1(p.text));
+    m_position->setCurrentText(QStringLiteral("To the Door"));
+    m_baud = new QComboBox(commandFrame);
+    m_baud->setObjectName(QStringLiteral("cmbBaut820"));
+    m_baud->setEditable(true);
+    m_baud->setInsertPolicy(QComboBox::NoInsert);
+    m_baud->addItems(kBaudTexts);
+    m_baud->setCurrentText(QStringLiteral("9600"));
+
+    commands->addWidget(
+        addButton("KVR820RS", QStringLiteral("Reset(RS)"), &Kvr820Panel::KVR820RS_Click), 0, 0);
+    commands->addWidget(
+        addButton("KVR820RF", QStringLiteral("Status(RF)"), &Kvr820Panel::KVR820RF_Click), 0, 1);
+    commands->addWidget(
+        addButton("KVR820AP", QStringLiteral("Ad. Status(AP)"), &Kvr820Panel::KVR820AP_Click), 0,
+        2);
+    commands->addWidget(
+        addButton("KVR820DC", QStringLiteral("Dispense(DC)"), &Kvr820Panel::KVR820DC_Click), 1, 0);
+    commands->addWidget(
+        addButton("KVR820CP", QStringLiteral("Capture(CP)"), &Kvr820Panel::KVR820CP_Click), 1, 1);
+    commands->addWidget(addButton("KVR820FC0", QStringLiteral("Dispense Card to door"),
+                                  &Kvr820Panel::KVR820FC0_Click),
+                        1, 2);
+    commands->addWidget(
+        addButton("KVR820FC", QStringLiteral("Dispense(FC)"), &Kvr820Panel::KVR820FC_Click), 2, 0);
+    commands->addWidget(m_position, 2, 1, 1, 2);
+    commands->addWidget(
+        addButton("KVR820CS", QStringLiteral("Change Baud Rate(CS)"), &Kvr820Panel::KVR820CS_Click),
+        3, 0);
+    commands->addWidget(m_baud, 3, 1, 1, 2);
+    commands->addWidget(
+        addButton("KVR820NI", QStringLiteral("Door Set(NI)"), &Kvr820Panel::KVR820NI_Click), 4, 0);
+    commands->addWidget(
+        addButton("KVR820SI", QStringLiteral("Door Status(SI)"), &Kvr820Panel::KVR820SI_Click), 4,
+        1);
+
+    // Status list, raw characters and picture.
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("List8201"));
+    m_value = new QLineEdit(this);
+    m_value->setObjectName(QStringLiteral("KVR820BACKVELUE"));
+    m_value->setReadOnly(true);
+    m_picture = new DispenserPicture(DispenserPicture::Model::Kvr820, this);
+    m_picture->setBodyVisible(false);
+    auto *statusColumn = new QVBoxLayout;
+    statusColumn->addWidget(m_value);
+    statusColumn->addWidget(m_list, 1);
+
+    // Counters.
+    m_dispenseCommands = counterLabel("Label8205", this);
+    m_dispensed = counterLabel("Label8206", this);
+    m_dispenseErrors = counterLabel("Label8207", this);
+    m_dispenseRate = counterLabel("Label8208", this);
+    m_captureCommands = counterLabel("Label82012", this);
+    m_captured = counterLabel("Label82011", this);
+    m_captureErrors = counterLabel("Label82010", this);
+    m_captureRate = counterLabel("Label8209", this);
+    auto *counters = new QGridLayout;
+    counters->addWidget(
+        counterFrame(QStringLiteral("Card dispensing Command q'ty"), m_dispenseCommands, this), 0,
+        0);
+    counters->addWidget(counterFrame(QStringLiteral("Card Dispensing q'ty"), m_dispensed, this), 0,
+                        1);
+    counters->addWidget(counterFrame(QStringLiteral("Error q'ty"), m_dispenseErrors, this), 0, 2);
+    counters->addWidget(counterFrame(QStringLiteral("Error rate (%)"), m_dispenseRate, this), 0, 3);
+    counters->addWidget(
+        counterFrame(QStringLiteral("Capture Command q'ty"), m_captureCommands, this), 1, 0);
+    counters->addWidget(counterFrame(QStringLiteral("Capture q'ty"), m_captured, this), 1, 1);
+    counters->addWidget(counterFrame(QStringLiteral("Capture Error Rate"), m_captureErrors, this),
+                        1, 2);
+    counters->addWidget(counterFrame(QStringLiteral("Error Rate (%)"), m_captureRate, this), 1, 3);
+
+    // "Auto Test" frame.
+    auto *autoFrame = new QGroupBox(QStringLiteral("Auto Test"), this);
+    auto *quantityLabel = new QLabel(QStringLiteral("Q'ty Setting"), autoFrame);
+    m_quantity = new QLineEdit(QStringLiteral("35"), autoFrame);
+    m_quantity->setObjectName(QStringLiteral("Text8201"));
+    m_quantity->setMaxLength(3);
+    quantityLabel->setBuddy(m_quantity);
+    m_outMode = new QRadioButton(QStringLiteral("0 OUT of Door"), autoFrame);
+    m_outMode->setObjectName(QStringLiteral("Option8202_0"));
+    m_captureMode = new QRadioButton(QStringLiteral("1 Door && Capture"), autoFrame);
+    m_captureMode->setObjectName(QStringLiteral("Option8202_1"));
+    m_outMode->setChecked(true);
+    auto *autoLayout = new QGridLayout(autoFrame);
+    autoLayout->addWidget(quantityLabel, 0, 0);
+    autoLayout->addWidget(m_quantity, 0, 1);
+    autoLayout->addWidget(m_outMode, 1, 0, 1, 2);
+    autoLayout->addWidget(m_captureMode, 2, 0, 1, 2);
+    autoLayout->addWidget(
+        addButton("Autofaka820", QStringLiteral("Auto Dispense"), &Kvr820Panel::Autofaka820_Click),
+        3, 0);
+    autoLayout->addWidget(
+        addButton("Autostop820", QStringLiteral("Stop"), &Kvr820Panel::Autostop820_Click), 3, 1);
+
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(
+        addButton("KVR820Setup", QStringLiteral("Comm Setup"), &Kvr820Panel::KVR820Setup_Click));
+    portRow->addWidget(
+        addButton("KVR820Close", QStringLiteral("Comm Close"), &Kvr820Panel::KVR820Close_Click));
+    portRow->addWidget(addButton("KVR820Zero", QStringLiteral("Set q'ty to Zero"),
+                                 &Kvr820Panel::KVR820Zero_Click));
+    portRow->addStretch();
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(commandFrame);
+    top->addLayout(statusColumn, 1);
+    top->addWidget(m_picture);
+    auto *middle = new QHBoxLayout;
+    middle->addLayout(counters, 1);
+    middle->addWidget(autoFrame);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(middle);
+    layout->addLayout(portRow);
+
+    // Usable once the port is set up.
+    setButtonsEnabled(kCloseButtons, false);
+}
+
+Kvr820Panel::~Kvr820Panel() = default;
+
+QPushButton *Kvr820Panel::addButton(const char *name, const QString &caption,
+                                    void (Kvr820Panel::*handler)()) {
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    connect(button, &QPushButton::clicked, this, handler);
+    m_buttons.insert(QLatin1String(name), button);
+    return button;
+}
+
+void Kvr820Panel::setButtonsEnabled(const QStringList &names, bool enabled) {
+    for (const QString &name : names)
+        m_buttons.value(name)->setEnabled(enabled);
+}
+
+void Kvr820Panel::setDispenseCaptureEnabled(bool enabled) {
+    setButtonsEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820CP")}, enabled);
+}
+
+WindowTimer *Kvr820Panel::timer(const QString &name) const {
+    return findChild<WindowTimer *>(name);
+}
+
+QList<WindowTimer *> Kvr820Panel::timers() const {
+    return {m_poll, m_nextDc, m_nextFc0, m_capture};
+}
+
+QString Kvr820Panel::SendCommand820(const QByteArray &text) {
+    return m_link.SendCommand820(text);
+}
+
+QString Kvr820Panel::SendCommand820Quiet(const QByteArray &text) {
+    return m_link.SendCommand820Quiet(text);
+}
+
+void Kvr820Panel::PortError820(int errorNumber) {
+    m_reportCause(portErrorCause(errorNumber, m_port.CommPort()));
+    if (errorNumber != link::kPortNotOpen)
+        return;
+    link::showCaution(QStringLiteral("Setup Comm. Port first"));
+    m_poll->stop();
+}
+
+void Kvr820Panel::clearStatus() {
+    m_list->clear();
+    m_value->clear();
+}
+
+void Kvr820Panel::restartPoll(int intervalMs) {
+    m_poll->setInterval(intervalMs);
+    m_poll->start();
+}
+
+void Kvr820Panel::stopCycleTimers() {
+    m_nextDc->stop();
+    m_nextFc0->stop();
+    m_capture->stop();
+}
+
+void Kvr820Panel::stopPoll() {
+    m_poll->stop();
+}
+
+bool Kvr820Panel::detectDispenser() {
+    if (SendCommand820("AP") != kOk)
+        return false;
+    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+    if (!reply.isEmpty())
+        m_link.logStatusReply(reply);
+    if (validStatusReply(reply, 9, 'F'))
+        apply(DecodeStatus820(reply.mid(3, 4), m_state));
+    // The acknowledgement alone shows that a dispenser listens.
+    return true;
+}
+
+void Kvr820Panel::portSetUp() {
+    setButtonsEnabled(kSetUpButtons, true);
+    m_manualCommandIssued = false;
+    m_picture->setBodyVisible(true);
+    m_poll->start();
+}
+
+void Kvr820Panel::apply(const Decoded820 &d) {
+    m_list->clear();
+    m_list->addItems(d.texts);
+    m_state = d.state;
+    m_picture->setMarks(m_state.marks);
+    addToCounter(m_dispensed, d.dispensed);
+    addToCounter(m_dispenseErrors, d.dispenseErrors);
+    addToCounter(m_captured, d.captured);
+    addToCounter(m_captureErrors, d.captureErrors);
+    if (d.dispenseRateChanged && counterValue(m_dispenseCommands) != 0)
+        m_dispenseRate->setText(
+            errorRate820(counterValue(m_dispenseErrors), counterValue(m_dispenseCommands)));
+    if (d.captureRateChanged && counterValue(m_captureCommands) != 0)
+        m_captureRate->setText(
+            errorRate820(counterValue(m_captureErrors), counterValue(m_captureCommands)));
+    if (d.disableButtons)
+        setDispenseCaptureEnabled(false);
+    if (d.dispenseSucceeded && m_state.autoRunning)
+        onDispenseSuccess();
+    if (d.captureSucceeded)
+        onCaptureSuccess();
+    if (d.stopAutoTest)
+        Autostop820_Click();
+}
+
+bool Kvr820Panel::quantityReached() const {
+    return m_autoCount >= leadingNumber(m_quantity->text());
+}
+
+void Kvr820Panel::onDispenseSuccess() {
+    ++m_autoCount;
+    if (m_autoCaptureMode) {
+        m_capture->setInterval(kStepMs);
+        m_capture->start();
+    } else if (m_autoOutMode) {
+        // Started before the check: the stop that follows takes it down again.
+        m_nextFc0->setInterval(kStepMs);
+        m_nextFc0->start();
+        if (quantityReached())
+            Autostop820_Click();
+    }
+}
+
+void Kvr820Panel::onCaptureSuccess() {
+    if (quantityReached()) {
+        Autostop820_Click();
+    } else if (m_state.autoRunning && m_autoCaptureMode) {
+        m_nextDc->setInterval(kStepMs);
+        m_nextDc->start();
+    }
+}
+
+void Kvr820Panel::Timer820_Timer() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    if (!autoTestActive()) {
+        setButtonsEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820FC")},
+                          m_state.dispenseAllowed);
+        m_buttons.value(QStringLiteral("KVR820CP"))->setEnabled(m_state.captureAllowed);
+    }
+    if (m_poll->interval() == kAfterResetPollMs || m_poll->interval() == kAfterStepPollMs) {
+        m_poll->stop();
+        restartPoll(kPollMs);
+    }
+    if (SendCommand820Quiet("AP") == kOk) {
+        const QByteArray reply = m_link.readReplyAfter(kPollStatusWaitMs);
+        if (validStatusReply(reply, 9, 'F')) {
+            m_cardInChannel = cardInChannel820(reply.at(6));
+            apply(DecodeStatus820(reply.mid(3, 4), m_state));
+        }
+    }
+    m_idle = true;
+    if (!m_manualCommandIssued && m_cardInChannel) {
+        m_cardInChannel = false;
+        KVR820RS_Click();
+    }
+}
+
+void Kvr820Panel::dispense(Dispense kind) {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    m_poll->stop();
+    if (kind != Dispense::FC) {
+        m_state.dispenseAllowed = false;
+        m_state.captureAllowed = false;
+        setDispenseCaptureEnabled(false);
+    }
+    m_state.dispenseRunning = false;
+    if (kind != Dispense::FC0)
+        clearStatus();
+
+    QByteArray command = "DC";
+    if (kind == Dispense::FC0) {
+        command = "FC0";
+        m_state.fcTarget = kTargetOut;
+    } else if (kind == Dispense::FC) {
+        command.clear();
+        for (const Position &p : kPositions) {
+            if (m_position->currentText() == QLatin1String(p.text)) {
+                command = p.command;
+                m_state.fcTarget = p.target;
+            }
+        }
+        if (command.isEmpty())
+            link::showCaution(QStringLiteral("Please Choose the Dispensing Position"));
+    }
+    if (!command.isEmpty() && SendCommand820(command) == kOk) {
+        addToCounter(m_dispenseCommands, 1);
+        m_manualCommandIssued = true;
+        m_state.dispenseRunning = true;
+        if (kind == Dispense::DC) {
+            m_state.fcTarget = kTargetDoor;
+            if (m_autoCaptureMode)
+                m_state.autoRunning = true;
+        } else if (kind == Dispense::FC0 && m_autoOutMode) {
+            m_state.autoRunning = true;
+        }
+    }
+    m_idle = true;
+    m_poll->start();
+}
+
+void Kvr820Panel::KVR820DC_Click() {
+    dispense(Dispense::DC);
+}
+
+void Kvr820Panel::KVR820FC_Click() {
+    dispense(Dispense::FC);
+}
+
+void Kvr820Panel::KVR820FC0_Click() {
+    dispense(Dispense::FC0);
+}
+
+void Kvr820Panel::KVR820CP_Click() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    m_poll->stop();
+    m_state.dispenseAllowed = false;
+    m_state.captureAllowed = false;
+    setDispenseCaptureEnabled(false);
+    m_state.captureRunning = false;
+    clearStatus();
+    if (SendCommand820("CP") == kOk) {
+        addToCounter(m_captureCommands, 1);
+        m_state.captureRunning = true;
+    }
+    m_idle = true;
+    m_poll->start();
+}
+
+void Kvr820Panel::KVR820RS_Click() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    clearStatus();
+    m_buttons.value(QStringLiteral("KVR820Close"))->setEnabled(true);
+    stopCycleTimers();
+    m_state.dispenseDone = false;
+    m_state.captureDone = false;
+    m_state.dispenseRunning = false;
+    m_state.captureRunning = false;
+    setButtonsEnabled(kResetButtons, true);
+    m_buttons.value(QStringLiteral("Autostop820"))->setEnabled(false);
+    m_poll->stop();
+    if (SendCommand820("RS") == kOk && (m_manualCommandIssued || !m_cardInChannel))
+        link::showMessage(QStringLiteral("Reset Success\r\nChecking Working Situation\r\n"
+                                         "Wait for 2 Sec for Next Operation"),
+                          QStringLiteral("Message"), link::MsgIcon::Information);
+    m_idle = true;
+    restartPoll(kAfterResetPollMs);
+}
+
+void Kvr820Panel::KVR820RF_Click() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    m_value->clear();
+    if (SendCommand820("RF") == kOk) {
+        const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+        if (!reply.isEmpty())
+            m_link.logStatusReply(reply);
+        if (validStatusReply(reply, 8, 'F')) {
+            m_value->setText(QString::fromLatin1(reply.mid(3, 3)));
+            apply(DecodeStatus820Short(reply.mid(3, 3), m_state));
+        }
+    }
+    m_idle = true;
+}
+
+void Kvr820Panel::KVR820AP_Click() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    m_value->clear();
+    if (SendCommand820("AP") == kOk) {
+        const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+        if (!reply.isEmpty())
+            m_link.logStatusReply(reply);
+        if (validStatusReply(reply, 9, 'F')) {
+            m_value->setText(QString::fromLatin1(reply.mid(3, 4)));
+            apply(DecodeStatus820(reply.mid(3, 4), m_state));
+        }
+    }
+    m_idle = true;
+}
+
+char Kvr820Panel::queryDoor() {
+    if (SendCommand820("SI") != kOk)
+        return '\0';
+    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+    if (!reply.isEmpty())
+        m_link.logStatusReply(reply);
+    return validStatusReply(reply, 6, 'I') ? reply.at(3) : '\0';
+}
+
+void Kvr820Panel::KVR820SI_Click() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    clearStatus();
+    const char code = queryDoor();
+    if (code != '\0') {
+        KVR820DoorSiForm form(code, this);
+        ui::execModal(form);
+    }
+    m_idle = true;
+}
+
+void Kvr820Panel::KVR820NI_Click() {
+    if (!m_idle)
+        return;
+    m_idle = false;
+    const char current = queryDoor();
+    m_idle = true;
+    if (current == '\0')
+        return;
+    KVR820DoorSetForm form(current, this);
+    ui::execModal(form);
+    const char code = form.result() == QDialog::Accepted ? form.chosenCode() : '\0';
+    m_idle = false;
+    clearStatus();
+    if (code != '\0') {
+        if (SendCommand820(QByteArray("IN") + code) == kOk)
+            link::showMessage(QStringLiteral("Door Setting Success"), QStringLiteral("Message"),
+                              link::MsgIcon::Information);
+        else
+            link::showCaution(QStringLiteral("Door Setting Fail"));
+    }
+    m_idle = true;
+}
+
+void Kvr820Panel::KVR820CS_Click() {
+    if (!m_idle)
+        return;
+    const qsizetype code = kBaudTexts.indexOf(m_baud->currentText());
+    if (code < 0) {
+        link::showCaution(QStringLiteral("Invalid Baud Rate Setting"));
+        return;
+    }
+    m_idle = false;
+    clearStatus();
+    const bool changed = SendCommand820(QByteArray("CS") + char('0' + code)) == kOk;
+    m_idle = true;
+    if (!changed)
+        return;
+    link::showMessage(QStringLiteral("Baud Rate Setting Success\r\nBaud Rate\r\n") +
+                          m_baud->currentText() + QStringLiteral("\r\nPlease reset comm. port"),
+                      QStringLiteral("Information"), link::MsgIcon::Information);
+    KVR820Close_Click();
+}
+
+void Kvr820Panel::KVR820Zero_Click() {
+    for (QLabel *label : {m_dispenseCommands, m_dispensed, m_dispenseErrors, m_dispenseRate,
+                          m_captureCommands, m_captured, m_captureErrors, m_captureRate})
+        label->setText(QStringLiteral("0"));
+}
+
+void Kvr820Panel::KVR820Setup_Click() {
+    ComPortSet820 dialog(*this, this);
+    ui::execModal(dialog);
+}
+
+void Kvr820Panel::KVR820Close_Click() {
+    try {
+        m_port.setPortOpen(false);
+    } catch (const link::SerialError &) {
+        // Closing is all that is asked; a port already gone is closed.
+    }
+    m_poll->stop();
+    stopCycleTimers();
+    KVR820Zero_Click();
+    m_list->clear();
+    setButtonsEnabled(kCloseButtons, false);
+}
+
+void Kvr820Panel::Autofaka820_Click() {
+    if (leadingNumber(m_quantity->text()) < 1) {
+        link::showCaution(QStringLiteral("Auto Dispense Q'ty:999 Max"));
+        return;
+    }
+    m_list->clear();
+    KVR820Zero_Click();
+    m_buttons.value(QStringLiteral("KVR820Close"))->setEnabled(false);
+    m_autoCount = 0;
+    m_state.autoRunning = false;
+    m_state.dispenseRunning = false;
+    m_state.captureRunning = false;
+    m_state.dispenseDone = false;
+    m_state.captureDone = false;
+    stopCycleTimers();
+    setButtonsEnabled(kAutoTestButtons, false);
+    m_quantity->setEnabled(false);
+    m_buttons.value(QStringLiteral("Autostop820"))->setEnabled(true);
+    m_autoCaptureMode = m_captureMode->isChecked();
+    m_autoOutMode = !m_autoCaptureMode;
+    if (m_autoCaptureMode)
+        KVR820DC_Click();
+    else
+        KVR820FC0_Click();
+}
+
+bool Kvr820Panel::cardAtDoor(bool alsoEmptyStacker) {
+    if (SendCommand820("RF") != kOk)
+        return false;
+    const QByteArray reply = m_link.readReplyWithin(8, kDoorReplyLimitMs);
+    if (!reply.isEmpty())
+        m_link.logStatusReply(reply);
+    if (!validStatusReply(reply, 8, 'F'))
+        return false;
+    const char position = reply.at(5);
+    return position == '1' || (alsoEmptyStacker && position == '9');
+}
+
+void Kvr820Panel::captureLastCard() {
+    m_state.captureRunning = false;
+    if (SendCommand820("CP") == kOk) {
+        addToCounter(m_captureCommands, 1);
+        m_state.captureRunning = true;
+    }
+}
+
+void Kvr820Panel::Autostop820_Click() {
+    if (m_state.autoRunning && m_autoCaptureMode) {
+        m_capture->stop();
+        m_poll->stop();
+        // The last card must not stay at the door.
+        if (cardAtDoor(false))
+            captureLastCard();
+        restartPoll(kAfterStepPollMs);
+    }
+    m_autoCaptureMode = false;
+    m_autoOutMode = false;
+    m_state.autoRunning = false;
+    m_state.dispenseDone = false;
+    m_state.captureDone = false;
+    stopCycleTimers();
+    setButtonsEnabled(kAutoTestButtons, true);
+    m_quantity->setEnabled(true);
+    m_buttons.value(QStringLiteral("Autostop820"))->setEnabled(false);
+}
+
+void Kvr820Panel::fakatime8201_Timer() {
+    m_poll->stop();
+    m_state.dispenseRunning = false;
+    if (SendCommand820("DC") == kOk) {
+        addToCounter(m_dispenseCommands, 1);
+        m_nextDc->stop();
+        m_state.dispenseRunning = true;
+        if (m_autoCaptureMode)
+            m_state.autoRunning = true;
+    }
+    restartPoll(kAfterStepPollMs);
+}
+
+void Kvr820Panel::fakatime8202_Timer() {
+    m_poll->stop();
+    m_state.dispenseRunning = false;
+    if (SendCommand820("FC0") == kOk) {
+        addToCounter(m_dispenseCommands, 1);
+        m_nextFc0->stop();
+        m_state.dispenseRunning = true;
+        if (m_autoOutMode)
+            m_state.autoRunning = true;
+    }
+    restartPoll(kAfterStepPollMs);
+}
+
+void Kvr820Panel::shoukatime820_Timer() {
+    m_poll->stop();
+    if (cardAtDoor(true)) {
+        m_state.captureRunning = false;
+        if (SendCommand820("CP") == kOk) {
+            m_capture->stop();
+            addToCounter(m_captureCommands, 1);
+            m_state.captureRunning = true;
+        }
+    }
+    restartPoll(kAfterStepPollMs);
+}
+
+} // namespace talvex::dispenser

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "comportset820.h"
+#include "dispenserlink.h"
+#include "dispenserstatus.h"
+
+#include "link/serialcomm.h"
+
+#include <QHash>
+#include <QWidget>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace talvex::dispenser {
+
+class DispenserPicture;
+class WindowTimer;
+
+// The "KVR-820" tab: its port MSComm820, manual commands, status poll,
+// automatic dispense and capture cycles, counters and picture.
+class Kvr820Panel final : public QWidget, public DispenserPortOwner {
+    Q_OBJECT
+public:
+    Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
+                QWidget *parent = nullptr);
+    ~Kvr820Panel() override;
+
+    // Link operations.
+    QString SendCommand820(const QByteArray &text);
+    QString SendCommand820Quiet(const QByteArray &text);
+    void PortError820(int errorNumber);
+
+    // Buttons.
+    void KVR820RS_Click();
+    void KVR820RF_Click();
+    void KVR820AP_Click();
+    void KVR820DC_Click();
+    void KVR820FC_Click();
+    void KVR820FC0_Click(); // "Dispense Card to door"
+    void KVR820CP_Click();
+    void KVR820CS_Click();
+    void KVR820NI_Click();
+    void KVR820SI_Click();
+    void KVR820Zero_Click();
+    void KVR820Setup_Click();
+    void KVR820Close_Click();
+    void Autofaka820_Click();
+    void Autostop820_Click();
+
+    // Timers.
+    void Timer820_Timer();
+    void fakatime8201_Timer();
+    void fakatime8202_Timer();
+    void shoukatime820_Timer();
+
+    // State the tests and the benchmark look at.
+    const State820 &state() const { return m_state; }
+    bool idle() const { return m_idle; }
+    bool cardInChannel() const { return m_cardInChannel; }
+    bool manualCommandIssued() const { return m_manualCommandIssued; }
+    int autoCount() const { return m_autoCount; }
+    WindowTimer *timer(const QString &name) const;
+    QList<WindowTimer *> timers() const;
+    DispenserPicture *picture() const { return m_picture; }
+
+    // DispenserPortOwner
+    link::SerialComm &port() override { return m_port; }
+    void stopPoll() override;
+    bool detectDispenser() override;
+    void portSetUp() override;
+    void reportCause(const QString &cause) override { m_reportCause(cause); }
+
+private:
+    enum class Dispense { DC, FC, FC0 };
+    QPushButton *addButton(const char *name, const QString &caption,
+                           void (Kvr820Panel::*handler)());
+    void setButtonsEnabled(const QStringList &names, bool enabled);
+    void setDispenseCaptureEnabled(bool enabled);
+    void dispense(Dispense kind);
+    void apply(const Decoded820 &decoded);
+    void onDispenseSuccess();
+    void onCaptureSuccess();
+    bool quantityReached() const;
+    // The door code of a valid "SI" reply, or '\0'.
+    char queryDoor();
+    // "RF" with a wait of up to 2 s for its reply; true when a card stands at
+    // the door (position "1", or "9" where the stacker is also empty).
+    bool cardAtDoor(bool alsoEmptyStacker);
+    void captureLastCard();
+    void clearStatus();
+    void restartPoll(int intervalMs);
+    void stopCycleTimers();
+    bool autoTestActive() const { return m_autoCaptureMode || m_autoOutMode; }
+
+    link::SerialComm m_port; // MSComm820
+    Link820 m_link;
+    std::function<void(const QString &)> m_reportCause;
+
+    State820 m_state;
+    bool m_idle = true;
+    bool m_cardInChannel = false;
+    bool m_manualCommandIssued = false;
+    bool m_autoCaptureMode = false;
+    bool m_autoOutMode = false;
+    int m_autoCount = 0;
+
+    QHash<QString, QPushButton *> m_buttons;
+    QListWidget *m_list = nullptr;         // List8201
+    QLineEdit *m_value = nullptr;          // KVR820BACKVELUE
+    QComboBox *m_baud = nullptr;           // cmbBaut820
+    QComboBox *m_position = nullptr;       // KVR820FcAdd
+    QLineEdit *m_quantity = nullptr;       // Text8201
+    QRadioButton *m_outMode = nullptr;     // Option8202(0)
+    QRadioButton *m_captureMode = nullptr; // Option8202(1)
+    QLabel *m_dispenseCommands = nullptr;  // Label8205
+    QLabel *m_dispensed = nullptr;         // Label8206
+    QLabel *m_dispenseErrors = nullptr;    // Label8207
+    QLabel *m_dispenseRate = nullptr;      // Label8208
+    QLabel *m_captureCommands = nullptr;   // Label82012
+    QLabel *m_captured = nullptr;          // Label82011
+    QLabel *m_captureErrors = nullptr;     // Label82010
+    QLabel *m_captureRate = nullptr;       // Label8209
+    DispenserPicture *m_picture = nullptr;
+
+    WindowTimer *m_poll = nullptr;    // Timer820
+    WindowTimer *m_nextDc = nullptr;  // fakatime8201
+    WindowTimer *m_nextFc0 = nullptr; // fakatime8202
+    WindowTimer *m_capture = nullptr; // shoukatime820
+};
+
+// Leading decimal digits of a quantity text; none count as 0.
+int leadingNumber(const QString &text);
+int counterValue(const QLabel *label);
+void addToCounter(QLabel *label, int amount);
+
+} // namespace talvex::dispenser

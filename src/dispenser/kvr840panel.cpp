@@ -1,0 +1,442 @@
+#include "kvr840panel.h"
+
+#include "dispenserpicture.h"
+#include "kvr820panel.h"
+#include "windowtimer.h"
+
+#include "link/messages.h"
+#include "link/serialerror.h"
+#include "ui/seams.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace talvex::dispenser {
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int kAfterResetPollMs = 1000;
+constexpr int kNextCardMs = 2000;
+
+const QStringList kBaudTexts = {QStringLiteral("1200"),  QStringLiteral("2400"),
+                                QStringLiteral("4800"),  QStringLiteral("9600"),
+                                QStringLiteral("19200"), QStringLiteral("38400")};
+
+const QStringList kSetUpButtons = {"KVR840DC", "KVR840AP", "KVR840RS",   "KVR840IP",
+                                   "KVR840IE", "KVR840CS", "AutoFaka840"};
+const QStringList kAutoTestButtons = {"KVR840DC", "AutoFaka840", "KVR840RS", "KVR840AP",
+                                      "KVR840IP", "KVR840IE",    "KVR840CS"};
+const QStringList kCloseButtons = {"KVR840DC", "AutoFaka840", "AutoStop840", "KVR840CS",
+                                   "KVR840RS", "KVR840IP",    "KVR840IE",    "KVR840AP"};
+
+QLabel *counterLabel(const char *name, QWidget *parent) {
+    auto *label = new QLabel(QStringLiteral("0"), parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameShape(QFrame::StyledPanel);
+    return label;
+}
+
+QGroupBox *counterFrame(const QString &caption, QLabel *label, QWidget *parent) {
+    auto *frame = new QGroupBox(caption, parent);
+    auto *layout = new QVBoxLayout(frame);
+    layout->addWidget(label);
+    return frame;
+}
+
+} // namespace
+
+Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
+                         QWidget *parent)
+    : QWidget(parent), m_link(m_port, log, [this](int n) { PortError840(n); }),
+      m_reportCause(std::move(reportCause)) {
+    setObjectName(QStringLiteral("Page840"));
+
+    m_poll = new WindowTimer(QStringLiteral("Timer840"), kPollMs, this);
+    m_nextCard = new WindowTimer(QStringLiteral("FakaTime840"), 1000, this);
+    connect(m_poll, &WindowTimer::timeout, this, &Kvr840Panel::Timer840_Timer);
+    connect(m_nextCard, &WindowTimer::timeout, this, &Kvr840Panel::FakaTime840_Timer);
+
+    auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);
+    auto *commands = new QGridLayout(commandFrame);
+    m_address = new QComboBox(commandFrame);
+    m_address->setObjectName(QStringLiteral("cmbAddress840"));
+    m_address->setEditable(true);
+    m_address->setInsertPolicy(QComboBox::NoInsert);
+    for (int a = 0; a <= 15; ++a)
+        m_address->addItem(QStringLiteral("%1").arg(a, 2, 10, QLatin1Char('0')));
+    m_address->setCurrentText(QStringLiteral("15"));
+    auto *addressLabel = new QLabel(QStringLiteral("Address"), commandFrame);
+    addressLabel->setBuddy(m_address);
+    m_baud = new QComboBox(commandFrame);
+    m_baud->setObjectName(QStringLiteral("cmbBaut840"));
+    m_baud->setEditable(true);
+    m_baud->setInsertPolicy(QComboBox::NoInsert);
+    m_baud->addItems(kBaudTexts);
+    m_baud->setCurrentText(QStringLiteral("9600"));
+
+    commands->addWidget(addressLabel, 0, 0);
+    commands->addWidget(m_address, 0, 1);
+    commands->addWidget(
+        addButton("KVR840RS", QStringLiteral("Reset(RS)"), &Kvr840Panel::KVR840RS_Click), 1, 0);
+    commands->addWidget(
+        addButton("KVR840AP", QStringLiteral("Status(AP)"), &Kvr840Panel::KVR840AP_Click), 1, 1);
+    commands->addWidget(
+        addButton("KVR840DC", QStringLiteral("Dispense(DC)"), &Kvr840Panel::KVR840DC_Click), 2, 0,
+        1, 2);
+    commands->addWidget(addButton("KVR840IP", QStringLiteral("Allow Card Pre-dispense(IP)"),
+                                  &Kvr840Panel::KVR840IP_Click),
+                        3, 0, 1, 2);
+    commands->addWidget(addButton("KVR840IE", QStringLiteral("Prohibit Card Pre-dispense(IE)"),
+                                  &Kvr840Panel::KVR840IE_Click),
+                        4, 0, 1, 2);
+    commands->addWidget(
+        addButton("KVR840CS", QStringLiteral("Change Baud Rate(CS)"), &Kvr840Panel::KVR840CS_Click),
+        5, 0);
+    commands->addWidget(m_baud, 5, 1);
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("List8401"));
+    connect(m_list, &QListWidget::itemDoubleClicked, this, &Kvr840Panel::List8401_DblClick);
+    m_value = new QLineEdit(this);
+    m_value->setObjectName(QStringLiteral("KVR840BACKVELUE"));
+    m_value->setReadOnly(true);
+    m_picture = new DispenserPicture(DispenserPicture::Model::Kvr840, this);
+    auto *statusColumn = new QVBoxLayout;
+    statusColumn->addWidget(m_value);
+    statusColumn->addWidget(m_list, 1);
+
+    m_commands = counterLabel("Label8405", this);
+    m_dispensed = counterLabel("Label8406", this);
+    m_errors = counterLabel("Label8407", this);
+    m_rate = counterLabel("Label8408", this);
+    auto *counters = new QHBoxLayout;
+    counters->addWidget(
+        counterFrame(QStringLiteral("Card Dispensing Command q'ty"), m_commands, this));
+    counters->addWidget(counterFrame(QStringLiteral("Card Dispensing q'ty"), m_dispensed, this));
+    counters->addWidget(counterFrame(QStringLiteral("Error q'ty"), m_errors, this));
+    counters->addWidget(counterFrame(QStringLiteral(" Error Rate (%)"), m_rate, this));
+
+    auto *autoFrame = new QGroupBox(QStringLiteral("Auto Test"), this);
+    m_useQuantity = new QCheckBox(QStringLiteral("Q'ty Setting"), autoFrame);
+    m_useQuantity->setObjectName(QStringLiteral("Check8401"));
+    connect(m_useQuantity, &QCheckBox::clicked, this, &Kvr840Panel::Check8401_Click);
+    m_quantity = new QLineEdit(QStringLiteral("0"), autoFrame);
+    m_quantity->setObjectName(QStringLiteral("Autonumber840"));
+    m_quantity->setMaxLength(3);
+    m_quantity->setAccessibleName(QStringLiteral("Q'ty Setting"));
+    auto *autoLayout = new QGridLayout(autoFrame);
+    autoLayout->addWidget(m_useQuantity, 0, 0);
+    autoLayout->addWidget(m_quantity, 0, 1);
+    autoLayout->addWidget(
+        addButton("AutoFaka840", QStringLiteral("Auto Dispense"), &Kvr840Panel::AutoFaka840_Click),
+        1, 0);
+    autoLayout->addWidget(
+        addButton("AutoStop840", QStringLiteral("Stop "), &Kvr840Panel::AutoStop840_Click), 1, 1);
+    Check8401_Click();
+
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(
+        addButton("KVR840Setup", QStringLiteral("Comm Setup"), &Kvr840Panel::KVR840Setup_Click));
+    portRow->addWidget(
+        addButton("KVR840Close", QStringLiteral("Comm Close"), &Kvr840Panel::KVR840Close_Click));
+    portRow->addWidget(addButton("KVR840Zero", QStringLiteral("Set q'ty to Zero"),
+                                 &Kvr840Panel::KVR840Zero_Click));
+    portRow->addStretch();
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(commandFrame);
+    top->addLayout(statusColumn, 1);
+    top->addWidget(m_picture);
+    auto *middle = new QHBoxLayout;
+    middle->addLayout(counters, 1);
+    middle->addWidget(autoFrame);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(middle);
+    layout->addLayout(portRow);
+
+    setButtonsEnabled({QStringLiteral("KVR840DC"), QStringLiteral("AutoStop840"),
+                       QStringLiteral("AutoFaka840"), QStringLiteral("KVR840RS"),
+                       QStringLiteral("KVR840AP")},
+                      false);
+    // No stacker is known before the first status.
+    m_picture->setMarks(0);
+}
+
+Kvr840Panel::~Kvr840Panel() = default;
+
+QPushButton *Kvr840Panel::addButton(const char *name, const QString &caption,
+                                    void (Kvr840Panel::*handler)()) {
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    connect(button, &QPushButton::clicked, this, handler);
+    m_buttons.insert(QLatin1String(name), button);
+    return button;
+}
+
+void Kvr840Panel::setButtonsEnabled(const QStringList &names, bool enabled) {
+    for (const QString &name : names)
+        m_buttons.value(name)->setEnabled(enabled);
+}
+
+QList<WindowTimer *> Kvr840Panel::timers() const {
+    return {m_poll, m_nextCard};
+}
+
+QByteArray Kvr840Panel::address() const {
+    return m_address->currentText().trimmed().toLatin1();
+}
+
+QString Kvr840Panel::SendCommand840(const QByteArray &command) {
+    m_list->clear();
+    m_portClosedSeen = false;
+    return m_link.SendCommand840(address(), command);
+}
+
+QString Kvr840Panel::QueryStatus840() {
+    m_list->clear();
+    m_portClosedSeen = false;
+    return m_link.QueryStatus840(address(), [this](const QByteArray &s) {
+        m_value->setText(QString::fromLatin1(s));
+        applyDisplay(s);
+    });
+}
+
+QString Kvr840Panel::AutoStatus840() {
+    m_portClosedSeen = false;
+    return m_link.AutoStatus840(address(), [this](const QByteArray &s) { applyCounting(s); });
+}
+
+void Kvr840Panel::PortError840(int errorNumber) {
+    m_reportCause(portErrorCause(errorNumber, m_port.CommPort()));
+    if (errorNumber != link::kPortNotOpen)
+        return;
+    m_portClosedSeen = true;
+    link::showCaution(QStringLiteral("Setup Comm. Port first"));
+    m_poll->stop();
+}
+
+void Kvr840Panel::showTexts(const QStringList &texts) {
+    m_list->clear();
+    m_list->addItems(texts);
+}
+
+void Kvr840Panel::recomputeRate() {
+    if (counterValue(m_commands) != 0)
+        m_rate->setText(errorRate840(counterValue(m_errors), counterValue(m_commands)));
+}
+
+void Kvr840Panel::applyDisplay(const QByteArray &s1s2) {
+    const Decoded840 d = decodeStatus840Display(s1s2, m_state);
+    showTexts(d.texts);
+    m_state = d.state;
+    m_picture->setMarks(m_state.marks);
+}
+
+void Kvr840Panel::applyCounting(const QByteArray &s1s2) {
+    const Decoded840 d = decodeStatus840Counting(s1s2, m_state);
+    showTexts(d.texts);
+    m_state = d.state;
+    m_picture->setMarks(m_state.marks);
+    addToCounter(m_dispensed, d.dispensed);
+    addToCounter(m_errors, d.errors);
+    if (d.rateChanged)
+        recomputeRate();
+    if (d.dispenseSucceeded) {
+        ++m_autoCount;
+        m_nextCard->setInterval(kNextCardMs);
+        m_nextCard->start();
+        if (m_useQuantity->isChecked() && m_autoCount >= leadingNumber(m_quantity->text()))
+            AutoStop840_Click();
+    }
+    if (d.stopAutoTest)
+        AutoStop840_Click();
+}
+
+void Kvr840Panel::stopPoll() {
+    m_poll->stop();
+}
+
+bool Kvr840Panel::detectDispenser() {
+    return AutoStatus840() == kOk;
+}
+
+void Kvr840Panel::portSetUp() {
+    setButtonsEnabled(kSetUpButtons, true);
+    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(false);
+    m_poll->start();
+}
+
+void Kvr840Panel::Timer840_Timer() {
+    if (!m_state.autoRunning)
+        m_buttons.value(QStringLiteral("KVR840DC"))->setEnabled(m_state.dispenseAllowed);
+    if (m_poll->interval() != kPollMs) {
+        m_poll->stop();
+        m_poll->setInterval(kPollMs);
+        m_poll->start();
+    }
+    m_poll->stop();
+    AutoStatus840();
+    // A closed port already said so once; polling on would say it ten times a second.
+    if (!m_portClosedSeen)
+        m_poll->start();
+}
+
+void Kvr840Panel::KVR840AP_Click() {
+    m_value->clear();
+    m_poll->stop();
+    m_state.dispensePending = false;
+    QueryStatus840();
+    if (!m_portClosedSeen)
+        m_poll->start();
+}
+
+void Kvr840Panel::KVR840DC_Click() {
+    m_value->clear();
+    m_buttons.value(QStringLiteral("KVR840DC"))->setEnabled(false);
+    m_state.dispenseAllowed = false;
+    m_poll->stop();
+    m_state.successCounted = false;
+    m_state.dispensePending = false;
+    if (SendCommand840("DC") == kOk) {
+        addToCounter(m_commands, 1);
+        m_state.dispensePending = true;
+    } else {
+        addToCounter(m_errors, 1);
+    }
+    if (!m_portClosedSeen)
+        m_poll->start();
+}
+
+void Kvr840Panel::KVR840RS_Click() {
+    m_list->clear();
+    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(false);
+    setButtonsEnabled({QStringLiteral("AutoFaka840"), QStringLiteral("KVR840DC"),
+                       QStringLiteral("KVR840AP"), QStringLiteral("KVR840RS")},
+                      true);
+    m_nextCard->stop();
+    m_state.autoRunning = false;
+    m_state.successCounted = false;
+    m_state.dispensePending = false;
+    m_poll->stop();
+    if (SendCommand840("RS") != kOk)
+        return;
+    m_list->addItem(QStringLiteral("Reset Success"));
+    m_poll->setInterval(kAfterResetPollMs);
+    m_poll->start();
+    link::showMessage(QStringLiteral("Reset Success\r\nChecking Working Situation\r\n"
+                                     "Wait for 2 Sec for next operation"),
+                      QStringLiteral("Message"), link::MsgIcon::Information);
+}
+
+void Kvr840Panel::preDispense(const QByteArray &command) {
+    m_value->clear();
+    m_poll->stop();
+    SendCommand840(command);
+    if (!m_portClosedSeen)
+        m_poll->start();
+}
+
+void Kvr840Panel::KVR840IP_Click() {
+    preDispense("IP");
+}
+
+void Kvr840Panel::KVR840IE_Click() {
+    preDispense("IE");
+}
+
+void Kvr840Panel::KVR840CS_Click() {
+    const qsizetype code = kBaudTexts.indexOf(m_baud->currentText());
+    if (code < 0) {
+        link::showCaution(QStringLiteral("Invalid Baud Rate Setting"));
+        return;
+    }
+    m_value->clear();
+    m_poll->stop();
+    if (SendCommand840(QByteArray("CSB") + char('0' + code)) != kOk)
+        return;
+    link::showMessage(QStringLiteral("Baud Rate Setting Success\r\nBaud Rate\r\n") +
+                          m_baud->currentText() + QStringLiteral("\r\nPlease Reset comm. port"),
+                      QStringLiteral("Information"), link::MsgIcon::Information);
+    KVR840Close_Click();
+}
+
+void Kvr840Panel::KVR840Zero_Click() {
+    for (QLabel *label : {m_commands, m_dispensed, m_errors, m_rate})
+        label->setText(QStringLiteral("0"));
+}
+
+void Kvr840Panel::KVR840Setup_Click() {
+    ComPortSet840 dialog(*this, this);
+    ui::execModal(dialog);
+}
+
+void Kvr840Panel::KVR840Close_Click() {
+    try {
+        m_port.setPortOpen(false);
+    } catch (const link::SerialError &) {
+        // Closing is all that is asked; a port already gone is closed.
+    }
+    m_poll->stop();
+    m_nextCard->stop();
+    m_state.autoRunning = false;
+    KVR840Zero_Click();
+    m_list->clear();
+    setButtonsEnabled(kCloseButtons, false);
+}
+
+void Kvr840Panel::Check8401_Click() {
+    const bool on = m_useQuantity->isChecked();
+    m_quantity->setEnabled(on);
+    QPalette palette = m_quantity->palette();
+    palette.setColor(QPalette::Base,
+                     on ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Mid));
+    m_quantity->setPalette(palette);
+    if (on)
+        m_autoCount = 0;
+}
+
+void Kvr840Panel::AutoFaka840_Click() {
+    if (!m_useQuantity->isChecked() || leadingNumber(m_quantity->text()) < 1) {
+        link::showCaution(QStringLiteral("Auto Dispense Q'ty:999 Max"));
+        return;
+    }
+    m_list->clear();
+    KVR840Zero_Click();
+    m_poll->stop();
+    setButtonsEnabled(kAutoTestButtons, false);
+    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(true);
+    m_autoCount = 0;
+    m_state.dispensePending = false;
+    m_state.successCounted = false;
+    m_state.autoRunning = true;
+    m_nextCard->stop();
+    KVR840DC_Click();
+}
+
+void Kvr840Panel::AutoStop840_Click() {
+    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(false);
+    setButtonsEnabled(kAutoTestButtons, true);
+    m_nextCard->stop();
+    m_state.autoRunning = false;
+}
+
+void Kvr840Panel::FakaTime840_Timer() {
+    KVR840DC_Click();
+    m_nextCard->stop();
+}
+
+void Kvr840Panel::List8401_DblClick() {
+    m_list->clear();
+}
+
+} // namespace talvex::dispenser
