@@ -1,0 +1,284 @@
+// Both dispenser links on a scripted line in fake time: frames, waits,
+// result words and the traffic log lines.
+
+#include "support/fakeclock.h"
+#include "support/scriptedbackend.h"
+
+#include "dispenser/dispenserlink.h"
+#include "link/clock.h"
+#include "link/portmap.h"
+#include "link/serialcomm.h"
+
+#include <QtTest>
+
+using namespace talvex;
+using namespace talvex::dispenser;
+using talvex::testing::FakeClock;
+using talvex::testing::ScriptedBackend;
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+class Log final : public TrafficLog {
+public:
+    bool keep() const override { return record; }
+    void clear() override { text.clear(); }
+    void append(const QString &t) override { text += t; }
+    bool record = false;
+    QString text;
+};
+
+class Handle final : public link::SerialBackend {
+public:
+    explicit Handle(ScriptedBackend &line) : m_line(line) {}
+    void open(const link::LineSettings &s) override { m_line.open(s); }
+    void close() override { m_line.close(); }
+    bool isOpen() const override { return m_line.isOpen(); }
+    void applySettings(const link::LineSettings &s) override { m_line.applySettings(s); }
+    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
+    QByteArray read(qint64 n) override { return m_line.read(n); }
+    void write(const QByteArray &b) override { m_line.write(b); }
+    void discardInput() override { m_line.discardInput(); }
+    void discardOutput() override {}
+    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
+    void setDtr(bool) override {}
+    void setRts(bool) override {}
+
+private:
+    ScriptedBackend &m_line;
+};
+
+constexpr int kPort = 9;
+
+// A port on a scripted dispenser, the log, and the errors the link reported.
+struct Bench {
+    Bench() {
+        link::portmap::mapBackend(kPort, [this] { return std::make_unique<Handle>(line); });
+        port.setCommPort(kPort);
+        port.setPortOpen(true);
+    }
+    ~Bench() { link::portmap::unmap(kPort); }
+
+    FakeClock clock;
+    link::ScopedClock scoped{clock};
+    ScriptedBackend line{clock};
+    link::SerialComm port;
+    Log log;
+    QList<int> errors;
+    Link820 k820{port, log, [this](int n) { errors << n; }};
+    Link840 k840{port, log, [this](int n) { errors << n; }};
+};
+
+} // namespace
+
+class TestDispenserLink : public QObject {
+    Q_OBJECT
+private slots:
+    void frames_data();
+    void frames();
+    void kvr820Exchange_data();
+    void kvr820Exchange();
+    void kvr840Command_data();
+    void kvr840Command();
+    void kvr840Status_data();
+    void kvr840Status();
+    void longFramesWrap();
+    void recordDataKeepsTheLog();
+    void closedPortReports8018();
+};
+
+void TestDispenserLink::frames_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("820 RS, BCC 00") << QByteArray("RS") << hex("0252530300");
+    QTest::newRow("820 AP") << QByteArray("AP") << hex("0241500310");
+    QTest::newRow("820 FC4") << QByteArray("FC4") << hex("024643340330");
+    QTest::newRow("840 RS at 15") << QByteArray("15RS") << hex("02313552530304");
+    QTest::newRow("840 CSB4 at 07") << QByteArray("07CSB4") << hex("023037435342340360");
+}
+
+void TestDispenserLink::frames() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, frame);
+    QCOMPARE(commandFrame(text), frame);
+    QCOMPARE(Bcc820(text), quint8(frame.back()));
+    QCOMPARE(Bcc840(text), quint8(frame.back()));
+}
+
+void TestDispenserLink::kvr820Exchange_data() {
+    QTest::addColumn<QByteArray>("answer"); // fed 30 ms after the frame; empty: none
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<qint64>("tookMs");
+
+    QTest::newRow("acknowledged") << hex("06") << "OK" << hex("025253030005")
+                                  << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n" << 30LL;
+    // Bytes after the acknowledgement are not examined.
+    QTest::newRow("ack and noise") << hex("06FF") << "OK" << hex("025253030005")
+                                   << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n" << 30LL;
+    QTest::newRow("refused") << hex("15") << "ERROR" << hex("0252530300")
+                             << "SD: 02 52 53 03 00 \r\nRD: 15 \r\n" << 30LL;
+    QTest::newRow("silent: 5 s") << QByteArray() << "ERROR" << hex("0252530300")
+                                 << "SD: 02 52 53 03 00 \r\n\r\n" << 5000LL;
+}
+
+void TestDispenserLink::kvr820Exchange() {
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, result);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, log);
+    QFETCH(qint64, tookMs);
+    Bench b;
+    b.log.text = QStringLiteral("earlier exchange\r\n");
+    if (!answer.isEmpty())
+        b.line.onWrite = [&](const QByteArray &w, ScriptedBackend &l) {
+            if (w.size() > 1)
+                l.feedAfter(30, answer);
+        };
+    const qint64 start = b.clock.nowMs();
+    QCOMPARE(b.k820.SendCommand820("RS"), result);
+    QCOMPARE(b.clock.nowMs() - start, tookMs);
+    QCOMPARE(b.line.written(), written);
+    QCOMPARE(b.log.text, log);
+
+    // The quiet variant writes the same and logs nothing.
+    Bench quiet;
+    if (!answer.isEmpty())
+        quiet.line.onWrite = [&](const QByteArray &w, ScriptedBackend &l) {
+            if (w.size() > 1)
+                l.feedAfter(30, answer);
+        };
+    QCOMPARE(quiet.k820.SendCommand820Quiet("RS"), result);
+    QCOMPARE(quiet.line.written(), written);
+    QVERIFY(quiet.log.text.isEmpty());
+}
+
+void TestDispenserLink::kvr840Command_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("log");
+    QTest::newRow("06 31 35") << hex("063135") << "OK"
+                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 31 35 \r\n\r\n";
+    QTest::newRow("15 31 35") << hex("153135") << "ERROR1"
+                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 15 31 35 \r\n\r\n";
+    QTest::newRow("06 30 30") << hex("063030") << ""
+                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 30 30 \r\n\r\n";
+    QTest::newRow("06 31") << hex("0631") << "ERROR"
+                           << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 31 \r\n\r\n";
+    QTest::newRow("nothing") << QByteArray() << "ERROR" << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
+    // Arriving after the 250 ms: too late for this exchange.
+    QTest::newRow("late") << QByteArray("late") << "ERROR" << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
+}
+
+void TestDispenserLink::kvr840Command() {
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, result);
+    QFETCH(QString, log);
+    Bench b;
+    b.line.onWrite = [&](const QByteArray &, ScriptedBackend &l) {
+        if (answer == "late")
+            l.feedAfter(260, hex("063135"));
+        else if (!answer.isEmpty())
+            l.feedAfter(20, answer);
+    };
+    const qint64 start = b.clock.nowMs();
+    QCOMPARE(b.k840.SendCommand840("15", "RS"), result);
+    QCOMPARE(b.clock.nowMs() - start, 250);
+    QCOMPARE(b.line.written(), hex("02313552530304"));
+    QCOMPARE(b.log.text, log);
+}
+
+void TestDispenserLink::kvr840Status_data() {
+    QTest::addColumn<bool>("logged");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QByteArray>("decoded"); // what reached the decoder
+    QTest::addColumn<QByteArray>("written");
+
+    const QByteArray query = hex("02313541500314");
+    const QByteArray reply = hex("063135 02313530310302");
+    QTest::newRow("status 01") << true << reply << "OK" << QByteArray("01")
+                               << query + hex("063135");
+    QTest::newRow("poll status 01") << false << reply << "OK" << QByteArray("01")
+                                    << query + hex("063135");
+    // Only bytes 0, 4 and 5 are checked besides the length.
+    QTest::newRow("other bytes unchecked")
+        << true << hex("06000002313530310000") << "OK" << QByteArray("01") << query + hex("063135");
+    QTest::newRow("other address") << true << hex("063030 02303030310302") << "ERROR"
+                                   << QByteArray() << query;
+    QTest::newRow("negative") << true << hex("153135 02313530310302") << "ERROR" << QByteArray()
+                              << query;
+    QTest::newRow("short") << true << hex("063135") << "ERROR" << QByteArray() << query;
+}
+
+void TestDispenserLink::kvr840Status() {
+    QFETCH(bool, logged);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, result);
+    QFETCH(QByteArray, decoded);
+    QFETCH(QByteArray, written);
+    Bench b;
+    QByteArray seen;
+    const auto decode = [&](const QByteArray &s) { seen = s; };
+    const qint64 start = b.clock.nowMs();
+    b.line.onWrite = [&](const QByteArray &w, ScriptedBackend &l) {
+        if (w.size() > 3)
+            l.feedAfter(20, answer);
+    };
+    const QString r = logged ? b.k840.QueryStatus840("15", decode) : b.k840.AutoStatus840("15", decode);
+    QCOMPARE(r, result);
+    QCOMPARE(seen, decoded);
+    QCOMPARE(b.line.written(), written);
+    QCOMPARE(b.clock.nowMs() - start, logged ? 250 : 100);
+    QCOMPARE(b.log.text.isEmpty(), !logged);
+    if (logged)
+        QVERIFY(b.log.text.endsWith("\r\n\r\n"));
+    // Whatever followed is gone before the next exchange.
+    b.line.feedAfter(0, hex("FF"));
+    QCOMPARE(b.port.InBufferCount(), 1);
+}
+
+void TestDispenserLink::longFramesWrap() {
+    Bench b;
+    // 23 characters: a frame of 26 bytes.
+    b.k840.SendCommand840("15", QByteArray(21, 'A'));
+    const QStringList lines = b.log.text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 4); // two of the frame, the empty line, the end
+    QVERIFY(lines[0].startsWith(QStringLiteral("SD: 02 31 35 41 ")));
+    QVERIFY(lines[0].endsWith(QStringLiteral("41 03 ")));
+    QCOMPARE(lines[0].size(), 4 + 25 * 3);
+    QCOMPARE(lines[1], QStringLiteral("    44 ")); // the BCC
+    QCOMPARE(lines[2], QString());
+}
+
+void TestDispenserLink::recordDataKeepsTheLog() {
+    Bench b;
+    b.line.onWrite = [](const QByteArray &w, ScriptedBackend &l) {
+        if (w.size() > 1)
+            l.feedAfter(5, hex("06"));
+    };
+    const QString one = QStringLiteral("SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n");
+    b.k820.SendCommand820("RS");
+    b.k820.SendCommand820("RS");
+    QCOMPARE(b.log.text, one);
+    b.log.record = true;
+    b.k820.SendCommand820("RS");
+    QCOMPARE(b.log.text, one + one);
+}
+
+void TestDispenserLink::closedPortReports8018() {
+    Bench b;
+    b.port.setPortOpen(false);
+    QCOMPARE(b.k820.SendCommand820("DC"), QStringLiteral("ERROR"));
+    QCOMPARE(b.k840.SendCommand840("15", "DC"), QStringLiteral("ERROR"));
+    QCOMPARE(b.k840.AutoStatus840("15", [](const QByteArray &) {}), QStringLiteral("ERROR"));
+    QCOMPARE(b.errors, QList<int>({8018, 8018, 8018}));
+    QVERIFY(b.line.written().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestDispenserLink)
+#include "test_dispenserlink.moc"
