@@ -277,10 +277,12 @@ QList<WindowTimer *> Kvr820Panel::timers() const {
 }
 
 QString Kvr820Panel::SendCommand820(const QByteArray &text) {
+    m_portClosedSeen = false;
     return m_link.SendCommand820(text);
 }
 
 QString Kvr820Panel::SendCommand820Quiet(const QByteArray &text) {
+    m_portClosedSeen = false;
     return m_link.SendCommand820Quiet(text);
 }
 
@@ -288,6 +290,7 @@ void Kvr820Panel::PortError820(int errorNumber) {
     m_reportCause(portErrorCause(errorNumber, m_port.CommPort()));
     if (errorNumber != link::kPortNotOpen)
         return;
+    m_portClosedSeen = true;
     link::showCaution(QStringLiteral("Setup Comm. Port first"));
     m_poll->stop();
 }
@@ -299,7 +302,12 @@ void Kvr820Panel::clearStatus() {
 
 void Kvr820Panel::restartPoll(int intervalMs) {
     m_poll->setInterval(intervalMs);
-    m_poll->start();
+    resumePoll();
+}
+
+void Kvr820Panel::resumePoll() {
+    if (!m_portClosedSeen)
+        m_poll->start();
 }
 
 void Kvr820Panel::stopCycleTimers() {
@@ -452,7 +460,7 @@ void Kvr820Panel::dispense(Dispense kind) {
         }
     }
     m_idle = true;
-    m_poll->start();
+    resumePoll();
 }
 
 void Kvr820Panel::KVR820DC_Click() {
@@ -482,7 +490,7 @@ void Kvr820Panel::KVR820CP_Click() {
         m_state.captureRunning = true;
     }
     m_idle = true;
-    m_poll->start();
+    resumePoll();
 }
 
 void Kvr820Panel::KVR820RS_Click() {

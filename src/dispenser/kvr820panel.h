@@ -95,6 +95,9 @@ private:
     void captureLastCard();
     void clearStatus();
     void restartPoll(int intervalMs);
+    // Starts the poll again after a handler, unless its exchange found the
+    // port closed: that was said once and stopped the poll for good.
+    void resumePoll();
     void stopCycleTimers();
     bool autoTestActive() const { return m_autoCaptureMode || m_autoOutMode; }
 
@@ -109,6 +112,7 @@ private:
     bool m_autoCaptureMode = false;
     bool m_autoOutMode = false;
     int m_autoCount = 0;
+    bool m_portClosedSeen = false;
 
     QHash<QString, QPushButton *> m_buttons;
     QListWidget *m_list = nullptr;         // List8201

@@ -1,0 +1,644 @@
+// The dispenser window by hand: settings dialogs, every command button with
+// its messages, log lines, counters and picture, against the simulated
+// machines in fake time; and a walkthrough over real pseudo-terminals.
+
+#include "virtualdispensers.h"
+
+#include "support/ptyline.h"
+#include "support/scriptedbackend.h"
+
+#include "dispenser/dispenserpicture.h"
+#include "dispenser/doorforms.h"
+#include "sim/dispensersim.h"
+#include "ui/seams.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace talvex;
+using talvex::testing::child;
+using talvex::testing::commandTexts;
+using talvex::testing::VirtualDispensers;
+
+namespace {
+
+QString label(const QWidget &parent, const char *name) {
+    return child<QLabel>(parent, name)->text();
+}
+
+QStringList listTexts(const QWidget &parent, const char *name) {
+    QStringList out;
+    auto *list = child<QListWidget>(parent, name);
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+bool enabled(const QWidget &parent, const char *name) {
+    return child<QPushButton>(parent, name)->isEnabled();
+}
+
+const QString kSetupFirst = QStringLiteral("Setup Comm. Port first");
+
+struct FakeSaveDialog final : ui::FileDialogs {
+    FakeSaveDialog() { ui::setFileDialogs(this); }
+    ~FakeSaveDialog() override { ui::setFileDialogs(nullptr); }
+    QString openFile(const ui::OpenFileRequest &) override { return {}; }
+    QString saveFile(const ui::SaveFileRequest &r) override {
+        request = r;
+        return answer;
+    }
+    ui::SaveFileRequest request;
+    QString answer;
+};
+
+} // namespace
+
+class TestFakamain : public QObject {
+    Q_OBJECT
+private slots:
+    void settingsFieldsAreValidated_data();
+    void settingsFieldsAreValidated();
+    void settingsPortErrors();
+    void detectionFailures_data();
+    void detectionFailures();
+    void kvr820AckWithoutStatusCountsAsDetected();
+    void closedPortSaysSetupFirst();
+    void kvr820ManualDispenseAndCapture();
+    void kvr820StatusButtons();
+    void kvr820DispenseToAPosition();
+    void kvr820Doors();
+    void changeBaudRateClosesThePort_data();
+    void changeBaudRateClosesThePort();
+    void kvr840ManualCommands();
+    void zeroButtonsAndCommClose();
+    void saveTo();
+    void walkthroughOverPseudoTerminals();
+};
+
+void TestFakamain::settingsFieldsAreValidated_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("COM16") << "PortCombo" << "COM16" << "Invalid Comm Port Setting";
+    QTest::newRow("baud") << "BaudCombo" << "57600 bits/s" << "Invalid Baud Rate Setting";
+    QTest::newRow("parity") << "ParityCombo" << "Mark" << "Invalid Parity Setting";
+    QTest::newRow("data bits") << "DatabitCombo" << "6 bits" << "Invalid Data Bits Setting";
+    QTest::newRow("stop bits") << "StopbitCombo" << "1.5 bits" << "Invalid Stop Bits Setting";
+}
+
+void TestFakamain::settingsFieldsAreValidated() {
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    for (bool is820 : {true, false}) {
+        VirtualDispensers v;
+        bool okUsable = false;
+        v.dialogs.steps.append([&](QDialog &d) {
+            child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
+            child<QComboBox>(d, qPrintable(field))->setCurrentText(text);
+            child<QPushButton>(d, "Command1")->click();
+            okUsable = child<QPushButton>(d, "Command1")->isEnabled();
+            return d.result();
+        });
+        if (is820)
+            v.k820().KVR820Setup_Click();
+        else
+            v.k840().KVR840Setup_Click();
+        QCOMPARE(v.dialogs.titles, QStringList{"Communication Setting"});
+        QCOMPARE(v.boxes.texts(), QStringList{message});
+        QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
+        QCOMPARE(v.boxes.shown.first().icon, link::MsgIcon::Exclamation);
+        // The dialog stays, ready for another try.
+        QVERIFY(okUsable);
+        QVERIFY(!(is820 ? v.k820().port() : v.k840().port()).PortOpen());
+    }
+}
+
+void TestFakamain::settingsPortErrors() {
+    VirtualDispensers v;
+    link::portmap::mapPath(7, QStringLiteral("/nonexistent/tty"));
+    QVERIFY(!v.setUp820(QStringLiteral("COM7")));
+    QCOMPARE(v.boxes.texts(),
+             QStringList{"Invalid Comm. Port Selection, Please Select Valid Comm. Port"});
+    QVERIFY(v.window->lastCause().contains(QStringLiteral("/nonexistent/tty")));
+
+    // A port another program holds.
+    v.boxes.shown.clear();
+    link::portmap::unmap(7);
+    struct Held final : link::SerialBackend {
+        void open(const link::LineSettings &) override { throw link::SerialError(link::kPortInUse); }
+        void close() override {}
+        bool isOpen() const override { return false; }
+        void applySettings(const link::LineSettings &) override {}
+        qint64 bytesAvailable() override { return 0; }
+        QByteArray read(qint64) override { return {}; }
+        void write(const QByteArray &) override {}
+        void discardInput() override {}
+        void discardOutput() override {}
+        bool waitForReadyRead(int) override { return false; }
+        void setDtr(bool) override {}
+        void setRts(bool) override {}
+    };
+    link::portmap::mapBackend(8, [] { return std::make_unique<Held>(); });
+    QVERIFY(!v.setUp820(QStringLiteral("COM8")));
+    QVERIFY(!v.setUp840(QStringLiteral("COM8")));
+    QCOMPARE(v.boxes.texts(),
+             QStringList({"The Comm. Port has been Used for One Quipment, Please Select Another "
+                          "Comm. Port",
+                          "The Comm Port has been Used for One Quipment, Please Select Another "
+                          "Comm. Port"}));
+    QVERIFY(v.window->lastCause().contains(QStringLiteral("held")));
+    link::portmap::unmap(8);
+}
+
+void TestFakamain::detectionFailures_data() {
+    QTest::addColumn<bool>("is820");
+    QTest::addColumn<QString>("boxAddress");   // KVR-840 address list text
+    QTest::addColumn<QByteArray>("simAddress"); // where the KVR-840 listens
+    QTest::addColumn<bool>("detected");
+    QTest::addColumn<QString>("message");
+    const QString k820 = QStringLiteral(
+        "Card Dispenser not Detected\r\n1.Comm Port Setup Error\r\n2.No Power on Card "
+        "Cispenser\r\n3.Communication Line not Connected");
+    const QString k840 = QStringLiteral(
+        "Card Dispenser not Detected\r\n1.Comm. Port Setup Error\r\n2.No Power on Card "
+        "Dispenser\r\n3.Communication Line not Connected");
+    QTest::newRow("820 silent") << true << "" << QByteArray() << false << k820;
+    QTest::newRow("840 other address") << false << "15" << QByteArray("07") << false << k840;
+    QTest::newRow("840 at 03") << false << "03" << QByteArray("03") << true << QString();
+}
+
+void TestFakamain::detectionFailures() {
+    QFETCH(bool, is820);
+    QFETCH(QString, boxAddress);
+    QFETCH(QByteArray, simAddress);
+    QFETCH(bool, detected);
+    QFETCH(QString, message);
+    VirtualDispensers v;
+    const qint64 start = v.clock.nowMs();
+    bool ok = false;
+    if (is820) {
+        v.dev820.injectFault(sim::DispenserFault::Silence);
+        ok = v.setUp820();
+        // The "AP" query ran into its 5-second limit.
+        QCOMPARE(v.clock.nowMs() - start, 5000);
+    } else {
+        v.dev840.setAddress(simAddress);
+        child<QComboBox>(v.k840(), "cmbAddress840")->setCurrentText(boxAddress);
+        ok = v.setUp840();
+        for (const QString &t : commandTexts(v.writes840, true))
+            QVERIFY(t.startsWith(boxAddress));
+    }
+    QCOMPARE(ok, detected);
+    QCOMPARE(v.boxes.texts(), detected ? QStringList() : QStringList{message});
+    auto &port = is820 ? v.k820().port() : v.k840().port();
+    QCOMPARE(port.PortOpen(), detected);
+    const auto timers = is820 ? v.k820().timers() : v.k840().timers();
+    QCOMPARE(timers.first()->isActive(), detected);
+    if (!detected) {
+        // "Cancel" after the failed "OK" leaves the poll stopped.
+        v.dialogs.steps.append([](QDialog &d) {
+            child<QPushButton>(d, "Command2")->click();
+            return d.result();
+        });
+        is820 ? v.k820().KVR820Setup_Click() : v.k840().KVR840Setup_Click();
+        QVERIFY(!timers.first()->isActive());
+    }
+}
+
+void TestFakamain::kvr820AckWithoutStatusCountsAsDetected() {
+    VirtualDispensers v;
+    testing::ScriptedBackend line(v.clock);
+    line.onWrite = [](const QByteArray &w, testing::ScriptedBackend &l) {
+        if (w.size() > 1)
+            l.feedAfter(10, QByteArray(1, '\x06'));
+    };
+    struct Handle final : link::SerialBackend {
+        explicit Handle(testing::ScriptedBackend &l) : line(l) {}
+        void open(const link::LineSettings &s) override { line.open(s); }
+        void close() override { line.close(); }
+        bool isOpen() const override { return line.isOpen(); }
+        void applySettings(const link::LineSettings &s) override { line.applySettings(s); }
+        qint64 bytesAvailable() override { return line.bytesAvailable(); }
+        QByteArray read(qint64 n) override { return line.read(n); }
+        void write(const QByteArray &b) override { line.write(b); }
+        void discardInput() override { line.discardInput(); }
+        void discardOutput() override {}
+        bool waitForReadyRead(int ms) override { return line.waitForReadyRead(ms); }
+        void setDtr(bool) override {}
+        void setRts(bool) override {}
+        testing::ScriptedBackend &line;
+    };
+    link::portmap::mapBackend(6, [&] { return std::make_unique<Handle>(line); });
+    QVERIFY(v.setUp820(QStringLiteral("COM6")));
+    QVERIFY(v.boxes.shown.isEmpty());
+    QCOMPARE(line.settings(), (link::LineSettings{9600, 'n', 8, 1}));
+    QVERIFY(enabled(v.k820(), "KVR820DC"));
+    QVERIFY(enabled(v.k820(), "KVR820SI"));
+    QVERIFY(v.k820().picture()->bodyVisible());
+    QCOMPARE(v.window->trafficLog(), QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06 \r\nSD: 05 \r\n"));
+    link::portmap::unmap(6);
+}
+
+void TestFakamain::closedPortSaysSetupFirst() {
+    VirtualDispensers v;
+    // The only dispense button usable before a setup.
+    QVERIFY(enabled(v.k820(), "KVR820FC0"));
+    QVERIFY(!enabled(v.k820(), "KVR820DC"));
+    QVERIFY(!enabled(v.k840(), "KVR840DC"));
+    v.k820().KVR820FC0_Click();
+    v.k820().KVR820FC0_Click();
+    v.k840().KVR840IP_Click();
+    QCOMPARE(v.boxes.texts(), QStringList({kSetupFirst, kSetupFirst, kSetupFirst}));
+    QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
+    QVERIFY(!v.k820().timers().first()->isActive());
+    QVERIFY(!v.k840().timers().first()->isActive());
+    QVERIFY(v.window->lastCause().contains(QStringLiteral("not open")));
+    QCOMPARE(label(v.k820(), "Label8205"), QStringLiteral("0"));
+}
+
+void TestFakamain::kvr820ManualDispenseAndCapture() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 500, .captureMs = 400});
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    v.runFor(300);
+    QVERIFY(enabled(p, "KVR820DC"));
+    QVERIFY(!enabled(p, "KVR820CP"));
+    QCOMPARE(p.picture()->visibleMarkNames(), QStringList({"StackerUpper", "StackerLower"}));
+
+    p.KVR820DC_Click();
+    QCOMPARE(v.window->trafficLog(),
+             QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06 \r\nSD: 05 \r\n"));
+    QCOMPARE(label(p, "Label8205"), QStringLiteral("1"));
+    QVERIFY(p.manualCommandIssued());
+    v.runFor(250);
+    QCOMPARE(listTexts(p, "List8201"), QStringList{"Card Is Dispensing"});
+    QVERIFY(!enabled(p, "KVR820DC"));
+    v.runFor(600);
+    QCOMPARE(listTexts(p, "List8201"),
+             QStringList({"Card Dispense Success", "Card Stopped at the Door"}));
+    QCOMPARE(label(p, "Label8206"), QStringLiteral("1"));
+    QCOMPARE(label(p, "Label8208"), QStringLiteral("0"));
+    QCOMPARE(p.picture()->visibleMarkNames(), QStringList({"StackerUpper", "StackerLower", "P6"}));
+    v.runFor(200);
+    QVERIFY(!enabled(p, "KVR820DC"));
+    QVERIFY(enabled(p, "KVR820CP"));
+    // The card at the door after a dispense command: no automatic reset.
+    QVERIFY(commandTexts(v.writes820).count(QStringLiteral("RS")) == 0);
+
+    p.KVR820CP_Click();
+    QCOMPARE(label(p, "Label82012"), QStringLiteral("1"));
+    v.runFor(1000);
+    QCOMPARE(label(p, "Label82011"), QStringLiteral("1"));
+    QCOMPARE(listTexts(p, "List8201").first(), QStringLiteral("Card Capture Success"));
+    QCOMPARE(v.dev820.binCards(), 1);
+    QVERIFY(enabled(p, "KVR820DC"));
+    QVERIFY(!enabled(p, "KVR820CP"));
+
+    // Capturing with nothing at the door: the dispenser reports an error.
+    p.KVR820CP_Click();
+    v.runFor(300);
+    QCOMPARE(label(p, "Label82010"), QStringLiteral("1"));
+    QCOMPARE(label(p, "Label8209"), QStringLiteral("50"));
+    QVERIFY(listTexts(p, "List8201").contains(QStringLiteral("Card Capture Error")));
+
+    v.boxes.shown.clear();
+    p.KVR820RS_Click();
+    QCOMPARE(v.boxes.texts(), QStringList{"Reset Success\r\nChecking Working Situation\r\nWait "
+                                          "for 2 Sec for Next Operation"});
+    QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Message"));
+    QCOMPARE(v.boxes.shown.first().icon, link::MsgIcon::Information);
+    QCOMPARE(p.timers().first()->interval(), 1000);
+    v.runFor(1100);
+    QCOMPARE(p.timers().first()->interval(), 100);
+}
+
+void TestFakamain::kvr820StatusButtons() {
+    VirtualDispensers v;
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    v.dev820.setStatus({'1', '0', '1', 'B'});
+    v.writes820.clear();
+    p.KVR820RF_Click();
+    QCOMPARE(child<QLineEdit>(p, "KVR820BACKVELUE")->text(), QStringLiteral("01B"));
+    QCOMPARE(listTexts(p, "List8201"), QStringList({"Stacker Is Pre-empty", "Stacker Is Empty"}));
+    QVERIFY(!p.state().dispenseAllowed);
+    QVERIFY(p.state().captureAllowed);
+    QVERIFY(v.window->trafficLog().endsWith(
+        QStringLiteral("SD: 05 \r\nRD:02 53 46 30 31 42 03 57 \r\n")));
+    p.KVR820AP_Click();
+    QCOMPARE(child<QLineEdit>(p, "KVR820BACKVELUE")->text(), QStringLiteral("101B"));
+    QCOMPARE(listTexts(p, "List8201"),
+             QStringList({"Error Card Bin Is Full", "Stacker Is Pre-empty", "Stacker Is Empty"}));
+    QVERIFY(p.state().dispenseAllowed);
+    QVERIFY(p.state().captureAllowed);
+    QCOMPARE(p.picture()->visibleMarkNames(), QStringList({"StackerLower", "P4"}));
+}
+
+void TestFakamain::kvr820DispenseToAPosition() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 300});
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(QStringLiteral("Leave Sensor 2"));
+    p.KVR820FC_Click();
+    QCOMPARE(commandTexts(v.writes820), QStringList{"FC3"});
+    QCOMPARE(p.state().fcTarget, 3);
+    v.runFor(600);
+    QVERIFY(p.picture()->visibleMarkNames().contains(QStringLiteral("P5")));
+
+    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(QStringLiteral("Sideways"));
+    v.writes820.clear();
+    p.KVR820FC_Click();
+    QCOMPARE(v.boxes.texts(), QStringList{"Please Choose the Dispensing Position"});
+    QVERIFY(commandTexts(v.writes820).isEmpty());
+    QVERIFY(p.idle());
+}
+
+void TestFakamain::kvr820Doors() {
+    VirtualDispensers v;
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    // Door status shows the code's text.
+    QString shown;
+    v.dialogs.steps.append([&](QDialog &d) {
+        shown = child<QLabel>(d, "DoorText")->text();
+        return int(QDialog::Accepted);
+    });
+    p.KVR820SI_Click();
+    QCOMPARE(v.dialogs.classes.last(), QStringLiteral("talvex::dispenser::KVR820DoorSiForm"));
+    QCOMPARE(v.dialogs.titles.last(), QStringLiteral("Door Status"));
+    QCOMPARE(shown, QStringLiteral("Prohibit the card in"));
+
+    // Door set: the current code preselected, option 2 confirmed sends "IN1".
+    bool preselected = false;
+    v.dialogs.steps.append([&](QDialog &d) {
+        preselected = child<QRadioButton>(d, "Option1")->isChecked();
+        child<QRadioButton>(d, "Option2")->setChecked(true);
+        child<QPushButton>(d, "OKButton")->click();
+        return d.result();
+    });
+    v.writes820.clear();
+    p.KVR820NI_Click();
+    QVERIFY(preselected);
+    QCOMPARE(commandTexts(v.writes820), QStringList({"SI", "IN1"}));
+    QCOMPARE(v.dev820.doorCode(), '1');
+    QCOMPARE(v.boxes.texts(), QStringList{"Door Setting Success"});
+    QCOMPARE(v.boxes.shown.last().title, QStringLiteral("Message"));
+
+    // Cancelled: nothing is sent.
+    v.writes820.clear();
+    p.KVR820NI_Click();
+    QCOMPARE(commandTexts(v.writes820), QStringList{"SI"});
+
+    // No answer to the door query: no dialog, nothing sent.
+    v.dev820.injectFault(sim::DispenserFault::Silence);
+    const int dialogs = int(v.dialogs.titles.size());
+    v.writes820.clear();
+    p.KVR820NI_Click();
+    QCOMPARE(v.dialogs.titles.size(), dialogs);
+    QCOMPARE(commandTexts(v.writes820), QStringList{"SI"});
+
+    // The dispenser refuses the setting.
+    v.dialogs.steps.append([&](QDialog &d) {
+        v.dev820.injectFault(sim::DispenserFault::Nak);
+        child<QPushButton>(d, "OKButton")->click();
+        return d.result();
+    });
+    v.boxes.shown.clear();
+    v.writes820.clear();
+    p.KVR820NI_Click();
+    QCOMPARE(commandTexts(v.writes820), QStringList({"SI", "IN1"}));
+    QCOMPARE(v.boxes.texts(), QStringList{"Door Setting Fail"});
+    QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
+}
+
+void TestFakamain::changeBaudRateClosesThePort_data() {
+    QTest::addColumn<bool>("is820");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("820") << true << "" << "CS4"
+                         << "Baud Rate Setting Success\r\nBaud Rate\r\n19200\r\nPlease reset comm. "
+                            "port";
+    QTest::newRow("840 at 07") << false << "07" << "07CSB4"
+                               << "Baud Rate Setting Success\r\nBaud Rate\r\n19200\r\nPlease "
+                                  "Reset comm. port";
+}
+
+void TestFakamain::changeBaudRateClosesThePort() {
+    QFETCH(bool, is820);
+    QFETCH(QString, address);
+    QFETCH(QString, command);
+    QFETCH(QString, message);
+    VirtualDispensers v;
+    if (is820) {
+        QVERIFY(v.setUp820());
+        child<QComboBox>(v.k820(), "cmbBaut820")->setCurrentText(QStringLiteral("19200"));
+        v.writes820.clear();
+        v.k820().KVR820CS_Click();
+        QCOMPARE(commandTexts(v.writes820), QStringList{command});
+    } else {
+        v.dev840.setAddress(address.toLatin1());
+        child<QComboBox>(v.k840(), "cmbAddress840")->setCurrentText(address);
+        QVERIFY(v.setUp840());
+        child<QComboBox>(v.k840(), "cmbBaut840")->setCurrentText(QStringLiteral("19200"));
+        v.writes840.clear();
+        v.k840().KVR840CS_Click();
+        QCOMPARE(commandTexts(v.writes840), QStringList{command});
+    }
+    QCOMPARE(v.boxes.texts(), QStringList{message});
+    QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Information"));
+    QVERIFY(!(is820 ? v.k820().port() : v.k840().port()).PortOpen());
+    QCOMPARE((is820 ? v.dev820.baud() : v.dev840.baud()), 19200);
+    // The old speed finds no dispenser any more; the new one does.
+    QVERIFY(!(is820 ? v.setUp820() : v.setUp840()));
+    v.dialogs.steps.append([&](QDialog &d) {
+        child<QComboBox>(d, "PortCombo")->setCurrentText(is820 ? "COM2" : "COM3");
+        child<QComboBox>(d, "BaudCombo")->setCurrentText("19200 bits/s");
+        child<QPushButton>(d, "Command1")->click();
+        return d.result();
+    });
+    is820 ? v.k820().KVR820Setup_Click() : v.k840().KVR840Setup_Click();
+    QVERIFY((is820 ? v.k820().port() : v.k840().port()).PortOpen());
+}
+
+void TestFakamain::kvr840ManualCommands() {
+    VirtualDispensers v;
+    v.dev840.setMechanics({.dispenseMs = 400, .holdAtMouth = true});
+    QVERIFY(v.setUp840());
+    auto &p = v.k840();
+    QVERIFY(!enabled(p, "AutoStop840"));
+    v.runFor(300);
+    QVERIFY(enabled(p, "KVR840DC"));
+    QCOMPARE(p.picture()->visibleMarkNames(), QStringList({"StackerUpper", "StackerLower", "Q1"}));
+
+    v.writes840.clear();
+    p.KVR840DC_Click();
+    QCOMPARE(v.window->trafficLog(),
+             QStringLiteral("SD: 02 31 35 44 43 03 02 \r\nRD: 06 31 35 \r\n\r\n"));
+    QCOMPARE(label(p, "Label8405"), QStringLiteral("1"));
+    v.runFor(700);
+    QCOMPARE(listTexts(p, "List8401"), QStringList{"Waiting for Card to be Taken"});
+    QVERIFY(p.picture()->visibleMarkNames().contains(QStringLiteral("Q3")));
+    QVERIFY(v.dev840.takeCard());
+    // Many polls see the success; it counts once.
+    v.runFor(1000);
+    QCOMPARE(listTexts(p, "List8401"), QStringList{"Card Dispense Success"});
+    QCOMPARE(label(p, "Label8406"), QStringLiteral("1"));
+    QCOMPARE(label(p, "Label8408"), QStringLiteral("0"));
+
+    // Status(AP): the two characters and the display decoding.
+    p.KVR840AP_Click();
+    QCOMPARE(child<QLineEdit>(p, "KVR840BACKVELUE")->text(), QStringLiteral("30"));
+    QCOMPARE(v.window->trafficLog(),
+             QStringLiteral("SD: 02 31 35 41 50 03 14 \r\nRD: 06 31 35 02 31 35 33 30 03 06 "
+                            "\r\n\r\n"));
+
+    // A refused dispense counts an error, not a command.
+    v.dev840.injectFault(sim::DispenserFault::Nak);
+    p.KVR840DC_Click();
+    QCOMPARE(label(p, "Label8405"), QStringLiteral("1"));
+    QCOMPARE(label(p, "Label8407"), QStringLiteral("1"));
+
+    // A dispense the dispenser cannot run: rate recomputed, no error.
+    v.dev840.setStackerCards(0);
+    v.runFor(300);
+    p.KVR840DC_Click();
+    v.runFor(300);
+    QCOMPARE(label(p, "Label8405"), QStringLiteral("2"));
+    QCOMPARE(label(p, "Label8407"), QStringLiteral("1"));
+    QCOMPARE(label(p, "Label8408"), QStringLiteral("50"));
+
+    v.boxes.shown.clear();
+    p.KVR840RS_Click();
+    QCOMPARE(listTexts(p, "List8401"), QStringList{"Reset Success"});
+    QCOMPARE(v.boxes.texts(), QStringList{"Reset Success\r\nChecking Working Situation\r\nWait "
+                                          "for 2 Sec for next operation"});
+    QCOMPARE(p.timers().first()->interval(), 1000);
+
+    v.writes840.clear();
+    p.KVR840IP_Click();
+    p.KVR840IE_Click();
+    QCOMPARE(commandTexts(v.writes840), QStringList({"15IP", "15IE"}));
+    QVERIFY(!v.dev840.preDispenseAllowed());
+    child<QListWidget>(p, "List8401")->addItem(QStringLiteral("x"));
+    p.List8401_DblClick();
+    QCOMPARE(child<QListWidget>(p, "List8401")->count(), 0);
+}
+
+void TestFakamain::zeroButtonsAndCommClose() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 100});
+    v.dev840.setMechanics({.dispenseMs = 100, .holdAtMouth = false});
+    QVERIFY(v.setUp820());
+    QVERIFY(v.setUp840());
+    v.k820().KVR820DC_Click();
+    v.k840().KVR840DC_Click();
+    v.runFor(1000);
+    v.k820().KVR820Zero_Click();
+    for (const char *name : {"Label8205", "Label8206", "Label8207", "Label8208", "Label82012",
+                             "Label82011", "Label82010", "Label8209"})
+        QCOMPARE(label(v.k820(), name), QStringLiteral("0"));
+    QCOMPARE(label(v.k840(), "Label8405"), QStringLiteral("1"));
+    QCOMPARE(label(v.k840(), "Label8406"), QStringLiteral("1"));
+
+    v.k840().KVR840Close_Click();
+    QCOMPARE(label(v.k840(), "Label8405"), QStringLiteral("0"));
+    QVERIFY(!v.k840().port().PortOpen());
+    QVERIFY(!v.k840().timers().first()->isActive());
+    for (const char *name : {"KVR840DC", "AutoFaka840", "AutoStop840", "KVR840CS", "KVR840RS",
+                             "KVR840IP", "KVR840IE", "KVR840AP"})
+        QVERIFY(!enabled(v.k840(), name));
+    QVERIFY(v.k820().port().PortOpen());
+}
+
+void TestFakamain::saveTo() {
+    VirtualDispensers v;
+    FakeSaveDialog dialog;
+    QTemporaryDir dir;
+    QVERIFY(v.setUp820());
+    dialog.answer = dir.filePath(QStringLiteral("trace"));
+    v.window->SaveTo_Click();
+    QCOMPARE(dialog.request.title, QStringLiteral("Save As..."));
+    QCOMPARE(v.boxes.shown.last().title, QStringLiteral("Save As..."));
+    QCOMPARE(v.boxes.shown.last().icon, link::MsgIcon::None);
+    QCOMPARE(v.boxes.texts().last(),
+             QStringLiteral("File Name Is trace.TXT\r\nFull path and file Is ") +
+                 dir.filePath(QStringLiteral("trace.TXT")));
+    QFile saved(dir.filePath(QStringLiteral("trace.TXT")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), v.window->trafficLog().trimmed().toLatin1());
+
+    // A folder that cannot be written: the message stands, the cause shows.
+    dialog.answer = dir.filePath(QStringLiteral("no/such/folder/x.TXT"));
+    v.window->SaveTo_Click();
+    QVERIFY(v.window->lastCause().contains(QStringLiteral("was not written")));
+
+    // Cancelled: nothing.
+    const int boxes = int(v.boxes.shown.size());
+    dialog.answer.clear();
+    v.window->SaveTo_Click();
+    QCOMPARE(v.boxes.shown.size(), boxes);
+
+    v.window->ClearData_Click();
+    QVERIFY(v.window->trafficLog().isEmpty());
+}
+
+void TestFakamain::walkthroughOverPseudoTerminals() {
+    testing::RecordingMessageBoxes boxes;
+    testing::ScriptedDialogs dialogs;
+    sim::DispenserSim k820(sim::DispenserModel::Kvr820);
+    sim::DispenserSim k840(sim::DispenserModel::Kvr840);
+    QString error;
+    if (!k820.start(&error) || !k840.start(&error))
+        QSKIP(qPrintable(QStringLiteral("no pseudo-terminal: ") + error));
+    k820.mapToPort(2);
+    k840.mapToPort(3);
+    k820.setMechanics({.dispenseMs = 150, .captureMs = 100});
+    k840.setMechanics({.dispenseMs = 150, .holdAtMouth = true});
+
+    dispenser::Fakamain window;
+    const auto setUp = [&](const char *port) {
+        dialogs.steps.append([port](QDialog &d) {
+            child<QComboBox>(d, "PortCombo")->setCurrentText(QLatin1String(port));
+            child<QPushButton>(d, "Command1")->click();
+            return d.result();
+        });
+    };
+    setUp("COM2");
+    window.kvr820()->KVR820Setup_Click();
+    QVERIFY(window.kvr820()->port().PortOpen());
+    auto &p820 = *window.kvr820();
+    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p820, "KVR820DC")->isEnabled(), 5000);
+    p820.KVR820DC_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(label(p820, "Label8206"), QStringLiteral("1"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p820, "KVR820CP")->isEnabled(), 5000);
+    p820.KVR820CP_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(label(p820, "Label82011"), QStringLiteral("1"), 5000);
+    QCOMPARE(k820.binCards(), 1);
+
+    setUp("COM3");
+    window.kvr840()->KVR840Setup_Click();
+    auto &p840 = *window.kvr840();
+    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p840, "KVR840DC")->isEnabled(), 5000);
+    p840.KVR840DC_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(k840.cardWaiting(), 5000);
+    QVERIFY(k840.takeCard());
+    QTRY_COMPARE_WITH_TIMEOUT(label(p840, "Label8406"), QStringLiteral("1"), 5000);
+    QVERIFY(boxes.shown.isEmpty());
+    window.kvr820()->KVR820Close_Click();
+    window.kvr840()->KVR840Close_Click();
+    link::portmap::unmap(2);
+    link::portmap::unmap(3);
+}
+
+QTEST_MAIN(TestFakamain)
+#include "test_fakamain.moc"
