@@ -400,10 +400,11 @@ void TestSim::dispenserExchanges_data() {
     QTest::newRow("840 AP") << k840 << QByteArray() << QByteArray("01")
                             << L{etxFrame("15AP"), ack15 + etxFrame("1501"), ack15, {}}
                             << QByteArray();
-    // An accepted dispense shows as success in the next status.
+    // An accepted dispense sets the machine moving: the next status says so,
+    // the stacker's own state replacing the forced one.
     QTest::newRow("840 DC, then AP")
         << k840 << QByteArray() << QByteArray("01")
-        << L{etxFrame("15DC"), ack15, etxFrame("15AP"), ack15 + etxFrame("1531")} << QByteArray();
+        << L{etxFrame("15DC"), ack15, etxFrame("15AP"), ack15 + etxFrame("1510")} << QByteArray();
 }
 
 void TestSim::dispenserExchanges() {
