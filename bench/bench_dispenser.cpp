@@ -80,6 +80,9 @@ void run(VirtualClock &clock, const QList<dispenser::WindowTimer *> &timers,
             return;
         clock.advanceTo(next->dueMs());
         next->fire();
+        // What the event loop does between two ticks (widgets post updates
+        // to themselves); left undone, those events would pile up.
+        QCoreApplication::sendPostedEvents();
         eachStep();
     }
 }
@@ -150,8 +153,11 @@ int main(int argc, char **argv) {
     link::setMessageBoxes(&boxes);
 
     // Motors ten times faster than the simulators' defaults.
-    const sim::DispenserMechanics fast{.stackerCards = 5000, .preEmptyBelow = 20,
-                                       .binCapacity = 5000, .dispenseMs = 80, .captureMs = 60,
+    const sim::DispenserMechanics fast{.stackerCards = 5000,
+                                       .preEmptyBelow = 20,
+                                       .binCapacity = 5000,
+                                       .dispenseMs = 80,
+                                       .captureMs = 60,
                                        .holdAtMouth = false};
     const QString quantity = QString::number(cards);
 

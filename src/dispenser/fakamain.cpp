@@ -41,6 +41,9 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
     m_log->setObjectName(QStringLiteral("SDTDText"));
     m_log->setReadOnly(true);
     m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Endless cycles write here for hours; an undo history would keep every
+    // line ever cleared.
+    m_log->setUndoRedoEnabled(false);
     QFont mono(QStringLiteral("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     m_log->setFont(mono);

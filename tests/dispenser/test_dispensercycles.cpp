@@ -5,11 +5,11 @@
 
 #include "dispenser/dispenserpicture.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QtTest>
 
 using namespace talvex;
@@ -80,8 +80,7 @@ void TestDispenserCycles::doorAndCaptureQuantityTwo() {
 
     // Each capture asks first where the card is; so does the stop, which
     // finds the door empty.
-    QCOMPARE(commandTexts(v.writes820),
-             QStringList({"DC", "RF", "CP", "DC", "RF", "CP", "RF"}));
+    QCOMPARE(commandTexts(v.writes820), QStringList({"DC", "RF", "CP", "DC", "RF", "CP", "RF"}));
     const QList<qint64> dc = timesOf(v.writes820, "DC"), cp = timesOf(v.writes820, "CP");
     QCOMPARE(dc.size(), 2);
     QCOMPARE(cp.size(), 2);
@@ -123,8 +122,10 @@ void TestDispenserCycles::jamStopsTheRunAtTheFirstError_data() {
     QTest::addColumn<QString>("errorLabel");
     QTest::addColumn<QString>("rate");
     // Four cards, then a jam on the fifth: 1 error in 5 commands.
-    QTest::newRow("KVR-820") << true << "Label8207" << "20";
-    QTest::newRow("KVR-840") << false << "Label8407" << "20";
+    QTest::newRow("KVR-820") << true << "Label8207"
+                             << "20";
+    QTest::newRow("KVR-840") << false << "Label8407"
+                             << "20";
 }
 
 void TestDispenserCycles::jamStopsTheRunAtTheFirstError() {

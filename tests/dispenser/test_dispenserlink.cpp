@@ -116,14 +116,18 @@ void TestDispenserLink::kvr820Exchange_data() {
     QTest::addColumn<qint64>("tookMs");
 
     QTest::newRow("acknowledged") << hex("06") << "OK" << hex("025253030005")
-                                  << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n" << 30LL;
+                                  << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n"
+                                  << 30LL;
     // Bytes after the acknowledgement are not examined.
     QTest::newRow("ack and noise") << hex("06FF") << "OK" << hex("025253030005")
-                                   << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n" << 30LL;
+                                   << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n"
+                                   << 30LL;
     QTest::newRow("refused") << hex("15") << "ERROR" << hex("0252530300")
-                             << "SD: 02 52 53 03 00 \r\nRD: 15 \r\n" << 30LL;
+                             << "SD: 02 52 53 03 00 \r\nRD: 15 \r\n"
+                             << 30LL;
     QTest::newRow("silent: 5 s") << QByteArray() << "ERROR" << hex("0252530300")
-                                 << "SD: 02 52 53 03 00 \r\n\r\n" << 5000LL;
+                                 << "SD: 02 52 53 03 00 \r\n\r\n"
+                                 << 5000LL;
 }
 
 void TestDispenserLink::kvr820Exchange() {
@@ -169,9 +173,11 @@ void TestDispenserLink::kvr840Command_data() {
                               << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 30 30 \r\n\r\n";
     QTest::newRow("06 31") << hex("0631") << "ERROR"
                            << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 31 \r\n\r\n";
-    QTest::newRow("nothing") << QByteArray() << "ERROR" << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
+    QTest::newRow("nothing") << QByteArray() << "ERROR"
+                             << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
     // Arriving after the 250 ms: too late for this exchange.
-    QTest::newRow("late") << QByteArray("late") << "ERROR" << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
+    QTest::newRow("late") << QByteArray("late") << "ERROR"
+                          << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
 }
 
 void TestDispenserLink::kvr840Command() {
@@ -203,13 +209,13 @@ void TestDispenserLink::kvr840Status_data() {
     const QByteArray reply = hex("063135 02313530310302");
     QTest::newRow("status 01") << true << reply << "OK" << QByteArray("01")
                                << query + hex("063135");
-    QTest::newRow("poll status 01") << false << reply << "OK" << QByteArray("01")
-                                    << query + hex("063135");
+    QTest::newRow("poll status 01")
+        << false << reply << "OK" << QByteArray("01") << query + hex("063135");
     // Only bytes 0, 4 and 5 are checked besides the length.
     QTest::newRow("other bytes unchecked")
         << true << hex("06000002313530310000") << "OK" << QByteArray("01") << query + hex("063135");
-    QTest::newRow("other address") << true << hex("063030 02303030310302") << "ERROR"
-                                   << QByteArray() << query;
+    QTest::newRow("other address")
+        << true << hex("063030 02303030310302") << "ERROR" << QByteArray() << query;
     QTest::newRow("negative") << true << hex("153135 02313530310302") << "ERROR" << QByteArray()
                               << query;
     QTest::newRow("short") << true << hex("063135") << "ERROR" << QByteArray() << query;
@@ -229,7 +235,8 @@ void TestDispenserLink::kvr840Status() {
         if (w.size() > 3)
             l.feedAfter(20, answer);
     };
-    const QString r = logged ? b.k840.QueryStatus840("15", decode) : b.k840.AutoStatus840("15", decode);
+    const QString r =
+        logged ? b.k840.QueryStatus840("15", decode) : b.k840.AutoStatus840("15", decode);
     QCOMPARE(r, result);
     QCOMPARE(seen, decoded);
     QCOMPARE(b.line.written(), written);

@@ -44,7 +44,9 @@ public:
                 QVERIFY(send("RS").isEmpty());
             } else if (step == QLatin1String("nak")) {
                 inject(DispenserFault::Nak);
-                QCOMPARE(send("RS"), m_is820 ? QByteArray("\x15") : QByteArray("\x15" "15"));
+                QCOMPARE(send("RS"), m_is820 ? QByteArray("\x15")
+                                             : QByteArray("\x15"
+                                                          "15"));
             } else {
                 const QStringList parts = step.split(u'=');
                 const QByteArray reply = send(parts[0].toLatin1());
@@ -80,7 +82,8 @@ private:
     QByteArray statusOf(const QByteArray &reply) const {
         if (m_is820)
             return reply.isEmpty() ? QByteArray("ack") : reply.mid(3, reply.size() - 5);
-        if (reply == "\x06" "15")
+        if (reply == "\x06"
+                     "15")
             return "ack";
         return reply.mid(6, 2);
     }
@@ -105,8 +108,12 @@ void TestDispenserSim::machine_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<int>("stackerAfter");
 
-    const DispenserMechanics m{.stackerCards = 100, .preEmptyBelow = 20, .binCapacity = 60,
-                               .dispenseMs = 800, .captureMs = 600, .holdAtMouth = true};
+    const DispenserMechanics m{.stackerCards = 100,
+                               .preEmptyBelow = 20,
+                               .binCapacity = 60,
+                               .dispenseMs = 800,
+                               .captureMs = 600,
+                               .holdAtMouth = true};
     auto with = [&](auto change) {
         DispenserMechanics x = m;
         change(x);
@@ -116,14 +123,13 @@ void TestDispenserSim::machine_data() {
 
     // KVR-820: Z A B C for "AP", A B C for "RF".
     QTest::newRow("820 dispense to the door")
-        << true << m << L{"AP=0000", "DC=ack", "AP=0800", "+799", "AP=0800", "+1", "AP=0001",
-                          "RF=001"}
-        << 99;
+        << true << m
+        << L{"AP=0000", "DC=ack", "AP=0800", "+799", "AP=0800", "+1", "AP=0001", "RF=001"} << 99;
     QTest::newRow("820 card taken") << true << m << L{"DC", "+800", "take", "AP=0000"} << 99;
     QTest::newRow("820 dispense out") << true << m << L{"FC0", "+800", "AP=0000"} << 99;
     QTest::newRow("820 to a sensor") << true << m << L{"FC7", "+800", "AP=0003"} << 99;
-    QTest::newRow("820 capture") << true << m
-                                 << L{"DC", "+800", "CP", "AP=0401", "+600", "AP=0000"} << 99;
+    QTest::newRow("820 capture") << true << m << L{"DC", "+800", "CP", "AP=0401", "+600", "AP=0000"}
+                                 << 99;
     QTest::newRow("820 capture nothing") << true << m << L{"CP", "AP=0100"} << 100;
     QTest::newRow("820 second dispense refused")
         << true << m << L{"DC", "+800", "DC", "AP=0201"} << 99;
@@ -133,18 +139,16 @@ void TestDispenserSim::machine_data() {
                                    << L{"DC", "+800", "AP=0019", "take", "AP=0018"} << 0;
     QTest::newRow("820 empty") << true << with([](auto &x) { x.stackerCards = 0; })
                                << L{"DC", "AP=0218"} << 0;
-    QTest::newRow("820 bin full") << true << with([](auto &x) { x.binCapacity = 1; })
-                                  << L{"DC", "+800", "CP", "+600", "AP=1000", "DC", "+800", "CP",
-                                       "AP=1101"}
+    QTest::newRow("820 bin full") << true << with([](auto &x) {
+        x.binCapacity = 1;
+    }) << L{"DC", "+800", "CP", "+600", "AP=1000", "DC", "+800", "CP", "AP=1101"}
                                   << 98;
     QTest::newRow("820 jam") << true << m
-                             << L{"jam", "DC", "AP=0800", "+800", "AP=2202", "RS", "AP=0000"}
-                             << 99;
-    QTest::newRow("820 jam on capture") << true << m
-                                        << L{"DC", "+800", "jam", "CP", "+600", "AP=2101"} << 99;
-    QTest::newRow("820 clip card") << true << m << L{"clip", "AP=0020", "DC", "AP=0220", "RS",
-                                                     "AP=0000"}
-                                   << 100;
+                             << L{"jam", "DC", "AP=0800", "+800", "AP=2202", "RS", "AP=0000"} << 99;
+    QTest::newRow("820 jam on capture")
+        << true << m << L{"DC", "+800", "jam", "CP", "+600", "AP=2101"} << 99;
+    QTest::newRow("820 clip card")
+        << true << m << L{"clip", "AP=0020", "DC", "AP=0220", "RS", "AP=0000"} << 100;
     QTest::newRow("820 door") << true << m << L{"SI=0", "IN2=ack", "SI=2"} << 100;
     QTest::newRow("820 silence and nak") << true << m << L{"silence", "nak", "AP=0000"} << 100;
 
@@ -159,9 +163,8 @@ void TestDispenserSim::machine_data() {
     QTest::newRow("840 empty") << false << with([](auto &x) { x.stackerCards = 0; })
                                << L{"AP=02", "DC", "AP=62"} << 0;
     QTest::newRow("840 jam") << false << m << L{"jam", "DC", "+800", "AP=40", "RS", "AP=00"} << 99;
-    QTest::newRow("840 clip card") << false << m << L{"clip", "DC", "+800", "AP=40", "RS", "DC",
-                                                      "+800", "AP=20"}
-                                   << 98;
+    QTest::newRow("840 clip card")
+        << false << m << L{"clip", "DC", "+800", "AP=40", "RS", "DC", "+800", "AP=20"} << 98;
     QTest::newRow("840 pre-dispense switch") << false << m << L{"IP=ack", "IE=ack"} << 100;
     QTest::newRow("840 silence and nak") << false << m << L{"silence", "nak", "AP=00"} << 100;
 }
@@ -200,7 +203,8 @@ void TestDispenserSim::speedChangeTakesEffectAfterTheAnswer() {
     // 1200 bit/s one byte alone would take 8.3 ms).
     k840.advance(9'400);
     QCOMPARE(k840.baud(), 1200);
-    QCOMPARE(k840.takeOutput(12'500), QByteArray("\x06" "15"));
+    QCOMPARE(k840.takeOutput(12'500), QByteArray("\x06"
+                                                 "15"));
 }
 
 QTEST_APPLESS_MAIN(TestDispenserSim)

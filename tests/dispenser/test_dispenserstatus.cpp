@@ -39,26 +39,41 @@ using S4 = State840;
 // Events a decoding raised, as words, for compact rows.
 QStringList events(const Decoded820 &d) {
     QStringList e;
-    if (d.dispensed) e << "dispensed";
-    if (d.dispenseErrors) e << "dispenseError";
-    if (d.captured) e << "captured";
-    if (d.captureErrors) e << "captureError";
-    if (d.dispenseRateChanged) e << "dispenseRate";
-    if (d.captureRateChanged) e << "captureRate";
-    if (d.disableButtons) e << "disable";
-    if (d.dispenseSucceeded) e << "advanceDispense";
-    if (d.captureSucceeded) e << "advanceCapture";
-    if (d.stopAutoTest) e << "stop";
+    if (d.dispensed)
+        e << "dispensed";
+    if (d.dispenseErrors)
+        e << "dispenseError";
+    if (d.captured)
+        e << "captured";
+    if (d.captureErrors)
+        e << "captureError";
+    if (d.dispenseRateChanged)
+        e << "dispenseRate";
+    if (d.captureRateChanged)
+        e << "captureRate";
+    if (d.disableButtons)
+        e << "disable";
+    if (d.dispenseSucceeded)
+        e << "advanceDispense";
+    if (d.captureSucceeded)
+        e << "advanceCapture";
+    if (d.stopAutoTest)
+        e << "stop";
     return e;
 }
 
 QStringList events(const Decoded840 &d) {
     QStringList e;
-    if (d.dispensed) e << "dispensed";
-    if (d.errors) e << "error";
-    if (d.rateChanged) e << "rate";
-    if (d.dispenseSucceeded) e << "advance";
-    if (d.stopAutoTest) e << "stop";
+    if (d.dispensed)
+        e << "dispensed";
+    if (d.errors)
+        e << "error";
+    if (d.rateChanged)
+        e << "rate";
+    if (d.dispenseSucceeded)
+        e << "advance";
+    if (d.stopAutoTest)
+        e << "stop";
     return e;
 }
 
@@ -90,34 +105,34 @@ void TestDispenserStatus::kvr820_data() {
     // B "8" and C "F" touch nothing, so rows about one character use them.
 
     // Character A.
-    QTest::newRow("A 0 dispense ends") << "AP" << QByteArray("008F") << s820({run, au})
-                                       << L{"Card Dispense Success"} << s820({dd, au})
-                                       << L{"dispensed", "dispenseRate", "advanceDispense"};
-    QTest::newRow("A 0 capture ends") << "AP" << QByteArray("008F") << s820({cap, dd})
-                                      << L{"Card Dispense Success", "Card Capture Success"}
-                                      << s820({cd, ca})
-                                      << L{"captured", "captureRate", "advanceCapture"};
+    QTest::newRow("A 0 dispense ends")
+        << "AP" << QByteArray("008F") << s820({run, au}) << L{"Card Dispense Success"}
+        << s820({dd, au}) << L{"dispensed", "dispenseRate", "advanceDispense"};
+    QTest::newRow("A 0 capture ends")
+        << "AP" << QByteArray("008F") << s820({cap, dd})
+        << L{"Card Dispense Success", "Card Capture Success"} << s820({cd, ca})
+        << L{"captured", "captureRate", "advanceCapture"};
     QTest::newRow("A 0 after a dispense") << "AP" << QByteArray("008F") << s820({dd, da})
                                           << L{"Card Dispense Success"} << s820({dd, ca}) << L{};
     QTest::newRow("A 0 after a capture") << "AP" << QByteArray("008F") << s820({cd, ca})
                                          << L{"Card Capture Success"} << s820({cd, da}) << L{};
-    QTest::newRow("A 0 RF counts nothing") << "RF" << QByteArray("08F") << s820({run, dd, ca})
-                                           << L{"Card Dispense Success", "Card Dispense Success"}
-                                           << s820({dd, ca}) << L{};
+    QTest::newRow("A 0 RF counts nothing")
+        << "RF" << QByteArray("08F") << s820({run, dd, ca})
+        << L{"Card Dispense Success", "Card Dispense Success"} << s820({dd, ca}) << L{};
     QTest::newRow("A 8") << "AP" << QByteArray("088F") << s820({cd, da, ca})
                          << L{"Card Is Dispensing"} << s820({run}) << L{"disable"};
     QTest::newRow("A 8 RF") << "RF" << QByteArray("88F") << s820({dd, da})
                             << L{"Card Is Dispensing"} << s820({run, da}) << L{};
     QTest::newRow("A 4") << "AP" << QByteArray("048F") << s820({dd, da}) << L{"Card Is Capturing"}
                          << s820({cap}) << L{"disable"};
-    QTest::newRow("A 2 while dispensing") << "AP" << QByteArray("028F") << s820({run, au, da})
-                                          << L{"Card Dispense Error"} << s820({})
-                                          << L{"dispenseError", "dispenseRate", "disable", "stop"};
-    QTest::newRow("A 2 again") << "AP" << QByteArray("028F") << s820({da}) << L{"Card Dispense Error"}
-                               << s820({da}) << L{"dispenseRate"};
-    QTest::newRow("A 1 while capturing") << "AP" << QByteArray("018F") << s820({cap, ca})
-                                         << L{"Card Capture Error"} << s820({})
-                                         << L{"captureError", "captureRate", "disable"};
+    QTest::newRow("A 2 while dispensing")
+        << "AP" << QByteArray("028F") << s820({run, au, da}) << L{"Card Dispense Error"} << s820({})
+        << L{"dispenseError", "dispenseRate", "disable", "stop"};
+    QTest::newRow("A 2 again") << "AP" << QByteArray("028F") << s820({da})
+                               << L{"Card Dispense Error"} << s820({da}) << L{"dispenseRate"};
+    QTest::newRow("A 1 while capturing")
+        << "AP" << QByteArray("018F") << s820({cap, ca}) << L{"Card Capture Error"} << s820({})
+        << L{"captureError", "captureRate", "disable"};
     QTest::newRow("A other") << "AP" << QByteArray("058F") << s820({run}) << L{} << s820({run})
                              << L{};
 
@@ -145,12 +160,12 @@ void TestDispenserStatus::kvr820_data() {
     // Character C: texts, picture and the allowed flags.
     QTest::newRow("C 0") << "AP" << QByteArray("0580") << s820({ca}) << L{}
                          << s820({da}, kStackerMarks) << L{};
-    QTest::newRow("C 1 to the door") << "AP" << QByteArray("0581") << s820({da}, kAll820, 5)
-                                     << L{"Card Stopped at the Door"}
-                                     << s820({ca}, kStackerMarks | P6, 5) << L{};
-    QTest::newRow("C 1 leave sensor 2") << "AP" << QByteArray("0581") << s820({}, kAll820, 3)
-                                        << L{"Card Stopped at the Door"}
-                                        << s820({ca}, kStackerMarks | P5, 3) << L{};
+    QTest::newRow("C 1 to the door")
+        << "AP" << QByteArray("0581") << s820({da}, kAll820, 5) << L{"Card Stopped at the Door"}
+        << s820({ca}, kStackerMarks | P6, 5) << L{};
+    QTest::newRow("C 1 leave sensor 2")
+        << "AP" << QByteArray("0581") << s820({}, kAll820, 3) << L{"Card Stopped at the Door"}
+        << s820({ca}, kStackerMarks | P5, 3) << L{};
     QTest::newRow("C 1 out") << "AP" << QByteArray("0581") << s820({}, P2, 6)
                              << L{"Card Stopped at the Door"} << s820({ca}, P2, 6) << L{};
     QTest::newRow("C 2") << "AP" << QByteArray("0582") << s820({da}, kAll820, 2) << L{}
@@ -183,14 +198,14 @@ void TestDispenserStatus::kvr820_data() {
                              << s820({ca}, P4) << L{};
 
     // The two polls of a manual dispense, as a user sees them.
-    QTest::newRow("idle, then dispensing") << "AP" << QByteArray("0800") << s820({})
-                                           << L{"Card Is Dispensing"}
-                                           << s820({run, da}, kStackerMarks) << L{"disable"};
+    QTest::newRow("idle, then dispensing")
+        << "AP" << QByteArray("0800") << s820({}) << L{"Card Is Dispensing"}
+        << s820({run, da}, kStackerMarks) << L{"disable"};
     QTest::newRow("dispensed to the door")
         << "AP" << QByteArray("0001") << s820({run, da}, kStackerMarks, 5)
         << L{"Card Dispense Success", "Card Stopped at the Door"}
-        << s820({dd, ca}, kStackerMarks | P6, 5) << L{"dispensed", "dispenseRate",
-                                                       "advanceDispense"};
+        << s820({dd, ca}, kStackerMarks | P6, 5)
+        << L{"dispensed", "dispenseRate", "advanceDispense"};
 }
 
 void TestDispenserStatus::kvr820() {
@@ -236,10 +251,10 @@ void TestDispenserStatus::kvr840_data() {
                             << s840({al}, stackers | Q2) << L{};
     QTest::newRow("show 2") << false << QByteArray("29") << s840({})
                             << L{"Waiting for Card to be Taken"} << s840({}, stackers | Q3) << L{};
-    QTest::newRow("show 3") << false << QByteArray("39") << s840({pe})
-                            << L{"Card Dispense Success"} << s840({pe}, stackers) << L{};
-    QTest::newRow("show 4") << false << QByteArray("49") << s840({pe})
-                            << L{"Card Dispensing Error"} << s840({pe}, stackers) << L{};
+    QTest::newRow("show 3") << false << QByteArray("39") << s840({pe}) << L{"Card Dispense Success"}
+                            << s840({pe}, stackers) << L{};
+    QTest::newRow("show 4") << false << QByteArray("49") << s840({pe}) << L{"Card Dispensing Error"}
+                            << s840({pe}, stackers) << L{};
     QTest::newRow("show 5") << false << QByteArray("59") << s840({}) << L{"Card Pre-dispense"}
                             << s840({}) << L{};
     QTest::newRow("show 6") << false << QByteArray("69") << s840({pe})
@@ -260,29 +275,28 @@ void TestDispenserStatus::kvr840_data() {
     QTest::newRow("count 0 empty") << true << QByteArray("02") << s840({al}, Q3)
                                    << L{"Stacker Is Empty"} << s840({}, Q3) << L{};
     QTest::newRow("count 0 other S2") << true << QByteArray("09") << s840({}, stackers | Q3)
-                                      << L{"Waiting for Dispensing"} << s840({al}, stackers)
-                                      << L{};
+                                      << L{"Waiting for Dispensing"} << s840({al}, stackers) << L{};
     QTest::newRow("count 1") << true << QByteArray("19") << s840({al}, Q1)
                              << L{"Card Is Dispensing"} << s840({}, Q1) << L{};
-    QTest::newRow("count 2") << true << QByteArray("29") << s840({al}) << L{"Waiting for Card to be Taken"}
-                             << s840({}, stackers | Q3) << L{};
-    QTest::newRow("count 3 pending") << true << QByteArray("39") << s840({pe, au})
-                                     << L{"Card Dispense Success"} << s840({al, sc, au}, stackers)
-                                     << L{"dispensed", "rate", "advance"};
-    QTest::newRow("count 3 counted already") << true << QByteArray("39") << s840({sc})
-                                             << L{"Card Dispense Success"}
-                                             << s840({al, sc}, stackers) << L{};
-    QTest::newRow("count 4 pending") << true << QByteArray("49") << s840({pe, sc, au, al})
-                                     << L{"Card Dispensing Error"} << s840({}, stackers)
-                                     << L{"error", "rate", "stop"};
+    QTest::newRow("count 2") << true << QByteArray("29") << s840({al})
+                             << L{"Waiting for Card to be Taken"} << s840({}, stackers | Q3) << L{};
+    QTest::newRow("count 3 pending")
+        << true << QByteArray("39") << s840({pe, au}) << L{"Card Dispense Success"}
+        << s840({al, sc, au}, stackers) << L{"dispensed", "rate", "advance"};
+    QTest::newRow("count 3 counted already")
+        << true << QByteArray("39") << s840({sc}) << L{"Card Dispense Success"}
+        << s840({al, sc}, stackers) << L{};
+    QTest::newRow("count 4 pending")
+        << true << QByteArray("49") << s840({pe, sc, au, al}) << L{"Card Dispensing Error"}
+        << s840({}, stackers) << L{"error", "rate", "stop"};
     QTest::newRow("count 5") << true << QByteArray("59") << s840({al}) << L{"Card Pre-dispense"}
                              << s840({}) << L{};
-    QTest::newRow("count 6 pending") << true << QByteArray("69") << s840({pe, au, al})
-                                     << L{"Dispensing Command can not be Executed"} << s840({})
-                                     << L{"rate", "stop"};
-    QTest::newRow("count S2 2 pending") << true << QByteArray("92") << s840({pe, au, al})
-                                        << L{"Stacker Is Empty"} << s840({}, kCardMarks840)
-                                        << L{"rate", "stop"};
+    QTest::newRow("count 6 pending")
+        << true << QByteArray("69") << s840({pe, au, al})
+        << L{"Dispensing Command can not be Executed"} << s840({}) << L{"rate", "stop"};
+    QTest::newRow("count S2 2 pending")
+        << true << QByteArray("92") << s840({pe, au, al}) << L{"Stacker Is Empty"}
+        << s840({}, kCardMarks840) << L{"rate", "stop"};
 }
 
 void TestDispenserStatus::kvr840() {
@@ -293,8 +307,8 @@ void TestDispenserStatus::kvr840() {
     QFETCH(State840, after);
     QFETCH(QStringList, events);
 
-    const Decoded840 d = counting ? decodeStatus840Counting(chars, before)
-                                  : decodeStatus840Display(chars, before);
+    const Decoded840 d =
+        counting ? decodeStatus840Counting(chars, before) : decodeStatus840Display(chars, before);
     QCOMPARE(d.texts, texts);
     QCOMPARE(d.state.dispenseAllowed, after.dispenseAllowed);
     QCOMPARE(d.state.dispensePending, after.dispensePending);

@@ -85,11 +85,21 @@ void TestFakamain::settingsFieldsAreValidated_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("COM16") << "PortCombo" << "COM16" << "Invalid Comm Port Setting";
-    QTest::newRow("baud") << "BaudCombo" << "57600 bits/s" << "Invalid Baud Rate Setting";
-    QTest::newRow("parity") << "ParityCombo" << "Mark" << "Invalid Parity Setting";
-    QTest::newRow("data bits") << "DatabitCombo" << "6 bits" << "Invalid Data Bits Setting";
-    QTest::newRow("stop bits") << "StopbitCombo" << "1.5 bits" << "Invalid Stop Bits Setting";
+    QTest::newRow("COM16") << "PortCombo"
+                           << "COM16"
+                           << "Invalid Comm Port Setting";
+    QTest::newRow("baud") << "BaudCombo"
+                          << "57600 bits/s"
+                          << "Invalid Baud Rate Setting";
+    QTest::newRow("parity") << "ParityCombo"
+                            << "Mark"
+                            << "Invalid Parity Setting";
+    QTest::newRow("data bits") << "DatabitCombo"
+                               << "6 bits"
+                               << "Invalid Data Bits Setting";
+    QTest::newRow("stop bits") << "StopbitCombo"
+                               << "1.5 bits"
+                               << "Invalid Stop Bits Setting";
 }
 
 void TestFakamain::settingsFieldsAreValidated() {
@@ -132,7 +142,9 @@ void TestFakamain::settingsPortErrors() {
     v.boxes.shown.clear();
     link::portmap::unmap(7);
     struct Held final : link::SerialBackend {
-        void open(const link::LineSettings &) override { throw link::SerialError(link::kPortInUse); }
+        void open(const link::LineSettings &) override {
+            throw link::SerialError(link::kPortInUse);
+        }
         void close() override {}
         bool isOpen() const override { return false; }
         void applySettings(const link::LineSettings &) override {}
@@ -159,7 +171,7 @@ void TestFakamain::settingsPortErrors() {
 
 void TestFakamain::detectionFailures_data() {
     QTest::addColumn<bool>("is820");
-    QTest::addColumn<QString>("boxAddress");   // KVR-840 address list text
+    QTest::addColumn<QString>("boxAddress");    // KVR-840 address list text
     QTest::addColumn<QByteArray>("simAddress"); // where the KVR-840 listens
     QTest::addColumn<bool>("detected");
     QTest::addColumn<QString>("message");
@@ -242,7 +254,8 @@ void TestFakamain::kvr820AckWithoutStatusCountsAsDetected() {
     QVERIFY(enabled(v.k820(), "KVR820DC"));
     QVERIFY(enabled(v.k820(), "KVR820SI"));
     QVERIFY(v.k820().picture()->bodyVisible());
-    QCOMPARE(v.window->trafficLog(), QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06 \r\nSD: 05 \r\n"));
+    QCOMPARE(v.window->trafficLog(),
+             QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06 \r\nSD: 05 \r\n"));
     link::portmap::unmap(6);
 }
 
@@ -425,10 +438,12 @@ void TestFakamain::changeBaudRateClosesThePort_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("message");
-    QTest::newRow("820") << true << "" << "CS4"
+    QTest::newRow("820") << true << ""
+                         << "CS4"
                          << "Baud Rate Setting Success\r\nBaud Rate\r\n19200\r\nPlease reset comm. "
                             "port";
-    QTest::newRow("840 at 07") << false << "07" << "07CSB4"
+    QTest::newRow("840 at 07") << false << "07"
+                               << "07CSB4"
                                << "Baud Rate Setting Success\r\nBaud Rate\r\n19200\r\nPlease "
                                   "Reset comm. port";
 }

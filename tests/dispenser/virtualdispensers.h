@@ -77,12 +77,10 @@ public:
     static constexpr int kPort840 = 3;
 
     VirtualDispensers() {
-        link::portmap::mapBackend(kPort820, [this] {
-            return std::make_unique<TapLine>(dev820, writes820);
-        });
-        link::portmap::mapBackend(kPort840, [this] {
-            return std::make_unique<TapLine>(dev840, writes840);
-        });
+        link::portmap::mapBackend(kPort820,
+                                  [this] { return std::make_unique<TapLine>(dev820, writes820); });
+        link::portmap::mapBackend(kPort840,
+                                  [this] { return std::make_unique<TapLine>(dev840, writes840); });
         window = std::make_unique<dispenser::Fakamain>();
     }
     ~VirtualDispensers() {
@@ -147,7 +145,6 @@ private:
         open();
         return accepted;
     }
-
 };
 
 } // namespace talvex::testing
