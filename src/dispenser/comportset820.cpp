@@ -74,7 +74,10 @@ PortChoice readPortChoice(const QString &port, const QString &baud, const QStrin
     return choice;
 }
 
-QString portErrorCause(int errorNumber, int port) {
+QString portErrorCause(const link::SerialComm &comm, int errorNumber) {
+    if (!comm.lineTrouble().isEmpty())
+        return comm.lineTrouble();
+    const int port = comm.CommPort();
     const QString com = QStringLiteral("COM%1").arg(port);
     const QString path = link::portmap::devicePath(port);
     const QString where = path.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, path);
@@ -168,7 +171,7 @@ bool DispenserPortDialog::openPort(int port, const QString &settings) {
                 QStringLiteral("Invalid Comm. Port Selection, Please Select Valid Comm. Port"));
         else if (error.number() == link::kPortInUse)
             link::showCaution(m_texts.portInUse);
-        m_owner.reportCause(portErrorCause(error.number(), port));
+        m_owner.reportCause(portErrorCause(comm, error.number()));
         return false;
     }
 }

@@ -80,7 +80,9 @@ struct PortChoice {
 PortChoice readPortChoice(const QString &port, const QString &baud, const QString &parity,
                           const QString &dataBits, const QString &stopBits);
 
-// What the window's status line says for a serial run-time error on a port.
-QString portErrorCause(int errorNumber, int port);
+// What the window's status line says for a serial run-time error on a port:
+// the line's own account where it has one (a device gone, no permission, held
+// elsewhere), else what the error number means.
+QString portErrorCause(const link::SerialComm &port, int errorNumber);
 
 } // namespace talvex::dispenser

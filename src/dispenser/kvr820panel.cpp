@@ -287,7 +287,7 @@ QString Kvr820Panel::SendCommand820Quiet(const QByteArray &text) {
 }
 
 void Kvr820Panel::PortError820(int errorNumber) {
-    m_reportCause(portErrorCause(errorNumber, m_port.CommPort()));
+    m_reportCause(portErrorCause(m_port, errorNumber));
     if (errorNumber != link::kPortNotOpen)
         return;
     m_portClosedSeen = true;

@@ -217,7 +217,7 @@ QString Kvr840Panel::AutoStatus840() {
 }
 
 void Kvr840Panel::PortError840(int errorNumber) {
-    m_reportCause(portErrorCause(errorNumber, m_port.CommPort()));
+    m_reportCause(portErrorCause(m_port, errorNumber));
     if (errorNumber != link::kPortNotOpen)
         return;
     m_portClosedSeen = true;

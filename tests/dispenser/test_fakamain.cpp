@@ -136,7 +136,7 @@ void TestFakamain::settingsPortErrors() {
     QVERIFY(!v.setUp820(QStringLiteral("COM7")));
     QCOMPARE(v.boxes.texts(),
              QStringList{"Invalid Comm. Port Selection, Please Select Valid Comm. Port"});
-    QVERIFY(v.window->lastCause().contains(QStringLiteral("/nonexistent/tty")));
+    QVERIFY(v.window->lineReason().contains(QStringLiteral("/nonexistent/tty")));
 
     // A port another program holds.
     v.boxes.shown.clear();
@@ -165,7 +165,7 @@ void TestFakamain::settingsPortErrors() {
                           "Comm. Port",
                           "The Comm Port has been Used for One Quipment, Please Select Another "
                           "Comm. Port"}));
-    QVERIFY(v.window->lastCause().contains(QStringLiteral("held")));
+    QVERIFY(v.window->lineReason().contains(QStringLiteral("held")));
     link::portmap::unmap(8);
 }
 
@@ -272,7 +272,7 @@ void TestFakamain::closedPortSaysSetupFirst() {
     QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
     QVERIFY(!v.k820().timers().first()->isActive());
     QVERIFY(!v.k840().timers().first()->isActive());
-    QVERIFY(v.window->lastCause().contains(QStringLiteral("not open")));
+    QVERIFY(v.window->lineReason().contains(QStringLiteral("not open")));
     QCOMPARE(label(v.k820(), "Label8205"), QStringLiteral("0"));
 }
 
@@ -595,7 +595,7 @@ void TestFakamain::saveTo() {
     // A folder that cannot be written: the message stands, the cause shows.
     dialog.answer = dir.filePath(QStringLiteral("no/such/folder/x.TXT"));
     v.window->SaveTo_Click();
-    QVERIFY(v.window->lastCause().contains(QStringLiteral("was not written")));
+    QVERIFY(v.window->lineReason().contains(QStringLiteral("was not written")));
 
     // Cancelled: nothing.
     const int boxes = int(v.boxes.shown.size());
@@ -648,6 +648,12 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
     QTRY_VERIFY_WITH_TIMEOUT(k840.cardWaiting(), 5000);
     QVERIFY(k840.takeCard());
     QTRY_COMPARE_WITH_TIMEOUT(label(p840, "Label8406"), QStringLiteral("1"), 5000);
+    QVERIFY(boxes.shown.isEmpty());
+
+    // The KVR-820 goes away while its poll runs: no box, the status line says it.
+    k820.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(window.lineReason().contains(QStringLiteral("went away")), 5000);
+    QTest::qWait(300);
     QVERIFY(boxes.shown.isEmpty());
     window.kvr820()->KVR820Close_Click();
     window.kvr840()->KVR840Close_Click();
