@@ -42,35 +42,30 @@ const QStringList kStopBitItems = {QStringLiteral("1 bit"), QStringLiteral("2 bi
 
 PortChoice readPortChoice(const QString &port, const QString &baud, const QString &parity,
                           const QString &dataBits, const QString &stopBits) {
+    struct Field {
+        const QString &text;
+        QStringList accepted;
+        const char *failure;
+    };
+    const Field fields[] = {
+        {port, portItems(), "Invalid Comm Port Setting"},
+        {baud, baudItems(), "Invalid Baud Rate Setting"},
+        {parity, kParityItems, "Invalid Parity Setting"},
+        {dataBits, kDataBitItems, "Invalid Data Bits Setting"},
+        {stopBits, kStopBitItems, "Invalid Stop Bits Setting"},
+    };
+    qsizetype index[5] = {};
     PortChoice choice;
-    const qsizetype portIndex = portItems().indexOf(port);
-    if (portIndex < 0) {
-        choice.failure = QStringLiteral("Invalid Comm Port Setting");
-        return choice;
+    for (int i = 0; i < 5; ++i) {
+        index[i] = fields[i].accepted.indexOf(fields[i].text);
+        if (index[i] < 0) {
+            choice.failure = QLatin1String(fields[i].failure);
+            return choice;
+        }
     }
-    const qsizetype baudIndex = baudItems().indexOf(baud);
-    if (baudIndex < 0) {
-        choice.failure = QStringLiteral("Invalid Baud Rate Setting");
-        return choice;
-    }
-    const qsizetype parityIndex = kParityItems.indexOf(parity);
-    if (parityIndex < 0) {
-        choice.failure = QStringLiteral("Invalid Parity Setting");
-        return choice;
-    }
-    const qsizetype dataIndex = kDataBitItems.indexOf(dataBits);
-    if (dataIndex < 0) {
-        choice.failure = QStringLiteral("Invalid Data Bits Setting");
-        return choice;
-    }
-    const qsizetype stopIndex = kStopBitItems.indexOf(stopBits);
-    if (stopIndex < 0) {
-        choice.failure = QStringLiteral("Invalid Stop Bits Setting");
-        return choice;
-    }
-    choice.port = int(portIndex) + 1;
-    choice.settings = QString::number(kBaudRates[baudIndex]) + QLatin1Char("noe"[parityIndex]) +
-                      QString::number(7 + dataIndex) + QString::number(1 + stopIndex);
+    choice.port = int(index[0]) + 1;
+    choice.settings = QString::number(kBaudRates[index[1]]) + QLatin1Char("noe"[index[2]]) +
+                      QString::number(7 + index[3]) + QString::number(1 + index[4]);
     return choice;
 }
 

@@ -224,6 +224,20 @@ bool cardInChannel820(char position) {
 
 namespace {
 
+// A dispense that will not happen: nothing to count, but the rate is shown
+// again and an automatic test ends.
+void abandonPending(Decoded840 &d) {
+    State840 &s = d.state;
+    if (!s.dispensePending)
+        return;
+    s.dispensePending = false;
+    d.rateChanged = true;
+    if (s.autoRunning) {
+        s.autoRunning = false;
+        d.stopAutoTest = true;
+    }
+}
+
 void decodeS1(char s1, char s2, bool counting, Decoded840 &d) {
     State840 &s = d.state;
     switch (s1) {
@@ -290,14 +304,7 @@ void decodeS1(char s1, char s2, bool counting, Decoded840 &d) {
         if (!counting)
             break;
         s.dispenseAllowed = false;
-        if (s.dispensePending) {
-            s.dispensePending = false;
-            d.rateChanged = true;
-            if (s.autoRunning) {
-                s.autoRunning = false;
-                d.stopAutoTest = true;
-            }
-        }
+        abandonPending(d);
         break;
     default:
         break;
@@ -320,14 +327,7 @@ void decodeS2(char s2, bool counting, Decoded840 &d) {
         if (!counting)
             break;
         s.dispenseAllowed = false;
-        if (s.dispensePending) {
-            s.dispensePending = false;
-            d.rateChanged = true;
-            if (s.autoRunning) {
-                s.autoRunning = false;
-                d.stopAutoTest = true;
-            }
-        }
+        abandonPending(d);
         break;
     default:
         break;

@@ -47,10 +47,6 @@ constexpr Position kPositions[] = {
 constexpr int kTargetDoor = 5;
 constexpr int kTargetOut = 6;
 
-const QStringList kBaudTexts = {QStringLiteral("1200"),  QStringLiteral("2400"),
-                                QStringLiteral("4800"),  QStringLiteral("9600"),
-                                QStringLiteral("19200"), QStringLiteral("38400")};
-
 // The buttons that a set-up port, a reset, an automatic test and "Comm Close"
 // switch as groups.
 const QStringList kSetUpButtons = {"KVR820DC", "KVR820CP", "KVR820FC", "Autofaka820", "KVR820RS",
@@ -68,42 +64,7 @@ bool validStatusReply(const QByteArray &reply, int size, char kind) {
     return reply.size() == size && reply.at(1) == 'S' && reply.at(2) == kind;
 }
 
-QLabel *counterLabel(const char *name, QWidget *parent) {
-    auto *label = new QLabel(QStringLiteral("0"), parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAlignment(Qt::AlignCenter);
-    label->setFrameShape(QFrame::StyledPanel);
-    return label;
-}
-
-QGroupBox *counterFrame(const QString &caption, QLabel *label, QWidget *parent) {
-    auto *frame = new QGroupBox(caption, parent);
-    auto *layout = new QVBoxLayout(frame);
-    layout->addWidget(label);
-    return frame;
-}
-
 } // namespace
-
-int leadingNumber(const QString &text) {
-    const QString t = text.trimmed();
-    int value = 0;
-    for (QChar c : t) {
-        if (!c.isDigit() || value > 99999)
-            break;
-        value = value * 10 + c.digitValue();
-    }
-    return value;
-}
-
-int counterValue(const QLabel *label) {
-    return label->text().toInt();
-}
-
-void addToCounter(QLabel *label, int amount) {
-    if (amount != 0)
-        label->setText(QString::number(counterValue(label) + amount));
-}
 
 Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
@@ -134,7 +95,7 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
     m_baud->setObjectName(QStringLiteral("cmbBaut820"));
     m_baud->setEditable(true);
     m_baud->setInsertPolicy(QComboBox::NoInsert);
-    m_baud->addItems(kBaudTexts);
+    m_baud->addItems(kBaudRateTexts);
     m_baud->setCurrentText(QStringLiteral("9600"));
 
     commands->addWidget(
@@ -245,27 +206,18 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
     layout->addLayout(portRow);
 
     // Usable once the port is set up.
-    setButtonsEnabled(kCloseButtons, false);
+    m_buttons.setEnabled(kCloseButtons, false);
 }
 
 Kvr820Panel::~Kvr820Panel() = default;
 
 QPushButton *Kvr820Panel::addButton(const char *name, const QString &caption,
                                     void (Kvr820Panel::*handler)()) {
-    auto *button = new QPushButton(caption, this);
-    button->setObjectName(QLatin1String(name));
-    connect(button, &QPushButton::clicked, this, handler);
-    m_buttons.insert(QLatin1String(name), button);
-    return button;
-}
-
-void Kvr820Panel::setButtonsEnabled(const QStringList &names, bool enabled) {
-    for (const QString &name : names)
-        m_buttons.value(name)->setEnabled(enabled);
+    return m_buttons.add(this, name, caption, [this, handler] { (this->*handler)(); });
 }
 
 void Kvr820Panel::setDispenseCaptureEnabled(bool enabled) {
-    setButtonsEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820CP")}, enabled);
+    m_buttons.setEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820CP")}, enabled);
 }
 
 WindowTimer *Kvr820Panel::timer(const QString &name) const {
@@ -333,7 +285,7 @@ bool Kvr820Panel::detectDispenser() {
 }
 
 void Kvr820Panel::portSetUp() {
-    setButtonsEnabled(kSetUpButtons, true);
+    m_buttons.setEnabled(kSetUpButtons, true);
     m_manualCommandIssued = false;
     m_picture->setBodyVisible(true);
     m_poll->start();
@@ -396,9 +348,9 @@ void Kvr820Panel::Timer820_Timer() {
         return;
     m_idle = false;
     if (!autoTestActive()) {
-        setButtonsEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820FC")},
-                          m_state.dispenseAllowed);
-        m_buttons.value(QStringLiteral("KVR820CP"))->setEnabled(m_state.captureAllowed);
+        m_buttons.setEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820FC")},
+                             m_state.dispenseAllowed);
+        m_buttons[QStringLiteral("KVR820CP")]->setEnabled(m_state.captureAllowed);
     }
     if (m_poll->interval() == kAfterResetPollMs || m_poll->interval() == kAfterStepPollMs) {
         m_poll->stop();
@@ -498,14 +450,14 @@ void Kvr820Panel::KVR820RS_Click() {
         return;
     m_idle = false;
     clearStatus();
-    m_buttons.value(QStringLiteral("KVR820Close"))->setEnabled(true);
+    m_buttons[QStringLiteral("KVR820Close")]->setEnabled(true);
     stopCycleTimers();
     m_state.dispenseDone = false;
     m_state.captureDone = false;
     m_state.dispenseRunning = false;
     m_state.captureRunning = false;
-    setButtonsEnabled(kResetButtons, true);
-    m_buttons.value(QStringLiteral("Autostop820"))->setEnabled(false);
+    m_buttons.setEnabled(kResetButtons, true);
+    m_buttons[QStringLiteral("Autostop820")]->setEnabled(false);
     m_poll->stop();
     if (SendCommand820("RS") == kOk && (m_manualCommandIssued || !m_cardInChannel))
         link::showMessage(QStringLiteral("Reset Success\r\nChecking Working Situation\r\n"
@@ -597,7 +549,7 @@ void Kvr820Panel::KVR820NI_Click() {
 void Kvr820Panel::KVR820CS_Click() {
     if (!m_idle)
         return;
-    const qsizetype code = kBaudTexts.indexOf(m_baud->currentText());
+    const qsizetype code = kBaudRateTexts.indexOf(m_baud->currentText());
     if (code < 0) {
         link::showCaution(QStringLiteral("Invalid Baud Rate Setting"));
         return;
@@ -615,9 +567,8 @@ void Kvr820Panel::KVR820CS_Click() {
 }
 
 void Kvr820Panel::KVR820Zero_Click() {
-    for (QLabel *label : {m_dispenseCommands, m_dispensed, m_dispenseErrors, m_dispenseRate,
-                          m_captureCommands, m_captured, m_captureErrors, m_captureRate})
-        label->setText(QStringLiteral("0"));
+    zeroCounters({m_dispenseCommands, m_dispensed, m_dispenseErrors, m_dispenseRate,
+                  m_captureCommands, m_captured, m_captureErrors, m_captureRate});
 }
 
 void Kvr820Panel::KVR820Setup_Click() {
@@ -635,7 +586,7 @@ void Kvr820Panel::KVR820Close_Click() {
     stopCycleTimers();
     KVR820Zero_Click();
     m_list->clear();
-    setButtonsEnabled(kCloseButtons, false);
+    m_buttons.setEnabled(kCloseButtons, false);
 }
 
 void Kvr820Panel::Autofaka820_Click() {
@@ -645,7 +596,7 @@ void Kvr820Panel::Autofaka820_Click() {
     }
     m_list->clear();
     KVR820Zero_Click();
-    m_buttons.value(QStringLiteral("KVR820Close"))->setEnabled(false);
+    m_buttons[QStringLiteral("KVR820Close")]->setEnabled(false);
     m_autoCount = 0;
     m_state.autoRunning = false;
     m_state.dispenseRunning = false;
@@ -653,9 +604,9 @@ void Kvr820Panel::Autofaka820_Click() {
     m_state.dispenseDone = false;
     m_state.captureDone = false;
     stopCycleTimers();
-    setButtonsEnabled(kAutoTestButtons, false);
+    m_buttons.setEnabled(kAutoTestButtons, false);
     m_quantity->setEnabled(false);
-    m_buttons.value(QStringLiteral("Autostop820"))->setEnabled(true);
+    m_buttons[QStringLiteral("Autostop820")]->setEnabled(true);
     m_autoCaptureMode = m_captureMode->isChecked();
     m_autoOutMode = !m_autoCaptureMode;
     if (m_autoCaptureMode)
@@ -699,9 +650,9 @@ void Kvr820Panel::Autostop820_Click() {
     m_state.dispenseDone = false;
     m_state.captureDone = false;
     stopCycleTimers();
-    setButtonsEnabled(kAutoTestButtons, true);
+    m_buttons.setEnabled(kAutoTestButtons, true);
     m_quantity->setEnabled(true);
-    m_buttons.value(QStringLiteral("Autostop820"))->setEnabled(false);
+    m_buttons[QStringLiteral("Autostop820")]->setEnabled(false);
 }
 
 void Kvr820Panel::fakatime8201_Timer() {

@@ -3,10 +3,10 @@
 #include "comportset820.h"
 #include "dispenserlink.h"
 #include "dispenserstatus.h"
+#include "panelparts.h"
 
 #include "link/serialcomm.h"
 
-#include <QHash>
 #include <QWidget>
 #include <functional>
 
@@ -80,7 +80,6 @@ private:
     enum class Dispense { DC, FC, FC0 };
     QPushButton *addButton(const char *name, const QString &caption,
                            void (Kvr820Panel::*handler)());
-    void setButtonsEnabled(const QStringList &names, bool enabled);
     void setDispenseCaptureEnabled(bool enabled);
     void dispense(Dispense kind);
     void apply(const Decoded820 &decoded);
@@ -114,7 +113,7 @@ private:
     int m_autoCount = 0;
     bool m_portClosedSeen = false;
 
-    QHash<QString, QPushButton *> m_buttons;
+    ButtonSet m_buttons;
     QListWidget *m_list = nullptr;         // List8201
     QLineEdit *m_value = nullptr;          // KVR820BACKVELUE
     QComboBox *m_baud = nullptr;           // cmbBaut820
@@ -137,10 +136,5 @@ private:
     WindowTimer *m_nextFc0 = nullptr; // fakatime8202
     WindowTimer *m_capture = nullptr; // shoukatime820
 };
-
-// Leading decimal digits of a quantity text; none count as 0.
-int leadingNumber(const QString &text);
-int counterValue(const QLabel *label);
-void addToCounter(QLabel *label, int amount);
 
 } // namespace talvex::dispenser

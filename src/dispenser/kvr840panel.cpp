@@ -1,7 +1,6 @@
 #include "kvr840panel.h"
 
 #include "dispenserpicture.h"
-#include "kvr820panel.h"
 #include "windowtimer.h"
 
 #include "link/messages.h"
@@ -26,31 +25,12 @@ constexpr int kPollMs = 100;
 constexpr int kAfterResetPollMs = 1000;
 constexpr int kNextCardMs = 2000;
 
-const QStringList kBaudTexts = {QStringLiteral("1200"),  QStringLiteral("2400"),
-                                QStringLiteral("4800"),  QStringLiteral("9600"),
-                                QStringLiteral("19200"), QStringLiteral("38400")};
-
 const QStringList kSetUpButtons = {"KVR840DC", "KVR840AP", "KVR840RS",   "KVR840IP",
                                    "KVR840IE", "KVR840CS", "AutoFaka840"};
 const QStringList kAutoTestButtons = {"KVR840DC", "AutoFaka840", "KVR840RS", "KVR840AP",
                                       "KVR840IP", "KVR840IE",    "KVR840CS"};
 const QStringList kCloseButtons = {"KVR840DC", "AutoFaka840", "AutoStop840", "KVR840CS",
                                    "KVR840RS", "KVR840IP",    "KVR840IE",    "KVR840AP"};
-
-QLabel *counterLabel(const char *name, QWidget *parent) {
-    auto *label = new QLabel(QStringLiteral("0"), parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAlignment(Qt::AlignCenter);
-    label->setFrameShape(QFrame::StyledPanel);
-    return label;
-}
-
-QGroupBox *counterFrame(const QString &caption, QLabel *label, QWidget *parent) {
-    auto *frame = new QGroupBox(caption, parent);
-    auto *layout = new QVBoxLayout(frame);
-    layout->addWidget(label);
-    return frame;
-}
 
 } // namespace
 
@@ -80,7 +60,7 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
     m_baud->setObjectName(QStringLiteral("cmbBaut840"));
     m_baud->setEditable(true);
     m_baud->setInsertPolicy(QComboBox::NoInsert);
-    m_baud->addItems(kBaudTexts);
+    m_baud->addItems(kBaudRateTexts);
     m_baud->setCurrentText(QStringLiteral("9600"));
 
     commands->addWidget(addressLabel, 0, 0);
@@ -164,10 +144,10 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
     layout->addLayout(middle);
     layout->addLayout(portRow);
 
-    setButtonsEnabled({QStringLiteral("KVR840DC"), QStringLiteral("AutoStop840"),
-                       QStringLiteral("AutoFaka840"), QStringLiteral("KVR840RS"),
-                       QStringLiteral("KVR840AP")},
-                      false);
+    m_buttons.setEnabled({QStringLiteral("KVR840DC"), QStringLiteral("AutoStop840"),
+                          QStringLiteral("AutoFaka840"), QStringLiteral("KVR840RS"),
+                          QStringLiteral("KVR840AP")},
+                         false);
     // No stacker is known before the first status.
     m_picture->setMarks(0);
 }
@@ -176,16 +156,7 @@ Kvr840Panel::~Kvr840Panel() = default;
 
 QPushButton *Kvr840Panel::addButton(const char *name, const QString &caption,
                                     void (Kvr840Panel::*handler)()) {
-    auto *button = new QPushButton(caption, this);
-    button->setObjectName(QLatin1String(name));
-    connect(button, &QPushButton::clicked, this, handler);
-    m_buttons.insert(QLatin1String(name), button);
-    return button;
-}
-
-void Kvr840Panel::setButtonsEnabled(const QStringList &names, bool enabled) {
-    for (const QString &name : names)
-        m_buttons.value(name)->setEnabled(enabled);
+    return m_buttons.add(this, name, caption, [this, handler] { (this->*handler)(); });
 }
 
 QList<WindowTimer *> Kvr840Panel::timers() const {
@@ -271,14 +242,14 @@ bool Kvr840Panel::detectDispenser() {
 }
 
 void Kvr840Panel::portSetUp() {
-    setButtonsEnabled(kSetUpButtons, true);
-    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(false);
+    m_buttons.setEnabled(kSetUpButtons, true);
+    m_buttons[QStringLiteral("AutoStop840")]->setEnabled(false);
     m_poll->start();
 }
 
 void Kvr840Panel::Timer840_Timer() {
     if (!m_state.autoRunning)
-        m_buttons.value(QStringLiteral("KVR840DC"))->setEnabled(m_state.dispenseAllowed);
+        m_buttons[QStringLiteral("KVR840DC")]->setEnabled(m_state.dispenseAllowed);
     if (m_poll->interval() != kPollMs) {
         m_poll->stop();
         m_poll->setInterval(kPollMs);
@@ -302,7 +273,7 @@ void Kvr840Panel::KVR840AP_Click() {
 
 void Kvr840Panel::KVR840DC_Click() {
     m_value->clear();
-    m_buttons.value(QStringLiteral("KVR840DC"))->setEnabled(false);
+    m_buttons[QStringLiteral("KVR840DC")]->setEnabled(false);
     m_state.dispenseAllowed = false;
     m_poll->stop();
     m_state.successCounted = false;
@@ -319,10 +290,10 @@ void Kvr840Panel::KVR840DC_Click() {
 
 void Kvr840Panel::KVR840RS_Click() {
     m_list->clear();
-    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(false);
-    setButtonsEnabled({QStringLiteral("AutoFaka840"), QStringLiteral("KVR840DC"),
-                       QStringLiteral("KVR840AP"), QStringLiteral("KVR840RS")},
-                      true);
+    m_buttons[QStringLiteral("AutoStop840")]->setEnabled(false);
+    m_buttons.setEnabled({QStringLiteral("AutoFaka840"), QStringLiteral("KVR840DC"),
+                          QStringLiteral("KVR840AP"), QStringLiteral("KVR840RS")},
+                         true);
     m_nextCard->stop();
     m_state.autoRunning = false;
     m_state.successCounted = false;
@@ -355,7 +326,7 @@ void Kvr840Panel::KVR840IE_Click() {
 }
 
 void Kvr840Panel::KVR840CS_Click() {
-    const qsizetype code = kBaudTexts.indexOf(m_baud->currentText());
+    const qsizetype code = kBaudRateTexts.indexOf(m_baud->currentText());
     if (code < 0) {
         link::showCaution(QStringLiteral("Invalid Baud Rate Setting"));
         return;
@@ -371,8 +342,7 @@ void Kvr840Panel::KVR840CS_Click() {
 }
 
 void Kvr840Panel::KVR840Zero_Click() {
-    for (QLabel *label : {m_commands, m_dispensed, m_errors, m_rate})
-        label->setText(QStringLiteral("0"));
+    zeroCounters({m_commands, m_dispensed, m_errors, m_rate});
 }
 
 void Kvr840Panel::KVR840Setup_Click() {
@@ -391,7 +361,7 @@ void Kvr840Panel::KVR840Close_Click() {
     m_state.autoRunning = false;
     KVR840Zero_Click();
     m_list->clear();
-    setButtonsEnabled(kCloseButtons, false);
+    m_buttons.setEnabled(kCloseButtons, false);
 }
 
 void Kvr840Panel::Check8401_Click() {
@@ -413,8 +383,8 @@ void Kvr840Panel::AutoFaka840_Click() {
     m_list->clear();
     KVR840Zero_Click();
     m_poll->stop();
-    setButtonsEnabled(kAutoTestButtons, false);
-    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(true);
+    m_buttons.setEnabled(kAutoTestButtons, false);
+    m_buttons[QStringLiteral("AutoStop840")]->setEnabled(true);
     m_autoCount = 0;
     m_state.dispensePending = false;
     m_state.successCounted = false;
@@ -424,8 +394,8 @@ void Kvr840Panel::AutoFaka840_Click() {
 }
 
 void Kvr840Panel::AutoStop840_Click() {
-    m_buttons.value(QStringLiteral("AutoStop840"))->setEnabled(false);
-    setButtonsEnabled(kAutoTestButtons, true);
+    m_buttons[QStringLiteral("AutoStop840")]->setEnabled(false);
+    m_buttons.setEnabled(kAutoTestButtons, true);
     m_nextCard->stop();
     m_state.autoRunning = false;
 }

@@ -3,10 +3,10 @@
 #include "comportset820.h"
 #include "dispenserlink.h"
 #include "dispenserstatus.h"
+#include "panelparts.h"
 
 #include "link/serialcomm.h"
 
-#include <QHash>
 #include <QWidget>
 #include <functional>
 
@@ -70,7 +70,6 @@ public:
 private:
     QPushButton *addButton(const char *name, const QString &caption,
                            void (Kvr840Panel::*handler)());
-    void setButtonsEnabled(const QStringList &names, bool enabled);
     void applyCounting(const QByteArray &s1s2);
     void applyDisplay(const QByteArray &s1s2);
     void showTexts(const QStringList &texts);
@@ -85,7 +84,7 @@ private:
     int m_autoCount = 0;
     bool m_portClosedSeen = false; // the last exchange found the port closed
 
-    QHash<QString, QPushButton *> m_buttons;
+    ButtonSet m_buttons;
     QComboBox *m_address = nullptr;     // cmbAddress840
     QComboBox *m_baud = nullptr;        // cmbBaut840
     QListWidget *m_list = nullptr;      // List8401

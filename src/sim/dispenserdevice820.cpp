@@ -70,29 +70,16 @@ bool DispenserDevice820::takeCard() {
 }
 
 void DispenserDevice820::injectFault(DispenserFault fault) {
-    switch (fault) {
-    case DispenserFault::None:
-        m_frameFault = DispenserFault::None;
-        m_jamArmed = false;
-        break;
-    case DispenserFault::Silence:
-    case DispenserFault::Nak:
-        m_frameFault = fault;
-        break;
-    case DispenserFault::Jam:
-        m_jamArmed = true;
-        break;
-    case DispenserFault::ClipCard:
+    if (fault == DispenserFault::ClipCard) {
         m_clip = true;
         m_forced.reset();
-        break;
+        return;
     }
+    m_faults.arm(fault);
 }
 
 DispenserFault DispenserDevice820::pendingFault() const {
-    if (m_frameFault != DispenserFault::None)
-        return m_frameFault;
-    return m_jamArmed ? DispenserFault::Jam : DispenserFault::None;
+    return m_faults.pending();
 }
 
 void DispenserDevice820::expire(qint64 nowUs) {
@@ -121,7 +108,7 @@ void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
         if (!frame)
             continue;
         m_awaitingEnq = false;
-        const DispenserFault fault = std::exchange(m_frameFault, DispenserFault::None);
+        const DispenserFault fault = m_faults.takeFrameFault();
         if (fault == DispenserFault::Silence)
             continue;
         if (fault == DispenserFault::Nak || !EtxFrameCollector::bccOk(*frame)) {
@@ -172,7 +159,7 @@ void DispenserDevice820::startDispense(char target, qint64 nowUs) {
     m_a = '8';
     m_motion = Motion::Dispensing;
     m_target = target;
-    m_motionFails = std::exchange(m_jamArmed, false);
+    m_motionFails = m_faults.takeJam();
     m_motionEndUs = nowUs + qint64(m_mech.dispenseMs) * kUsPerMs;
 }
 
@@ -185,7 +172,7 @@ void DispenserDevice820::startCapture(qint64 nowUs) {
     }
     m_a = '4';
     m_motion = Motion::Capturing;
-    m_motionFails = std::exchange(m_jamArmed, false);
+    m_motionFails = m_faults.takeJam();
     m_motionEndUs = nowUs + qint64(m_mech.captureMs) * kUsPerMs;
 }
 

@@ -80,9 +80,8 @@ private:
     Motion m_motion = Motion::None;
     qint64 m_motionEndUs = 0;
     char m_target = '0';
-    bool m_jamArmed = false;
     bool m_motionFails = false;
-    DispenserFault m_frameFault = DispenserFault::None; // Silence or Nak
+    ArmedFaults m_faults;
 
     EtxFrameCollector m_collector{kFrameRestUs};
     QByteArray m_pendingText;

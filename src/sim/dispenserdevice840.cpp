@@ -37,28 +37,15 @@ bool DispenserDevice840::takeCard() {
 }
 
 void DispenserDevice840::injectFault(DispenserFault fault) {
-    switch (fault) {
-    case DispenserFault::None:
-        m_frameFault = DispenserFault::None;
-        m_jamArmed = false;
-        break;
-    case DispenserFault::Silence:
-    case DispenserFault::Nak:
-        m_frameFault = fault;
-        break;
-    case DispenserFault::Jam:
-        m_jamArmed = true;
-        break;
-    case DispenserFault::ClipCard:
+    if (fault == DispenserFault::ClipCard) {
         m_clip = true;
-        break;
+        return;
     }
+    m_faults.arm(fault);
 }
 
 DispenserFault DispenserDevice840::pendingFault() const {
-    if (m_frameFault != DispenserFault::None)
-        return m_frameFault;
-    return m_jamArmed ? DispenserFault::Jam : DispenserFault::None;
+    return m_faults.pending();
 }
 
 void DispenserDevice840::expire(qint64 nowUs) {
@@ -87,7 +74,7 @@ void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowUs) {
     // STX ADDH ADDL text ETX BCC: shorter frames carry no address.
     if (frame.size() < 5 || frame.mid(1, 2) != m_address)
         return; // another station's frame: stay silent on the shared line
-    const DispenserFault fault = std::exchange(m_frameFault, DispenserFault::None);
+    const DispenserFault fault = m_faults.takeFrameFault();
     if (fault == DispenserFault::Silence)
         return;
     QByteArray answer;
@@ -125,7 +112,7 @@ void DispenserDevice840::execute(const QByteArray &text, qint64 nowUs) {
         }
         m_s1 = '1';
         m_moving = true;
-        m_motionFails = std::exchange(m_jamArmed, false) || m_clip;
+        m_motionFails = m_faults.takeJam() || m_clip;
         m_motionEndUs = nowUs + qint64(m_mech.dispenseMs) * kUsPerMs;
     } else if (cmd == "RS") {
         m_forced.reset();

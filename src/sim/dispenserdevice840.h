@@ -65,11 +65,10 @@ private:
     char m_s1 = '0';
     bool m_moving = false;
     qint64 m_motionEndUs = 0;
-    bool m_jamArmed = false;
     bool m_motionFails = false;
     bool m_clip = false;
     bool m_preDispense = false;
-    DispenserFault m_frameFault = DispenserFault::None;
+    ArmedFaults m_faults;
     EtxFrameCollector m_collector{kFrameRestUs};
 };
 

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <utility>
+
 namespace talvex::sim {
 
 // What the stacker holds and how long the motors take. The delays can be cut
@@ -19,5 +21,32 @@ struct DispenserMechanics {
 // A dispenser misbehaviour. Silence and Nak concern the next frame only, Jam
 // the next card movement; a clip card stays until the dispenser is reset.
 enum class DispenserFault { None, Silence, Nak, Jam, ClipCard };
+
+// The one-shot faults armed and not yet used: one for the next frame, one for
+// the next card movement. A clip card is the machine's own state.
+class ArmedFaults {
+public:
+    void arm(DispenserFault fault) {
+        if (fault == DispenserFault::None) {
+            m_frame = DispenserFault::None;
+            m_jam = false;
+        } else if (fault == DispenserFault::Jam) {
+            m_jam = true;
+        } else if (fault != DispenserFault::ClipCard) {
+            m_frame = fault;
+        }
+    }
+    DispenserFault pending() const {
+        if (m_frame != DispenserFault::None)
+            return m_frame;
+        return m_jam ? DispenserFault::Jam : DispenserFault::None;
+    }
+    DispenserFault takeFrameFault() { return std::exchange(m_frame, DispenserFault::None); }
+    bool takeJam() { return std::exchange(m_jam, false); }
+
+private:
+    DispenserFault m_frame = DispenserFault::None;
+    bool m_jam = false;
+};
 
 } // namespace talvex::sim
