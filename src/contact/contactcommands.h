@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/apdutext.h"
 #include "link/messages.h"
 
 #include <QByteArray>
@@ -11,6 +12,12 @@ class ReaderLinkContext;
 }
 
 namespace talvex::contact {
+
+// The command text of both APDU windows.
+using link::apduFaultText;
+using link::apduLength;
+using link::ApduText;
+using link::parseApduText;
 
 // Command codes of the contact IC module.
 constexpr char kSlotPower = '3'; // 33h: power of the card in the slot
@@ -35,25 +42,10 @@ char protocolByte(qint16 flag);
 // higher codes too, so a typed "SAM 12" is sent.
 std::optional<quint8> samSocketCode(const QString &text);
 
-// The command text of an APDU box: two hexadecimal characters a byte, no
-// separators.
-struct ApduText {
-    enum class Fault { None, Empty, OddLength, NotHex, TooLong };
-    Fault fault = Fault::None;
-    QByteArray apdu;
-};
-// maxBytes: what the one-byte frame length leaves for the APDU.
-ApduText parseApduText(const QString &text, int maxBytes);
-// The caution text of a fault; empty for None.
-QString apduFaultText(ApduText::Fault fault);
-
 // The longest APDUs the length byte allows: the slot-card body carries four
 // bytes besides the APDU, the SAM body five.
 constexpr int kMaxSlotApdu = 255 - 4;
 constexpr int kMaxSamApdu = 255 - 5;
-
-// LH LL of an APDU of m bytes.
-QByteArray apduLength(int m);
 
 // Bodies.
 QByteArray slotPowerBody(bool on);
