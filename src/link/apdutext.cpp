@@ -1,40 +1,11 @@
 #include "apdutext.h"
 
+#include "frame.h"
 #include "replycodes.h"
 
 #include <optional>
 
 namespace talvex::link {
-namespace {
-
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
-
-// One pair of the command text; blanks around the digits do not count, as
-// when the pair is read as a number.
-std::optional<quint8> pairValue(QStringView pair) {
-    pair = pair.trimmed();
-    if (pair.isEmpty())
-        return std::nullopt;
-    int value = 0;
-    for (const QChar c : pair) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            return std::nullopt;
-        value = value * 16 + digit;
-    }
-    return quint8(value);
-}
-
-} // namespace
 
 ApduText parseApduText(const QString &text, int maxBytes) {
     ApduText out;
@@ -51,16 +22,16 @@ ApduText parseApduText(const QString &text, int maxBytes) {
         out.fault = ApduText::Fault::TooLong;
         return out;
     }
-    out.apdu.reserve(m);
-    for (qsizetype i = 0; i < m; ++i) {
-        const std::optional<quint8> value = pairValue(QStringView(text).mid(2 * i, 2));
-        if (!value) {
-            out.fault = ApduText::Fault::NotHex;
-            out.apdu.clear();
-            return out;
-        }
-        out.apdu.append(char(*value));
-    }
+    // The pairs follow the rules of typed hex, which reads its pairs with a
+    // separator after each.
+    QString spaced;
+    spaced.reserve(3 * m);
+    for (qsizetype i = 0; i < m; ++i)
+        spaced += text.mid(2 * i, 2) + QLatin1Char(' ');
+    if (std::optional<QByteArray> apdu = parseTypedHex(spaced, int(m)))
+        out.apdu = *apdu;
+    else
+        out.fault = ApduText::Fault::NotHex;
     return out;
 }
 
