@@ -1,8 +1,7 @@
-// The frames, texts and decodings of the contact CPU card and SAM windows,
-// without a line.
+// The texts and decodings of the contact CPU card and SAM windows, without a
+// line.
 
 #include "contact/contactcommands.h"
-#include "link/frame.h"
 
 #include <QtTest>
 
@@ -37,49 +36,13 @@ class TestContactCommands : public QObject {
     Q_OBJECT
 
 private slots:
-    void framesOnTheLine_data();
-    void framesOnTheLine();
     void statusBoxes_data();
     void statusBoxes();
     void samSocketCodes_data();
     void samSocketCodes();
     void commandTexts_data();
     void commandTexts();
-    void replyDataRunsToTheLastBodyByte();
 };
-
-void TestContactCommands::framesOnTheLine_data() {
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QByteArray>("frame");
-
-    const QByteArray selectMf = hex("00A40000023F00");
-    QTest::newRow("power on") << slotPowerBody(true) << hex("02000233300300");
-    QTest::newRow("power off") << slotPowerBody(false) << hex("02000233310301");
-    QTest::newRow("cold reset, EMV") << coldResetBody(false) << hex("0200033730300335");
-    QTest::newRow("cold reset, ISO7816") << coldResetBody(true) << hex("0200033730310334");
-    QTest::newRow("warm reset") << warmResetBody() << hex("020002372F031B");
-    QTest::newRow("APDU T=0") << slotApduBody(0, selectMf)
-                              << hex("02000B3731000700A40000023F000392");
-    QTest::newRow("APDU T=1") << slotApduBody(1, selectMf)
-                              << hex("02000B3732000700A40000023F000391");
-    QTest::newRow("SAM reset EMV, SAM 1")
-        << samResetBody(0x30, 0x30, true) << hex("0200043D3030300308");
-    QTest::newRow("SAM reset 5V ISO, SAM 8")
-        << samResetBody(0x30, 0x37, false) << hex("0200043D303731030E");
-    QTest::newRow("SAM reset 3V ISO, SAM 2")
-        << samResetBody(0x2F, 0x31, false) << hex("0200043D2F31310317");
-    QTest::newRow("SAM APDU to SAM 3, T=0")
-        << samApduBody(0, 0x32, selectMf) << hex("02000C3D3132000700A40000023F0003AD");
-    QTest::newRow("SAM APDU to SAM 12, T=1")
-        << samApduBody(1, 0x3B, hex("0084000008")) << hex("02000A3D323B0005008400000803B6");
-    QTest::newRow("SAM power off") << samPowerOffBody() << hex("0200024A310378");
-}
-
-void TestContactCommands::framesOnTheLine() {
-    QFETCH(QByteArray, body);
-    QFETCH(QByteArray, frame);
-    QCOMPARE(link::buildReaderFrame(body).toHex(' '), frame.toHex(' '));
-}
 
 void TestContactCommands::statusBoxes_data() {
     QTest::addColumn<QString>("operation");
@@ -221,17 +184,6 @@ void TestContactCommands::commandTexts() {
     QCOMPARE(parsed.fault, fault);
     QCOMPARE(parsed.apdu.toHex(), apdu.toHex());
     QCOMPARE(apduFaultText(parsed.fault), caution);
-}
-
-void TestContactCommands::replyDataRunsToTheLastBodyByte() {
-    // "P0Y", length 00 04, ATR 3B 02 14 50, ETX, BCC.
-    const QByteArray reply = QByteArray("P0Y") + hex("00043B021450") + hex("0377");
-    QCOMPARE(replyHex(reply, 5), QStringLiteral("3B021450"));
-    QCOMPARE(statusAt(reply, 2), quint8('Y'));
-    QCOMPARE(statusAt(reply, 40), quint8(0));
-    // LH LL of an APDU of 300 bytes (a text of 600 characters): high byte first.
-    QCOMPARE(apduLength(300).toHex(), QByteArray("012c"));
-    QCOMPARE(apduLength(7).toHex(), QByteArray("0007"));
 }
 
 QTEST_MAIN(TestContactCommands)

@@ -380,7 +380,15 @@ void TestContactWindows::replies() {
     QWidget &target =
         action.startsWith(QLatin1String("Power")) ? static_cast<QWidget &>(bench.tab) : window;
     click(target, qPrintable(action));
-    QCOMPARE(bench.sent().size(), 1);
+    const QHash<QString, QString> frames = {
+        {"PowerOnBtn", "02 00 02 33 30 03 00"},
+        {"PowerOffBtn", "02 00 02 33 31 03 01"},
+        {"Down", "02 00 02 33 31 03 01"},
+        {"CPUColdReset", "02 00 03 37 30 30 03 35"},
+        {"CPUWarmReset", "02 00 02 37 2F 03 1B"},
+        {"SendCmd", "02 00 0B 37 31 00 07 00 A4 00 00 02 3F 00 03 92"},
+    };
+    QCOMPARE(bench.sent(), QStringList{frames.value(action)});
     QCOMPARE(bench.boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
     QCOMPARE(textOf(window, "ResetText"), QString());
     QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
