@@ -6,11 +6,8 @@
 #include "link/exchange.h"
 
 #include <QComboBox>
-#include <QFontDatabase>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
