@@ -13,7 +13,7 @@ struct Line {
 QString lineFor(std::span<const Line> table, char value) {
     for (const Line &line : table) {
         if (line.value == value)
-            return QString::fromUtf8(line.text).trimmed();
+            return QString::fromUtf8(line.text);
     }
     return {};
 }
@@ -120,8 +120,10 @@ std::optional<MessageBox> statusBox(const QString &model, const QByteArray &repl
                               QStringLiteral("No card or card reader is not inserted in place")};
         return std::nullopt;
     }
+    // Only the KVR-523 lines are trimmed; the KVR-634 keeps its trailing blank.
     if (model == QLatin1String("KVR-523"))
-        return MessageBox{kStatusOfReader, lineFor(k523Card, b2) + crlf + lineFor(k523Read, b3)};
+        return MessageBox{kStatusOfReader, lineFor(k523Card, b2).trimmed() + crlf +
+                                               lineFor(k523Read, b3).trimmed()};
     if (model == QLatin1String("KVR-634"))
         return MessageBox{kStatusOfReader, lineFor(k634Card, b2) + crlf + lineFor(k634Entry, b3)};
     if (model == QLatin1String("KVR-638"))

@@ -49,7 +49,7 @@ void TestReaderReplies::statusLines_data() {
         {"KVR-523", 3, '1', "Operation Error, Can Read"},
         {"KVR-523", 3, '2', "No Operation, Can not Read"},
         {"KVR-634", 2, 'Y', "Card is in the Reader"},
-        {"KVR-634", 2, 'O', "Card is at front side"},
+        {"KVR-634", 2, 'O', "Card is at front side "},
         {"KVR-634", 2, 'N', "No Card is in the Reader"},
         {"KVR-634", 3, 'Y', "Permit the card in"},
         {"KVR-634", 3, 'N', "Prohibit the card in"},
