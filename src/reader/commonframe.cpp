@@ -46,12 +46,6 @@ constexpr ResultTexts kEject634{"Eject Card", "Eject Card Success", "Eject Card 
                                 "No Card In The Reader", nullptr};
 constexpr ResultTexts kEject527{"Eject Card", "Eject Card Success", "Eject Card Error",
                                 "No Card In The Reader or Card is not inserted in place", nullptr};
-constexpr ResultTexts kMoveCard{"Move card", nullptr, "Move card Error", "No Card In The Reader",
-                                "The card is not on the IC card operation position"};
-constexpr ResultTexts kCleanReader{"Clean Reader",
-                                   "Set 'Clean Reader' Success\r\nPlease insert the Cleaning card",
-                                   "Set 'Clean Reader' Error", "No Card In The Reader",
-                                   "The card is not on the IC card operation position"};
 constexpr ResultTexts kMoveToIc{"Move Card", nullptr, "Move Card Error", "No Card In The Reader",
                                 "The card is not on the IC card operation position"};
 constexpr ResultTexts kStopPosition{"Set the card stop position", "Success", "Error", nullptr,
@@ -260,7 +254,8 @@ void CommonFrame::moveCard690(int value) {
     }
     if (!send(body('2', pm)))
         return;
-    showResult(pm == '7' ? kCleanReader : kMoveCard, replyByte(m_reply, 2));
+    if (const std::optional<MessageBox> box = moveCardBox(pm, replyByte(m_reply, 2)))
+        showInformation(*box);
 }
 
 void CommonFrame::MoveCardToIcPosition() {

@@ -122,8 +122,8 @@ std::optional<MessageBox> statusBox(const QString &model, const QByteArray &repl
     }
     // Only the KVR-523 lines are trimmed; the KVR-634 keeps its trailing blank.
     if (model == QLatin1String("KVR-523"))
-        return MessageBox{kStatusOfReader, lineFor(k523Card, b2).trimmed() + crlf +
-                                               lineFor(k523Read, b3).trimmed()};
+        return MessageBox{kStatusOfReader,
+                          lineFor(k523Card, b2).trimmed() + crlf + lineFor(k523Read, b3).trimmed()};
     if (model == QLatin1String("KVR-634"))
         return MessageBox{kStatusOfReader, lineFor(k634Card, b2) + crlf + lineFor(k634Entry, b3)};
     if (model == QLatin1String("KVR-638"))
@@ -211,6 +211,18 @@ std::optional<MessageBox> resultBox(const ResultTexts &texts, char result) {
     if (!text)
         return std::nullopt;
     return MessageBox{QString::fromUtf8(texts.title), QString::fromUtf8(text)};
+}
+
+std::optional<MessageBox> moveCardBox(char pm, char result) {
+    static constexpr ResultTexts kMoveCard{"Move card", nullptr, "Move card Error",
+                                           "No Card In The Reader",
+                                           "The card is not on the IC card operation position"};
+    static constexpr ResultTexts kCleanReader{
+        "Clean Reader", "Set 'Clean Reader' Success\r\nPlease insert the Cleaning card",
+        "Set 'Clean Reader' Error", nullptr, nullptr};
+    if (pm == '7' && (result == 'Y' || result == 'N'))
+        return resultBox(kCleanReader, result);
+    return resultBox(kMoveCard, result);
 }
 
 } // namespace talvex::reader

@@ -68,4 +68,9 @@ struct ResultTexts {
 };
 std::optional<MessageBox> resultBox(const ResultTexts &texts, char result);
 
+// The box after a KVR-690 card move with parameter code pm: "Clean Reader"
+// (pm "7") names its own "Y" and "N"; "E", "W" and every other move are
+// "Move card" boxes, and a done move shows nothing.
+std::optional<MessageBox> moveCardBox(char pm, char result);
+
 } // namespace talvex::reader

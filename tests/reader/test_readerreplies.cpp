@@ -26,6 +26,7 @@ private slots:
     void sensorValues();
     void entryStates();
     void cardTypes();
+    void moveCardBoxes();
     void textReplies();
 };
 
@@ -191,6 +192,31 @@ void TestReaderReplies::cardTypes() {
     QVERIFY(!findCardType('0', '3'));
     QVERIFY(!findCardType('4', '4'));
     QVERIFY(!findCardType('5', '0'));
+}
+
+void TestReaderReplies::moveCardBoxes() {
+    struct Case {
+        char pm;
+        char result;
+        const char *box; // title|text, nullptr for no box
+    };
+    const Case cases[] = {
+        {'7', 'Y', "Clean Reader|Set 'Clean Reader' Success\r\nPlease insert the Cleaning card"},
+        {'7', 'N', "Clean Reader|Set 'Clean Reader' Error"},
+        {'7', 'E', "Move card|No Card In The Reader"},
+        {'7', 'W', "Move card|The card is not on the IC card operation position"},
+        {'0', 'Y', nullptr},
+        {'/', 'Y', nullptr},
+        {'5', 'N', "Move card|Move card Error"},
+        {'.', 'E', "Move card|No Card In The Reader"},
+        {'/', 'W', "Move card|The card is not on the IC card operation position"},
+        {'3', 'X', nullptr},
+    };
+    for (const Case &c : cases) {
+        const auto box = moveCardBox(c.pm, c.result);
+        const QString shown = box ? box->title + u'|' + box->text : QString();
+        QCOMPARE(shown, c.box ? QString::fromLatin1(c.box) : QString());
+    }
 }
 
 void TestReaderReplies::textReplies() {
