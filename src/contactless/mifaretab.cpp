@@ -73,10 +73,6 @@ const std::initializer_list<StatusText> kWriteOutcomes = {
 };
 const QString kWriteTitle = QStringLiteral("Write Data To Block");
 
-char statusAt(const QByteArray &reply, int index) {
-    return char(replyByte(reply, index));
-}
-
 bool isTrailer(int sector, int block) {
     return block == (sector < 32 ? 3 : 15);
 }

@@ -21,6 +21,11 @@ inline quint8 replyByte(const QByteArray &reply, int index) {
     return index >= 0 && index < reply.size() ? quint8(reply.at(index)) : 0;
 }
 
+// The status byte at index, as a character ("Y", "N", "0" ...).
+inline char statusAt(const QByteArray &reply, int index) {
+    return char(replyByte(reply, index));
+}
+
 // The reply bytes from index `from` up to the one before ETX, as hex text
 // without separators ("8E3F21C4").
 QString replyHex(const QByteArray &reply, int from);

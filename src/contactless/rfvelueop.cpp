@@ -31,10 +31,6 @@ QByteArray littleEndian(quint32 value) {
     return bytes;
 }
 
-char statusAt(const QByteArray &reply, int index) {
-    return char(replyByte(reply, index));
-}
-
 } // namespace
 
 int valueBlockAddress(int sector, int block) {

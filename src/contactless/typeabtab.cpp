@@ -22,10 +22,6 @@ namespace {
 // The reader's length low byte carries the body: 35h, 65h, LH, LL and the APDU.
 constexpr int kMaxApduBytes = 255 - 4;
 
-char statusOf(const QByteArray &reply) {
-    return reply.size() > 2 ? reply.at(2) : '\0';
-}
-
 } // namespace
 
 TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
@@ -114,7 +110,7 @@ void TypeABTab::select_Card_Click() {
         exchangeRf(m_reader, QByteArray::fromHex(m_typeA->isChecked() ? "3560" : "3561"));
     if (!reply)
         return;
-    const char status = statusOf(*reply);
+    const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_selectText->setText(m_selectText->text() + replyHex(*reply, 3));
     reportStatus(
@@ -127,7 +123,7 @@ void TypeABTab::CPUTypeASNCmd_Click() {
     const auto reply = exchangeRf(m_reader, QByteArray::fromHex("3569"));
     if (!reply)
         return;
-    const char status = statusOf(*reply);
+    const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_serial->setText(replyHex(*reply, 3));
     reportStatus(status, QStringLiteral("Type A SN"),
@@ -168,7 +164,7 @@ void TypeABTab::SendCmd_Click() {
     const auto reply = exchangeRf(m_reader, body);
     if (!reply)
         return;
-    const char status = statusOf(*reply);
+    const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_backText->setText(m_backText->text() + replyHex(*reply, 5));
     reportStatus(status, QStringLiteral("C-APDU"),
@@ -180,7 +176,7 @@ void TypeABTab::Deselect_Card_Click() {
     const auto reply = exchangeRf(m_reader, QByteArray::fromHex("3568"));
     if (!reply)
         return;
-    reportStatus(statusOf(*reply), QStringLiteral("DESELECT"),
+    reportStatus(statusAt(*reply, 2), QStringLiteral("DESELECT"),
                  {{'Y', "Success"}, {'N', "Error"}, {'E', "No Card In The Reader"}});
 }
 

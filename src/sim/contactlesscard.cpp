@@ -86,6 +86,14 @@ QByteArray ultralightMemory(const QByteArray &uid) {
     return memory;
 }
 
+// Four bytes, least significant first.
+quint32 littleEndianValue(const QByteArray &bytes) {
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(i));
+    return value;
+}
+
 // A value block holds V, ~V, V (least significant byte first) and the
 // address byte as A, ~A, A, ~A.
 bool valueOf(const QByteArray &block, quint32 &value) {
@@ -96,9 +104,7 @@ bool valueOf(const QByteArray &block, quint32 &value) {
     if (quint8(block.at(13)) != quint8(~a) || quint8(block.at(14)) != a ||
         quint8(block.at(15)) != quint8(~a))
         return false;
-    value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | quint8(v.at(i));
+    value = littleEndianValue(v);
     return true;
 }
 
@@ -107,13 +113,6 @@ QByteArray valueBytes(quint32 value) {
     for (int i = 0; i < 4; ++i)
         v[i] = char((value >> (8 * i)) & 0xFF);
     return v;
-}
-
-quint32 amountOf(const QByteArray &bytes) {
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | quint8(bytes.at(i));
-    return value;
 }
 
 // What one command sees: the card in the field (nullptr when the reader holds
@@ -229,8 +228,8 @@ QByteArray changeValue(const Request &r) {
     if (n <= 0 || ContactlessCard::isTrailer(r.sector(), r.block()) ||
         !valueOf(r.card->memory.mid(n * kBlockSize, kBlockSize), value))
         return answer(r, 2, kWrongBlock);
-    const quint64 amount = amountOf(r.body.mid(4, 4));
-    qint64 result =
+    const quint32 amount = littleEndianValue(r.body.mid(4, 4));
+    const qint64 result =
         r.body.at(1) == '7' ? qint64(value) + qint64(amount) : qint64(value) - qint64(amount);
     if (result < 0 || result > qint64(0xFFFFFFFFu))
         return answer(r, 2, kOverflow);
