@@ -32,6 +32,8 @@ QByteArray VirtualLine::read(qint64 maxBytes) {
 }
 
 void VirtualLine::write(const QByteArray &bytes) {
+    if (m_writeListener)
+        m_writeListener(link::clock().nowMs(), bytes);
     m_device.feed(bytes, m_settings.baud, nowUs());
 }
 

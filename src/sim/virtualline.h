@@ -3,6 +3,7 @@
 #include "link/serialbackend.h"
 
 #include <QByteArray>
+#include <functional>
 
 namespace talvex::sim {
 
@@ -19,6 +20,11 @@ class Device;
 class VirtualLine final : public link::SerialBackend {
 public:
     explicit VirtualLine(Device &device) : m_device(device) {}
+
+    // Told of every write of the program, with the clock's time in ms.
+    void setWriteListener(std::function<void(qint64, const QByteArray &)> listener) {
+        m_writeListener = std::move(listener);
+    }
 
     void open(const link::LineSettings &settings) override;
     void close() override { m_open = false; }
@@ -38,6 +44,7 @@ private:
     void collect();
 
     Device &m_device;
+    std::function<void(qint64, const QByteArray &)> m_writeListener;
     link::LineSettings m_settings;
     QByteArray m_in;
     bool m_open = false;

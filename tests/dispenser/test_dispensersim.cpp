@@ -99,7 +99,6 @@ class TestDispenserSim : public QObject {
 private slots:
     void machine_data();
     void machine();
-    void speedChangeTakesEffectAfterTheAnswer();
 };
 
 void TestDispenserSim::machine_data() {
@@ -181,30 +180,6 @@ void TestDispenserSim::machine() {
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(is820 ? d.d820.stackerCards() : d.d840.stackerCards(), stackerAfter);
-}
-
-void TestDispenserSim::speedChangeTakesEffectAfterTheAnswer() {
-    // KVR-820: "CS4" has no answer; the next frame must come at 19200.
-    DispenserDevice820 k820;
-    k820.feed(frame("CS4"), 9600, 0);
-    QCOMPARE(k820.takeOutput(0), QByteArray("\x06"));
-    k820.feed("\x05", 9600, 0);
-    QCOMPARE(k820.baud(), 19200);
-    k820.feed(frame("AP"), 9600, 10);
-    QVERIFY(k820.takeOutput(10).isEmpty());
-    k820.feed(frame("AP"), 19200, 20);
-    QCOMPARE(k820.takeOutput(20), QByteArray("\x06"));
-
-    // KVR-840: the acknowledgement still leaves at the old speed.
-    DispenserDevice840 k840;
-    k840.setWireTime(true);
-    k840.feed(frame("15CSB0"), 9600, 0);
-    // Nine bytes at 9600 bit/s take 9.4 ms; three back take 3.2 ms more (at
-    // 1200 bit/s one byte alone would take 8.3 ms).
-    k840.advance(9'400);
-    QCOMPARE(k840.baud(), 1200);
-    QCOMPARE(k840.takeOutput(12'500), QByteArray("\x06"
-                                                 "15"));
 }
 
 QTEST_APPLESS_MAIN(TestDispenserSim)

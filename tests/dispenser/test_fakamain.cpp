@@ -141,23 +141,11 @@ void TestFakamain::settingsPortErrors() {
     // A port another program holds.
     v.boxes.shown.clear();
     link::portmap::unmap(7);
-    struct Held final : link::SerialBackend {
-        void open(const link::LineSettings &) override {
-            throw link::SerialError(link::kPortInUse);
-        }
-        void close() override {}
-        bool isOpen() const override { return false; }
-        void applySettings(const link::LineSettings &) override {}
-        qint64 bytesAvailable() override { return 0; }
-        QByteArray read(qint64) override { return {}; }
-        void write(const QByteArray &) override {}
-        void discardInput() override {}
-        void discardOutput() override {}
-        bool waitForReadyRead(int) override { return false; }
-        void setDtr(bool) override {}
-        void setRts(bool) override {}
-    };
-    link::portmap::mapBackend(8, [] { return std::make_unique<Held>(); });
+    link::portmap::mapBackend(8, [&] {
+        auto held = std::make_unique<testing::ScriptedBackend>(v.clock);
+        held->openError = link::kPortInUse;
+        return held;
+    });
     QVERIFY(!v.setUp820(QStringLiteral("COM8")));
     QVERIFY(!v.setUp840(QStringLiteral("COM8")));
     QCOMPARE(v.boxes.texts(),
@@ -226,31 +214,20 @@ void TestFakamain::detectionFailures() {
 
 void TestFakamain::kvr820AckWithoutStatusCountsAsDetected() {
     VirtualDispensers v;
-    testing::ScriptedBackend line(v.clock);
-    line.onWrite = [](const QByteArray &w, testing::ScriptedBackend &l) {
-        if (w.size() > 1)
-            l.feedAfter(10, QByteArray(1, '\x06'));
-    };
-    struct Handle final : link::SerialBackend {
-        explicit Handle(testing::ScriptedBackend &l) : line(l) {}
-        void open(const link::LineSettings &s) override { line.open(s); }
-        void close() override { line.close(); }
-        bool isOpen() const override { return line.isOpen(); }
-        void applySettings(const link::LineSettings &s) override { line.applySettings(s); }
-        qint64 bytesAvailable() override { return line.bytesAvailable(); }
-        QByteArray read(qint64 n) override { return line.read(n); }
-        void write(const QByteArray &b) override { line.write(b); }
-        void discardInput() override { line.discardInput(); }
-        void discardOutput() override {}
-        bool waitForReadyRead(int ms) override { return line.waitForReadyRead(ms); }
-        void setDtr(bool) override {}
-        void setRts(bool) override {}
-        testing::ScriptedBackend &line;
-    };
-    link::portmap::mapBackend(6, [&] { return std::make_unique<Handle>(line); });
+    // A dispenser that acknowledges "AP" and never sends the status frame.
+    testing::ScriptedBackend *line = nullptr;
+    link::portmap::mapBackend(6, [&] {
+        auto owned = std::make_unique<testing::ScriptedBackend>(v.clock);
+        owned->onWrite = [](const QByteArray &w, testing::ScriptedBackend &l) {
+            if (w.size() > 1)
+                l.feedAfter(10, QByteArray(1, '\x06'));
+        };
+        line = owned.get();
+        return owned;
+    });
     QVERIFY(v.setUp820(QStringLiteral("COM6")));
     QVERIFY(v.boxes.shown.isEmpty());
-    QCOMPARE(line.settings(), (link::LineSettings{9600, 'n', 8, 1}));
+    QCOMPARE(line->settings(), (link::LineSettings{9600, 'n', 8, 1}));
     QVERIFY(enabled(v.k820(), "KVR820DC"));
     QVERIFY(enabled(v.k820(), "KVR820SI"));
     QVERIFY(v.k820().picture()->bodyVisible());

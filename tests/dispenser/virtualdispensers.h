@@ -33,29 +33,13 @@ struct Written {
     QByteArray bytes;
 };
 
-class TapLine final : public link::SerialBackend {
-public:
-    TapLine(sim::Device &device, QList<Written> &log) : m_line(device), m_log(log) {}
-    void open(const link::LineSettings &s) override { m_line.open(s); }
-    void close() override { m_line.close(); }
-    bool isOpen() const override { return m_line.isOpen(); }
-    void applySettings(const link::LineSettings &s) override { m_line.applySettings(s); }
-    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
-    QByteArray read(qint64 maxBytes) override { return m_line.read(maxBytes); }
-    void write(const QByteArray &bytes) override {
-        m_log.append({link::clock().nowMs(), bytes});
-        m_line.write(bytes);
-    }
-    void discardInput() override { m_line.discardInput(); }
-    void discardOutput() override {}
-    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
-    void setDtr(bool) override {}
-    void setRts(bool) override {}
-
-private:
-    sim::VirtualLine m_line;
-    QList<Written> &m_log;
-};
+inline std::unique_ptr<sim::VirtualLine> tappedLine(sim::Device &device, QList<Written> &log) {
+    auto line = std::make_unique<sim::VirtualLine>(device);
+    line->setWriteListener([&log](qint64 atMs, const QByteArray &bytes) {
+        log.append({atMs, bytes});
+    });
+    return line;
+}
 
 // The command texts of the frames written (STX text ETX BCC), in order; polls
 // ("AP" and, for the KVR-840, "15AP") are left out unless withPolls.
@@ -77,10 +61,8 @@ public:
     static constexpr int kPort840 = 3;
 
     VirtualDispensers() {
-        link::portmap::mapBackend(kPort820,
-                                  [this] { return std::make_unique<TapLine>(dev820, writes820); });
-        link::portmap::mapBackend(kPort840,
-                                  [this] { return std::make_unique<TapLine>(dev840, writes840); });
+        link::portmap::mapBackend(kPort820, [this] { return tappedLine(dev820, writes820); });
+        link::portmap::mapBackend(kPort840, [this] { return tappedLine(dev840, writes840); });
         window = std::make_unique<dispenser::Fakamain>();
     }
     ~VirtualDispensers() {
