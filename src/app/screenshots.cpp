@@ -7,7 +7,10 @@
 #include "contact/samcard.h"
 #include "contactless/mifaretab.h"
 #include "contactless/typeabtab.h"
+#include "dispenser/comportset820.h"
 #include "dispenser/fakamain.h"
+#include "dispenser/kvr820panel.h"
+#include "dispenser/kvr840panel.h"
 #include "link/exchange.h"
 #include "link/serialcomm.h"
 #include "shell/aboutdialog.h"
@@ -19,10 +22,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTextStream>
+#include <QThread>
 
 #include <cstdio>
 
@@ -69,6 +74,33 @@ private:
     bool m_failed = false;
 };
 
+// Answers a dispenser's port dialog with the port its simulator sits on.
+class DispenserSetupScript final : public ui::DialogRunner {
+public:
+    explicit DispenserSetupScript(int port) : m_port(port) {}
+    int exec(QDialog &dialog) override {
+        auto *settings = qobject_cast<dispenser::DispenserPortDialog *>(&dialog);
+        if (settings == nullptr)
+            return QDialog::Rejected;
+        settings->findChild<QComboBox *>(QStringLiteral("PortCombo"))
+            ->setCurrentText(QStringLiteral("COM%1").arg(m_port));
+        settings->Command1_Click();
+        return settings->result();
+    }
+
+private:
+    int m_port;
+};
+
+// Lets the window's timers run for a while, as a user watching would.
+void watch(int ms) {
+    const QDeadlineTimer until(ms);
+    while (!until.hasExpired()) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
 void click(QWidget &window, const char *name) {
     if (auto *button = window.findChild<QAbstractButton *>(QString::fromLatin1(name)))
         button->click();
@@ -100,6 +132,25 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
     {
         dispenser::Fakamain dispenserWindow;
         saver.save(dispenserWindow, QStringLiteral("fakamain"));
+        // Each model set up, one card dispensed and its status polled.
+        DispenserSetupScript at820(DemoDevices::kKvr820Port);
+        ui::setDialogRunner(&at820);
+        dispenserWindow.kvr820()->KVR820Setup_Click();
+        watch(500);
+        dispenserWindow.kvr820()->KVR820DC_Click();
+        watch(2500);
+        saver.save(dispenserWindow, QStringLiteral("fakamain-820"));
+        DispenserSetupScript at840(DemoDevices::kKvr840Port);
+        ui::setDialogRunner(&at840);
+        dispenserWindow.findChild<QTabWidget *>()->setCurrentIndex(1);
+        dispenserWindow.kvr840()->KVR840Setup_Click();
+        watch(500);
+        dispenserWindow.kvr840()->KVR840DC_Click();
+        watch(2500);
+        saver.save(dispenserWindow, QStringLiteral("fakamain-840"));
+        ui::setDialogRunner(nullptr);
+        dispenserWindow.kvr820()->KVR820Close_Click();
+        dispenserWindow.kvr840()->KVR840Close_Click();
         dispenserWindow.hide();
     }
 
