@@ -25,12 +25,15 @@ QByteArray encodeLine(const QString &text) {
     return encoder.encode(text + QStringLiteral("\r\n"));
 }
 
-bool writeTo(const QString &path, const QString &text, QIODevice::OpenMode mode) {
+bool writeTo(const QString &path, const QString &text, QIODevice::OpenMode mode, QString *error) {
     QFile file(path);
-    if (!file.open(mode))
-        return false;
     const QByteArray bytes = encodeLine(text);
-    return file.write(bytes) == bytes.size();
+    if (file.open(mode) && file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    if (error)
+        *error = QStringLiteral("%1 could not be written: %2")
+                     .arg(QDir::toNativeSeparators(path), file.errorString());
+    return false;
 }
 
 } // namespace
@@ -72,21 +75,21 @@ QString magAutoLogPath(const QDate &date) {
         .filePath(QStringLiteral("MagAuto") + fileDateText(date) + QStringLiteral(".txt"));
 }
 
-bool startRecordFile(const QString &path, const QString &model) {
+bool startRecordFile(const QString &path, const QString &model, QString *error) {
     const QString header = QStringLiteral("这个文件是") + model +
                            QStringLiteral("要求保留历史记录时产生的文件") +
                            QStringLiteral("\r\n\r\n");
-    return writeTo(path, header, QIODevice::WriteOnly | QIODevice::Truncate);
+    return writeTo(path, header, QIODevice::WriteOnly | QIODevice::Truncate, error);
 }
 
-void AppendRecordFile(const QString &path, const QString &text) {
+bool AppendRecordFile(const QString &path, const QString &text, QString *error) {
     if (path.isEmpty())
-        return;
-    writeTo(path, text, QIODevice::WriteOnly | QIODevice::Append);
+        return true;
+    return writeTo(path, text, QIODevice::WriteOnly | QIODevice::Append, error);
 }
 
-void AppendMagAutoLog(const QString &text) {
-    writeTo(magAutoLogPath(), text, QIODevice::WriteOnly | QIODevice::Append);
+bool AppendMagAutoLog(const QString &text, QString *error) {
+    return writeTo(magAutoLogPath(), text, QIODevice::WriteOnly | QIODevice::Append, error);
 }
 
 } // namespace talvex::link

@@ -27,12 +27,14 @@ QString recordFilePath(const QDate &date = QDate::currentDate());
 QString magAutoLogPath(const QDate &date = QDate::currentDate());
 
 // Creates or overwrites the record file and writes its header for the model
-// (which may be empty): one text line, then two empty lines.
-bool startRecordFile(const QString &path, const QString &model);
+// (which may be empty): one text line, then two empty lines. On failure error,
+// if given, says why in words for a status line.
+bool startRecordFile(const QString &path, const QString &model, QString *error = nullptr);
 
-// Appends text as one line. An empty path means recording is off. File errors
-// are ignored: the exchange or the test goes on without its record.
-void AppendRecordFile(const QString &path, const QString &text);
-void AppendMagAutoLog(const QString &text);
+// Appends text as one line. An empty path means recording is off. Nothing is
+// shown on a file error: the exchange or the test goes on without its record,
+// and the caller may put error in its status line.
+bool AppendRecordFile(const QString &path, const QString &text, QString *error = nullptr);
+bool AppendMagAutoLog(const QString &text, QString *error = nullptr);
 
 } // namespace talvex::link

@@ -26,8 +26,10 @@ SerialComm::~SerialComm() {
 }
 
 SerialBackend &SerialComm::openBackend() {
-    if (!m_backend)
+    if (!m_backend) {
+        noteFault(LineFault::NotOpen, {});
         throw SerialError(kPortNotOpen);
+    }
     if (!m_backend->isOpen()) {
         noteFault(LineFault::DeviceGone, m_backend->lineName());
         throw SerialError(kPortIoFailed);

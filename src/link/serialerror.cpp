@@ -17,6 +17,8 @@ QString lineFaultText(LineFault fault) {
     case LineFault::HeldElsewhere:
         return QStringLiteral("the port is held by another program. Close that program or "
                               "choose another port.");
+    case LineFault::NotOpen:
+        return QStringLiteral("the port is not open. Use Setup Comm to open it.");
     case LineFault::None:
         break;
     }

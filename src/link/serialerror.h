@@ -22,6 +22,7 @@ enum class LineFault {
     DeviceGone,       // the device end went away (unplugged, powered off, simulator stopped)
     PermissionDenied, // the user may not open the device
     HeldElsewhere,    // another program has the device open or locked
+    NotOpen,          // the port was used while closed (a scan that found nothing closes it)
 };
 
 // The fault in words for a window's status line, after the port's name.

@@ -316,7 +316,9 @@ bool ReaderMain::recordingToFile() const {
 }
 
 void ReaderMain::appendRecord(const QString &text) {
-    link::AppendRecordFile(m_saveToFileNameLabel->text(), text);
+    QString error;
+    if (!link::AppendRecordFile(m_saveToFileNameLabel->text(), text, &error))
+        showLineReason(error);
 }
 
 QString ReaderMain::currentModel() const {
@@ -572,8 +574,11 @@ void ReaderMain::CheckRecordToFile_Click() {
     clearTrafficLog();
     const QString path = link::recordFilePath();
     // A file that cannot be created leaves recording on with nowhere to go:
-    // every append is then dropped, as appends are whenever the file fails.
-    link::startRecordFile(path, currentModel());
+    // every append is then dropped, as appends are whenever the file fails,
+    // and the status line says why.
+    QString error;
+    if (!link::startRecordFile(path, currentModel(), &error))
+        showLineReason(error);
     m_saveToFileNameLabel->setText(QDir::toNativeSeparators(path));
 }
 

@@ -430,7 +430,9 @@ void TestSerialComm::hangUpLeavesNothingSpinning() {
     openOn(comm, other, kPort + 1);
     comm.setOutput(QByteArray("\x05"));
     QCOMPARE(other.read(1), QByteArray("\x05"));
-    QCOMPARE(reasons, (QStringList{reasons.first(), QString()}));
+    QCOMPARE(reasons,
+             (QStringList{reasons.first(), "COM7: the port is not open. Use Setup Comm to open it.",
+                          QString()}));
 }
 
 void TestSerialComm::inputBufferIsBounded_data() {

@@ -195,6 +195,7 @@ private slots:
     void recordFileBlocks_data();
     void recordFileBlocks();
     void recordFileNamesAndMagneticLog();
+    void recordFileThatCannotBeWrittenNamesItself();
     void openCommandLog();
     void detectsEverySimulatedModel_data();
     void detectsEverySimulatedModel();
@@ -339,6 +340,9 @@ void TestReaderMain::lineFailuresKeepTheTextsAndNameTheCause_data() {
     const QString dataFault = QStringLiteral("Error:Please check the data effective");
     const QString gone = QStringLiteral("COM1: the device went away (unplugged or switched off?). "
                                         "Bring it back, then use Setup Comm again.");
+    QTest::newRow("port closed while set up")
+        << Break([](ScriptedBench &b) { b.window.readerPort().setPortOpen(false); }) << true
+        << dataFault << QStringLiteral("COM1: the port is not open. Use Setup Comm to open it.");
     QTest::newRow("hang-up mid-exchange")
         << Break([](ScriptedBench &b) { b.reader.hangUpAfterEnq = 5; }) << true << dataFault
         << gone;
@@ -384,7 +388,8 @@ void TestReaderMain::lineFailuresKeepTheTextsAndNameTheCause() {
         QCOMPARE(bench.window.trafficLog(), QStringLiteral("\r\n"));
         // The exchange's own text; the window stays set up with its port open.
         QVERIFY(bench.window.portSetUp());
-        QVERIFY(bench.window.readerPort().PortOpen());
+        QCOMPARE(bench.window.readerPort().PortOpen(),
+                 !QByteArray(QTest::currentDataTag()).startsWith("port closed"));
     } else {
         bench.window.IRCLOSECOM_Click();
         dialogs.steps << pressOk;
@@ -799,6 +804,23 @@ void TestReaderMain::recordFileNamesAndMagneticLog() {
     QVERIFY(!link::startRecordFile(link::recordFilePath(), QStringLiteral("KVR-690")));
     link::AppendRecordFile(link::recordFilePath(), QStringLiteral("lost"));
     link::AppendMagAutoLog(QStringLiteral("lost"));
+}
+
+void TestReaderMain::recordFileThatCannotBeWrittenNamesItself() {
+    ScriptedBench bench;
+    // The record folder is gone: recording goes on with nowhere to write, and
+    // the status line says so.
+    link::setRecordFolder(m_recordDir->filePath(QStringLiteral("missing")));
+    bench.find<QCheckBox>("CheckRecordToFile")->click();
+    const QString path = QDir::toNativeSeparators(link::recordFilePath());
+    QVERIFY(bench.boxes.shown.isEmpty());
+    QVERIFY2(bench.window.lineReason().startsWith(path + QStringLiteral(" could not be written: ")),
+             qPrintable(bench.window.lineReason()));
+
+    bench.find<QLabel>("StatusLine")->clear();
+    bench.run("30 30");
+    QVERIFY(bench.boxes.shown.isEmpty());
+    QVERIFY(bench.window.lineReason().startsWith(path + QStringLiteral(" could not be written: ")));
 }
 
 void TestReaderMain::openCommandLog() {
