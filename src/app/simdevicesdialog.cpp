@@ -2,6 +2,7 @@
 
 #include "contactcardcontrols.h"
 #include "contactlesscardpanel.h"
+#include "memorycardsimcontrols.h"
 #include "readercontrolsimbox.h"
 #include "dispensercontrols.h"
 
@@ -181,6 +182,7 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     layout->addWidget(m_readerControl);
     layout->addWidget(new ContactCardControls(m_reader, this));
     layout->addWidget(new ContactlessCardPanel(m_reader, this));
+    layout->addWidget(new MemoryCardSimControls(m_reader, this));
     layout->addWidget(dispenserBox);
     layout->addWidget(new DispenserControls(m_kvr820, this));
     layout->addWidget(new DispenserControls(m_kvr840, this));

@@ -4,6 +4,7 @@
 #include "cpucard.h"
 #include "samcard.h"
 
+#include "memorycard/memorycardpanel.h"
 #include "ui/seams.h"
 
 #include <QHBoxLayout>
@@ -28,13 +29,8 @@ ICCardTab::ICCardTab(link::ReaderLinkContext &reader, QWidget *parent)
     // AT45D041, AT88SC102.
     m_ssTab2->addTab(buildCpuPage(), QStringLiteral("CPU"));
     m_ssTab2->addTab(buildSamPage(), QStringLiteral("SAM"));
-    addEmptyPage(QStringLiteral("SLE4428"));
-    addEmptyPage(QStringLiteral("SLE4442"));
-    addEmptyPage(QStringLiteral("24CXX"));
-    addEmptyPage(QStringLiteral("AT88SC1604"));
-    addEmptyPage(QStringLiteral("AT88SC1608"));
-    addEmptyPage(QStringLiteral("AT45D041"));
-    addEmptyPage(QStringLiteral("AT88SC102"));
+    m_memoryCards = new memorycard::MemoryCardPanel(reader, this);
+    m_memoryCards->addPagesTo(m_ssTab2);
 
     auto *powerRow = new QHBoxLayout;
     powerRow->addWidget(m_powerOn);
@@ -43,6 +39,10 @@ ICCardTab::ICCardTab(link::ReaderLinkContext &reader, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(powerRow);
     layout->addWidget(m_ssTab2, 1);
+    layout->addWidget(m_memoryCards); // the data grid, for the memory card pages only
+    connect(m_ssTab2, &QTabWidget::currentChanged, m_memoryCards,
+            [this](int index) { m_memoryCards->setVisible(index >= 2); });
+    m_memoryCards->setVisible(false);
 
     connect(m_powerOn, &QPushButton::clicked, this, &ICCardTab::PowerOnBtn_Click);
     connect(m_powerOff, &QPushButton::clicked, this, &ICCardTab::PowerOffBtn_Click);
@@ -70,12 +70,6 @@ QWidget *ICCardTab::buildSamPage() {
     layout->addWidget(m_simRun, 0, Qt::AlignLeft);
     layout->addStretch();
     return page;
-}
-
-void ICCardTab::addEmptyPage(const QString &caption) {
-    auto *page = new QWidget(m_ssTab2);
-    page->setObjectName(QStringLiteral("ICPage") + caption);
-    m_ssTab2->addTab(page, caption);
 }
 
 QWidget *ICCardTab::page(const QString &caption) const {

@@ -9,6 +9,10 @@ namespace talvex::link {
 class ReaderLinkContext;
 }
 
+namespace talvex::memorycard {
+class MemoryCardPanel;
+}
+
 namespace talvex::contact {
 
 // The "IC CARD" tab: the power of the card in the slot, and the inner tab
@@ -22,6 +26,7 @@ public:
     QTabWidget *cardTabs() const { return m_ssTab2; } // SSTab2
     // The page for a card family, by its caption ("CPU", "SLE4442", ...).
     QWidget *page(const QString &caption) const;
+    memorycard::MemoryCardPanel *memoryCards() const { return m_memoryCards; }
 
     void PowerOnBtn_Click();
     void PowerOffBtn_Click();
@@ -31,12 +36,11 @@ public:
 private:
     QWidget *buildCpuPage();
     QWidget *buildSamPage();
-    // A page whose family has no operations yet.
-    void addEmptyPage(const QString &caption);
     void switchPower(bool on);
 
     link::ReaderLinkContext &m_reader;
     QTabWidget *m_ssTab2 = nullptr;
+    memorycard::MemoryCardPanel *m_memoryCards = nullptr;
     QPushButton *m_powerOn = nullptr;  // PowerOnBtn
     QPushButton *m_powerOff = nullptr; // PowerOffBtn
     QPushButton *m_cpuRun = nullptr;   // CPURUN

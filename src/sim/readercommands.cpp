@@ -1,9 +1,16 @@
 #include "sim/readercommands.h"
 
+#include "sim/at24c.h"
+#include "sim/at45db041.h"
+#include "sim/at88sc102.h"
+#include "sim/at88sc1604.h"
+#include "sim/at88sc1608.h"
 #include "sim/contactcpucard.h"
 #include "sim/contactlesscard.h"
 #include "sim/readercontrol.h"
 #include "sim/readerdevice.h"
+#include "sim/sle4428.h"
+#include "sim/sle4442.h"
 
 #include <utility>
 
@@ -26,6 +33,13 @@ constexpr std::pair<char, ReaderCommand> kCommands[] = {
     {'=', &samCommand},       // SAM reset and APDU
     {'J', &samPowerCommand},  // SAM power
     {'5', &contactlessCommand},
+    {'6', &at24cCommand},
+    {'8', &sle4442Command},
+    {'9', &sle4428Command},
+    {':', &at88sc102Command},
+    {';', &at88sc1604Command},
+    {'<', &at45db041Command},
+    {'>', &at88sc1608Command},
 };
 
 } // namespace

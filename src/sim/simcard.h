@@ -2,6 +2,7 @@
 
 #include "sim/contactcpucard.h"
 #include "sim/contactlesscard.h"
+#include "sim/memorychip.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,6 +18,7 @@ enum class CardKind {
     // An ISO 7816 processor card on the contacts.
     ContactCpu,
     Contactless, // S50, S70, Ultralight or a type A/B CPU card: see contactless
+    MemoryCard,  // a synchronous memory card: see memory
 };
 
 // Where the card sits in a motorised reader; readers without a transport only
@@ -38,8 +40,9 @@ struct SimCard {
     // What card type detection reports for this card: class and subtype
     // ("00" S50, "10" CPU T=0, ...); empty for a card it cannot identify.
     QByteArray typeCode = {};
-    ContactChip chip{}; // ContactCpu
+    ContactChip chip{};               // ContactCpu
     ContactlessCard contactless = {}; // what the card holds when kind is Contactless
+    MemoryChip memory = {};           // of a MemoryCard
 
     bool present() const { return kind != CardKind::None; }
     bool operator==(const SimCard &) const = default;
