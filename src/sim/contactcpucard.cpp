@@ -36,14 +36,15 @@ QByteArray lengthBytes(qsizetype n) {
     return out;
 }
 
-// Where the contacts touch the chip: the IC position, or anywhere inside a
-// reader that does not position its cards. The KVR-690 moves a card to its
-// IC position first.
+} // namespace
+
 bool atContacts(ReaderModel model, const SimCard &card) {
     if (card.place == CardPlace::IcPosition)
         return true;
     return card.place == CardPlace::Inside && model != ReaderModel::Kvr690;
 }
+
+namespace {
 
 // The status of the slot card before anything reaches its chip.
 char slotCardState(const ReaderDevice &reader) {

@@ -39,6 +39,10 @@ SimCard contactCpuCard(CardProtocol protocol, CardPlace place);
 // The motorised readers carry the contact IC module; the others refuse its
 // commands as undefined.
 bool hasContactIcModule(ReaderModel model);
+// Where the contacts touch the chip: the IC position, or anywhere inside a
+// reader that does not position its cards. The KVR-690 moves a card to its
+// IC position first.
+bool atContacts(ReaderModel model, const SimCard &card);
 
 // The answers to reset. Each SAM's names its socket, so that a reply shows
 // which SAM answered.

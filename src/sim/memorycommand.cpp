@@ -1,5 +1,6 @@
 #include "sim/memorycommand.h"
 
+#include "sim/contactcpucard.h"
 #include "sim/readercommands.h"
 #include "sim/readerdevice.h"
 
@@ -12,17 +13,6 @@ SimCard blankMemoryCard(MemoryCardType type, CardPlace place) {
     card.typeCode = memoryCardTypeCode(type);
     card.memory = blankMemoryChip(type);
     return card;
-}
-
-bool readerHasIcModule(ReaderModel model) {
-    return model == ReaderModel::Kvr527 || model == ReaderModel::Kvr634 ||
-           model == ReaderModel::Kvr638 || model == ReaderModel::Kvr690;
-}
-
-bool cardAtContacts(ReaderModel model, const SimCard &card) {
-    if (model == ReaderModel::Kvr690)
-        return card.place == CardPlace::IcPosition;
-    return card.place == CardPlace::Inside || card.place == CardPlace::IcPosition;
 }
 
 char checkPassword(const QByteArray &given, const QByteArray &stored, int &attemptsLeft,
@@ -41,7 +31,7 @@ MemoryCommand::MemoryCommand(ReaderDevice &reader, const QByteArray &body, int s
     : m_reader(reader), m_body(body), m_statusIndex(statusIndex), m_card(reader.card()) {}
 
 bool MemoryCommand::ready() {
-    if (!readerHasIcModule(m_reader.model())) {
+    if (!hasContactIcModule(m_reader.model())) {
         m_answer = negativeReply(m_body, errorcode::kUndefinedCommand);
         return false;
     }
@@ -49,7 +39,7 @@ bool MemoryCommand::ready() {
         m_answer = reply('E');
         return false;
     }
-    if (!cardAtContacts(m_reader.model(), m_card)) {
+    if (!atContacts(m_reader.model(), m_card)) {
         m_answer = reply('W');
         return false;
     }

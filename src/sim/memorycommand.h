@@ -13,13 +13,6 @@ class ReaderDevice;
 // A fresh memory card of the type at place, as card type detection names it.
 SimCard blankMemoryCard(MemoryCardType type, CardPlace place);
 
-// Only the motorised readers carry the contact IC module.
-bool readerHasIcModule(ReaderModel model);
-// Whether the card touches the IC contacts: the KVR-690 must have moved it to
-// the IC operation position, the other motorised readers work on a card that
-// is inside.
-bool cardAtContacts(ReaderModel model, const SimCard &card);
-
 // One command to a synchronous memory card. It settles what the reader answers
 // before the chip is involved (no card "E", card away from the contacts "W", a
 // card of another family "N", no IC module: undefined command) and lays out
