@@ -19,6 +19,12 @@ char addressLow(const QByteArray &address) {
     return address.isEmpty() ? '\0' : address.back();
 }
 
+void reportOddReply(const CauseReporter &report, const char *model, const QByteArray &reply) {
+    if (report)
+        report(QString::fromLatin1(model) + QStringLiteral(": unexpected reply ") +
+               link::bytesText(reply).trimmed());
+}
+
 } // namespace
 
 quint8 Bcc820(const QByteArray &text) {
@@ -81,8 +87,10 @@ QString Link820::send(const QByteArray &text, bool logged) {
             return fail();
         const QByteArray answer = m_port.Input();
         if (answer.isEmpty() || static_cast<quint8>(answer.front()) != link::ACK) {
+            // The log shows an empty "RD: " line here; the bytes go to the status line.
             if (logged)
-                m_log.append(trafficLine(QStringLiteral("RD: "), answer));
+                m_log.append(QStringLiteral("RD: ") + kLineEnd);
+            reportOddReply(m_reportCause, "KVR-820", answer);
             return kError;
         }
         // Bytes after the acknowledgement are not examined.
@@ -136,7 +144,12 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
         link::DelayMs(kAnswerWaitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
         if (!reply.isEmpty())
-            m_log.append(trafficLine(QStringLiteral("RD: "), reply));
+            m_log.append(QStringLiteral("RD: "));
+        // Only a three-byte answer is logged; any other goes to the status line.
+        if (reply.size() == 3)
+            m_log.append(trafficLine(QString(), reply));
+        else if (!reply.isEmpty())
+            reportOddReply(m_reportCause, "KVR-840", reply);
         if (reply.size() == 3) {
             result.clear();
             if (reply.at(1) == addressHigh(address) && reply.at(2) == addressLow(address)) {

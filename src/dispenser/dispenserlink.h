@@ -39,12 +39,16 @@ QString trafficLine(const QString &prefix, const QByteArray &bytes);
 // What a link reports when the serial component raised a run-time error: the
 // number (8018 for a closed port) and the component's own reason, if any.
 using PortErrorHandler = std::function<void(int number)>;
+// Where a link says what really arrived when the log keeps its fixed form.
+using CauseReporter = std::function<void(const QString &cause)>;
 
 // The KVR-820 link on MSComm820: frame, acknowledgement 06, then ENQ runs it.
 class Link820 {
 public:
-    Link820(link::SerialComm &port, TrafficLog &log, PortErrorHandler portError)
-        : m_port(port), m_log(log), m_portError(std::move(portError)) {}
+    Link820(link::SerialComm &port, TrafficLog &log, PortErrorHandler portError,
+            CauseReporter reportCause = {})
+        : m_port(port), m_log(log), m_portError(std::move(portError)),
+          m_reportCause(std::move(reportCause)) {}
 
     QString SendCommand820(const QByteArray &text);
     QString SendCommand820Quiet(const QByteArray &text);
@@ -66,14 +70,17 @@ private:
     link::SerialComm &m_port;
     TrafficLog &m_log;
     PortErrorHandler m_portError;
+    CauseReporter m_reportCause;
 };
 
 // The KVR-840 link on MSComm840: address-framed commands answered by
 // 06/15 ADDH ADDL, and the "AP" status reply with its acknowledgement.
 class Link840 {
 public:
-    Link840(link::SerialComm &port, TrafficLog &log, PortErrorHandler portError)
-        : m_port(port), m_log(log), m_portError(std::move(portError)) {}
+    Link840(link::SerialComm &port, TrafficLog &log, PortErrorHandler portError,
+            CauseReporter reportCause = {})
+        : m_port(port), m_log(log), m_portError(std::move(portError)),
+          m_reportCause(std::move(reportCause)) {}
 
     // The frame carries the address text followed by the command text; the
     // reply must name the same address.
@@ -96,6 +103,7 @@ private:
     link::SerialComm &m_port;
     TrafficLog &m_log;
     PortErrorHandler m_portError;
+    CauseReporter m_reportCause;
 };
 
 } // namespace talvex::dispenser

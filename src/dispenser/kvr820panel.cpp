@@ -68,7 +68,8 @@ bool validStatusReply(const QByteArray &reply, int size, char kind) {
 
 Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
-    : QWidget(parent), m_link(m_port, log, [this](int n) { PortError820(n); }),
+    : QWidget(parent), m_link(
+                           m_port, log, [this](int n) { PortError820(n); }, reportCause),
       m_reportCause(std::move(reportCause)) {
     setObjectName(QStringLiteral("Page820"));
 

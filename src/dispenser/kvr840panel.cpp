@@ -36,7 +36,8 @@ const QStringList kCloseButtons = {"KVR840DC", "AutoFaka840", "AutoStop840", "KV
 
 Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
-    : QWidget(parent), m_link(m_port, log, [this](int n) { PortError840(n); }),
+    : QWidget(parent), m_link(
+                           m_port, log, [this](int n) { PortError840(n); }, reportCause),
       m_reportCause(std::move(reportCause)) {
     setObjectName(QStringLiteral("Page840"));
 

@@ -53,8 +53,11 @@ struct Bench {
     link::SerialComm port;
     Log log;
     QList<int> errors;
-    Link820 k820{port, log, [this](int n) { errors << n; }};
-    Link840 k840{port, log, [this](int n) { errors << n; }};
+    QStringList causes;
+    Link820 k820{port, log, [this](int n) { errors << n; },
+                 [this](const QString &c) { causes << c; }};
+    Link840 k840{port, log, [this](int n) { errors << n; },
+                 [this](const QString &c) { causes << c; }};
 };
 
 } // namespace
@@ -99,20 +102,22 @@ void TestDispenserLink::kvr820Exchange_data() {
     QTest::addColumn<QByteArray>("written");
     QTest::addColumn<QString>("log");
     QTest::addColumn<qint64>("tookMs");
+    QTest::addColumn<QString>("cause"); // on the window's status line
 
     QTest::newRow("acknowledged") << hex("06") << "OK" << hex("025253030005")
                                   << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n"
-                                  << 30LL;
+                                  << 30LL << QString("");
     // Bytes after the acknowledgement are not examined.
     QTest::newRow("ack and noise") << hex("06FF") << "OK" << hex("025253030005")
                                    << "SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n"
-                                   << 30LL;
+                                   << 30LL << QString("");
+    // The log keeps its fixed form; what came goes to the status line.
     QTest::newRow("refused") << hex("15") << "ERROR" << hex("0252530300")
-                             << "SD: 02 52 53 03 00 \r\nRD: 15 \r\n"
-                             << 30LL;
+                             << "SD: 02 52 53 03 00 \r\nRD: \r\n"
+                             << 30LL << QString("KVR-820: unexpected reply 15");
     QTest::newRow("silent: 5 s") << QByteArray() << "ERROR" << hex("0252530300")
                                  << "SD: 02 52 53 03 00 \r\n\r\n"
-                                 << 5000LL;
+                                 << 5000LL << QString("");
 }
 
 void TestDispenserLink::kvr820Exchange() {
@@ -121,6 +126,7 @@ void TestDispenserLink::kvr820Exchange() {
     QFETCH(QByteArray, written);
     QFETCH(QString, log);
     QFETCH(qint64, tookMs);
+    QFETCH(QString, cause);
     // The dispenser answers frames, not the ENQ.
     const auto answering = [&](ScriptedBackend &line) {
         if (!answer.isEmpty())
@@ -137,6 +143,7 @@ void TestDispenserLink::kvr820Exchange() {
     QCOMPARE(b.clock.nowMs() - start, tookMs);
     QCOMPARE(b.line->written(), written);
     QCOMPARE(b.log.text, log);
+    QCOMPARE(b.causes.join(QString()), cause);
 
     // The quiet variant writes the same and logs nothing.
     Bench quiet;
@@ -150,25 +157,33 @@ void TestDispenserLink::kvr840Command_data() {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("cause");
     QTest::newRow("06 31 35") << hex("063135") << "OK"
-                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 31 35 \r\n\r\n";
+                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 31 35 \r\n\r\n"
+                              << QString("");
     QTest::newRow("15 31 35") << hex("153135") << "ERROR1"
-                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 15 31 35 \r\n\r\n";
+                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 15 31 35 \r\n\r\n"
+                              << QString("");
     QTest::newRow("06 30 30") << hex("063030") << ""
-                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 30 30 \r\n\r\n";
+                              << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 30 30 \r\n\r\n"
+                              << QString("");
     QTest::newRow("06 31") << hex("0631") << "ERROR"
-                           << "SD: 02 31 35 52 53 03 04 \r\nRD: 06 31 \r\n\r\n";
+                           << "SD: 02 31 35 52 53 03 04 \r\nRD: \r\n"
+                           << QString("KVR-840: unexpected reply 06 31");
     QTest::newRow("nothing") << QByteArray() << "ERROR"
-                             << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
+                             << "SD: 02 31 35 52 53 03 04 \r\n\r\n"
+                             << QString("");
     // Arriving after the 250 ms: too late for this exchange.
     QTest::newRow("late") << QByteArray("late") << "ERROR"
-                          << "SD: 02 31 35 52 53 03 04 \r\n\r\n";
+                          << "SD: 02 31 35 52 53 03 04 \r\n\r\n"
+                          << QString("");
 }
 
 void TestDispenserLink::kvr840Command() {
     QFETCH(QByteArray, answer);
     QFETCH(QString, result);
     QFETCH(QString, log);
+    QFETCH(QString, cause);
     Bench b;
     b.line->onWrite = [&](const QByteArray &, ScriptedBackend &l) {
         if (answer == "late")
@@ -181,6 +196,7 @@ void TestDispenserLink::kvr840Command() {
     QCOMPARE(b.clock.nowMs() - start, 250);
     QCOMPARE(b.line->written(), hex("02313552530304"));
     QCOMPARE(b.log.text, log);
+    QCOMPARE(b.causes.join(QString()), cause);
 }
 
 void TestDispenserLink::kvr840Status_data() {
