@@ -128,8 +128,8 @@ QByteArray Link820::readReplyWithin(int count, int limitMs) {
     }
 }
 
-void Link820::logStatusReply(const QByteArray &reply) {
-    m_log.append(trafficLine(QStringLiteral("RD:"), reply));
+void Link820::logStatusReply(const QByteArray &reply, const QString &prefix) {
+    m_log.append(trafficLine(prefix, reply));
 }
 
 QString Link840::SendCommand840(const QByteArray &address, const QByteArray &command) {

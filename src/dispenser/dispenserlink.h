@@ -59,8 +59,9 @@ public:
     // The same, but reads as soon as count bytes wait or the time is up.
     QByteArray readReplyWithin(int count, int limitMs);
 
-    // Logged as "RD:" directly followed by the bytes (the status handlers' form).
-    void logStatusReply(const QByteArray &reply);
+    // Logged as "RD:" directly followed by the bytes (the status handlers' form);
+    // the settings dialog's detection keeps the blank of the command replies.
+    void logStatusReply(const QByteArray &reply, const QString &prefix = QStringLiteral("RD:"));
 
     static constexpr int kAckLimitMs = 5000;
 

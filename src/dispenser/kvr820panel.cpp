@@ -278,7 +278,7 @@ bool Kvr820Panel::detectDispenser() {
         return false;
     const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
     if (!reply.isEmpty())
-        m_link.logStatusReply(reply);
+        m_link.logStatusReply(reply, QStringLiteral("RD: "));
     if (validStatusReply(reply, 9, 'F'))
         apply(DecodeStatus820(reply.mid(3, 4), m_state));
     // The acknowledgement alone shows that a dispenser listens.

@@ -313,6 +313,9 @@ void TestFakamain::kvr820ManualDispenseAndCapture() {
 void TestFakamain::kvr820StatusButtons() {
     VirtualDispensers v;
     QVERIFY(v.setUp820());
+    // The detection's status reply is logged like a command reply, with the blank.
+    QVERIFY(v.window->trafficLog().endsWith(
+        QStringLiteral("SD: 05 \r\nRD: 02 53 46 30 30 30 30 03 14 \r\n")));
     auto &p = v.k820();
     v.dev820.setStatus({'1', '0', '1', 'B'});
     v.writes820.clear();
