@@ -127,13 +127,19 @@ void SimCard::SendCmd_Click() {
         return;
     }
     m_backText->clear();
-    if (command.fault != ApduText::Fault::None) {
+    // The frame's length byte comes before the socket code and the APDU bytes
+    // after it, so a bad pair is only found once the socket is known.
+    if (command.fault != ApduText::Fault::None && command.fault != ApduText::Fault::NotHex) {
         link::showCaution(apduFaultText(command.fault));
         return;
     }
     const std::optional<quint8> socket = chosenSocket();
     if (!socket)
         return;
+    if (command.fault == ApduText::Fault::NotHex) {
+        link::showCaution(apduFaultText(command.fault));
+        return;
+    }
     const std::optional<QByteArray> reply =
         exchangeBody(m_reader, samApduBody(protocolFlags().sam, *socket, command.apdu));
     if (!reply)

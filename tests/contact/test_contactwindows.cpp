@@ -121,6 +121,8 @@ private slots:
     void samApduOfTheExample();
     void samSocketText_data();
     void samSocketText();
+    void samApduRefusalsInFrameOrder_data();
+    void samApduRefusalsInFrameOrder();
     void samResetBodies_data();
     void samResetBodies();
     void replies_data();
@@ -302,6 +304,34 @@ void TestContactWindows::samSocketText() {
         QCOMPARE(bench.sent(), QStringList());
         QCOMPARE(bench.boxTexts(), QStringList{box});
     }
+}
+
+// The length byte of the SAM frame comes before the socket code, the APDU
+// bytes after it: a bad socket is named before a bad pair, not before a
+// command too long for the frame.
+void TestContactWindows::samApduRefusalsInFrameOrder_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("box");
+
+    QTest::newRow("G in a pair") << "00G4"
+                                 << "Caution|Please Choose SAM Number First";
+    QTest::newRow("blank pair") << "00A4  00"
+                                << "Caution|Please Choose SAM Number First";
+    QTest::newRow("251 bytes") << QString(502, QLatin1Char('0'))
+                               << "Caution|Error:Please check the data effective";
+}
+
+void TestContactWindows::samApduRefusalsInFrameOrder() {
+    QFETCH(QString, command);
+    QFETCH(QString, box);
+
+    Bench bench;
+    contact::SimCard window(bench.state);
+    child<QComboBox>(window, "SimNo1")->setEditText(QStringLiteral("SAM 15"));
+    setCommand(window, command);
+    click(window, "SendCmd");
+    QCOMPARE(bench.sent(), QStringList());
+    QCOMPARE(bench.boxTexts(), QStringList{box});
 }
 
 void TestContactWindows::samResetBodies_data() {
