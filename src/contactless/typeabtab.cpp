@@ -2,8 +2,8 @@
 
 #include "rfcommand.h"
 
+#include "link/apdutext.h"
 #include "link/messages.h"
-#include "link/replycodes.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -133,34 +133,19 @@ void TypeABTab::CPUTypeASNCmd_Click() {
 }
 
 void TypeABTab::SendCmd_Click() {
-    const QString text = m_cmdText->currentText();
-    if (text.isEmpty()) {
-        link::showCaution(QStringLiteral("Enter the Command and then Press 'Send'"));
-        return;
-    }
-    // Half a byte cannot be sent.
-    if (text.size() % 2 != 0) {
-        link::showCaution(QStringLiteral("Error:Please Check The Data Effective"));
+    const link::ApduText command = link::parseApduText(m_cmdText->currentText(), kMaxApduBytes);
+    if (command.fault == link::ApduText::Fault::Empty) {
+        link::showCaution(link::apduFaultText(command.fault));
         return;
     }
     m_backText->clear();
-    const int m = int(text.size() / 2);
-    if (m > kMaxApduBytes) {
-        link::showCaution(link::text::DataNotEffective);
+    if (command.fault != link::ApduText::Fault::None) {
+        link::showCaution(link::apduFaultText(command.fault));
         return;
     }
     QByteArray body = QByteArray::fromHex("3565");
-    body += char(0x00); // LH: a frame that fits its one-byte length never reaches 256
-    body += char(m);
-    for (int i = 0; i < m; ++i) {
-        const QString pair = text.mid(2 * i, 2).trimmed();
-        const std::optional<quint8> byte = pair.isEmpty() ? std::nullopt : hexByte(pair);
-        if (!byte) {
-            link::showCaution(link::text::DataNotEffective);
-            return;
-        }
-        body += char(*byte);
-    }
+    body += link::apduLength(int(command.apdu.size()));
+    body += command.apdu;
     const auto reply = exchangeRf(m_reader, body);
     if (!reply)
         return;
