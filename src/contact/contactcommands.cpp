@@ -173,24 +173,6 @@ const StatusTexts &samPowerOff() {
 
 } // namespace texts
 
-QString replyHex(const QByteArray &reply, int from) {
-    QString out;
-    for (qsizetype i = from; i + 2 < reply.size(); ++i)
-        out += link::byteText(quint8(reply.at(i)));
-    return out;
-}
-
-std::optional<QByteArray> exchangeBody(link::ReaderLinkContext &reader, const QByteArray &body) {
-    const QByteArray frame = link::buildReaderFrame(body);
-    QByteArray reply = link::newReplyBuffer();
-    qint16 replyLength = 0;
-    const link::ReplyStatus status =
-        link::SendReaderCommand(reader, frame, int(frame.size()), reply, replyLength);
-    if (status != link::kReplyOk || replyLength <= 0)
-        return std::nullopt;
-    return reply.left(replyLength);
-}
-
 quint8 statusAt(const QByteArray &reply, int index) {
     return index < reply.size() ? quint8(reply.at(index)) : 0;
 }
@@ -198,13 +180,6 @@ quint8 statusAt(const QByteArray &reply, int index) {
 void reportStatus(const StatusTexts &texts, quint8 status) {
     if (const std::optional<link::MessageRequest> box = statusBox(texts, status))
         link::showMessage(box->text, box->title, box->icon, box->buttons);
-}
-
-bool portReady(const link::ReaderLinkContext &reader) {
-    if (reader.portSetUp())
-        return true;
-    link::showCaution(link::text::PortSetupFirst);
-    return false;
 }
 
 } // namespace talvex::contact

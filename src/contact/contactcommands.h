@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/apdutext.h"
+#include "link/bodyexchange.h"
 #include "link/messages.h"
 
 #include <QByteArray>
@@ -73,14 +74,8 @@ const StatusTexts &samReset();
 const StatusTexts &samPowerOff();
 } // namespace texts
 
-// Reply bytes from index `from` up to the last body byte (reply length - 3),
-// as hexadecimal text without separators.
-QString replyHex(const QByteArray &reply, int from);
-
-// One exchange of a body with the reader. The reply (body, ETX and BCC) when
-// the exchange succeeded with a non-empty reply; nothing otherwise, the
-// exchange having reported.
-std::optional<QByteArray> exchangeBody(link::ReaderLinkContext &reader, const QByteArray &body);
+using link::exchangeBody;
+using link::replyHex;
 
 // The status byte at index, 0 when the reply is too short to hold it.
 quint8 statusAt(const QByteArray &reply, int index);
@@ -88,8 +83,6 @@ quint8 statusAt(const QByteArray &reply, int index);
 // Shows the box of the status, if it has one.
 void reportStatus(const StatusTexts &texts, quint8 status);
 
-// The connection check of every handler: false, after the caution box, when
-// the port is not set up.
-bool portReady(const link::ReaderLinkContext &reader);
+using link::portReady;
 
 } // namespace talvex::contact

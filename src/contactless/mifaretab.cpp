@@ -275,13 +275,6 @@ QLineEdit *MifareTab::cell(int index) const {
     return m_dataCells->cell(index);
 }
 
-bool MifareTab::portReady() const {
-    if (m_reader.portSetUp())
-        return true;
-    link::showCaution(link::text::PortSetupFirst);
-    return false;
-}
-
 bool MifareTab::discardWaitingBytes() {
     try {
         m_reader.readerPort().setInBufferCount(0);
@@ -401,9 +394,9 @@ void MifareTab::RFPasswordList_Click() {
 }
 
 void MifareTab::CmdRfind_Click() {
-    if (!portReady())
+    if (!link::portReady(m_reader))
         return;
-    const auto reply = exchangeRf(m_reader, QByteArray::fromHex("3530"));
+    const auto reply = exchangeBody(m_reader, QByteArray::fromHex("3530"));
     if (!reply)
         return;
     report(statusAt(*reply, 2), QStringLiteral("Test RF Card"),
@@ -411,10 +404,10 @@ void MifareTab::CmdRfind_Click() {
 }
 
 void MifareTab::CmdRsn_Click() {
-    if (!portReady())
+    if (!link::portReady(m_reader))
         return;
     m_serial->clear();
-    const auto reply = exchangeRf(m_reader, QByteArray::fromHex(ultralight() ? "3542" : "3531"));
+    const auto reply = exchangeBody(m_reader, QByteArray::fromHex(ultralight() ? "3542" : "3531"));
     if (!reply)
         return;
     const char status = statusAt(*reply, 2);
@@ -425,7 +418,7 @@ void MifareTab::CmdRsn_Click() {
 }
 
 void MifareTab::CmdRpassword_Click() {
-    if (!portReady() || !discardWaitingBytes() || !selectionMade(false))
+    if (!link::portReady(m_reader) || !discardWaitingBytes() || !selectionMade(false))
         return;
     const std::optional<QByteArray> key = keyBytes();
     if (!key)
@@ -434,7 +427,7 @@ void MifareTab::CmdRpassword_Click() {
     body += m_keyA->isChecked() ? '2' : '9';
     body += char(m_sector);
     body += *key;
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeBody(m_reader, body);
     if (!reply)
         return;
     report(statusAt(*reply, 3), QStringLiteral("Check Password"),
@@ -442,7 +435,7 @@ void MifareTab::CmdRpassword_Click() {
 }
 
 void MifareTab::CmdRchange_Click() {
-    if (!portReady() || !discardWaitingBytes() || !selectionMade(false))
+    if (!link::portReady(m_reader) || !discardWaitingBytes() || !selectionMade(false))
         return;
     const std::optional<QByteArray> key = keyBytes();
     if (!key)
@@ -450,7 +443,7 @@ void MifareTab::CmdRchange_Click() {
     QByteArray body = QByteArray::fromHex("3535");
     body += char(m_sector);
     body += *key;
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeBody(m_reader, body);
     if (!reply)
         return;
     report(statusAt(*reply, 3), QStringLiteral("Change Sector Password"),
@@ -463,7 +456,7 @@ void MifareTab::CmdRchange_Click() {
 }
 
 void MifareTab::CmdRread_Click() {
-    if (!portReady())
+    if (!link::portReady(m_reader))
         return;
     QByteArray body = QByteArray::fromHex("35");
     body += ultralight() ? 'C' : '3';
@@ -479,7 +472,7 @@ void MifareTab::CmdRread_Click() {
 // The status byte follows the parameters of the body, the data the status.
 void MifareTab::readCells(const QByteArray &body, int first, int last, const char *success) {
     m_dataCells->clear();
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeBody(m_reader, body);
     if (!reply)
         return;
     const int statusIndex = int(body.size());
@@ -495,7 +488,7 @@ void MifareTab::readCells(const QByteArray &body, int first, int last, const cha
 }
 
 void MifareTab::CmdRwrite_Click() {
-    if (!portReady() || !discardWaitingBytes())
+    if (!link::portReady(m_reader) || !discardWaitingBytes())
         return;
     QByteArray body = QByteArray::fromHex("35");
     body += ultralight() ? 'D' : '4';
@@ -525,7 +518,7 @@ void MifareTab::writeCells(const QByteArray &body, int first, int last) {
     const std::optional<QByteArray> cellData = cellBytes(first, last);
     if (!cellData)
         return;
-    const auto reply = exchangeRf(m_reader, body + *cellData);
+    const auto reply = exchangeBody(m_reader, body + *cellData);
     if (reply)
         report(statusAt(*reply, int(body.size())), kWriteTitle, kWriteOutcomes);
 }

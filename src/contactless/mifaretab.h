@@ -59,7 +59,6 @@ private:
     QGroupBox *buildCommands();
 
     bool ultralight() const;
-    bool portReady() const;
     bool discardWaitingBytes();
     QLineEdit *cell(int index) const;
     // k1 ... k6 from the key cells; a message and nothing when one is empty or

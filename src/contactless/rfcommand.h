@@ -1,20 +1,16 @@
 #pragma once
 
+#include "link/bodyexchange.h"
+
 #include <QByteArray>
 #include <QString>
 #include <initializer_list>
 #include <optional>
 
-namespace talvex::link {
-class ReaderLinkContext;
-}
-
 namespace talvex::contactless {
 
-// One command exchange with the reader's contactless module. The reply (body,
-// ETX, BCC) when the exchange succeeded with a reply; nothing otherwise, the
-// exchange having reported already.
-std::optional<QByteArray> exchangeRf(link::ReaderLinkContext &reader, const QByteArray &body);
+using link::exchangeBody;
+using link::replyHex;
 
 // Reply byte `index`, or 0 past the end of a short reply.
 inline quint8 replyByte(const QByteArray &reply, int index) {
@@ -25,10 +21,6 @@ inline quint8 replyByte(const QByteArray &reply, int index) {
 inline char statusAt(const QByteArray &reply, int index) {
     return char(replyByte(reply, index));
 }
-
-// The reply bytes from index `from` up to the one before ETX, as hex text
-// without separators ("8E3F21C4").
-QString replyHex(const QByteArray &reply, int from);
 
 // What one status byte of an operation shows.
 struct StatusText {

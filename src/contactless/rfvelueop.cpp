@@ -160,7 +160,7 @@ void RFVELUEOP::Command1_Click() {
     QByteArray body = QByteArray::fromHex("3533");
     body += char(m_sector);
     body += char(*block);
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeBody(m_reader, body);
     if (!reply)
         return;
     const char status = statusAt(*reply, 4);
@@ -220,7 +220,7 @@ void RFVELUEOP::Command3_Click() {
     body += notA;
     body += a;
     body += notA;
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeBody(m_reader, body);
     if (!reply)
         return;
     reportStatus(statusAt(*reply, 4), QStringLiteral("Write Block Data"),
@@ -248,7 +248,7 @@ void RFVELUEOP::changeValue(char pm, const QLineEdit *amount, const QString &tit
     body += char(m_sector);
     body += char(*block);
     body += *value;
-    const auto reply = exchangeRf(m_reader, body);
+    const auto reply = exchangeBody(m_reader, body);
     if (!reply)
         return;
     const QByteArray success = (title + QStringLiteral(" Successful")).toLatin1();
