@@ -129,7 +129,14 @@ void QSerialBackend::close() {
 bool QSerialBackend::isOpen() const {
     if (!m_port->isOpen())
         return false;
+#ifdef Q_OS_UNIX
+    // Every read, write and wait here sees a hang-up for itself, and so does
+    // QSerialPort's notifier while the window is idle; a poll() for each of
+    // the dozen properties an exchange touches would double its system calls.
+    return !m_hungUp;
+#else
     return !checkHangUp();
+#endif
 }
 
 void QSerialBackend::applySettings(const LineSettings &settings) {
@@ -150,6 +157,27 @@ void QSerialBackend::applyLineSettings(const LineSettings &s) {
 }
 
 void QSerialBackend::fetchWaitingBytes() {
+    takeArrivals(); // what the event loop had QSerialPort read comes first
+#ifdef Q_OS_UNIX
+    // Straight from the driver: one read() a call while the line is quiet.
+    // QSerialPort's own wait of 0 ms costs several system calls each time,
+    // and the exchange asks for the count a dozen times.
+    char chunk[kInBufferSize];
+    for (int i = 0; i < kFetchRounds; ++i) {
+        const ssize_t n = ::read(m_port->handle(), chunk, sizeof chunk);
+        if (n > 0) {
+            m_in.append(chunk, std::min<qsizetype>(n, kInBufferSize - m_in.size()));
+            if (n < qsizetype(sizeof chunk))
+                break;
+            continue;
+        }
+        // With no byte waiting a read gives 0 (the line is raw, VMIN 0) or
+        // EAGAIN; EIO and the like mean the device end went away.
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            closeAfterHangUp();
+        break;
+    }
+#else
     // Without the event loop QSerialPort reads from the driver only inside a
     // wait; a wait of 0 ms makes the count current without blocking.
     for (int i = 0; i < kFetchRounds && m_port->isOpen(); ++i) {
@@ -158,6 +186,7 @@ void QSerialBackend::fetchWaitingBytes() {
     }
     takeArrivals();
     checkHangUp();
+#endif
 }
 
 void QSerialBackend::takeArrivals() {
@@ -190,6 +219,36 @@ QByteArray QSerialBackend::read(qint64 maxBytes) {
 void QSerialBackend::write(const QByteArray &bytes) {
     if (!isOpen() || bytes.isEmpty())
         return;
+#ifdef Q_OS_UNIX
+    // Straight to the driver, which takes a frame at once; only a stalled
+    // line makes this wait, and then at most kWriteHandOverMs.
+    const char *at = bytes.constData();
+    qsizetype left = bytes.size();
+    QElapsedTimer timer;
+    timer.start();
+    while (left > 0) {
+        const ssize_t n = ::write(m_port->handle(), at, size_t(left));
+        if (n > 0) {
+            at += n;
+            left -= n;
+            continue;
+        }
+        if (n < 0 && errno == EIO) {
+            closeAfterHangUp();
+            return;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            throw SerialError(kPortIoFailed);
+        const int wait = kWriteHandOverMs - int(timer.elapsed());
+        pollfd p{m_port->handle(), POLLOUT, 0};
+        if (wait <= 0 || ::poll(&p, 1, wait) <= 0)
+            return;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            closeAfterHangUp();
+            return;
+        }
+    }
+#else
     if (m_port->write(bytes) != bytes.size()) {
         m_port->clearError();
         throw SerialError(kPortIoFailed);
@@ -209,6 +268,7 @@ void QSerialBackend::write(const QByteArray &bytes) {
         m_port->clearError();
         throw SerialError(kPortIoFailed);
     }
+#endif
 }
 
 void QSerialBackend::discardInput() {
@@ -235,11 +295,7 @@ bool QSerialBackend::waitForReadyRead(int ms) {
     timer.start();
     for (;;) {
         const int left = std::max(0, ms - int(timer.elapsed()));
-        pollfd p{};
-        p.fd = m_port->handle();
-        p.events = POLLIN;
-        if (m_port->bytesToWrite() > 0)
-            p.events |= POLLOUT;
+        pollfd p{m_port->handle(), POLLIN, 0};
         const int r = ::poll(&p, 1, left);
         if (r < 0 && errno != EINTR)
             return false;
@@ -248,14 +304,12 @@ bool QSerialBackend::waitForReadyRead(int ms) {
                 closeAfterHangUp();
                 return false;
             }
-            if (p.revents & POLLOUT)
-                m_port->waitForBytesWritten(0);
             if (p.revents & POLLIN) {
-                const bool got = m_port->waitForReadyRead(0);
-                takeArrivals();
-                if (checkHangUp())
+                const qsizetype before = m_in.size();
+                fetchWaitingBytes();
+                if (m_hungUp)
                     return false;
-                if (got)
+                if (m_in.size() > before)
                     return true;
             }
         }

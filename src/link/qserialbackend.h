@@ -37,6 +37,7 @@ public:
     void applySettings(const LineSettings &settings) override;
 
     qint64 bytesAvailable() override;
+    qint64 bufferedCount() override { return isOpen() ? m_in.size() : 0; }
     QByteArray read(qint64 maxBytes) override;
     void write(const QByteArray &bytes) override;
     void discardInput() override;
@@ -55,7 +56,7 @@ private:
     void takeArrivals();
     LineFault openFault() const;
     // Closes the port if the line hung up; const because isOpen() must see
-    // a hang-up without any other call first.
+    // a hang-up without any other call first where reads do not tell.
     bool checkHangUp() const;
     void closeAfterHangUp() const;
 

@@ -41,6 +41,9 @@ public:
 
     // Bytes received and waiting, current at the moment of the call.
     virtual qint64 bytesAvailable() = 0;
+    // The bytes waiting as the last count or wait found them, without asking
+    // the driver again; for a transport whose count costs nothing it is the count.
+    virtual qint64 bufferedCount() { return bytesAvailable(); }
     virtual QByteArray read(qint64 maxBytes) = 0;
     // Queues bytes for sending; returns without waiting for them to leave.
     virtual void write(const QByteArray &bytes) = 0;

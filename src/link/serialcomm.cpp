@@ -142,7 +142,10 @@ void SerialComm::setInputLen(int len) {
 
 QByteArray SerialComm::Input() {
     SerialBackend &backend = openBackend();
-    qint64 n = backend.bytesAvailable();
+    // InputLen bytes that are already here are the answer whatever else
+    // arrived since; only a read of everything must ask the driver.
+    qint64 n = m_inputLen > 0 && backend.bufferedCount() >= m_inputLen ? m_inputLen
+                                                                       : backend.bytesAvailable();
     if (m_inputLen > 0)
         n = std::min<qint64>(n, m_inputLen);
     if (n <= 0)
@@ -152,6 +155,9 @@ QByteArray SerialComm::Input() {
 
 void SerialComm::setOutput(const QByteArray &bytes) {
     openBackend().write(bytes);
+    // A line that went away while nobody used it shows first on a write.
+    if (lineLost())
+        openBackend(); // names the cause and throws kPortIoFailed
 }
 
 void SerialComm::setOutput(const QString &text) {
@@ -174,8 +180,9 @@ void SerialComm::setRTSEnable(bool on) {
 
 bool SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
     SerialBackend &backend = openBackend();
-    for (;;) {
-        if (backend.bytesAvailable() >= count)
+    // The wait itself takes in what arrived, so after it the buffer's count is current.
+    for (qint64 have = backend.bytesAvailable();; have = backend.bufferedCount()) {
+        if (have >= count)
             return true;
         if (!backend.isOpen())
             break;

@@ -379,6 +379,8 @@ void TestSerialComm::hangUpLeavesNothingSpinning_data() {
     // Between exchanges the window's event loop runs; a line that hangs up
     // then must not keep the loop busy.
     QTest::newRow("under the event loop") << 2;
+    // Nothing looked at the line since it went: the next command's frame.
+    QTest::newRow("before a write") << 3;
 }
 
 void TestSerialComm::hangUpLeavesNothingSpinning() {
@@ -397,6 +399,9 @@ void TestSerialComm::hangUpLeavesNothingSpinning() {
         QEventLoop loop;
         QTimer::singleShot(500, &loop, &QEventLoop::quit);
         loop.exec();
+    } else if (when == 3) {
+        QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x02\x00\x02\x31\x30\x03\x02")); }),
+                 int(kPortIoFailed));
     } else {
         const int error = errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(8000)); });
         QCOMPARE(error, 8020);
