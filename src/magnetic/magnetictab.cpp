@@ -1,10 +1,16 @@
 #include "magnetictab.h"
 
+#include "labelcount.h"
+
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/messages.h"
+#include "link/replycodes.h"
+#include "ui/seams.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +19,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringEncoder>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace talvex::magnetic {
@@ -30,6 +38,27 @@ QLabel *makeLabel(const QString &name, const QString &caption, QWidget *parent) 
     return label;
 }
 
+QTimer *makeTimer(const QString &name, QObject *parent) {
+    auto *timer = new QTimer(parent);
+    timer->setObjectName(name);
+    return timer;
+}
+
+void setFontSize(QWidget *widget, int points) {
+    QFont font = widget->font();
+    font.setPointSize(points);
+    widget->setFont(font);
+}
+
+// Track boxes keep CR LF line breaks as the lines of a plain text box.
+void showTrackText(QPlainTextEdit *box, const QString &text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setPlainText(shown);
+}
+
+const char *const kErrorTypeCaptions[] = {"STX", "ETX", "Parity", "LRC", "BLANK"};
+
 } // namespace
 
 MagneticTab::MagneticTab(link::ReaderLinkContext &reader, QWidget *parent)
@@ -44,62 +73,12 @@ MagneticTab::MagneticTab(link::ReaderLinkContext &reader, QWidget *parent)
     auto *clear = makeButton(QStringLiteral("MCleartrack"), QStringLiteral("Clear"), m_mcardFrame1);
     m_clearReaderBuffer = makeButton(QStringLiteral("ClearReaderBuffer"),
                                      QStringLiteral("Clear Buffer Data"), m_mcardFrame1);
-    auto *ascii = new QRadioButton(QStringLiteral("ASCII"), m_mcardFrame1);
-    ascii->setObjectName(QStringLiteral("MreadOption1"));
-    ascii->setChecked(true);
-    auto *bin = new QRadioButton(QStringLiteral("BIN"), m_mcardFrame1);
-    bin->setObjectName(QStringLiteral("MreadOption2"));
-
-    auto *trackFrame = new QGroupBox(QStringLiteral("Track Data"), m_mcardFrame1);
-    trackFrame->setObjectName(QStringLiteral("TrackDataFrame"));
-    auto *trackGrid = new QGridLayout(trackFrame);
-    for (int track = 1; track <= 3; ++track) {
-        auto *check = new QCheckBox(QStringLiteral("Track %1").arg(track), trackFrame);
-        check->setObjectName(QStringLiteral("Track%1Check").arg(track));
-        check->setChecked(true);
-        auto *text = new QPlainTextEdit(trackFrame);
-        text->setObjectName(QStringLiteral("TrackText%1").arg(track));
-        text->setReadOnly(true);
-        text->setMaximumHeight(48);
-        trackGrid->addWidget(check, track - 1, 0);
-        trackGrid->addWidget(text, track - 1, 1);
-    }
-
-    auto *buttons1 = new QHBoxLayout;
+    auto *buttons1 = new QHBoxLayout(m_mcardFrame1);
     buttons1->addWidget(m_readCardComm);
     buttons1->addWidget(save);
     buttons1->addWidget(clear);
     buttons1->addWidget(m_clearReaderBuffer);
     buttons1->addStretch();
-    buttons1->addWidget(ascii);
-    buttons1->addWidget(bin);
-    auto *frame1Layout = new QVBoxLayout(m_mcardFrame1);
-    frame1Layout->addLayout(buttons1);
-    frame1Layout->addWidget(trackFrame);
-
-    // "AutoTestMagneticCard": the endurance test.
-    m_mcardFrame2 = new QGroupBox(QStringLiteral("AutoTestMagneticCard"), this);
-    m_mcardFrame2->setObjectName(QStringLiteral("McardFrame2"));
-    auto *times = new QLineEdit(QStringLiteral("100"), m_mcardFrame2);
-    times->setObjectName(QStringLiteral("LianXuText"));
-    auto *grid2 = new QGridLayout(m_mcardFrame2);
-    grid2->addWidget(new QLabel(QStringLiteral("Times Setting"), m_mcardFrame2), 0, 0);
-    grid2->addWidget(times, 0, 1);
-    grid2->addWidget(makeButton(QStringLiteral("RCommand"), QStringLiteral("Read"), m_mcardFrame2),
-                     0, 2);
-    grid2->addWidget(makeButton(QStringLiteral("RsCommand"), QStringLiteral("Stop"), m_mcardFrame2),
-                     0, 3);
-    grid2->addWidget(new QLabel(QStringLiteral("Read Times"), m_mcardFrame2), 1, 0);
-    grid2->addWidget(makeLabel(QStringLiteral("ReadNumLabel"), QStringLiteral("0"), m_mcardFrame2),
-                     1, 1);
-    grid2->addWidget(new QLabel(QStringLiteral("Error Times"), m_mcardFrame2), 1, 2);
-    grid2->addWidget(makeLabel(QStringLiteral("ErrNumLabel"), QStringLiteral("0"), m_mcardFrame2),
-                     1, 3);
-    grid2->addWidget(new QLabel(QStringLiteral("Error Rate"), m_mcardFrame2), 2, 0);
-    grid2->addWidget(makeLabel(QStringLiteral("Rate"), QString(), m_mcardFrame2), 2, 1);
-    grid2->addWidget(makeButton(QStringLiteral("OpenMagFileBtn"),
-                                QStringLiteral("OPEN Mag-Card LOG"), m_mcardFrame2),
-                     2, 2, 1, 2);
 
     // Outside "AutoTestMagneticCard": the test frame is disabled while the box
     // is clear, and the box is what starts the KVR-523's uploading test.
@@ -108,12 +87,267 @@ MagneticTab::MagneticTab(link::ReaderLinkContext &reader, QWidget *parent)
     m_readCardType523->hide();
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_mcardFrame1, 3);
+    layout->addWidget(m_mcardFrame1);
+    layout->addWidget(buildTrackFrame(), 1);
     layout->addWidget(m_readCardType523);
-    layout->addWidget(m_mcardFrame2, 1);
+    layout->addWidget(buildAutoTestFrame());
 
+    m_readTrackTime = makeTimer(QStringLiteral("ReadTrackTime"), this);
+    m_timera = makeTimer(QStringLiteral("Timera"), this);
+    m_timer634a = makeTimer(QStringLiteral("Timer634a"), this);
+    m_timer634b = makeTimer(QStringLiteral("Timer634b"), this);
+    m_timer523a = makeTimer(QStringLiteral("Timer523a"), this);
+    m_timer523b = makeTimer(QStringLiteral("Timer523b"), this);
+
+    connect(m_readCardComm, &QPushButton::clicked, this, &MagneticTab::ReadCardComm_Click);
+    connect(save, &QPushButton::clicked, this, &MagneticTab::MCARDSave_Click);
+    connect(clear, &QPushButton::clicked, this, &MagneticTab::MCleartrack_Click);
     connect(m_clearReaderBuffer, &QPushButton::clicked, this,
             &MagneticTab::ClearReaderBuffer_Click);
+    connect(m_rCommand, &QPushButton::clicked, this, &MagneticTab::RCommand_Click);
+    connect(m_rsCommand, &QPushButton::clicked, this, &MagneticTab::RsCommand_Click);
+    connect(m_openMagFileBtn, &QPushButton::clicked, this, &MagneticTab::OpenMagFileBtn_Click);
+    connect(m_readCardType523, &QCheckBox::toggled, this, &MagneticTab::ReadCardType523_Click);
+    connect(m_readTrackTime, &QTimer::timeout, this, &MagneticTab::ReadTrackTime_Timer);
+    connect(m_timera, &QTimer::timeout, this, &MagneticTab::Timera_Timer);
+    connect(m_timer634a, &QTimer::timeout, this, &MagneticTab::Timer634a_Timer);
+    connect(m_timer634b, &QTimer::timeout, this, &MagneticTab::Timer634b_Timer);
+    connect(m_timer523a, &QTimer::timeout, this, &MagneticTab::Timer523a_Timer);
+    connect(m_timer523b, &QTimer::timeout, this, &MagneticTab::Timer523b_Timer);
+}
+
+MagneticTab::~MagneticTab() = default;
+
+QWidget *MagneticTab::buildTrackFrame() {
+    auto *frame = new QGroupBox(QStringLiteral("Track Data"), this);
+    frame->setObjectName(QStringLiteral("TrackDataFrame"));
+
+    m_ascii = new QRadioButton(QStringLiteral("ASCII"), frame);
+    m_ascii->setObjectName(QStringLiteral("MreadOption1"));
+    m_ascii->setChecked(true);
+    m_bin = new QRadioButton(QStringLiteral("BIN"), frame);
+    m_bin->setObjectName(QStringLiteral("MreadOption2"));
+
+    auto *grid = new QGridLayout(frame);
+    auto *formRow = new QHBoxLayout;
+    formRow->addWidget(m_ascii);
+    formRow->addWidget(m_bin);
+    formRow->addStretch();
+    grid->addLayout(formRow, 0, 0, 1, 4);
+
+    for (int t = 0; t < 3; ++t) {
+        TrackWidgets &w = m_tracks[t];
+        const int track = t + 1;
+        w.check = new QCheckBox(QStringLiteral("Track %1").arg(track), frame);
+        w.check->setObjectName(QStringLiteral("Track%1Check").arg(track));
+        w.check->setChecked(true);
+        w.text = new QPlainTextEdit(frame);
+        w.text->setObjectName(QStringLiteral("Track%1Text1").arg(track));
+        w.text->setReadOnly(true);
+        w.text->setMinimumHeight(44);
+        setFontSize(w.text, 9);
+        w.length =
+            makeLabel(QStringLiteral("TrackLen_%1").arg(track), QStringLiteral("0 Byte"), frame);
+
+        auto *counters = new QGridLayout;
+        const char *const countCaptions[] = {"ReadCount", "ErrorCount", "ErrorRate"};
+        QLabel *countLabels[3];
+        for (int k = 0; k < 3; ++k) {
+            counters->addWidget(new QLabel(QLatin1String(countCaptions[k]), frame), 0, 2 * k);
+            countLabels[k] = makeLabel(QStringLiteral("MCErrorNumS_%1").arg(3 * t + k),
+                                       QStringLiteral("0"), frame);
+            countLabels[k]->setMinimumWidth(36);
+            counters->addWidget(countLabels[k], 0, 2 * k + 1);
+        }
+        w.readCount = countLabels[0];
+        w.errorCount = countLabels[1];
+        w.errorRate = countLabels[2];
+        auto *types = new QHBoxLayout;
+        for (int k = 0; k < 5; ++k) {
+            types->addWidget(new QLabel(QLatin1String(kErrorTypeCaptions[k]), frame));
+            QLabel *count = makeLabel(QStringLiteral("MCErrorNumS11_%1").arg(5 * t + k),
+                                      QStringLiteral("0"), frame);
+            count->setMinimumWidth(24);
+            w.errorTypes.append(count);
+            types->addWidget(count);
+        }
+        types->addStretch();
+        counters->addLayout(types, 1, 0, 1, 6);
+
+        const int row = 1 + 2 * t;
+        grid->addWidget(w.check, row, 0);
+        grid->addWidget(w.text, row, 1, 2, 1);
+        grid->addWidget(w.length, row, 2);
+        grid->addLayout(counters, row, 3, 2, 1);
+    }
+    grid->setColumnStretch(1, 1);
+    return frame;
+}
+
+QWidget *MagneticTab::buildAutoTestFrame() {
+    m_mcardFrame2 = new QGroupBox(QStringLiteral("AutoTestMagneticCard"), this);
+    m_mcardFrame2->setObjectName(QStringLiteral("McardFrame2"));
+    m_lianXuText = new QLineEdit(QStringLiteral("100"), m_mcardFrame2);
+    m_lianXuText->setObjectName(QStringLiteral("LianXuText"));
+    m_rCommand = makeButton(QStringLiteral("RCommand"), QStringLiteral("Read"), m_mcardFrame2);
+    m_rsCommand = makeButton(QStringLiteral("RsCommand"), QStringLiteral("Stop"), m_mcardFrame2);
+    m_rsCommand->setEnabled(false);
+    m_readNumLabel = makeLabel(QStringLiteral("ReadNumLabel"), QStringLiteral("0"), m_mcardFrame2);
+    m_errNumLabel = makeLabel(QStringLiteral("ErrNumLabel"), QStringLiteral("0"), m_mcardFrame2);
+    m_rate = makeLabel(QStringLiteral("Rate"), QStringLiteral("0"), m_mcardFrame2);
+    m_openMagFileBtn = makeButton(QStringLiteral("OpenMagFileBtn"),
+                                  QStringLiteral("OPEN Mag-Card LOG"), m_mcardFrame2);
+
+    auto *grid = new QGridLayout(m_mcardFrame2);
+    grid->addWidget(new QLabel(QStringLiteral("Times Setting"), m_mcardFrame2), 0, 0);
+    grid->addWidget(m_lianXuText, 0, 1);
+    grid->addWidget(m_rCommand, 0, 2);
+    grid->addWidget(m_rsCommand, 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Read Times"), m_mcardFrame2), 1, 0);
+    grid->addWidget(m_readNumLabel, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Error Times"), m_mcardFrame2), 1, 2);
+    grid->addWidget(m_errNumLabel, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Error Rate"), m_mcardFrame2), 2, 0);
+    grid->addWidget(m_rate, 2, 1);
+    grid->addWidget(m_openMagFileBtn, 2, 2, 1, 2);
+    return m_mcardFrame2;
+}
+
+QString MagneticTab::model() const {
+    return m_hooks.model ? m_hooks.model() : QString();
+}
+
+// --- track reading --------------------------------------------------------
+
+QByteArray MagneticTab::readCommandBody() {
+    char mode = 0x00;
+    if (m_ascii->isChecked()) {
+        mode = '0';
+        m_binDisplay = false;
+    } else if (m_bin->isChecked()) {
+        mode = '1';
+        m_binDisplay = true;
+    }
+    QByteArray body("E0");
+    body += mode;
+    body += trackCode(m_tracks[0].check->isChecked(), m_tracks[1].check->isChecked(),
+                      m_tracks[2].check->isChecked());
+    return body;
+}
+
+void MagneticTab::clearTrackDisplay() {
+    for (TrackWidgets &w : m_tracks) {
+        w.text->clear();
+        w.length->setText(QStringLiteral("0 Byte"));
+    }
+}
+
+void MagneticTab::ReadCardComm_Click() {
+    if (!m_reader.portSetUp()) {
+        link::showCaution(link::text::PortSetupFirst);
+        return;
+    }
+    if (m_readBusy)
+        return;
+    m_readBusy = true;
+    if (m_hooks.setReaderControlEnabled)
+        m_hooks.setReaderControlEnabled(false);
+    m_readCardComm->setEnabled(false);
+    clearTrackDisplay();
+
+    const QByteArray frame = link::buildReaderFrame(readCommandBody());
+    m_lastReply = link::newReplyBuffer();
+    qint16 replyLength = 0;
+    const link::ReplyStatus status =
+        link::SendReaderCommand(m_reader, frame, int(frame.size()), m_lastReply, replyLength);
+    m_lastReplyLength = replyLength;
+    if (status == link::kReplyOk && replyLength != 0) {
+        m_readTrackTime->setInterval(50);
+        m_readTrackTime->start();
+    }
+
+    if (m_hooks.setReaderControlEnabled)
+        m_hooks.setReaderControlEnabled(true);
+    m_readCardComm->setEnabled(true);
+    m_readBusy = false;
+}
+
+void MagneticTab::ReadTrackTime_Timer() {
+    m_readTrackTime->stop();
+    TrackSections sections;
+    if (parseTrackReply(m_lastReply, m_lastReplyLength, sections))
+        showTracks(sections);
+}
+
+bool MagneticTab::showTracks(const TrackSections &sections) {
+    bool anyError = false;
+    for (TrackWidgets &w : m_tracks)
+        setFontSize(w.text, 9);
+    for (int t = 0; t < 3; ++t) {
+        const TrackSection &section = sections[t];
+        TrackWidgets &w = m_tracks[t];
+        QString text;
+        if (!trackDisplayText(section, m_binDisplay, text))
+            continue;
+        showTrackText(w.text, text);
+        if (section.status == kTrackRead) {
+            setFontSize(w.text, 12);
+            addOneTo(w.readCount);
+            w.length->setText(QLatin1Char(' ') + QString::number(text.size()) +
+                              QStringLiteral("Bytes"));
+        } else if (section.status == kTrackError) {
+            anyError = true;
+            const int type = trackErrorTypeIndex(section.errorCode());
+            if (type >= 0)
+                addOneTo(w.errorTypes.at(type));
+            addOneTo(w.readCount);
+            addOneTo(w.errorCount);
+        } else {
+            continue;
+        }
+        w.errorRate->setText(
+            errorRateText(labelNumberOf(w.errorCount), labelNumberOf(w.readCount)));
+    }
+    return anyError;
+}
+
+void MagneticTab::MCleartrack_Click() {
+    for (TrackWidgets &w : m_tracks) {
+        for (QLabel *label : {w.readCount, w.errorCount, w.errorRate})
+            label->setText(QStringLiteral("0"));
+        for (QLabel *label : std::as_const(w.errorTypes))
+            label->setText(QStringLiteral("0"));
+    }
+}
+
+void MagneticTab::MCARDSave_Click() {
+    ui::SaveFileRequest request;
+    request.parent = this;
+    request.title = QStringLiteral("Save As...");
+    request.directory = qEnvironmentVariable("winDir");
+    request.filter = QStringLiteral("Text Files (*.TXT)");
+    QString path = ui::fileDialogs().saveFile(request);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".TXT");
+    const QFileInfo info(path);
+    link::showMessage(QStringLiteral("File Name is ") + info.fileName() + QStringLiteral("\r\n") +
+                          QStringLiteral("Full path and file is ") + info.absoluteFilePath(),
+                      QStringLiteral("Save As..."), link::MsgIcon::None);
+
+    QStringList lines;
+    for (int t = 0; t < 3; ++t) {
+        QString text = m_tracks[t].text->toPlainText().trimmed();
+        text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        lines << QStringLiteral("Track%1=").arg(t + 1) + text;
+    }
+    QFile file(path);
+    // An unwritable place ends the save without a word, as it always has.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    QStringEncoder encoder(QStringConverter::System);
+    file.write(encoder.encode(lines.join(QStringLiteral("\r\n"))));
 }
 
 void MagneticTab::ClearReaderBuffer_Click() {
@@ -137,6 +371,44 @@ void MagneticTab::ClearReaderBuffer_Click() {
         break;
     default:
         break;
+    }
+}
+
+void MagneticTab::setReadTrackControlsEnabled(bool on) {
+    m_readCardComm->setEnabled(on);
+    m_ascii->setEnabled(on);
+    m_bin->setEnabled(on);
+    for (TrackWidgets &w : m_tracks)
+        w.check->setEnabled(on);
+}
+
+void MagneticTab::sendReadingMethod(char upload) {
+    if (!m_reader.portSetUp()) {
+        link::showCaution(link::text::PortSetupFirst);
+        return;
+    }
+    const std::optional<char> method = m_chooseReadMethod ? m_chooseReadMethod() : std::nullopt;
+    if (!method)
+        return;
+    const QByteArray command = readCommandBody();
+    QByteArray body("F0");
+    body += command.at(2);
+    body += upload;
+    body += command.at(3);
+    body += *method;
+    const QByteArray frame = link::buildReaderFrame(body);
+    QByteArray reply = link::newReplyBuffer();
+    qint16 replyLength = 0;
+    if (link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength) !=
+            link::kReplyOk ||
+        replyLength == 0)
+        return;
+    if (reply.at(6) == 'Y' && upload == '1') {
+        setReadTrackControlsEnabled(true);
+        m_mcardFrame2->setEnabled(false);
+    } else if (reply.at(6) == 'N') {
+        link::showMessage(QStringLiteral("Set the Method of Reading Error"),
+                          QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);
     }
 }
 

@@ -1,10 +1,22 @@
 #pragma once
 
+#include "magnetic/trackparser.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
 #include <QWidget>
+#include <functional>
+#include <optional>
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
+class QTimer;
 
 namespace talvex::link {
 class ReaderLinkContext;
@@ -12,28 +24,142 @@ class ReaderLinkContext;
 
 namespace talvex::magnetic {
 
-// The "MAGNETIC CARD" tab: on-demand track reading ("Read Tracks Data") and the
-// automatic endurance test ("AutoTestMagneticCard").
+// What the tab needs from the window around it. Every member may stay empty
+// (a tab on its own): the window then has no model and nothing to lock.
+struct MagneticWindowHooks {
+    std::function<QString()> model;                    // TypeLabel's caption
+    std::function<void(bool)> setReaderControlEnabled; // FrameComm
+    // Every command frame but the automatic test's, and the contact-card tab strip.
+    std::function<void()> lockForAutoTest;
+    // The frames by model again, FrameComm and the contact-card tab strip.
+    std::function<void()> unlockAfterAutoTest;
+    std::function<void()> stopRecordingToFile; // CheckRecordToFile
+};
+
+// The reading method of a KVR-523 ("Read while inserting" "0", "Read while
+// pulling" "1"), or nothing when the user cancels; the window shows the dialog.
+using ReadMethodChooser = std::function<std::optional<char>()>;
+
+// The "MAGNETIC CARD" tab: on-demand track reading ("Read Tracks Data" and
+// "Track Data") and the automatic endurance test ("AutoTestMagneticCard") with
+// its daily log.
 class MagneticTab : public QWidget {
     Q_OBJECT
 public:
     explicit MagneticTab(link::ReaderLinkContext &reader, QWidget *parent = nullptr);
+    ~MagneticTab() override;
+
+    void setWindowHooks(MagneticWindowHooks hooks) { m_hooks = std::move(hooks); }
+    void setReadMethodChooser(ReadMethodChooser chooser) {
+        m_chooseReadMethod = std::move(chooser);
+    }
 
     QGroupBox *readTracksFrame() const { return m_mcardFrame1; }    // McardFrame1
     QGroupBox *autoTestFrame() const { return m_mcardFrame2; }      // McardFrame2
     QPushButton *readTrackButton() const { return m_readCardComm; } // ReadCardComm
     QPushButton *clearBufferButton() const { return m_clearReaderBuffer; }
     QCheckBox *initiativeUploadBox() const { return m_readCardType523; } // ReadCardType523
+    bool autoTestRunning() const { return m_running; }
 
+    // Track reading.
+    void ReadCardComm_Click();
+    void ReadTrackTime_Timer();
+    void MCARDSave_Click();
+    void MCleartrack_Click();
     void ClearReaderBuffer_Click();
+    void clearTrackDisplay();
+
+    // The automatic test.
+    void RCommand_Click();
+    void RsCommand_Click();
+    void ReadCardType523_Click();
+    void OpenMagFileBtn_Click();
+    void Timera_Timer();
+    void Timer634a_Timer();
+    void Timer634b_Timer();
+    void Timer523a_Timer();
+    void Timer523b_Timer();
+
+    // The KVR-523 reading method (46 30 M U T R) through the ordinary exchange,
+    // read-while-inserting or -pulling as the window's dialog chooses; upload
+    // "0" turns initiative uploading on, "1" off.
+    void sendReadingMethod(char upload);
 
 private:
+    struct TrackWidgets {
+        QCheckBox *check = nullptr;
+        QPlainTextEdit *text = nullptr;
+        QLabel *length = nullptr;
+        QLabel *readCount = nullptr;
+        QLabel *errorCount = nullptr;
+        QLabel *errorRate = nullptr;
+        QList<QLabel *> errorTypes; // STX, ETX, Parity, LRC, BLANK
+    };
+
+    QWidget *buildTrackFrame();
+    QWidget *buildAutoTestFrame();
+
+    QString model() const;
+    // The read command body for the window's choices: "E0", mode byte, track
+    // code. Sets the BIN-display flag on the way, as the window always did.
+    QByteArray readCommandBody();
+    // Shows the sections and counts them per track; true when any track said "N".
+    bool showTracks(const TrackSections &sections);
+    void setReadTrackControlsEnabled(bool on);
+
+    // Automatic test steps and their line handling (magautotest.cpp).
+    void lockWindowForTest();
+    bool prepareEntryControl(char rear);
+    void prepareStopPosition();
+    void prepareReadingMethod();
+    void ejectAfterRead();
+    void countAutoRead(bool anyError);
+    void pollAgainAfter(int ms);
+    void failStep(); // comm failure box, an empty line, the test stops
+    std::optional<QByteArray> directExchange(const QByteArray &body, int delayAfterEnqMs,
+                                             int minReplyBytes, int replyLimitMs);
+    void startLog();
+
     link::ReaderLinkContext &m_reader;
+    MagneticWindowHooks m_hooks;
+    ReadMethodChooser m_chooseReadMethod;
+
     QGroupBox *m_mcardFrame1 = nullptr;
     QGroupBox *m_mcardFrame2 = nullptr;
     QPushButton *m_readCardComm = nullptr;
     QPushButton *m_clearReaderBuffer = nullptr;
+    QRadioButton *m_ascii = nullptr; // MreadOption1
+    QRadioButton *m_bin = nullptr;   // MreadOption2
+    TrackWidgets m_tracks[3];
     QCheckBox *m_readCardType523 = nullptr;
+
+    QLineEdit *m_lianXuText = nullptr;
+    QPushButton *m_rCommand = nullptr;
+    QPushButton *m_rsCommand = nullptr;
+    QPushButton *m_openMagFileBtn = nullptr;
+    QLabel *m_readNumLabel = nullptr;
+    QLabel *m_errNumLabel = nullptr;
+    QLabel *m_rate = nullptr;
+
+    QTimer *m_readTrackTime = nullptr;
+    QTimer *m_timera = nullptr;
+    QTimer *m_timer634a = nullptr;
+    QTimer *m_timer634b = nullptr;
+    QTimer *m_timer523a = nullptr;
+    QTimer *m_timer523b = nullptr;
+
+    // Track reading state kept between the read and its parse.
+    bool m_readBusy = false;
+    bool m_binDisplay = false;
+    QByteArray m_lastReply;
+    int m_lastReplyLength = 0;
+
+    // Automatic test state.
+    bool m_running = false;
+    qint64 m_target = 0;
+    quint8 m_lastStatus = 0;
+    qint64 m_pollCount = 0;
+    bool m_quiet = false;
 };
 
 } // namespace talvex::magnetic

@@ -12,6 +12,7 @@
 #include "link/recordfile.h"
 #include "link/replycodes.h"
 #include "magnetic/magnetictab.h"
+#include "magnetic/readmethoddialog.h"
 #include "reader/commonframe.h"
 #include "reader/extendtab.h"
 #include "reader/readingmethod.h"
@@ -141,6 +142,22 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
     connect(m_clearSdtdText, &QPushButton::clicked, this, &ReaderMain::ClearSDTDText_Click);
     connect(m_checkRecordToFile, &QCheckBox::toggled, this, &ReaderMain::CheckRecordToFile_Click);
     connect(m_openRecFileBtn, &QPushButton::clicked, this, &ReaderMain::OpenRecFileBtn_Click);
+    m_magneticTab->setWindowHooks({
+        [this] { return currentModel(); },
+        [this](bool on) { m_frameComm->setEnabled(on); },
+        [this] {
+            LockForAutoRead();
+            m_icCardTab->setEnabled(false);
+        },
+        [this] {
+            ApplyModelLayout();
+            m_frameComm->setEnabled(true);
+            m_icCardTab->setEnabled(true);
+        },
+        [this] { m_checkRecordToFile->setChecked(false); },
+    });
+    m_magneticTab->setReadMethodChooser(
+        [this] { return magnetic::KVR523SetReadType::choose(this); });
     connect(m_magneticTab->initiativeUploadBox(), &QCheckBox::toggled, this, [this] {
         if (currentModel() == QLatin1String("KVR-523"))
             applyUploadCheckBoxRule();
