@@ -7,6 +7,7 @@
 #include "dispensercontrols.h"
 
 #include "link/portmap.h"
+#include "magneticcardpanel.h"
 #include "sim/dispensersim.h"
 #include "sim/readersim.h"
 
@@ -115,6 +116,7 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     m_cardKind->addItem(QStringLiteral("Plain card"), static_cast<int>(sim::CardKind::Plain));
     m_cardKind->addItem(QStringLiteral("Contactless card"),
                         static_cast<int>(sim::CardKind::Contactless));
+    m_cardKind->addItem(QStringLiteral("Magnetic card"), static_cast<int>(sim::CardKind::Magnetic));
     m_cardPlace = new QComboBox(readerBox);
     m_cardPlace->setObjectName(QStringLiteral("ReaderCardPlace"));
     for (const auto &choice : kPlaceChoices)
@@ -183,6 +185,7 @@ SimDevicesDialog::SimDevicesDialog(sim::ReaderSim &reader, int readerPort,
     layout->addWidget(new ContactCardControls(m_reader, this));
     layout->addWidget(new ContactlessCardPanel(m_reader, this));
     layout->addWidget(new MemoryCardSimControls(m_reader, this));
+    layout->addWidget(new MagneticCardPanel(m_reader, this));
     layout->addWidget(dispenserBox);
     layout->addWidget(new DispenserControls(m_kvr820, this));
     layout->addWidget(new DispenserControls(m_kvr840, this));
@@ -215,6 +218,7 @@ void SimDevicesDialog::cardChosen() {
     sim::SimCard card = m_reader.card();
     card.kind = static_cast<sim::CardKind>(m_cardKind->currentData().toInt());
     card.place = static_cast<sim::CardPlace>(m_cardPlace->currentData().toInt());
+    card.magnetic = m_reader.nextMagneticCard();
     m_reader.setCard(card);
 }
 

@@ -19,4 +19,17 @@ constexpr char kEnq = 0x05;
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 
+// STX, LH, LL, body, ETX, BCC: the reader frame around a reply body.
+inline QByteArray readerFrame(const QByteArray &body) {
+    QByteArray frame;
+    frame.reserve(body.size() + 5);
+    frame += kStx;
+    frame += static_cast<char>((body.size() >> 8) & 0xFF);
+    frame += static_cast<char>(body.size() & 0xFF);
+    frame += body;
+    frame += kEtx;
+    frame += static_cast<char>(xorOf(frame, 0, frame.size()));
+    return frame;
+}
+
 } // namespace talvex::sim

@@ -7,6 +7,7 @@
 #include "sim/at88sc1608.h"
 #include "sim/contactcpucard.h"
 #include "sim/contactlesscard.h"
+#include "sim/magneticcard.h"
 #include "sim/readercontrol.h"
 #include "sim/readerdevice.h"
 #include "sim/sle4428.h"
@@ -24,6 +25,7 @@ constexpr std::pair<char, ReaderCommand> kCommands[] = {
     {'/', &entryCommand},        // card entry
     {'.', &stopPositionCommand}, // card stop position
     {'4', &baudCommand},         // reader line speed
+    {'E', &magneticCommand},     // track reading, swiped data
     {'F', &shutterLightOrReadMethod},
     {'I', &glitterCommand}, // shutter light blinking
     {'\x80', &colourLightCommand},

@@ -3,20 +3,10 @@
 #include "sim/bcc.h"
 #include "sim/readercommands.h"
 
+#include <algorithm>
+
 namespace talvex::sim {
 namespace {
-
-QByteArray readerFrame(const QByteArray &body) {
-    QByteArray frame;
-    frame.reserve(body.size() + 5);
-    frame += kStx;
-    frame += static_cast<char>((body.size() >> 8) & 0xFF);
-    frame += static_cast<char>(body.size() & 0xFF);
-    frame += body;
-    frame += kEtx;
-    frame += static_cast<char>(xorOf(frame, 0, frame.size()));
-    return frame;
-}
 
 qsizetype announcedFrameSize(const QByteArray &frame) {
     const int n = static_cast<quint8>(frame.at(1)) * 256 + static_cast<quint8>(frame.at(2));
@@ -41,15 +31,21 @@ void ReaderDevice::restart() {
     m_pendingBody.clear();
     m_awaitingEnq = false;
     m_faultInForce = Fault::none();
+    m_head.reset();
 }
 
 void ReaderDevice::expire(qint64 nowUs) {
     if (!m_frame.isEmpty() && nowUs - m_lastByteUs >= kFrameRestUs)
         m_frame.clear();
+    send(m_head.due(*this, nowUs), nowUs);
 }
 
 qint64 ReaderDevice::ownWakeUs() const {
-    return m_frame.isEmpty() ? -1 : m_lastByteUs + kFrameRestUs;
+    const qint64 frameWake = m_frame.isEmpty() ? -1 : m_lastByteUs + kFrameRestUs;
+    const qint64 headWake = m_head.wakeUs(*this);
+    if (frameWake < 0 || headWake < 0)
+        return std::max(frameWake, headWake);
+    return std::min(frameWake, headWake);
 }
 
 void ReaderDevice::receive(const QByteArray &bytes, qint64 nowUs) {
@@ -57,10 +53,13 @@ void ReaderDevice::receive(const QByteArray &bytes, qint64 nowUs) {
     for (char byte : bytes) {
         if (m_frame.isEmpty()) {
             if (byte == kStx) {
+                m_head.abandonUpload();
                 m_frame += byte;
                 m_lastByteUs = nowUs;
             } else if (byte == kEnq && m_awaitingEnq) {
                 enquiry(nowUs);
+            } else if (byte == kAck && m_head.awaitingAck()) {
+                send(m_head.acknowledged(), nowUs);
             }
             // Anything else between frames is line noise to the reader.
             continue;

@@ -2,6 +2,7 @@
 
 #include "sim/device.h"
 #include "sim/fault.h"
+#include "sim/magnetichead.h"
 #include "sim/readercontrol.h"
 #include "sim/readermodel.h"
 #include "sim/simcard.h"
@@ -27,6 +28,9 @@ public:
     void setCard(const SimCard &card) { m_card = card; }
 
     SamSockets &sams() { return m_sams; }
+    // Swipes, initiative uploading and the card feeder.
+    MagneticHead &magneticHead() { return m_head; }
+    const MagneticHead &magneticHead() const { return m_head; }
 
     // One-shot: applies to the next frame that arrives.
     void injectFault(const Fault &fault) { m_fault = fault; }
@@ -67,6 +71,7 @@ private:
     ReaderModel m_model;
     SimCard m_card;
     SamSockets m_sams;
+    MagneticHead m_head;
     Fault m_fault;
     Fault m_faultInForce; // the fault taken for the exchange now running
     ReaderControlState m_control;

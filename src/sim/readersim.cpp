@@ -105,6 +105,30 @@ void ReaderSim::setSams(const SamSockets &sams) {
     m_host->withDevice([&](Device &d) { reader(d).sams() = sams; });
 }
 
+MagneticCard ReaderSim::nextMagneticCard() const {
+    MagneticCard c;
+    m_host->withDevice([&](Device &d) { c = reader(d).magneticHead().nextCard(); });
+    return c;
+}
+
+void ReaderSim::setNextMagneticCard(const MagneticCard &card) {
+    m_host->withDevice([&](Device &d) { reader(d).magneticHead().setNextCard(card); });
+}
+
+void ReaderSim::swipeCard() {
+    m_host->withDevice([&](Device &d) { reader(d).magneticHead().requestSwipe(); });
+}
+
+void ReaderSim::setFeeder(bool on, int delayMs) {
+    m_host->withDevice([&](Device &d) { reader(d).magneticHead().setFeeder(on, delayMs); });
+}
+
+bool ReaderSim::initiativeUploading() const {
+    bool on = false;
+    m_host->withDevice([&](Device &d) { on = reader(d).control().initiativeUpload(); });
+    return on;
+}
+
 void ReaderSim::injectFault(const Fault &fault) {
     m_host->withDevice([&](Device &d) { reader(d).injectFault(fault); });
 }

@@ -59,6 +59,13 @@ public:
     // How long each card move takes before its reply (default 300 ms).
     int moveTimeMs() const;
     void setMoveTimeMs(int ms);
+    // The card a swipe, an insertion by hand or the feeder brings; a swipe
+    // (a swipe reader) or an insertion (a motorised one) of it; the feeder.
+    MagneticCard nextMagneticCard() const;
+    void setNextMagneticCard(const MagneticCard &card);
+    void swipeCard();
+    void setFeeder(bool on, int delayMs);
+    bool initiativeUploading() const;
 
     SamSockets sams() const;
     void setSams(const SamSockets &sams);

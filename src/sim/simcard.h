@@ -2,6 +2,7 @@
 
 #include "sim/contactcpucard.h"
 #include "sim/contactlesscard.h"
+#include "sim/magneticcard.h"
 #include "sim/memorychip.h"
 
 #include <QByteArray>
@@ -19,6 +20,7 @@ enum class CardKind {
     ContactCpu,
     Contactless, // S50, S70, Ultralight or a type A/B CPU card: see contactless
     MemoryCard,  // a synchronous memory card: see memory
+    Magnetic,    // a card with a magnetic stripe of three tracks
 };
 
 // Where the card sits in a motorised reader; readers without a transport only
@@ -43,6 +45,7 @@ struct SimCard {
     ContactChip chip{};               // ContactCpu
     ContactlessCard contactless = {}; // what the card holds when kind is Contactless
     MemoryChip memory = {};           // of a MemoryCard
+    MagneticCard magnetic = {};       // the stripe of a Magnetic card
 
     bool present() const { return kind != CardKind::None; }
     bool operator==(const SimCard &) const = default;
