@@ -25,8 +25,8 @@ const QByteArray kTrack2 = ";4000001234567899=28121010000000000000?";
 const QByteArray kTrack3 = ";011234567890123445=000978100000000000000000000000000000000000000?";
 
 QByteArray frameOf(const QByteArray &body) {
-    QByteArray f = QByteArray("\x02") + char(body.size() >> 8) + char(body.size() & 0xFF) + body +
-                   '\x03';
+    QByteArray f =
+        QByteArray("\x02") + char(body.size() >> 8) + char(body.size() & 0xFF) + body + '\x03';
     char bcc = 0;
     for (char c : f)
         bcc ^= c;
@@ -192,7 +192,8 @@ void TestMagneticSim::feederReplacesEjectedCard() {
 void TestMagneticSim::initiativeUpload() {
     ReaderDevice reader(ReaderModel::Kvr523);
     // Reading method: ASCII, uploading on ("0"), tracks 2 and 3, read while inserting.
-    QCOMPARE(exchange(reader, "F00050", 0), QByteArray("P0005" "0Y"));
+    QCOMPARE(exchange(reader, "F00050", 0), QByteArray("P0005"
+                                                       "0Y"));
     QVERIFY(reader.magneticHead().uploading());
 
     reader.magneticHead().requestSwipe();
@@ -205,7 +206,8 @@ void TestMagneticSim::initiativeUpload() {
     QCOMPARE(reader.takeOutput(5000 * kMs), QByteArray());
 
     // Uploading off: a swipe is kept for the read command instead.
-    QCOMPARE(exchange(reader, "F00150", 6000 * kMs), QByteArray("P0015" "0Y"));
+    QCOMPARE(exchange(reader, "F00150", 6000 * kMs), QByteArray("P0015"
+                                                                "0Y"));
     reader.magneticHead().requestSwipe();
     QCOMPARE(reader.takeOutput(6100 * kMs), QByteArray());
     QVERIFY(exchange(reader, "E003", 6200 * kMs).startsWith("P0Y03"));
@@ -231,7 +233,8 @@ void TestMagneticSim::commandEndsAnUploadRequest() {
     exchange(reader, "F00070", 0);
     reader.magneticHead().requestSwipe();
     QCOMPARE(reader.takeOutput(10 * kMs), kEnq);
-    QCOMPARE(exchange(reader, "F00170", 20 * kMs), QByteArray("P0017" "0Y"));
+    QCOMPARE(exchange(reader, "F00170", 20 * kMs), QByteArray("P0017"
+                                                              "0Y"));
     QCOMPARE(reader.takeOutput(5000 * kMs), QByteArray());
     QVERIFY(!reader.magneticHead().uploading());
 }
