@@ -13,6 +13,8 @@
 #include "link/recordfile.h"
 #include "link/replycodes.h"
 #include "link/serialcomm.h"
+#include "reader/readerwindow.h"
+#include "reader/readingmethod.h"
 #include "ui/seams.h"
 
 #include <QCheckBox>
@@ -313,18 +315,14 @@ void MagneticTab::prepareStopPosition() {
 }
 
 void MagneticTab::prepareReadingMethod() {
-    const std::optional<char> method = m_chooseReadMethod ? m_chooseReadMethod() : std::nullopt;
+    const std::optional<char> method = reader::askReadingMethod(this);
     if (!method)
         return;
-    const QByteArray command = readCommandBody();
-    QByteArray body("F0");
-    body += command.at(2);
-    body += '0';
-    body += command.at(3);
-    body += *method;
+    const char mode = modeByte();
     std::optional<QByteArray> reply;
     try {
-        reply = directExchange(body, 0, 0, 0);
+        reply =
+            directExchange(reader::readingMethodBody(mode, '0', trackCodeByte(), *method), 0, 0, 0);
     } catch (const link::SerialError &) {
         reply.reset();
     }

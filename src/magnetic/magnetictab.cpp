@@ -6,6 +6,8 @@
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "reader/readerwindow.h"
+#include "reader/readingmethod.h"
 #include "ui/seams.h"
 
 #include <QCheckBox>
@@ -61,7 +63,7 @@ const char *const kErrorTypeCaptions[] = {"STX", "ETX", "Parity", "LRC", "BLANK"
 
 } // namespace
 
-MagneticTab::MagneticTab(link::ReaderLinkContext &reader, QWidget *parent)
+MagneticTab::MagneticTab(reader::ReaderWindow &reader, QWidget *parent)
     : QWidget(parent), m_reader(reader) {
     // "Read Tracks Data": the manual read and its companions.
     m_mcardFrame1 = new QGroupBox(QStringLiteral("Read Tracks Data"), this);
@@ -214,24 +216,32 @@ QWidget *MagneticTab::buildAutoTestFrame() {
 }
 
 QString MagneticTab::model() const {
-    return m_hooks.model ? m_hooks.model() : QString();
+    return m_reader.currentModel();
 }
 
 // --- track reading --------------------------------------------------------
 
-QByteArray MagneticTab::readCommandBody() {
-    char mode = 0x00;
+char MagneticTab::modeByte() {
     if (m_ascii->isChecked()) {
-        mode = '0';
         m_binDisplay = false;
-    } else if (m_bin->isChecked()) {
-        mode = '1';
-        m_binDisplay = true;
+        return '0';
     }
+    if (m_bin->isChecked()) {
+        m_binDisplay = true;
+        return '1';
+    }
+    return 0x00;
+}
+
+char MagneticTab::trackCodeByte() const {
+    return trackCode(m_tracks[0].check->isChecked(), m_tracks[1].check->isChecked(),
+                     m_tracks[2].check->isChecked());
+}
+
+QByteArray MagneticTab::readCommandBody() {
     QByteArray body("E0");
-    body += mode;
-    body += trackCode(m_tracks[0].check->isChecked(), m_tracks[1].check->isChecked(),
-                      m_tracks[2].check->isChecked());
+    body += modeByte();
+    body += trackCodeByte();
     return body;
 }
 
@@ -383,32 +393,11 @@ void MagneticTab::setReadTrackControlsEnabled(bool on) {
 }
 
 void MagneticTab::sendReadingMethod(char upload) {
-    if (!m_reader.portSetUp()) {
-        link::showCaution(link::text::PortSetupFirst);
-        return;
-    }
-    const std::optional<char> method = m_chooseReadMethod ? m_chooseReadMethod() : std::nullopt;
-    if (!method)
-        return;
-    const QByteArray command = readCommandBody();
-    QByteArray body("F0");
-    body += command.at(2);
-    body += upload;
-    body += command.at(3);
-    body += *method;
-    const QByteArray frame = link::buildReaderFrame(body);
-    QByteArray reply = link::newReplyBuffer();
-    qint16 replyLength = 0;
-    if (link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength) !=
-            link::kReplyOk ||
-        replyLength == 0)
-        return;
-    if (reply.at(6) == 'Y' && upload == '1') {
+    const char mode = modeByte();
+    if (reader::SetMethodOfReading(m_reader, mode, trackCodeByte(), upload, this) &&
+        upload == '1') {
         setReadTrackControlsEnabled(true);
         m_mcardFrame2->setEnabled(false);
-    } else if (reply.at(6) == 'N') {
-        link::showMessage(QStringLiteral("Set the Method of Reading Error"),
-                          QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);
     }
 }
 

@@ -18,16 +18,15 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 
-namespace talvex::link {
-class ReaderLinkContext;
+namespace talvex::reader {
+class ReaderWindow;
 }
 
 namespace talvex::magnetic {
 
-// What the tab needs from the window around it. Every member may stay empty
-// (a tab on its own): the window then has no model and nothing to lock.
+// What the tab changes in the window around it. Every member may stay empty
+// (a tab on its own): there is then nothing to lock.
 struct MagneticWindowHooks {
-    std::function<QString()> model;                    // TypeLabel's caption
     std::function<void(bool)> setReaderControlEnabled; // FrameComm
     // Every command frame but the automatic test's, and the contact-card tab strip.
     std::function<void()> lockForAutoTest;
@@ -36,23 +35,16 @@ struct MagneticWindowHooks {
     std::function<void()> stopRecordingToFile; // CheckRecordToFile
 };
 
-// The reading method of a KVR-523 ("Read while inserting" "0", "Read while
-// pulling" "1"), or nothing when the user cancels; the window shows the dialog.
-using ReadMethodChooser = std::function<std::optional<char>()>;
-
 // The "MAGNETIC CARD" tab: on-demand track reading ("Read Tracks Data" and
 // "Track Data") and the automatic endurance test ("AutoTestMagneticCard") with
 // its daily log.
 class MagneticTab : public QWidget {
     Q_OBJECT
 public:
-    explicit MagneticTab(link::ReaderLinkContext &reader, QWidget *parent = nullptr);
+    explicit MagneticTab(reader::ReaderWindow &reader, QWidget *parent = nullptr);
     ~MagneticTab() override;
 
     void setWindowHooks(MagneticWindowHooks hooks) { m_hooks = std::move(hooks); }
-    void setReadMethodChooser(ReadMethodChooser chooser) {
-        m_chooseReadMethod = std::move(chooser);
-    }
 
     QGroupBox *readTracksFrame() const { return m_mcardFrame1; }    // McardFrame1
     QGroupBox *autoTestFrame() const { return m_mcardFrame2; }      // McardFrame2
@@ -80,9 +72,9 @@ public:
     void Timer523a_Timer();
     void Timer523b_Timer();
 
-    // The KVR-523 reading method (46 30 M U T R) through the ordinary exchange,
-    // read-while-inserting or -pulling as the window's dialog chooses; upload
-    // "0" turns initiative uploading on, "1" off.
+    // The KVR-523 reading method through the ordinary exchange, with this
+    // tab's data form and tracks; upload "1" (initiative uploading off) gives
+    // the read controls back and closes the test frame on success.
     void sendReadingMethod(char upload);
 
 private:
@@ -100,8 +92,11 @@ private:
     QWidget *buildAutoTestFrame();
 
     QString model() const;
-    // The read command body for the window's choices: "E0", mode byte, track
-    // code. Sets the BIN-display flag on the way, as the window always did.
+    // The mode byte ("0" ASCII, "1" BIN, 00h with neither; sets the
+    // BIN-display flag as the window always did) and the track code.
+    char modeByte();
+    char trackCodeByte() const;
+    // The read command body for the window's choices: "E0", mode byte, track code.
     QByteArray readCommandBody();
     // Shows the sections and counts them per track; true when any track said "N".
     bool showTracks(const TrackSections &sections);
@@ -120,9 +115,8 @@ private:
                                              int minReplyBytes, int replyLimitMs);
     void startLog();
 
-    link::ReaderLinkContext &m_reader;
+    reader::ReaderWindow &m_reader;
     MagneticWindowHooks m_hooks;
-    ReadMethodChooser m_chooseReadMethod;
 
     QGroupBox *m_mcardFrame1 = nullptr;
     QGroupBox *m_mcardFrame2 = nullptr;

@@ -12,7 +12,6 @@
 #include "link/recordfile.h"
 #include "link/replycodes.h"
 #include "magnetic/magnetictab.h"
-#include "magnetic/readmethoddialog.h"
 #include "reader/commonframe.h"
 #include "reader/extendtab.h"
 #include "reader/readingmethod.h"
@@ -143,7 +142,6 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
     connect(m_checkRecordToFile, &QCheckBox::toggled, this, &ReaderMain::CheckRecordToFile_Click);
     connect(m_openRecFileBtn, &QPushButton::clicked, this, &ReaderMain::OpenRecFileBtn_Click);
     m_magneticTab->setWindowHooks({
-        [this] { return currentModel(); },
         [this](bool on) { m_frameComm->setEnabled(on); },
         [this] {
             LockForAutoRead();
@@ -156,8 +154,6 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
         },
         [this] { m_checkRecordToFile->setChecked(false); },
     });
-    m_magneticTab->setReadMethodChooser(
-        [this] { return magnetic::KVR523SetReadType::choose(this); });
     connect(m_magneticTab->initiativeUploadBox(), &QCheckBox::toggled, this, [this] {
         if (currentModel() == QLatin1String("KVR-523"))
             applyUploadCheckBoxRule();
@@ -409,26 +405,7 @@ void ReaderMain::ApplyModelLayout() {
 }
 
 void ReaderMain::setMethodOfReadingAfterDetection() {
-    // The magnetic tab's data form and track choice, as a read would send them.
-    auto checked = [this](const QString &name) {
-        const auto *button = findChild<QAbstractButton *>(name);
-        return button && button->isChecked();
-    };
-    char mode = '\0';
-    if (checked(QStringLiteral("MreadOption1")))
-        mode = '0';
-    else if (checked(QStringLiteral("MreadOption2")))
-        mode = '1';
-    static constexpr char kTrackCodes[8] = {'0', '1', '2', '4', '3', '6', '5', '7'};
-    int tracks = 0;
-    for (int t = 1; t <= 3; ++t) {
-        if (checked(QStringLiteral("Track%1Check").arg(t)))
-            tracks |= 1 << (t - 1);
-    }
-    if (reader::SetMethodOfReading(*this, mode, kTrackCodes[tracks], '1', this)) {
-        m_magneticTab->readTrackButton()->setEnabled(true);
-        m_magneticTab->autoTestFrame()->setEnabled(false);
-    }
+    m_magneticTab->sendReadingMethod('1');
 }
 
 void ReaderMain::applyUploadCheckBoxRule() {

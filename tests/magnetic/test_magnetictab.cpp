@@ -160,6 +160,8 @@ struct SimBench : Bench {
                 fromProgram += bytes;
             }
         });
+        // Card moves at once: the cycles run as fast as the line allows.
+        reader.setMoveTimeMs(0);
         started = reader.start();
         reader.mapToPort(kSimPort);
         window.readerPort().setCommPort(kSimPort);
@@ -537,12 +539,13 @@ void TestMagneticTab::quietPollsAreLoggedOnce() {
     const QStringList expected = {
         kStatusQueryLine,
         "SD: 05",
-        "RD: 02 00 05 50 30 4E 4A 4A 03 2A ",
+        // Entry by magnetic signal and switch ("I"), rear entry permitted.
+        "RD: 02 00 05 50 30 4E 49 4A 03 29 ",
         "Same  5 times",
         "",
         kStatusQueryLine,
         "SD: 05",
-        "RD: 02 00 05 50 30 4A 4A 4A 03 2E ",
+        "RD: 02 00 05 50 30 4A 49 4A 03 2D ",
         "",
         kReadAllLine,
         "RD: 06 ",
@@ -642,7 +645,8 @@ void TestMagneticTab::kvr523InitiativeUploading() {
     // The target is reached at the next look: the test stops and tells the
     // reader to wait for the read command again.
     bench.pump(1);
-    QCOMPARE(bench.dialogs.classes.size(), 2);
+    // Detection, the start and the stop each asked for the reading method.
+    QCOMPARE(bench.dialogs.classes.size(), 3);
     QCOMPARE(bench.sent(QByteArray::fromHex("020006463030313730"
                                             "0377")),
              1);
