@@ -1,5 +1,7 @@
 #include "hexcells.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -143,9 +145,14 @@ bool HexCells::keyPress(int index, QKeyEvent *event) {
 }
 
 bool HexCells::eventFilter(QObject *watched, QEvent *event) {
-    const int index = int(m_cells.indexOf(static_cast<QLineEdit *>(watched)));
-    if (index < 0)
+    // Compared as QObjects: a cell being destroyed is no longer a QLineEdit, and
+    // its last events still pass through here.
+    const auto found = std::find_if(m_cells.cbegin(), m_cells.cend(), [watched](QLineEdit *cell) {
+        return static_cast<QObject *>(cell) == watched;
+    });
+    if (found == m_cells.cend())
         return false;
+    const int index = int(found - m_cells.cbegin());
     switch (event->type()) {
     case QEvent::KeyPress:
         return keyPress(index, static_cast<QKeyEvent *>(event));
