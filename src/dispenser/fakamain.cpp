@@ -126,16 +126,9 @@ void Fakamain::ClearData_Click() {
 }
 
 void Fakamain::SaveTo_Click() {
-    ui::SaveFileRequest request;
-    request.parent = this;
-    request.title = QStringLiteral("Save As...");
-    request.directory = qEnvironmentVariable("winDir");
-    request.filter = QStringLiteral("Text Files (*.TXT)");
-    QString path = ui::fileDialogs().saveFile(request);
+    const QString path = ui::askTextSavePath(this);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".TXT");
     const QFileInfo info(path);
     link::showMessage(QStringLiteral("File Name Is ") + info.fileName() +
                           QStringLiteral("\r\nFull path and file Is ") + info.absoluteFilePath(),

@@ -216,18 +216,7 @@ void MagneticTab::ReadCardType523_Click() {
 }
 
 void MagneticTab::OpenMagFileBtn_Click() {
-    ui::OpenFileRequest request;
-    request.parent = this;
-    request.title = QStringLiteral("Open file");
-    request.directory = link::recordFolder();
-    request.fileName = QStringLiteral("MagAuto*.TXT");
-    // The log is written as ".txt": both cases, for dialogs that match by case.
-    request.filter = QStringLiteral("All files (*.TXT *.txt)");
-    request.existingOnly = true;
-    request.hideReadOnly = true;
-    const QString path = ui::fileDialogs().openFile(request);
-    if (!path.isEmpty())
-        ui::editorLauncher().openInEditor(path);
+    ui::openTextFileInEditor(this, link::recordFolder(), QStringLiteral("MagAuto*.TXT"));
 }
 
 void MagneticTab::pollAgainAfter(int ms) {

@@ -333,16 +333,9 @@ void MagneticTab::MCleartrack_Click() {
 }
 
 void MagneticTab::MCARDSave_Click() {
-    ui::SaveFileRequest request;
-    request.parent = this;
-    request.title = QStringLiteral("Save As...");
-    request.directory = qEnvironmentVariable("winDir");
-    request.filter = QStringLiteral("Text Files (*.TXT)");
-    QString path = ui::fileDialogs().saveFile(request);
+    const QString path = ui::askTextSavePath(this);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".TXT");
     const QFileInfo info(path);
     link::showMessage(QStringLiteral("File Name is ") + info.fileName() + QStringLiteral("\r\n") +
                           QStringLiteral("Full path and file is ") + info.absoluteFilePath(),

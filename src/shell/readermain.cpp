@@ -581,19 +581,7 @@ void ReaderMain::OpenRecFileBtn_Click() {
         link::showCaution(QStringLiteral("Please stop the record and then execute this command"));
         return;
     }
-    ui::OpenFileRequest request;
-    request.parent = this;
-    request.title = QStringLiteral("Open file");
-    request.directory = link::recordFolder();
-    request.fileName = QStringLiteral("KVR_Record*.TXT");
-    // One entry, in both cases: the record files are written as ".txt", and
-    // not every platform's dialog matches names regardless of case.
-    request.filter = QStringLiteral("All files (*.TXT *.txt)");
-    request.existingOnly = true;
-    request.hideReadOnly = true;
-    const QString path = ui::fileDialogs().openFile(request);
-    if (!path.isEmpty())
-        ui::editorLauncher().openInEditor(path);
+    ui::openTextFileInEditor(this, link::recordFolder(), QStringLiteral("KVR_Record*.TXT"));
 }
 
 } // namespace talvex::shell

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -98,5 +99,32 @@ EditorLauncher &editorLauncher()
     return g_editor ? *g_editor : desktop;
 }
 void setEditorLauncher(EditorLauncher *launcher) { g_editor = launcher; }
+
+QString askTextSavePath(QWidget *parent) {
+    SaveFileRequest request;
+    request.parent = parent;
+    request.title = QStringLiteral("Save As...");
+    request.directory = qEnvironmentVariable("winDir");
+    request.filter = QStringLiteral("Text Files (*.TXT)");
+    QString path = fileDialogs().saveFile(request);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".TXT");
+    return path;
+}
+
+void openTextFileInEditor(QWidget *parent, const QString &folder, const QString &pattern) {
+    OpenFileRequest request;
+    request.parent = parent;
+    request.title = QStringLiteral("Open file");
+    request.directory = folder;
+    request.fileName = pattern;
+    // The files are written as ".txt": both cases, for dialogs that match by case.
+    request.filter = QStringLiteral("All files (*.TXT *.txt)");
+    request.existingOnly = true;
+    request.hideReadOnly = true;
+    const QString path = fileDialogs().openFile(request);
+    if (!path.isEmpty())
+        editorLauncher().openInEditor(path);
+}
 
 } // namespace talvex::ui

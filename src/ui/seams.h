@@ -55,6 +55,13 @@ public:
 FileDialogs &fileDialogs();
 void setFileDialogs(FileDialogs *dialogs);
 
+// "Save As..." for a text file in winDir; a name typed without an extension
+// gets ".TXT". Empty when the user cancelled.
+QString askTextSavePath(QWidget *parent);
+// "Open file" on the program's own text files (pattern such as "MagAuto*.TXT")
+// in folder, and the chosen one in the system text editor.
+void openTextFileInEditor(QWidget *parent, const QString &folder, const QString &pattern);
+
 // The system text editor, started with one file.
 class EditorLauncher {
 public:
