@@ -1,28 +1,23 @@
 #include "kvr820panel.h"
 
-#include "dispenserpicture.h"
 #include "doorforms.h"
 #include "windowtimer.h"
 
 #include "link/messages.h"
-#include "link/serialerror.h"
 #include "ui/seams.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 namespace talvex::dispenser {
 namespace {
 
-constexpr int kPollMs = 100;
 constexpr int kStepMs = 3000;
 constexpr int kAfterStepPollMs = 500;
 constexpr int kAfterResetPollMs = 1000;
@@ -68,12 +63,9 @@ bool validStatusReply(const QByteArray &reply, int size, char kind) {
 
 Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
-    : QWidget(parent), m_link(
-                           m_port, log, [this](int n) { PortError820(n); }, reportCause),
-      m_reportCause(std::move(reportCause)) {
-    setObjectName(QStringLiteral("Page820"));
-
-    m_poll = new WindowTimer(QStringLiteral("Timer820"), kPollMs, this);
+    : DispenserPanel("Page820", "Timer820", reportCause, parent),
+      m_link(
+          m_port, log, [this](int n) { PortError820(n); }, std::move(reportCause)) {
     m_nextDc = new WindowTimer(QStringLiteral("fakatime8201"), kStepMs, this);
     m_nextFc0 = new WindowTimer(QStringLiteral("fakatime8202"), kStepMs, this);
     m_capture = new WindowTimer(QStringLiteral("shoukatime820"), kStepMs, this);
@@ -82,22 +74,14 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
     connect(m_nextFc0, &WindowTimer::timeout, this, &Kvr820Panel::fakatime8202_Timer);
     connect(m_capture, &WindowTimer::timeout, this, &Kvr820Panel::shoukatime820_Timer);
 
-    // "Command" frame.
     auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);
     auto *commands = new QGridLayout(commandFrame);
-    m_position = new QComboBox(commandFrame);
-    m_position->setObjectName(QStringLiteral("KVR820FcAdd"));
-    m_position->setEditable(true);
-    m_position->setInsertPolicy(QComboBox::NoInsert);
+    QStringList positions;
     for (const Position &p : kPositions)
-        m_position->addItem(QString::fromLatin1(p.text));
-    m_position->setCurrentText(QStringLiteral("To the Door"));
-    m_baud = new QComboBox(commandFrame);
-    m_baud->setObjectName(QStringLiteral("cmbBaut820"));
-    m_baud->setEditable(true);
-    m_baud->setInsertPolicy(QComboBox::NoInsert);
-    m_baud->addItems(kBaudRateTexts);
-    m_baud->setCurrentText(QStringLiteral("9600"));
+        positions << QString::fromLatin1(p.text);
+    m_position =
+        editableList("KVR820FcAdd", positions, QStringLiteral("To the Door"), commandFrame);
+    addBaudList("cmbBaut820", commandFrame);
 
     commands->addWidget(
         addButton("KVR820RS", QStringLiteral("Reset(RS)"), &Kvr820Panel::KVR820RS_Click), 0, 0);
@@ -126,19 +110,9 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
         addButton("KVR820SI", QStringLiteral("Door Status(SI)"), &Kvr820Panel::KVR820SI_Click), 4,
         1);
 
-    // Status list, raw characters and picture.
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("List8201"));
-    m_value = new QLineEdit(this);
-    m_value->setObjectName(QStringLiteral("KVR820BACKVELUE"));
-    m_value->setReadOnly(true);
-    m_picture = new DispenserPicture(DispenserPicture::Model::Kvr820, this);
+    addStatusViews("List8201", "KVR820BACKVELUE", DispenserPicture::Model::Kvr820);
     m_picture->setBodyVisible(false);
-    auto *statusColumn = new QVBoxLayout;
-    statusColumn->addWidget(m_value);
-    statusColumn->addWidget(m_list, 1);
 
-    // Counters.
     m_dispenseCommands = counterLabel("Label8205", this);
     m_dispensed = counterLabel("Label8206", this);
     m_dispenseErrors = counterLabel("Label8207", this);
@@ -162,12 +136,9 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
                         1, 2);
     counters->addWidget(counterFrame(QStringLiteral("Error Rate (%)"), m_captureRate, this), 1, 3);
 
-    // "Auto Test" frame.
     auto *autoFrame = new QGroupBox(QStringLiteral("Auto Test"), this);
     auto *quantityLabel = new QLabel(QStringLiteral("Q'ty Setting"), autoFrame);
-    m_quantity = new QLineEdit(QStringLiteral("35"), autoFrame);
-    m_quantity->setObjectName(QStringLiteral("Text8201"));
-    m_quantity->setMaxLength(3);
+    m_quantity = quantityBox("Text8201", QStringLiteral("35"), autoFrame);
     quantityLabel->setBuddy(m_quantity);
     m_outMode = new QRadioButton(QStringLiteral("0 OUT of Door"), autoFrame);
     m_outMode->setObjectName(QStringLiteral("Option8202_0"));
@@ -185,37 +156,18 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
     autoLayout->addWidget(
         addButton("Autostop820", QStringLiteral("Stop"), &Kvr820Panel::Autostop820_Click), 3, 1);
 
-    auto *portRow = new QHBoxLayout;
-    portRow->addWidget(
-        addButton("KVR820Setup", QStringLiteral("Comm Setup"), &Kvr820Panel::KVR820Setup_Click));
-    portRow->addWidget(
-        addButton("KVR820Close", QStringLiteral("Comm Close"), &Kvr820Panel::KVR820Close_Click));
-    portRow->addWidget(addButton("KVR820Zero", QStringLiteral("Set q'ty to Zero"),
-                                 &Kvr820Panel::KVR820Zero_Click));
-    portRow->addStretch();
-
-    auto *top = new QHBoxLayout;
-    top->addWidget(commandFrame);
-    top->addLayout(statusColumn, 1);
-    top->addWidget(m_picture);
-    auto *middle = new QHBoxLayout;
-    middle->addLayout(counters, 1);
-    middle->addWidget(autoFrame);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(middle);
-    layout->addLayout(portRow);
+    arrange(
+        commandFrame, counters, autoFrame,
+        {addButton("KVR820Setup", QStringLiteral("Comm Setup"), &Kvr820Panel::KVR820Setup_Click),
+         addButton("KVR820Close", QStringLiteral("Comm Close"), &Kvr820Panel::KVR820Close_Click),
+         addButton("KVR820Zero", QStringLiteral("Set q'ty to Zero"),
+                   &Kvr820Panel::KVR820Zero_Click)});
 
     // Usable once the port is set up.
     m_buttons.setEnabled(kCloseButtons, false);
 }
 
 Kvr820Panel::~Kvr820Panel() = default;
-
-QPushButton *Kvr820Panel::addButton(const char *name, const QString &caption,
-                                    void (Kvr820Panel::*handler)()) {
-    return m_buttons.add(this, name, caption, [this, handler] { (this->*handler)(); });
-}
 
 void Kvr820Panel::setDispenseCaptureEnabled(bool enabled) {
     m_buttons.setEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820CP")}, enabled);
@@ -230,22 +182,17 @@ QList<WindowTimer *> Kvr820Panel::timers() const {
 }
 
 QString Kvr820Panel::SendCommand820(const QByteArray &text) {
-    m_portClosedSeen = false;
+    forgetPortClosed();
     return m_link.SendCommand820(text);
 }
 
 QString Kvr820Panel::SendCommand820Quiet(const QByteArray &text) {
-    m_portClosedSeen = false;
+    forgetPortClosed();
     return m_link.SendCommand820Quiet(text);
 }
 
 void Kvr820Panel::PortError820(int errorNumber) {
-    m_reportCause(portErrorCause(m_port, errorNumber));
-    if (errorNumber != link::kPortNotOpen)
-        return;
-    m_portClosedSeen = true;
-    link::showCaution(QStringLiteral("Setup Comm. Port first"));
-    m_poll->stop();
+    portError(errorNumber);
 }
 
 void Kvr820Panel::clearStatus() {
@@ -253,24 +200,10 @@ void Kvr820Panel::clearStatus() {
     m_value->clear();
 }
 
-void Kvr820Panel::restartPoll(int intervalMs) {
-    m_poll->setInterval(intervalMs);
-    resumePoll();
-}
-
-void Kvr820Panel::resumePoll() {
-    if (!m_portClosedSeen)
-        m_poll->start();
-}
-
 void Kvr820Panel::stopCycleTimers() {
     m_nextDc->stop();
     m_nextFc0->stop();
     m_capture->stop();
-}
-
-void Kvr820Panel::stopPoll() {
-    m_poll->stop();
 }
 
 bool Kvr820Panel::detectDispenser() {
@@ -550,20 +483,16 @@ void Kvr820Panel::KVR820NI_Click() {
 void Kvr820Panel::KVR820CS_Click() {
     if (!m_idle)
         return;
-    const qsizetype code = kBaudRateTexts.indexOf(m_baud->currentText());
-    if (code < 0) {
-        link::showCaution(QStringLiteral("Invalid Baud Rate Setting"));
+    const int code = baudCode();
+    if (code < 0)
         return;
-    }
     m_idle = false;
     clearStatus();
     const bool changed = SendCommand820(QByteArray("CS") + char('0' + code)) == kOk;
     m_idle = true;
     if (!changed)
         return;
-    link::showMessage(QStringLiteral("Baud Rate Setting Success\r\nBaud Rate\r\n") +
-                          m_baud->currentText() + QStringLiteral("\r\nPlease reset comm. port"),
-                      QStringLiteral("Information"), link::MsgIcon::Information);
+    showBaudChanged(QStringLiteral("Please reset comm. port"));
     KVR820Close_Click();
 }
 
@@ -578,16 +507,9 @@ void Kvr820Panel::KVR820Setup_Click() {
 }
 
 void Kvr820Panel::KVR820Close_Click() {
-    try {
-        m_port.setPortOpen(false);
-    } catch (const link::SerialError &) {
-        // Closing is all that is asked; a port already gone is closed.
-    }
-    m_poll->stop();
+    closePort(kCloseButtons);
     stopCycleTimers();
     KVR820Zero_Click();
-    m_list->clear();
-    m_buttons.setEnabled(kCloseButtons, false);
 }
 
 void Kvr820Panel::Autofaka820_Click() {

@@ -1,30 +1,17 @@
 #pragma once
 
-#include "comportset820.h"
 #include "dispenserlink.h"
+#include "dispenserpanel.h"
 #include "dispenserstatus.h"
-#include "panelparts.h"
 
-#include "link/serialcomm.h"
-
-#include <QWidget>
-#include <functional>
-
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPushButton;
 class QRadioButton;
 
 namespace talvex::dispenser {
 
-class DispenserPicture;
-class WindowTimer;
-
 // The "KVR-820" tab: its port MSComm820, manual commands, status poll,
 // automatic dispense and capture cycles, counters and picture.
-class Kvr820Panel final : public QWidget, public DispenserPortOwner {
+class Kvr820Panel final : public DispenserPanel {
     Q_OBJECT
 public:
     Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
@@ -64,22 +51,15 @@ public:
     bool idle() const { return m_idle; }
     bool cardInChannel() const { return m_cardInChannel; }
     bool manualCommandIssued() const { return m_manualCommandIssued; }
-    int autoCount() const { return m_autoCount; }
     WindowTimer *timer(const QString &name) const;
     QList<WindowTimer *> timers() const;
-    DispenserPicture *picture() const { return m_picture; }
 
     // DispenserPortOwner
-    link::SerialComm &port() override { return m_port; }
-    void stopPoll() override;
     bool detectDispenser() override;
     void portSetUp() override;
-    void reportCause(const QString &cause) override { m_reportCause(cause); }
 
 private:
     enum class Dispense { DC, FC, FC0 };
-    QPushButton *addButton(const char *name, const QString &caption,
-                           void (Kvr820Panel::*handler)());
     void setDispenseCaptureEnabled(bool enabled);
     void dispense(Dispense kind);
     void apply(const Decoded820 &decoded);
@@ -93,16 +73,10 @@ private:
     bool cardAtDoor(bool alsoEmptyStacker);
     void captureLastCard();
     void clearStatus();
-    void restartPoll(int intervalMs);
-    // Starts the poll again after a handler, unless its exchange found the
-    // port closed: that was said once and stopped the poll for good.
-    void resumePoll();
     void stopCycleTimers();
     bool autoTestActive() const { return m_autoCaptureMode || m_autoOutMode; }
 
-    link::SerialComm m_port; // MSComm820
     Link820 m_link;
-    std::function<void(const QString &)> m_reportCause;
 
     State820 m_state;
     bool m_idle = true;
@@ -110,13 +84,7 @@ private:
     bool m_manualCommandIssued = false;
     bool m_autoCaptureMode = false;
     bool m_autoOutMode = false;
-    int m_autoCount = 0;
-    bool m_portClosedSeen = false;
 
-    ButtonSet m_buttons;
-    QListWidget *m_list = nullptr;         // List8201
-    QLineEdit *m_value = nullptr;          // KVR820BACKVELUE
-    QComboBox *m_baud = nullptr;           // cmbBaut820
     QComboBox *m_position = nullptr;       // KVR820FcAdd
     QLineEdit *m_quantity = nullptr;       // Text8201
     QRadioButton *m_outMode = nullptr;     // Option8202(0)
@@ -129,9 +97,7 @@ private:
     QLabel *m_captured = nullptr;          // Label82011
     QLabel *m_captureErrors = nullptr;     // Label82010
     QLabel *m_captureRate = nullptr;       // Label8209
-    DispenserPicture *m_picture = nullptr;
 
-    WindowTimer *m_poll = nullptr;    // Timer820
     WindowTimer *m_nextDc = nullptr;  // fakatime8201
     WindowTimer *m_nextFc0 = nullptr; // fakatime8202
     WindowTimer *m_capture = nullptr; // shoukatime820

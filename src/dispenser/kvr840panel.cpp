@@ -1,10 +1,8 @@
 #include "kvr840panel.h"
 
-#include "dispenserpicture.h"
 #include "windowtimer.h"
 
 #include "link/messages.h"
-#include "link/serialerror.h"
 #include "ui/seams.h"
 
 #include <QCheckBox>
@@ -16,12 +14,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace talvex::dispenser {
 namespace {
 
-constexpr int kPollMs = 100;
 constexpr int kAfterResetPollMs = 1000;
 constexpr int kNextCardMs = 2000;
 
@@ -36,33 +32,22 @@ const QStringList kCloseButtons = {"KVR840DC", "AutoFaka840", "AutoStop840", "KV
 
 Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
-    : QWidget(parent), m_link(
-                           m_port, log, [this](int n) { PortError840(n); }, reportCause),
-      m_reportCause(std::move(reportCause)) {
-    setObjectName(QStringLiteral("Page840"));
-
-    m_poll = new WindowTimer(QStringLiteral("Timer840"), kPollMs, this);
+    : DispenserPanel("Page840", "Timer840", reportCause, parent),
+      m_link(
+          m_port, log, [this](int n) { PortError840(n); }, std::move(reportCause)) {
     m_nextCard = new WindowTimer(QStringLiteral("FakaTime840"), 1000, this);
     connect(m_poll, &WindowTimer::timeout, this, &Kvr840Panel::Timer840_Timer);
     connect(m_nextCard, &WindowTimer::timeout, this, &Kvr840Panel::FakaTime840_Timer);
 
     auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);
     auto *commands = new QGridLayout(commandFrame);
-    m_address = new QComboBox(commandFrame);
-    m_address->setObjectName(QStringLiteral("cmbAddress840"));
-    m_address->setEditable(true);
-    m_address->setInsertPolicy(QComboBox::NoInsert);
+    QStringList addresses;
     for (int a = 0; a <= 15; ++a)
-        m_address->addItem(QStringLiteral("%1").arg(a, 2, 10, QLatin1Char('0')));
-    m_address->setCurrentText(QStringLiteral("15"));
+        addresses << QStringLiteral("%1").arg(a, 2, 10, QLatin1Char('0'));
+    m_address = editableList("cmbAddress840", addresses, QStringLiteral("15"), commandFrame);
     auto *addressLabel = new QLabel(QStringLiteral("Address"), commandFrame);
     addressLabel->setBuddy(m_address);
-    m_baud = new QComboBox(commandFrame);
-    m_baud->setObjectName(QStringLiteral("cmbBaut840"));
-    m_baud->setEditable(true);
-    m_baud->setInsertPolicy(QComboBox::NoInsert);
-    m_baud->addItems(kBaudRateTexts);
-    m_baud->setCurrentText(QStringLiteral("9600"));
+    addBaudList("cmbBaut840", commandFrame);
 
     commands->addWidget(addressLabel, 0, 0);
     commands->addWidget(m_address, 0, 1);
@@ -84,16 +69,8 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
         5, 0);
     commands->addWidget(m_baud, 5, 1);
 
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("List8401"));
+    addStatusViews("List8401", "KVR840BACKVELUE", DispenserPicture::Model::Kvr840);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &Kvr840Panel::List8401_DblClick);
-    m_value = new QLineEdit(this);
-    m_value->setObjectName(QStringLiteral("KVR840BACKVELUE"));
-    m_value->setReadOnly(true);
-    m_picture = new DispenserPicture(DispenserPicture::Model::Kvr840, this);
-    auto *statusColumn = new QVBoxLayout;
-    statusColumn->addWidget(m_value);
-    statusColumn->addWidget(m_list, 1);
 
     m_commands = counterLabel("Label8405", this);
     m_dispensed = counterLabel("Label8406", this);
@@ -110,9 +87,7 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
     m_useQuantity = new QCheckBox(QStringLiteral("Q'ty Setting"), autoFrame);
     m_useQuantity->setObjectName(QStringLiteral("Check8401"));
     connect(m_useQuantity, &QCheckBox::clicked, this, &Kvr840Panel::Check8401_Click);
-    m_quantity = new QLineEdit(QStringLiteral("0"), autoFrame);
-    m_quantity->setObjectName(QStringLiteral("Autonumber840"));
-    m_quantity->setMaxLength(3);
+    m_quantity = quantityBox("Autonumber840", QStringLiteral("0"), autoFrame);
     m_quantity->setAccessibleName(QStringLiteral("Q'ty Setting"));
     auto *autoLayout = new QGridLayout(autoFrame);
     autoLayout->addWidget(m_useQuantity, 0, 0);
@@ -124,26 +99,12 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
         addButton("AutoStop840", QStringLiteral("Stop "), &Kvr840Panel::AutoStop840_Click), 1, 1);
     Check8401_Click();
 
-    auto *portRow = new QHBoxLayout;
-    portRow->addWidget(
-        addButton("KVR840Setup", QStringLiteral("Comm Setup"), &Kvr840Panel::KVR840Setup_Click));
-    portRow->addWidget(
-        addButton("KVR840Close", QStringLiteral("Comm Close"), &Kvr840Panel::KVR840Close_Click));
-    portRow->addWidget(addButton("KVR840Zero", QStringLiteral("Set q'ty to Zero"),
-                                 &Kvr840Panel::KVR840Zero_Click));
-    portRow->addStretch();
-
-    auto *top = new QHBoxLayout;
-    top->addWidget(commandFrame);
-    top->addLayout(statusColumn, 1);
-    top->addWidget(m_picture);
-    auto *middle = new QHBoxLayout;
-    middle->addLayout(counters, 1);
-    middle->addWidget(autoFrame);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(middle);
-    layout->addLayout(portRow);
+    arrange(
+        commandFrame, counters, autoFrame,
+        {addButton("KVR840Setup", QStringLiteral("Comm Setup"), &Kvr840Panel::KVR840Setup_Click),
+         addButton("KVR840Close", QStringLiteral("Comm Close"), &Kvr840Panel::KVR840Close_Click),
+         addButton("KVR840Zero", QStringLiteral("Set q'ty to Zero"),
+                   &Kvr840Panel::KVR840Zero_Click)});
 
     m_buttons.setEnabled({QStringLiteral("KVR840DC"), QStringLiteral("AutoStop840"),
                           QStringLiteral("AutoFaka840"), QStringLiteral("KVR840RS"),
@@ -155,11 +116,6 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
 
 Kvr840Panel::~Kvr840Panel() = default;
 
-QPushButton *Kvr840Panel::addButton(const char *name, const QString &caption,
-                                    void (Kvr840Panel::*handler)()) {
-    return m_buttons.add(this, name, caption, [this, handler] { (this->*handler)(); });
-}
-
 QList<WindowTimer *> Kvr840Panel::timers() const {
     return {m_poll, m_nextCard};
 }
@@ -170,13 +126,13 @@ QByteArray Kvr840Panel::address() const {
 
 QString Kvr840Panel::SendCommand840(const QByteArray &command) {
     m_list->clear();
-    m_portClosedSeen = false;
+    forgetPortClosed();
     return m_link.SendCommand840(address(), command);
 }
 
 QString Kvr840Panel::QueryStatus840() {
     m_list->clear();
-    m_portClosedSeen = false;
+    forgetPortClosed();
     return m_link.QueryStatus840(address(), [this](const QByteArray &s) {
         m_value->setText(QString::fromLatin1(s));
         applyDisplay(s);
@@ -184,17 +140,12 @@ QString Kvr840Panel::QueryStatus840() {
 }
 
 QString Kvr840Panel::AutoStatus840() {
-    m_portClosedSeen = false;
+    forgetPortClosed();
     return m_link.AutoStatus840(address(), [this](const QByteArray &s) { applyCounting(s); });
 }
 
 void Kvr840Panel::PortError840(int errorNumber) {
-    m_reportCause(portErrorCause(m_port, errorNumber));
-    if (errorNumber != link::kPortNotOpen)
-        return;
-    m_portClosedSeen = true;
-    link::showCaution(QStringLiteral("Setup Comm. Port first"));
-    m_poll->stop();
+    portError(errorNumber);
 }
 
 void Kvr840Panel::showTexts(const QStringList &texts) {
@@ -234,10 +185,6 @@ void Kvr840Panel::applyCounting(const QByteArray &s1s2) {
         AutoStop840_Click();
 }
 
-void Kvr840Panel::stopPoll() {
-    m_poll->stop();
-}
-
 bool Kvr840Panel::detectDispenser() {
     return AutoStatus840() == kOk;
 }
@@ -258,9 +205,7 @@ void Kvr840Panel::Timer840_Timer() {
     }
     m_poll->stop();
     AutoStatus840();
-    // A closed port already said so once; polling on would say it ten times a second.
-    if (!m_portClosedSeen)
-        m_poll->start();
+    resumePoll();
 }
 
 void Kvr840Panel::KVR840AP_Click() {
@@ -268,8 +213,7 @@ void Kvr840Panel::KVR840AP_Click() {
     m_poll->stop();
     m_state.dispensePending = false;
     QueryStatus840();
-    if (!m_portClosedSeen)
-        m_poll->start();
+    resumePoll();
 }
 
 void Kvr840Panel::KVR840DC_Click() {
@@ -285,8 +229,7 @@ void Kvr840Panel::KVR840DC_Click() {
     } else {
         addToCounter(m_errors, 1);
     }
-    if (!m_portClosedSeen)
-        m_poll->start();
+    resumePoll();
 }
 
 void Kvr840Panel::KVR840RS_Click() {
@@ -303,8 +246,7 @@ void Kvr840Panel::KVR840RS_Click() {
     if (SendCommand840("RS") != kOk)
         return;
     m_list->addItem(QStringLiteral("Reset Success"));
-    m_poll->setInterval(kAfterResetPollMs);
-    m_poll->start();
+    restartPoll(kAfterResetPollMs);
     link::showMessage(QStringLiteral("Reset Success\r\nChecking Working Situation\r\n"
                                      "Wait for 2 Sec for next operation"),
                       QStringLiteral("Message"), link::MsgIcon::Information);
@@ -314,8 +256,7 @@ void Kvr840Panel::preDispense(const QByteArray &command) {
     m_value->clear();
     m_poll->stop();
     SendCommand840(command);
-    if (!m_portClosedSeen)
-        m_poll->start();
+    resumePoll();
 }
 
 void Kvr840Panel::KVR840IP_Click() {
@@ -327,18 +268,14 @@ void Kvr840Panel::KVR840IE_Click() {
 }
 
 void Kvr840Panel::KVR840CS_Click() {
-    const qsizetype code = kBaudRateTexts.indexOf(m_baud->currentText());
-    if (code < 0) {
-        link::showCaution(QStringLiteral("Invalid Baud Rate Setting"));
+    const int code = baudCode();
+    if (code < 0)
         return;
-    }
     m_value->clear();
     m_poll->stop();
     if (SendCommand840(QByteArray("CSB") + char('0' + code)) != kOk)
         return;
-    link::showMessage(QStringLiteral("Baud Rate Setting Success\r\nBaud Rate\r\n") +
-                          m_baud->currentText() + QStringLiteral("\r\nPlease Reset comm. port"),
-                      QStringLiteral("Information"), link::MsgIcon::Information);
+    showBaudChanged(QStringLiteral("Please Reset comm. port"));
     KVR840Close_Click();
 }
 
@@ -352,17 +289,10 @@ void Kvr840Panel::KVR840Setup_Click() {
 }
 
 void Kvr840Panel::KVR840Close_Click() {
-    try {
-        m_port.setPortOpen(false);
-    } catch (const link::SerialError &) {
-        // Closing is all that is asked; a port already gone is closed.
-    }
-    m_poll->stop();
+    closePort(kCloseButtons);
     m_nextCard->stop();
     m_state.autoRunning = false;
     KVR840Zero_Click();
-    m_list->clear();
-    m_buttons.setEnabled(kCloseButtons, false);
 }
 
 void Kvr840Panel::Check8401_Click() {

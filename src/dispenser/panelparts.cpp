@@ -1,7 +1,9 @@
 #include "panelparts.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -23,6 +25,24 @@ QPushButton *ButtonSet::add(QWidget *parent, const char *name, const QString &ca
 void ButtonSet::setEnabled(const QStringList &names, bool enabled) const {
     for (const QString &name : names)
         m_buttons.value(name)->setEnabled(enabled);
+}
+
+QComboBox *editableList(const char *name, const QStringList &items, const QString &current,
+                        QWidget *parent) {
+    auto *list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->addItems(items);
+    list->setCurrentText(current);
+    return list;
+}
+
+QLineEdit *quantityBox(const char *name, const QString &text, QWidget *parent) {
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setMaxLength(3);
+    return box;
 }
 
 QLabel *counterLabel(const char *name, QWidget *parent) {

@@ -5,8 +5,10 @@
 #include <QStringList>
 #include <functional>
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -27,6 +29,13 @@ public:
 private:
     QHash<QString, QPushButton *> m_buttons;
 };
+
+// A list box that also takes typed text, which the handlers check.
+QComboBox *editableList(const char *name, const QStringList &items, const QString &current,
+                        QWidget *parent);
+
+// An automatic test's quantity box: three characters, so at most 999.
+QLineEdit *quantityBox(const char *name, const QString &text, QWidget *parent);
 
 // A counter: a label holding a decimal number, in a frame with its caption.
 QLabel *counterLabel(const char *name, QWidget *parent);
