@@ -13,6 +13,14 @@ void showOnly(Marks &marks, Marks group, Mark mark) {
     marks = (marks & ~group) | mark;
 }
 
+// An error ends a running automatic test.
+template <class Decoded> void endAutoTest(Decoded &d) {
+    if (d.state.autoRunning) {
+        d.state.autoRunning = false;
+        d.stopAutoTest = true;
+    }
+}
+
 void setAllowed(State820 &s, bool dispense, bool capture) {
     s.dispenseAllowed = dispense;
     s.captureAllowed = capture;
@@ -27,40 +35,31 @@ void decodeZ(char z, Decoded820 &d) {
     }
 }
 
+// Character A "0" while a dispense (or else a capture) ran: its success.
+void finishRun(bool dispense, bool ap, Decoded820 &d) {
+    State820 &s = d.state;
+    d.texts << (dispense ? kDispenseSuccess : kCaptureSuccess);
+    (dispense ? s.dispenseRunning : s.captureRunning) = false;
+    s.dispenseDone = dispense;
+    s.captureDone = !dispense;
+    if (ap) {
+        (dispense ? d.dispensed : d.captured) = 1;
+        (dispense ? d.dispenseRateChanged : d.captureRateChanged) = true;
+        (dispense ? d.dispenseSucceeded : d.captureSucceeded) = true;
+    }
+}
+
 void decodeA(char a, bool ap, Decoded820 &d) {
     State820 &s = d.state;
     switch (a) {
     case '0':
-        if (s.dispenseDone) {
-            d.texts << kDispenseSuccess;
+        if (s.dispenseDone || s.captureDone) {
+            d.texts << (s.dispenseDone ? kDispenseSuccess : kCaptureSuccess);
             if (ap)
-                setAllowed(s, false, true);
-        } else if (s.captureDone) {
-            d.texts << kCaptureSuccess;
-            if (ap)
-                setAllowed(s, true, false);
+                setAllowed(s, !s.dispenseDone, s.dispenseDone);
         }
-        if (s.dispenseRunning) {
-            d.texts << kDispenseSuccess;
-            s.dispenseRunning = false;
-            s.dispenseDone = true;
-            s.captureDone = false;
-            if (ap) {
-                d.dispensed = 1;
-                d.dispenseRateChanged = true;
-                d.dispenseSucceeded = true;
-            }
-        } else if (s.captureRunning) {
-            d.texts << kCaptureSuccess;
-            s.captureRunning = false;
-            s.captureDone = true;
-            s.dispenseDone = false;
-            if (ap) {
-                d.captured = 1;
-                d.captureRateChanged = true;
-                d.captureSucceeded = true;
-            }
-        }
+        if (s.dispenseRunning || s.captureRunning)
+            finishRun(s.dispenseRunning, ap, d);
         break;
     case '8':
     case '4':
@@ -92,10 +91,7 @@ void decodeA(char a, bool ap, Decoded820 &d) {
         }
         if (ap) {
             (dispense ? d.dispenseRateChanged : d.captureRateChanged) = true;
-            if (s.autoRunning) {
-                s.autoRunning = false;
-                d.stopAutoTest = true;
-            }
+            endAutoTest(d);
         }
         break;
     }
@@ -193,29 +189,29 @@ void decodeC(char c, bool ap, Decoded820 &d) {
     }
 }
 
-} // namespace
-
-Decoded820 DecodeStatus820Short(const QByteArray &abc, const State820 &state) {
+// "AP" leads with character Z and alone counts, allows and runs the test.
+Decoded820 decode820(const QByteArray &chars, const State820 &state, bool ap) {
     Decoded820 d;
     d.state = state;
-    if (abc.size() < 3)
+    const int a = ap ? 1 : 0;
+    if (chars.size() < a + 3)
         return d;
-    decodeA(abc.at(0), false, d);
-    decodeB(abc.at(1), false, d);
-    decodeC(abc.at(2), false, d);
+    if (ap)
+        decodeZ(chars.at(0), d);
+    decodeA(chars.at(a), ap, d);
+    decodeB(chars.at(a + 1), ap, d);
+    decodeC(chars.at(a + 2), ap, d);
     return d;
 }
 
+} // namespace
+
+Decoded820 DecodeStatus820Short(const QByteArray &abc, const State820 &state) {
+    return decode820(abc, state, false);
+}
+
 Decoded820 DecodeStatus820(const QByteArray &zabc, const State820 &state) {
-    Decoded820 d;
-    d.state = state;
-    if (zabc.size() < 4)
-        return d;
-    decodeZ(zabc.at(0), d);
-    decodeA(zabc.at(1), true, d);
-    decodeB(zabc.at(2), true, d);
-    decodeC(zabc.at(3), true, d);
-    return d;
+    return decode820(zabc, state, true);
 }
 
 bool cardInChannel820(char position) {
@@ -232,10 +228,7 @@ void abandonPending(Decoded840 &d) {
         return;
     s.dispensePending = false;
     d.rateChanged = true;
-    if (s.autoRunning) {
-        s.autoRunning = false;
-        d.stopAutoTest = true;
-    }
+    endAutoTest(d);
 }
 
 void decodeS1(char s1, char s2, bool counting, Decoded840 &d) {
@@ -287,10 +280,7 @@ void decodeS1(char s1, char s2, bool counting, Decoded840 &d) {
             d.errors = 1;
             s.dispensePending = false;
             d.rateChanged = true;
-            if (s.autoRunning) {
-                s.autoRunning = false;
-                d.stopAutoTest = true;
-            }
+            endAutoTest(d);
         }
         s.successCounted = false;
         break;
