@@ -104,70 +104,60 @@ std::optional<link::MessageRequest> statusBox(const StatusTexts &texts, quint8 s
 }
 
 namespace texts {
+namespace {
+
+// The slot card's and the SAM's resets differ only in their title.
+StatusTexts resetTexts(const QString &title) {
+    return {.title = title,
+            .failureTitle = QStringLiteral("Card Reset"),
+            .y = QStringLiteral("Reset Success(T=0)"),
+            .z = QStringLiteral("Reset Success(T=1)"),
+            .n = QStringLiteral("Reset Error"),
+            .e = kNoCard,
+            .w = kPosition};
+}
+
+} // namespace
 
 const StatusTexts &powerOn() {
-    static const StatusTexts t{QStringLiteral("Power On"),
-                               {},
-                               QStringLiteral("Power On Success"),
-                               {},
-                               QStringLiteral("Power On Error"),
-                               {},
-                               kPosition};
+    static const StatusTexts t{.title = QStringLiteral("Power On"),
+                               .y = QStringLiteral("Power On Success"),
+                               .n = QStringLiteral("Power On Error"),
+                               .w = kPosition};
     return t;
 }
 
 const StatusTexts &powerOff() {
-    static const StatusTexts t{QStringLiteral("Power Off"),
-                               {},
-                               QStringLiteral("Power Off Success"),
-                               {},
-                               QStringLiteral("Power Off Error"),
-                               {},
-                               kPosition};
+    static const StatusTexts t{.title = QStringLiteral("Power Off"),
+                               .y = QStringLiteral("Power Off Success"),
+                               .n = QStringLiteral("Power Off Error"),
+                               .w = kPosition};
     return t;
 }
 
 const StatusTexts &cpuReset() {
-    static const StatusTexts t{QStringLiteral("CPU Card Reset"),
-                               QStringLiteral("Card Reset"),
-                               QStringLiteral("Reset Success(T=0)"),
-                               QStringLiteral("Reset Success(T=1)"),
-                               QStringLiteral("Reset Error"),
-                               kNoCard,
-                               kPosition};
+    static const StatusTexts t = resetTexts(QStringLiteral("CPU Card Reset"));
     return t;
 }
 
 const StatusTexts &apdu() {
-    static const StatusTexts t{QStringLiteral("C-APDU"),
-                               {},
-                               QStringLiteral("Success"),
-                               {},
-                               QStringLiteral("Error"),
-                               kNoCard,
-                               QStringLiteral("The card is not at the IC card position")};
+    static const StatusTexts t{.title = QStringLiteral("C-APDU"),
+                               .y = QStringLiteral("Success"),
+                               .n = QStringLiteral("Error"),
+                               .e = kNoCard,
+                               .w = QStringLiteral("The card is not at the IC card position")};
     return t;
 }
 
 const StatusTexts &samReset() {
-    static const StatusTexts t{QStringLiteral("SAM Card Reset"),
-                               QStringLiteral("Card Reset"),
-                               QStringLiteral("Reset Success(T=0)"),
-                               QStringLiteral("Reset Success(T=1)"),
-                               QStringLiteral("Reset Error"),
-                               kNoCard,
-                               kPosition};
+    static const StatusTexts t = resetTexts(QStringLiteral("SAM Card Reset"));
     return t;
 }
 
 const StatusTexts &samPowerOff() {
-    static const StatusTexts t{QStringLiteral("Power Off"),
-                               {},
-                               QStringLiteral("Power Off Success"),
-                               {},
-                               QStringLiteral("Power Off Fail"),
-                               {},
-                               {}};
+    static const StatusTexts t{.title = QStringLiteral("Power Off"),
+                               .y = QStringLiteral("Power Off Success"),
+                               .n = QStringLiteral("Power Off Fail")};
     return t;
 }
 

@@ -60,8 +60,8 @@ QByteArray samPowerOffBody();
 // What one status byte of an operation's reply shows. Empty texts show no box.
 struct StatusTexts {
     QString title;
-    QString failureTitle; // the title of "N", "E" and "W" where it differs (resets)
-    QString y, z, n, e, w;
+    QString failureTitle = {}; // the title of "N", "E" and "W" where it differs (resets)
+    QString y = {}, z = {}, n = {}, e = {}, w = {};
 };
 std::optional<link::MessageRequest> statusBox(const StatusTexts &texts, quint8 status);
 
