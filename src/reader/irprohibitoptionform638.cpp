@@ -5,7 +5,7 @@
 namespace talvex::reader {
 
 IRProhibitOptionForm638::IRProhibitOptionForm638(int frontEntryState, QWidget *parent)
-    : OptionForm(QStringLiteral("IRProhibitOptionForm638"), QStringLiteral("Enter Control"),
+    : ChoiceForm(QStringLiteral("IRProhibitOptionForm638"), QStringLiteral("Enter Control"),
                  parent) {
     QGroupBox *front = addFrame(QStringLiteral("Front"));
     addOption(front, 1, QStringLiteral("Prohibit the cards in"));
@@ -14,11 +14,6 @@ IRProhibitOptionForm638::IRProhibitOptionForm638(int frontEntryState, QWidget *p
     addButtons();
     if (frontEntryState >= 1 && frontEntryState <= 3)
         option(frontEntryState)->setChecked(true);
-}
-
-void IRProhibitOptionForm638::okClicked() {
-    m_value = checkedOption(1, 3);
-    accept();
 }
 
 } // namespace talvex::reader

@@ -3,17 +3,12 @@
 namespace talvex::reader {
 
 LEDCMD1FORM::LEDCMD1FORM(QWidget *parent)
-    : OptionForm(QStringLiteral("LEDCMD1FORM"), QStringLiteral("Shutter indicator light operation"),
+    : ChoiceForm(QStringLiteral("LEDCMD1FORM"), QStringLiteral("Shutter indicator light operation"),
                  parent) {
     QGroupBox *frame = addFrame(QStringLiteral("Light Operation"));
     addOption(frame, 1, QStringLiteral("Indicator light on"));
     addOption(frame, 2, QStringLiteral("Indicator light off"));
     addButtons();
-}
-
-void LEDCMD1FORM::okClicked() {
-    m_value = checkedOption(1, 2);
-    accept();
 }
 
 } // namespace talvex::reader

@@ -6,6 +6,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace talvex::reader {
 
 OptionForm::OptionForm(const QString &objectName, const QString &caption, QWidget *parent)
@@ -30,6 +32,7 @@ QRadioButton *OptionForm::addOption(QGroupBox *frame, int n, const QString &capt
     auto *button = new QRadioButton(caption, frame);
     button->setObjectName(QStringLiteral("Option%1").arg(n));
     frame->layout()->addWidget(button);
+    m_lastOption = std::max(m_lastOption, n);
     return button;
 }
 
@@ -54,6 +57,11 @@ void OptionForm::addButtons() {
     m_layout->addLayout(row);
     connect(m_ok, &QPushButton::clicked, this, [this] { okClicked(); });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ChoiceForm::okClicked() {
+    m_value = checkedOption(1, m_lastOption);
+    accept();
 }
 
 } // namespace talvex::reader

@@ -32,6 +32,21 @@ protected:
     QVBoxLayout *m_layout = nullptr;
     QPushButton *m_ok = nullptr;     // Command1
     QPushButton *m_cancel = nullptr; // Command2
+    int m_lastOption = 0;            // the highest option number added
+};
+
+// A dialog whose options answer one question. "OK" stores the number of the
+// checked option and closes; value() is 0 until then, and when none was checked.
+class ChoiceForm : public OptionForm {
+    Q_OBJECT
+public:
+    int value() const { return m_value; }
+
+protected:
+    using OptionForm::OptionForm;
+    void okClicked() override;
+
+    int m_value = 0;
 };
 
 } // namespace talvex::reader

@@ -5,7 +5,7 @@
 namespace talvex::reader {
 
 PopOptionForm638::PopOptionForm638(QWidget *parent)
-    : OptionForm(QStringLiteral("PopOptionForm638"), QStringLiteral("Eject Card"), parent) {
+    : ChoiceForm(QStringLiteral("PopOptionForm638"), QStringLiteral("Eject Card"), parent) {
     QGroupBox *frame = addFrame(QString());
     addOption(frame, 1, QStringLiteral("Stop at the front"));
     addOption(frame, 2, QStringLiteral("Stop at the front,hold the card"));

@@ -28,7 +28,7 @@ constexpr char kParameterCodes[] = {'0', '1', '.', '/', '2', '3', '5', '7'};
 } // namespace
 
 PopOptionForm690::PopOptionForm690(std::function<void(int)> move, QWidget *parent)
-    : OptionForm(QStringLiteral("PopOptionForm690"), QStringLiteral("Move Card Option"), parent),
+    : ChoiceForm(QStringLiteral("PopOptionForm690"), QStringLiteral("Move Card Option"), parent),
       m_move(std::move(move)) {
     QGroupBox *frame = addFrame(QStringLiteral("Move Card Option"));
     addOption(frame, 1, QStringLiteral("Stop at the front"));

@@ -9,11 +9,10 @@ namespace talvex::reader {
 // Card moves of the KVR-690 (values 1 … 8, "Clean Reader" last). The dialog
 // stays open: each "OK" hands the chosen value to move, so that a card can be
 // walked through the reader; "Cancel" and the third button close it.
-class PopOptionForm690 : public OptionForm {
+class PopOptionForm690 : public ChoiceForm {
     Q_OBJECT
 public:
     PopOptionForm690(std::function<void(int)> move, QWidget *parent = nullptr);
-    int value() const { return m_value; }
 
     // The move option's parameter code, 0 for none.
     static char parameterCode(int value);
@@ -23,7 +22,6 @@ protected:
 
 private:
     std::function<void(int)> m_move;
-    int m_value = 0;
 };
 
 } // namespace talvex::reader
