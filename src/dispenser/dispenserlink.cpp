@@ -1,5 +1,6 @@
 #include "dispenserlink.h"
 
+#include "link/busywait.h"
 #include "link/clock.h"
 #include "link/frame.h"
 #include "link/serialcomm.h"
@@ -68,6 +69,7 @@ QString Link820::SendCommand820Quiet(const QByteArray &text) {
 }
 
 QString Link820::send(const QByteArray &text, bool logged) {
+    m_userWaits = logged;
     if (logged && !m_log.keep())
         m_log.clear();
     const QByteArray frame = commandFrame(text);
@@ -79,6 +81,7 @@ QString Link820::send(const QByteArray &text, bool logged) {
         return kError;
     };
     try {
+        const link::BusyStretch waiting(logged);
         m_port.setOutput(frame);
         // A monotonic deadline of the same length as the original's
         // seconds-since-midnight one, which misbehaved across midnight.
@@ -108,6 +111,7 @@ QString Link820::send(const QByteArray &text, bool logged) {
 
 QByteArray Link820::readReplyAfter(int waitMs) {
     try {
+        const link::BusyStretch waiting(m_userWaits);
         link::DelayMs(waitMs);
         if (m_port.InBufferCount() == 0)
             return {};
@@ -120,6 +124,7 @@ QByteArray Link820::readReplyAfter(int waitMs) {
 
 QByteArray Link820::readReplyWithin(int count, int limitMs) {
     try {
+        const link::BusyStretch waiting(m_userWaits);
         m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
         return m_port.Input();
     } catch (const link::SerialError &error) {
@@ -140,6 +145,7 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
     m_log.append(trafficLine(QStringLiteral("SD: "), frame));
     QString result = kError;
     try {
+        const link::BusyStretch waiting;
         m_port.setOutput(frame);
         link::DelayMs(kAnswerWaitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
@@ -186,6 +192,7 @@ QString Link840::status(const QByteArray &address,
         m_log.append(trafficLine(QStringLiteral("SD: "), frame));
     QString result = kError;
     try {
+        const link::BusyStretch waiting(logged);
         m_port.setOutput(frame);
         link::DelayMs(logged ? kAnswerWaitMs : kPollAnswerWaitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();

@@ -72,6 +72,9 @@ private:
     TrafficLog &m_log;
     PortErrorHandler m_portError;
     CauseReporter m_reportCause;
+    // The status reply that follows a logged command is part of what the user
+    // waits for; the one after a quiet poll is not.
+    bool m_userWaits = false;
 };
 
 // The KVR-840 link on MSComm840: address-framed commands answered by

@@ -4,13 +4,15 @@
 #include "kvr840panel.h"
 
 #include "link/messages.h"
+#include "link/recordfile.h"
 #include "link/serialcomm.h"
+#include "ui/busycursor.h"
 #include "ui/seams.h"
+#include "ui/statusline.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -60,10 +62,8 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
     connect(saveButton, &QPushButton::clicked, this, &Fakamain::SaveTo_Click);
     connect(exitButton, &QPushButton::clicked, this, &Fakamain::EXIT_Click);
 
-    m_statusLine = new QLabel(this);
-    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
-    m_statusLine->setWordWrap(true);
-    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusLine = new ui::StatusLine(this);
+    ui::showBusyCursorDuringLongWaits();
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(clearButton);
@@ -110,7 +110,7 @@ void Fakamain::append(const QString &text) {
 }
 
 void Fakamain::showLineReason(const QString &reason) {
-    m_statusLine->setText(reason);
+    m_statusLine->showReason(reason);
 }
 
 QString Fakamain::lineReason() const {
@@ -133,12 +133,9 @@ void Fakamain::SaveTo_Click() {
     link::showMessage(QStringLiteral("File Name Is ") + info.fileName() +
                           QStringLiteral("\r\nFull path and file Is ") + info.absoluteFilePath(),
                       QStringLiteral("Save As..."), link::MsgIcon::None);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(m_logText.trimmed().toLatin1()) < 0 || !file.flush()) {
-        // The message above stands; the real outcome goes to the status line.
-        showLineReason(QStringLiteral("%1 was not written: %2").arg(path, file.errorString()));
-    }
+    // The message above stands; the real outcome goes to the status line.
+    m_statusLine->noteFileWrite(
+        link::writeTextFile(path, m_logText.trimmed(), link::WriteMode::Replace));
 }
 
 void Fakamain::EXIT_Click() {

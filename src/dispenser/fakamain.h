@@ -9,6 +9,9 @@ class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
 
+namespace talvex::ui {
+class StatusLine;
+}
 namespace talvex::link {
 class SerialComm;
 }
@@ -61,7 +64,7 @@ private:
     Kvr840Panel *m_kvr840 = nullptr;
     QPlainTextEdit *m_log = nullptr; // SDTDText
     QCheckBox *m_record = nullptr;   // Check1
-    QLabel *m_statusLine = nullptr;
+    ui::StatusLine *m_statusLine = nullptr;
     QString m_logText;
 };
 

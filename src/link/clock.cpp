@@ -1,6 +1,9 @@
 #include "clock.h"
 
+#include "busywait.h"
+
 #include <QElapsedTimer>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -11,8 +14,7 @@ class SystemClock final : public Clock {
 public:
     SystemClock() { m_timer.start(); }
     qint64 nowMs() const override { return m_timer.elapsed(); }
-    void sleepMs(qint64 ms) override
-    {
+    void sleepMs(qint64 ms) override {
         if (ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
@@ -25,21 +27,24 @@ Clock *g_clock = nullptr;
 
 } // namespace
 
-Clock &clock()
-{
+Clock &clock() {
     static SystemClock system;
     return g_clock ? *g_clock : system;
 }
 
-void setClock(Clock *c) { g_clock = c; }
+void setClock(Clock *c) {
+    g_clock = c;
+}
 
-void DelayMs(qint32 ms)
-{
+void DelayMs(qint32 ms) {
     Clock &c = clock();
     const qint64 until = c.nowMs() + ms;
-    // A sleep may end early on a signal; sleep out whatever is left.
-    for (qint64 left = until - c.nowMs(); left > 0; left = until - c.nowMs())
-        c.sleepMs(left);
+    // A sleep may end early on a signal; sleep out whatever is left. The
+    // sleep is cut once where the stretch it belongs to turns busy.
+    for (qint64 now = c.nowMs(); now < until; now = c.nowMs()) {
+        c.sleepMs(std::min(until, nextBusyCheckMs()) - now);
+        checkBusy();
+    }
 }
 
 } // namespace talvex::link

@@ -1,5 +1,6 @@
 #include "exchange.h"
 
+#include "busywait.h"
 #include "clock.h"
 #include "frame.h"
 #include "messages.h"
@@ -72,6 +73,8 @@ public:
     Ending run(const QByteArray &frame, int count, QByteArray &reply, qint16 &replyLength);
 
     ReplyStatus result() const { return m_result; }
+    // Before any message box: the user reads it with the ordinary cursor.
+    void endWaiting() { m_waiting.end(); }
 
 private:
     Ending noAnswer() {
@@ -80,13 +83,17 @@ private:
         m_transcript.writeTo(m_ctx);
         return Ending::NoAnswer;
     }
-    void stopTiming() { m_ctx.setExchangeTime(QString::number(m_clock.nowMs() - m_start)); }
+    void stopTiming() {
+        m_ctx.setExchangeTime(QString::number(m_clock.nowMs() - m_start));
+        endWaiting();
+    }
 
     ReaderLinkContext &m_ctx;
     Clock &m_clock;
     qint64 m_start;
     Transcript m_transcript;
     ReplyStatus m_result = kReplyOk;
+    BusyStretch m_waiting;
 };
 
 Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply,
@@ -225,6 +232,7 @@ ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, i
         // component's own account of the line tells the user the cause.
         ending = Ending::Fault;
     }
+    exchange.endWaiting();
 
     if (ctx.recordingToFile())
         ctx.appendRecord(ctx.trafficLog());

@@ -12,31 +12,29 @@ namespace talvex::link {
 namespace {
 
 QString g_folderOverride;
+const QString kLineEnd = QStringLiteral("\r\n");
 
 bool folderWritable(const QString &folder) {
     const QFileInfo info(folder);
     return !folder.isEmpty() && info.isDir() && info.isWritable();
 }
 
-// On Windows the system converter is the ANSI code page, which is what the
-// files were always written in; elsewhere it is the locale's encoding.
-QByteArray encodeLine(const QString &text) {
-    QStringEncoder encoder(QStringConverter::System);
-    return encoder.encode(text + QStringLiteral("\r\n"));
-}
-
-bool writeTo(const QString &path, const QString &text, QIODevice::OpenMode mode, QString *error) {
-    QFile file(path);
-    const QByteArray bytes = encodeLine(text);
-    if (file.open(mode) && file.write(bytes) == bytes.size() && file.flush())
-        return true;
-    if (error)
-        *error = QStringLiteral("%1 could not be written: %2")
-                     .arg(QDir::toNativeSeparators(path), file.errorString());
-    return false;
-}
-
 } // namespace
+
+FileWrite writeTextFile(const QString &path, const QString &text, WriteMode mode) {
+    // On Windows the system converter is the ANSI code page, which is what
+    // the files were always written in; elsewhere it is the locale's encoding.
+    QStringEncoder encoder(QStringConverter::System);
+    const QByteArray bytes = encoder.encode(text);
+    QFile file(path);
+    const QIODevice::OpenMode how =
+        QIODevice::WriteOnly |
+        (mode == WriteMode::Append ? QIODevice::Append : QIODevice::Truncate);
+    if (file.open(how) && file.write(bytes) == bytes.size() && file.flush())
+        return {path, {}};
+    return {path, QStringLiteral("%1 was not written: %2")
+                      .arg(QDir::toNativeSeparators(path), file.errorString())};
+}
 
 QString recordFolder() {
     if (!g_folderOverride.isEmpty())
@@ -75,21 +73,21 @@ QString magAutoLogPath(const QDate &date) {
         .filePath(QStringLiteral("MagAuto") + fileDateText(date) + QStringLiteral(".txt"));
 }
 
-bool startRecordFile(const QString &path, const QString &model, QString *error) {
+FileWrite startRecordFile(const QString &path, const QString &model) {
     const QString header = QStringLiteral("这个文件是") + model +
-                           QStringLiteral("要求保留历史记录时产生的文件") +
-                           QStringLiteral("\r\n\r\n");
-    return writeTo(path, header, QIODevice::WriteOnly | QIODevice::Truncate, error);
+                           QStringLiteral("要求保留历史记录时产生的文件") + kLineEnd + kLineEnd +
+                           kLineEnd;
+    return writeTextFile(path, header, WriteMode::Replace);
 }
 
-bool AppendRecordFile(const QString &path, const QString &text, QString *error) {
+FileWrite AppendRecordFile(const QString &path, const QString &text) {
     if (path.isEmpty())
-        return true;
-    return writeTo(path, text, QIODevice::WriteOnly | QIODevice::Append, error);
+        return {};
+    return writeTextFile(path, text + kLineEnd, WriteMode::Append);
 }
 
-bool AppendMagAutoLog(const QString &text, QString *error) {
-    return writeTo(magAutoLogPath(), text, QIODevice::WriteOnly | QIODevice::Append, error);
+FileWrite AppendMagAutoLog(const QString &text) {
+    return writeTextFile(magAutoLogPath(), text + kLineEnd, WriteMode::Append);
 }
 
 } // namespace talvex::link

@@ -26,15 +26,29 @@ QString fileDateText(const QDate &date, const QLocale &locale = QLocale::system(
 QString recordFilePath(const QDate &date = QDate::currentDate());
 QString magAutoLogPath(const QDate &date = QDate::currentDate());
 
-// Creates or overwrites the record file and writes its header for the model
-// (which may be empty): one text line, then two empty lines. On failure error,
-// if given, says why in words for a status line.
-bool startRecordFile(const QString &path, const QString &model, QString *error = nullptr);
+// What became of a write to one of the program's text files: the file, and
+// why it could not be written ("<file> was not written: <reason>", for the
+// window's status line), empty when it was. True when it was.
+struct FileWrite {
+    QString path;
+    QString error;
+    explicit operator bool() const { return error.isEmpty(); }
+};
 
-// Appends text as one line. An empty path means recording is off. Nothing is
+enum class WriteMode { Replace, Append };
+
+// Writes text, as it stands, in the system's 8-bit code page. A full device
+// takes a buffered write and refuses only its flush: both count.
+FileWrite writeTextFile(const QString &path, const QString &text, WriteMode mode);
+
+// Creates or overwrites the record file and writes its header for the model
+// (which may be empty): one text line, then two empty lines.
+FileWrite startRecordFile(const QString &path, const QString &model);
+
+// Append text as one line. An empty path means recording is off. Nothing is
 // shown on a file error: the exchange or the test goes on without its record,
-// and the caller may put error in its status line.
-bool AppendRecordFile(const QString &path, const QString &text, QString *error = nullptr);
-bool AppendMagAutoLog(const QString &text, QString *error = nullptr);
+// and the caller may put the error in its status line.
+FileWrite AppendRecordFile(const QString &path, const QString &text);
+FileWrite AppendMagAutoLog(const QString &text);
 
 } // namespace talvex::link

@@ -1,5 +1,6 @@
 #include "serialcomm.h"
 
+#include "busywait.h"
 #include "clock.h"
 #include "portmap.h"
 
@@ -186,10 +187,12 @@ bool SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
             return true;
         if (!backend.isOpen())
             break;
-        const qint64 left = deadlineMs - clock().nowMs();
-        if (left <= 0)
+        checkBusy();
+        const qint64 now = clock().nowMs();
+        if (deadlineMs - now <= 0)
             return false;
-        backend.waitForReadyRead(clampToInt(left));
+        // Woken early once, when the stretch the wait belongs to turns busy.
+        backend.waitForReadyRead(clampToInt(std::min(deadlineMs, nextBusyCheckMs()) - now));
         if (!backend.isOpen())
             break;
     }

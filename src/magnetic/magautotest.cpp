@@ -6,6 +6,7 @@
 #include "magautolog.h"
 #include "magnetictab.h"
 
+#include "link/busywait.h"
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/frame.h"
@@ -18,7 +19,6 @@
 #include "ui/seams.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,10 +33,6 @@ constexpr int kPollAfterNakMs = 1500;
 constexpr int kAnswerLimitMs = 5000;
 constexpr int kStatusLimitMs = 4000;
 constexpr quint8 EOT = 0x04;
-
-void log(const QString &line) {
-    link::AppendMagAutoLog(line);
-}
 
 quint8 at(const QByteArray &bytes, qsizetype i) {
     return i < bytes.size() ? quint8(bytes.at(i)) : 0;
@@ -111,12 +107,19 @@ private:
 
 void MagneticTab::startLog() {
     // A new run replaces the day's file; the lines after it are appended.
-    QFile file(link::magAutoLogPath());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.close();
-    log(magLogHeader(model()));
-    log(QString());
-    log(QString());
+    const QString lineEnd = QStringLiteral("\r\n");
+    noteFileWrite(link::writeTextFile(link::magAutoLogPath(),
+                                      magLogHeader(model()) + lineEnd + lineEnd + lineEnd,
+                                      link::WriteMode::Replace));
+}
+
+void MagneticTab::log(const QString &line) {
+    noteFileWrite(link::AppendMagAutoLog(line));
+}
+
+void MagneticTab::noteFileWrite(const link::FileWrite &write) {
+    if (m_hooks.noteFileWrite)
+        m_hooks.noteFileWrite(write);
 }
 
 void MagneticTab::RCommand_Click() {
@@ -235,6 +238,8 @@ void MagneticTab::failStep() {
 // the whole reply frame when it arrived; the caller judges it.
 std::optional<QByteArray> MagneticTab::directExchange(const QByteArray &body, int delayAfterEnqMs,
                                                       int minReplyBytes, int replyLimitMs) {
+    // Started by a click, unlike the timer steps: the user waits for it.
+    const link::BusyStretch waiting;
     DirectLine line(m_reader.readerPort());
     const QByteArray frame = link::buildReaderFrame(body);
     line.send(frame);

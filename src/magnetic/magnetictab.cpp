@@ -11,7 +11,6 @@
 #include "ui/seams.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringEncoder>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -347,12 +345,10 @@ void MagneticTab::MCARDSave_Click() {
         text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         lines << QStringLiteral("Track%1=").arg(t + 1) + text;
     }
-    QFile file(path);
-    // An unwritable place ends the save without a word, as it always has.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    QStringEncoder encoder(QStringConverter::System);
-    file.write(encoder.encode(lines.join(QStringLiteral("\r\n"))));
+    // An unwritable place ends the save without a box, as it always has; the
+    // status line names the cause.
+    noteFileWrite(
+        link::writeTextFile(path, lines.join(QStringLiteral("\r\n")), link::WriteMode::Replace));
 }
 
 void MagneticTab::ClearReaderBuffer_Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/recordfile.h"
 #include "magnetic/trackparser.h"
 
 #include <QByteArray>
@@ -33,6 +34,8 @@ struct MagneticWindowHooks {
     // The frames by model again, FrameComm and the contact-card tab strip.
     std::function<void()> unlockAfterAutoTest;
     std::function<void()> stopRecordingToFile; // CheckRecordToFile
+    // The day's log or a track file written, or not: for the status line.
+    std::function<void(const link::FileWrite &)> noteFileWrite;
 };
 
 // The "MAGNETIC CARD" tab: on-demand track reading ("Read Tracks Data" and
@@ -114,6 +117,8 @@ private:
     std::optional<QByteArray> directExchange(const QByteArray &body, int delayAfterEnqMs,
                                              int minReplyBytes, int replyLimitMs);
     void startLog();
+    void log(const QString &line); // one line of the day's log
+    void noteFileWrite(const link::FileWrite &write);
 
     reader::ReaderWindow &m_reader;
     MagneticWindowHooks m_hooks;

@@ -15,7 +15,9 @@
 #include "reader/commonframe.h"
 #include "reader/extendtab.h"
 #include "reader/readingmethod.h"
+#include "ui/busycursor.h"
 #include "ui/seams.h"
+#include "ui/statusline.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -117,10 +119,8 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
     m_ssTab1->addTab(m_extendTab, QStringLiteral("Extend Function"));
     m_ssTab1->addTab(buildMonitorTab(), QStringLiteral("MONITOR"));
 
-    m_statusLine = new QLabel(this);
-    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
-    m_statusLine->setWordWrap(true);
-    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusLine = new ui::StatusLine(this);
+    ui::showBusyCursorDuringLongWaits();
 
     auto *columns = new QHBoxLayout;
     columns->addWidget(m_ssTab1, 1);
@@ -153,6 +153,7 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
             m_icCardTab->setEnabled(true);
         },
         [this] { m_checkRecordToFile->setChecked(false); },
+        [this](const link::FileWrite &write) { noteFileWrite(write); },
     });
     connect(m_magneticTab->initiativeUploadBox(), &QCheckBox::toggled, this, [this] {
         if (currentModel() == QLatin1String("KVR-523"))
@@ -329,9 +330,7 @@ bool ReaderMain::recordingToFile() const {
 }
 
 void ReaderMain::appendRecord(const QString &text) {
-    QString error;
-    if (!link::AppendRecordFile(m_saveToFileNameLabel->text(), text, &error))
-        showLineReason(error);
+    noteFileWrite(link::AppendRecordFile(m_saveToFileNameLabel->text(), text));
 }
 
 QString ReaderMain::currentModel() const {
@@ -339,7 +338,11 @@ QString ReaderMain::currentModel() const {
 }
 
 void ReaderMain::showLineReason(const QString &reason) {
-    m_statusLine->setText(reason);
+    m_statusLine->showReason(reason);
+}
+
+void ReaderMain::noteFileWrite(const link::FileWrite &write) {
+    m_statusLine->noteFileWrite(write);
 }
 
 QString ReaderMain::lineReason() const {
@@ -570,9 +573,7 @@ void ReaderMain::CheckRecordToFile_Click() {
     // A file that cannot be created leaves recording on with nowhere to go:
     // every append is then dropped, as appends are whenever the file fails,
     // and the status line says why.
-    QString error;
-    if (!link::startRecordFile(path, currentModel(), &error))
-        showLineReason(error);
+    noteFileWrite(link::startRecordFile(path, currentModel()));
     m_saveToFileNameLabel->setText(QDir::toNativeSeparators(path));
 }
 

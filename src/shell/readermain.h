@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/exchange.h"
+#include "link/recordfile.h"
 #include "link/serialcomm.h"
 #include "reader/readerwindow.h"
 
@@ -24,6 +25,9 @@ class TypeABTab;
 } // namespace talvex::contactless
 namespace talvex::contact {
 class ICCardTab;
+}
+namespace talvex::ui {
+class StatusLine;
 }
 namespace talvex::reader {
 class CommonFrame;
@@ -63,6 +67,8 @@ public:
     // permission denied, a file that could not be written). Empty clears it.
     void showLineReason(const QString &reason);
     QString lineReason() const;
+    // A file of the window written, or not: a failure shows in the status line.
+    void noteFileWrite(const link::FileWrite &write);
 
     void DetectReaderModel();
     void ApplyModelLayout();
@@ -130,7 +136,7 @@ private:
     QLabel *m_saveToFileNameLabel = nullptr;
     QPushButton *m_openRecFileBtn = nullptr;
     QPushButton *m_exitGrm = nullptr;
-    QLabel *m_statusLine = nullptr;
+    ui::StatusLine *m_statusLine = nullptr;
 };
 
 } // namespace talvex::shell

@@ -1,5 +1,6 @@
 #include "readerprobe.h"
 
+#include "link/busywait.h"
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/frame.h"
@@ -56,6 +57,7 @@ int reopenPort(link::SerialComm &port, int portNumber, int baud) {
 QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativeProbeReply) {
     negativeProbeReply = false;
     link::SerialComm &port = reader.readerPort();
+    link::BusyStretch waiting;
 
     // Whatever waits from before is left in place: the reader's answer must
     // then be the first byte, as it would be on a quiet line.
@@ -93,6 +95,7 @@ QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativePro
     if (!link::replyBccMatches(header, rest))
         return kError;
 
+    waiting.end();
     if (byteAt(rest, 0) == 'N') {
         link::ShowReaderError(byteAt(rest, 2));
         negativeProbeReply = true;

@@ -2,6 +2,7 @@
 
 #include "readerprobe.h"
 
+#include "link/busywait.h"
 #include "link/clock.h"
 #include "link/frame.h"
 #include "link/serialcomm.h"
@@ -23,6 +24,7 @@ bool waitFor(link::SerialComm &port, int count, int limitMs) {
 } // namespace
 
 ReaderScan::Found ReaderScan::scan() {
+    const link::BusyStretch waiting;
     m_portOpenOk = false;
     for (int portNumber = 1; portNumber <= kLastPort; ++portNumber) {
         for (int baud : kScanBaudRates) {

@@ -195,7 +195,6 @@ private slots:
     void recordFileBlocks_data();
     void recordFileBlocks();
     void recordFileNamesAndMagneticLog();
-    void recordFileThatCannotBeWrittenNamesItself();
     void openCommandLog();
     void detectsEverySimulatedModel_data();
     void detectsEverySimulatedModel();
@@ -801,29 +800,6 @@ void TestReaderMain::recordFileNamesAndMagneticLog() {
                  QStringLiteral(".txt"));
     QCOMPARE(readSystemText(link::magAutoLogPath()),
              QStringLiteral("SD: 02 00 04 45 30 30 37 03 43 \r\n\r\n"));
-
-    // A folder that cannot hold the file costs the record, not the program.
-    link::setRecordFolder(m_recordDir->filePath(QStringLiteral("missing/deeper")));
-    QVERIFY(!link::startRecordFile(link::recordFilePath(), QStringLiteral("KVR-690")));
-    link::AppendRecordFile(link::recordFilePath(), QStringLiteral("lost"));
-    link::AppendMagAutoLog(QStringLiteral("lost"));
-}
-
-void TestReaderMain::recordFileThatCannotBeWrittenNamesItself() {
-    ScriptedBench bench;
-    // The record folder is gone: recording goes on with nowhere to write, and
-    // the status line says so.
-    link::setRecordFolder(m_recordDir->filePath(QStringLiteral("missing")));
-    bench.find<QCheckBox>("CheckRecordToFile")->click();
-    const QString path = QDir::toNativeSeparators(link::recordFilePath());
-    QVERIFY(bench.boxes.shown.isEmpty());
-    QVERIFY2(bench.window.lineReason().startsWith(path + QStringLiteral(" could not be written: ")),
-             qPrintable(bench.window.lineReason()));
-
-    bench.find<QLabel>("StatusLine")->clear();
-    bench.run("30 30");
-    QVERIFY(bench.boxes.shown.isEmpty());
-    QVERIFY(bench.window.lineReason().startsWith(path + QStringLiteral(" could not be written: ")));
 }
 
 void TestReaderMain::openCommandLog() {
