@@ -2,10 +2,12 @@
 
 #include "labelcount.h"
 
+#include "link/bodyexchange.h"
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "reader/readerreplies.h"
 #include "reader/readerwindow.h"
 #include "reader/readingmethod.h"
 #include "ui/seams.h"
@@ -353,15 +355,11 @@ void MagneticTab::MCARDSave_Click() {
 
 void MagneticTab::ClearReaderBuffer_Click() {
     // No PortSetUp test of its own: the exchange refuses and says why.
-    const QByteArray frame = link::buildReaderFrame(QByteArrayLiteral("E9"));
-    QByteArray reply = link::newReplyBuffer();
-    qint16 replyLength = 0;
-    const link::ReplyStatus status =
-        link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength);
-    if (status != link::kReplyOk || replyLength == 0)
+    const std::optional<QByteArray> reply = link::exchangeBody(m_reader, QByteArrayLiteral("E9"));
+    if (!reply)
         return;
     const QString title = QStringLiteral("Clear Buffer Data");
-    switch (reply.at(2)) {
+    switch (reader::replyByte(*reply, 2)) {
     case 'Y':
         link::showMessage(QStringLiteral("Clear Buffer Data Success"), title,
                           link::MsgIcon::Information);

@@ -4,7 +4,7 @@
 #include "readerreplies.h"
 #include "readerwindow.h"
 
-#include "link/frame.h"
+#include "link/bodyexchange.h"
 #include "link/messages.h"
 #include "link/serialcomm.h"
 #include "ui/seams.h"
@@ -41,15 +41,11 @@ bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char up
     const std::optional<char> method = askReadingMethod(parent);
     if (!method)
         return false;
-    const QByteArray frame =
-        link::buildReaderFrame(readingMethodBody(mode, upload, trackCode, *method));
-    QByteArray reply = link::newReplyBuffer();
-    qint16 length = 0;
-    if (link::SendReaderCommand(reader, frame, int(frame.size()), reply, length) !=
-            link::kReplyOk ||
-        length == 0)
+    const std::optional<QByteArray> reply =
+        link::exchangeBody(reader, readingMethodBody(mode, upload, trackCode, *method));
+    if (!reply)
         return false;
-    const char result = replyByte(reply, 6);
+    const char result = replyByte(*reply, 6);
     if (result == 'N')
         link::showMessage(QStringLiteral("Set the Method of Reading Error"),
                           QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);

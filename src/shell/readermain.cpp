@@ -7,6 +7,7 @@
 #include "contact/iccardtab.h"
 #include "contactless/mifaretab.h"
 #include "contactless/typeabtab.h"
+#include "link/bodyexchange.h"
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/recordfile.h"
@@ -356,16 +357,12 @@ void ReaderMain::setKeepTrafficLog(bool on) {
 // --- model detection and layout -------------------------------------------
 
 void ReaderMain::DetectReaderModel() {
-    const QByteArray frame = link::buildReaderFrame(QByteArrayLiteral("00"));
-    QByteArray reply = link::newReplyBuffer();
-    qint16 replyLength = 0;
-    const link::ReplyStatus status =
-        link::SendReaderCommand(*this, frame, int(frame.size()), reply, replyLength);
-    if (status != link::kReplyOk || replyLength == 0)
+    const std::optional<QByteArray> reply = link::exchangeBody(*this, QByteArrayLiteral("00"));
+    if (!reply)
         return;
 
     // The data: from byte 2 up to the last body byte, without ETX and BCC.
-    const QString replyData = QString::fromLatin1(reply.mid(2, qMax(0, replyLength - 4)));
+    const QString replyData = QString::fromLatin1(reply->mid(2, qMax(0, reply->size() - 4)));
     m_frameComm->ejectButton()->setText(QStringLiteral("Eject"));
     for (const ReaderModelKey &row : modelKeysFound(replyData)) {
         m_typeLabel->setText(row.name);
