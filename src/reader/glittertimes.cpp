@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QVBoxLayout>
 
 namespace talvex::reader {
 namespace {
@@ -55,6 +56,21 @@ bool GlitterTimes::eventFilter(QObject *watched, QEvent *event) {
             return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+GlitterForm::GlitterForm(const QString &objectName, QWidget *parent)
+    : OptionForm(objectName, QStringLiteral("Indicator light glitter operation"), parent) {}
+
+void GlitterForm::addTimes() {
+    auto *grid = new QGridLayout;
+    m_layout->addLayout(grid);
+    m_times = new GlitterTimes(this, grid, 0);
+    addButtons();
+}
+
+void GlitterForm::okClicked() {
+    if (m_times->accept())
+        accept();
 }
 
 bool GlitterTimes::accept() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "optionform.h"
+
 #include <QObject>
 
 class QGridLayout;
@@ -31,6 +33,24 @@ private:
     QLineEdit *m_p2 = nullptr;
     int m_on = -1;
     int m_off = -1;
+};
+
+// A glitter dialog, "Indicator light glitter operation": the subclass's
+// options, then the two time boxes. "OK" closes only once both times are
+// valid; they are -1 until then.
+class GlitterForm : public OptionForm {
+    Q_OBJECT
+public:
+    int onTime() const { return m_times->onTime(); }
+    int offTime() const { return m_times->offTime(); }
+
+protected:
+    GlitterForm(const QString &objectName, QWidget *parent);
+    // The time boxes and the buttons, below what the subclass added.
+    void addTimes();
+    void okClicked() override;
+
+    GlitterTimes *m_times = nullptr;
 };
 
 } // namespace talvex::reader
