@@ -25,6 +25,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <limits>
+
 namespace talvex::magnetic {
 namespace {
 
@@ -43,17 +45,24 @@ bool frameBccMatches(const QByteArray &frame) {
 }
 
 // The whole part of the leading number of a text ("12abc" 12, "3.7" 3, "x" 0),
-// as the target has always been read.
+// as the target has always been read. Digits beyond what 64 bits hold keep
+// the number at its limit: a very large target is still above zero.
 qint64 leadingWholeNumber(const QString &text) {
     const QString t = text.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t.at(end) == QLatin1Char('-') || t.at(end) == QLatin1Char('+')))
-        ++end;
-    while (end < t.size() && t.at(end).isDigit())
-        ++end;
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    return ok ? value : 0;
+    qsizetype at = 0;
+    const bool negative = at < t.size() && t.at(at) == QLatin1Char('-');
+    if (at < t.size() && (t.at(at) == QLatin1Char('-') || t.at(at) == QLatin1Char('+')))
+        ++at;
+    qint64 value = 0;
+    for (; at < t.size() && t.at(at) >= QLatin1Char('0') && t.at(at) <= QLatin1Char('9'); ++at) {
+        const int digit = t.at(at).digitValue();
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10) {
+            value = std::numeric_limits<qint64>::max();
+            break;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
 }
 
 // The port steps every part of the test shares. Throws link::SerialError when
