@@ -44,7 +44,12 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
     QStringList addresses;
     for (int a = 0; a <= 15; ++a)
         addresses << QStringLiteral("%1").arg(a, 2, 10, QLatin1Char('0'));
-    m_address = editableList("cmbAddress840", addresses, QStringLiteral("15"), commandFrame);
+    // A fixed list, not typed: every frame and every reply check takes its
+    // two characters, and the status poll reads it ten times a second.
+    m_address = new QComboBox(commandFrame);
+    m_address->setObjectName(QStringLiteral("cmbAddress840"));
+    m_address->addItems(addresses);
+    m_address->setCurrentText(QStringLiteral("15"));
     auto *addressLabel = new QLabel(QStringLiteral("Address"), commandFrame);
     addressLabel->setBuddy(m_address);
     addBaudList("cmbBaut840", commandFrame);

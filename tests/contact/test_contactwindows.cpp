@@ -128,8 +128,6 @@ private slots:
     void replies_data();
     void replies();
     void negativeReplyShowsOnlyItsError();
-    void commandTextFaults_data();
-    void commandTextFaults();
     void nothingWithoutPortSetUp_data();
     void nothingWithoutPortSetUp();
 };
@@ -433,49 +431,6 @@ void TestContactWindows::negativeReplyShowsOnlyItsError() {
     QCOMPARE(bench.boxTexts(), QStringList{"Error|Command Can Not Be Executed"});
     QCOMPARE(textOf(window, "ResetText"), QString());
     QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
-}
-
-void TestContactWindows::commandTextFaults_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("caution");
-
-    QTest::newRow("empty") << ""
-                           << "Enter the Command and then Press 'Send'";
-    QTest::newRow("odd") << "00A4000"
-                         << "Error:Please Check The Data Effective";
-    QTest::newRow("not hex") << "00G4"
-                             << "Error:Please check the data effective";
-    QTest::newRow("252 bytes") << QString(504, QLatin1Char('0'))
-                               << "Error:Please check the data effective";
-}
-
-void TestContactWindows::commandTextFaults() {
-    QFETCH(QString, text);
-    QFETCH(QString, caution);
-
-    Bench bench;
-    contact::CPUCARD cpu(bench.state);
-    contact::SimCard sam(bench.state);
-    for (QDialog *window : {static_cast<QDialog *>(&cpu), static_cast<QDialog *>(&sam)}) {
-        child<QPlainTextEdit>(*window, "BackText")->setPlainText(QStringLiteral("9000"));
-        setCommand(*window, text);
-        click(*window, "SendCmd");
-        QCOMPARE(bench.sent(), QStringList());
-        QCOMPARE(bench.boxTexts(), QStringList{"Caution|" + caution});
-    }
-    // One byte less still goes to the slot card, but the SAM body has one
-    // more byte and refuses it.
-    if (text.size() == 504) {
-        const QString bytes251(502, QLatin1Char('0'));
-        setCommand(cpu, bytes251);
-        click(cpu, "SendCmd");
-        QCOMPARE(bench.sent().size(), 1);
-        bench.boxTexts();
-        setCommand(sam, bytes251);
-        click(sam, "SendCmd");
-        QCOMPARE(bench.sent(), QStringList());
-        QCOMPARE(bench.boxTexts(), QStringList{"Caution|" + caution});
-    }
 }
 
 void TestContactWindows::nothingWithoutPortSetUp_data() {

@@ -37,8 +37,6 @@ private slots:
     void typeBCard();
     void apduResponses_data();
     void apduResponses();
-    void commandRefusals_data();
-    void commandRefusals();
     void withoutCardOrPort();
 };
 
@@ -146,33 +144,6 @@ void TestTypeABTab::apduResponses() {
     send(b, command);
     QCOMPARE(text(b, "BackText"), response);
     QCOMPARE(b.lastBox(), QStringLiteral("Success"));
-}
-
-void TestTypeABTab::commandRefusals_data() {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("caution");
-
-    const QString bad = QStringLiteral("Error:Please check the data effective");
-    QTest::newRow("empty") << ""
-                           << "Enter the Command and then Press 'Send'";
-    QTest::newRow("odd length") << "008400000"
-                                << "Error:Please Check The Data Effective";
-    QTest::newRow("pair with a G") << "00G4000008" << bad;
-    QTest::newRow("blank pair") << "0084  0008" << bad;
-    QTest::newRow("252 bytes") << QString(504, QLatin1Char('0')) << bad;
-}
-
-void TestTypeABTab::commandRefusals() {
-    QFETCH(QString, command);
-    QFETCH(QString, caution);
-
-    Bench b;
-    b.present(sim::RfChip::CpuTypeA);
-    send(b, command);
-    QCOMPARE(b.boxes.texts(), QStringList{caution});
-    QCOMPARE(b.lastTitle(), QStringLiteral("Caution"));
-    QCOMPARE(b.boxes.shown.last().icon, link::MsgIcon::Exclamation);
-    QCOMPARE(b.takeFrames().size(), 0);
 }
 
 void TestTypeABTab::withoutCardOrPort() {

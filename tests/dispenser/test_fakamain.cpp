@@ -62,8 +62,6 @@ struct FakeSaveDialog final : ui::FileDialogs {
 class TestFakamain : public QObject {
     Q_OBJECT
 private slots:
-    void settingsFieldsAreValidated_data();
-    void settingsFieldsAreValidated();
     void settingsPortErrors();
     void detectionFailures_data();
     void detectionFailures();
@@ -80,55 +78,6 @@ private slots:
     void saveTo();
     void walkthroughOverPseudoTerminals();
 };
-
-void TestFakamain::settingsFieldsAreValidated_data() {
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("COM16") << "PortCombo"
-                           << "COM16"
-                           << "Invalid Comm Port Setting";
-    QTest::newRow("baud") << "BaudCombo"
-                          << "57600 bits/s"
-                          << "Invalid Baud Rate Setting";
-    QTest::newRow("parity") << "ParityCombo"
-                            << "Mark"
-                            << "Invalid Parity Setting";
-    QTest::newRow("data bits") << "DatabitCombo"
-                               << "6 bits"
-                               << "Invalid Data Bits Setting";
-    QTest::newRow("stop bits") << "StopbitCombo"
-                               << "1.5 bits"
-                               << "Invalid Stop Bits Setting";
-}
-
-void TestFakamain::settingsFieldsAreValidated() {
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(QString, message);
-    for (bool is820 : {true, false}) {
-        VirtualDispensers v;
-        bool okUsable = false;
-        v.dialogs.steps.append([&](QDialog &d) {
-            child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
-            child<QComboBox>(d, qPrintable(field))->setCurrentText(text);
-            child<QPushButton>(d, "Command1")->click();
-            okUsable = child<QPushButton>(d, "Command1")->isEnabled();
-            return d.result();
-        });
-        if (is820)
-            v.k820().KVR820Setup_Click();
-        else
-            v.k840().KVR840Setup_Click();
-        QCOMPARE(v.dialogs.titles, QStringList{"Communication Setting"});
-        QCOMPARE(v.boxes.texts(), QStringList{message});
-        QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
-        QCOMPARE(v.boxes.shown.first().icon, link::MsgIcon::Exclamation);
-        // The dialog stays, ready for another try.
-        QVERIFY(okUsable);
-        QVERIFY(!(is820 ? v.k820().port() : v.k840().port()).PortOpen());
-    }
-}
 
 void TestFakamain::settingsPortErrors() {
     VirtualDispensers v;

@@ -61,17 +61,9 @@ const QList<InputRow> kRows = {
     {"ReaderMain", {}, "CommandStr", "30 0x", "ExuteCommandBtn", kNotEffective},
     {"ReaderMain", {}, "CommandStr", kOverlong, "ExuteCommandBtn", kCheckEffective},
 
-    // The port settings.
-    {"comportset", {}, "PortCombo", "", "Command1", kPortInvalid},
-    {"comportset", {}, "PortCombo", "COM16", "Command1", kPortInvalid},
-    {"comportset", {}, "PortCombo", "COM0", "Command1", kPortInvalid},
+    // The port settings (the dialog's own tests try the near misses).
     {"comportset", {}, "PortCombo", "COM-1", "Command1", kPortInvalid},
-    {"comportset", {}, "PortCombo", "com1", "Command1", kPortInvalid},
-    {"comportset", {}, "PortCombo", "COM1 ", "Command1", kPortInvalid},
     {"comportset", {}, "PortCombo", "COM99999999999999999999", "Command1", kPortInvalid},
-    {"comportset", {}, "BaudCombo", "", "Command1", kBaudInvalid},
-    {"comportset", {}, "BaudCombo", "9600", "Command1", kBaudInvalid},
-    {"comportset", {}, "BaudCombo", "115200 bits/s", "Command1", kBaudInvalid},
     {"comportset", {}, "BaudCombo", "-9600 bits/s", "Command1", kBaudInvalid},
     {"comportset", {}, "BaudCombo", "abc", "Command1", kBaudInvalid},
 
@@ -127,6 +119,7 @@ const QList<InputRow> kRows = {
     {"ReaderMain", {}, "CmdText", "", "SendCmd", kEnterCommand},
     {"ReaderMain", {}, "CmdText", "00G4000000", "SendCmd", kNotEffective},
     {"ReaderMain", {}, "CmdText", "0084-10008", "SendCmd", kNotEffective},
+    {"ReaderMain", {}, "CmdText", "0084  0008", "SendCmd", kNotEffective},
     {"ReaderMain", {}, "CmdText", "008400000", "SendCmd", kCheckEffective},
     {"ReaderMain", {}, "CmdText", QString(504, QLatin1Char('0')), "SendCmd", kNotEffective},
     // The contact CPU card and SAM windows.
@@ -212,6 +205,9 @@ const QList<TakenRow> kTaken = {
     {{"ReaderMain", {}, "CommandStr", "  30 30  ", "ExuteCommandBtn", ""}, "30 30"},
     {{"ReaderMain", kSector1Key, "p1", "7", "CmdRpassword", ""}, "35 32 01 07 ff ff ff ff ff"},
     {{"SimCard", {}, "SimNo1", "SAM 12", "SimReset", ""}, "3d 30 3b 30"},
+    // The most the slot card's one-byte length takes; the SAM refuses it above.
+    {{"CPUCARD", {}, "CmdText", QString(502, QLatin1Char('0')), "SendCmd", ""},
+     "37 31 00 fb" + QByteArray(" 00").repeated(251)},
     {{"RFVELUEOP", {}, "Combo2", "0E", "Command1", ""}, "35 33 01 0e"},
     {{"RFVELUEOP", {}, "Text3", " 1 ", "Command5", ""}, "35 37 01 01 01 00 00 00"},
 };
