@@ -7,23 +7,19 @@
 //   bench_dispenser [--cards N] [--jam-at K]   N cards per run (at most 999);
 //                                              with --jam-at the K-th card jams
 
+#include "benchsupport.h"
+
 #include "dispenser/fakamain.h"
 #include "dispenser/kvr820panel.h"
 #include "dispenser/kvr840panel.h"
 #include "dispenser/windowtimer.h"
 #include "link/clock.h"
-#include "link/messages.h"
 #include "link/portmap.h"
 #include "sim/dispenserdevice820.h"
 #include "sim/dispenserdevice840.h"
 #include "sim/virtualline.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 
 #include <chrono>
 #include <cstdio>
@@ -42,30 +38,6 @@ public:
 private:
     qint64 m_now = 0;
 };
-
-class CountingBoxes final : public link::MessageBoxes {
-public:
-    link::MsgAnswer show(const link::MessageRequest &r) override {
-        texts << r.text;
-        return link::MsgAnswer::Ok;
-    }
-    QStringList texts;
-};
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-QString counter(const QWidget &panel, const char *name) {
-    return panel.findChild<QLabel *>(QLatin1String(name))->text();
-}
 
 // Fires the panel's timers in due order until done() or nothing is due.
 void run(VirtualClock &clock, const QList<dispenser::WindowTimer *> &timers,
@@ -101,7 +73,7 @@ Outcome runOne(VirtualClock &clock, QWidget &panel, const QList<dispenser::Windo
                int jamAt, const std::function<void()> &jam) {
     Outcome o;
     setUp();
-    o.rssStartKb = residentKb();
+    o.rssStartKb = bench::residentKb();
     const auto wall = std::chrono::steady_clock::now();
     const qint64 virtualStart = clock.nowMs();
     start();
@@ -110,7 +82,7 @@ Outcome runOne(VirtualClock &clock, QWidget &panel, const QList<dispenser::Windo
         clock, timers, [&] { return !running(); },
         [&] {
             if (o.rss100Kb == 0 && count() >= 100)
-                o.rss100Kb = residentKb();
+                o.rss100Kb = bench::residentKb();
             if (!jammed && jamAt > 0 && count() == jamAt - 1) {
                 jam();
                 jammed = true;
@@ -118,10 +90,10 @@ Outcome runOne(VirtualClock &clock, QWidget &panel, const QList<dispenser::Windo
         });
     o.wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
     o.virtualMs = clock.nowMs() - virtualStart;
-    o.rssEndKb = residentKb();
+    o.rssEndKb = bench::residentKb();
     o.autoCount = count();
     for (const QString &l : labels)
-        o.counters << l + QLatin1Char('=') + counter(panel, qPrintable(l));
+        o.counters << l + QLatin1Char('=') + bench::labelText(panel, qPrintable(l));
     return o;
 }
 
@@ -149,37 +121,19 @@ int main(int argc, char **argv) {
 
     VirtualClock clock;
     link::ScopedClock scoped(clock);
-    CountingBoxes boxes;
+    bench::CountingBoxes boxes;
     link::setMessageBoxes(&boxes);
-
-    // Motors ten times faster than the simulators' defaults.
-    const sim::DispenserMechanics fast{.stackerCards = 5000,
-                                       .preEmptyBelow = 20,
-                                       .binCapacity = 5000,
-                                       .dispenseMs = 80,
-                                       .captureMs = 60,
-                                       .holdAtMouth = false};
-    const QString quantity = QString::number(cards);
 
     for (int mode = 0; mode < 2; ++mode) {
         sim::DispenserDevice820 device;
-        device.setMechanics(fast);
+        device.setMechanics(bench::kFastMechanics);
         link::portmap::mapBackend(2, [&] { return std::make_unique<sim::VirtualLine>(device); });
         dispenser::Fakamain window;
         auto &p = *window.kvr820();
         const Outcome o = runOne(
-            clock, p, p.timers(),
-            [&] {
-                p.port().setCommPort(2);
-                p.port().setPortOpen(true);
-                p.portSetUp();
-                p.findChild<QLineEdit *>(QStringLiteral("Text8201"))->setText(quantity);
-                p.findChild<QRadioButton *>(mode == 0 ? QStringLiteral("Option8202_0")
-                                                      : QStringLiteral("Option8202_1"))
-                    ->setChecked(true);
-            },
-            [&] { p.Autofaka820_Click(); }, [&] { return p.autoCount(); },
-            [&] { return p.findChild<QWidget *>(QStringLiteral("Autostop820"))->isEnabled(); },
+            clock, p, p.timers(), [&] { bench::setUpPanel(p, 2); },
+            [&] { bench::startAutoTest(p, cards, mode == 1); }, [&] { return p.autoCount(); },
+            [&] { return bench::autoTestRunning(p, "Autostop820"); },
             {"Label8205", "Label8206", "Label8207", "Label8208", "Label82012", "Label82011",
              "Label82010", "Label8209"},
             jamAt, [&] { device.injectFault(sim::DispenserFault::Jam); });
@@ -190,28 +144,21 @@ int main(int argc, char **argv) {
 
     {
         sim::DispenserDevice840 device;
-        device.setMechanics(fast);
+        device.setMechanics(bench::kFastMechanics);
         link::portmap::mapBackend(3, [&] { return std::make_unique<sim::VirtualLine>(device); });
         dispenser::Fakamain window;
         auto &p = *window.kvr840();
         const Outcome o = runOne(
-            clock, p, p.timers(),
-            [&] {
-                p.port().setCommPort(3);
-                p.port().setPortOpen(true);
-                p.portSetUp();
-                p.findChild<QCheckBox *>(QStringLiteral("Check8401"))->click();
-                p.findChild<QLineEdit *>(QStringLiteral("Autonumber840"))->setText(quantity);
-            },
-            [&] { p.AutoFaka840_Click(); }, [&] { return p.autoCount(); },
-            [&] { return p.findChild<QWidget *>(QStringLiteral("AutoStop840"))->isEnabled(); },
+            clock, p, p.timers(), [&] { bench::setUpPanel(p, 3); },
+            [&] { bench::startAutoTest(p, cards); }, [&] { return p.autoCount(); },
+            [&] { return bench::autoTestRunning(p, "AutoStop840"); },
             {"Label8405", "Label8406", "Label8407", "Label8408"}, jamAt,
             [&] { device.injectFault(sim::DispenserFault::Jam); });
         print("KVR-840", o);
         std::printf("  stacker %d\n", device.stackerCards());
         link::portmap::unmap(3);
     }
-    std::printf("message boxes: %lld\n", static_cast<long long>(boxes.texts.size()));
+    std::printf("message boxes: %d\n", boxes.shown);
     link::setMessageBoxes(nullptr);
     return 0;
 }

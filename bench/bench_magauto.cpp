@@ -6,22 +6,15 @@
 //       N cycles (default 999); --wire keeps 9600 bit/s wire time both ways;
 //       --loopback uses the in-process line instead of a pseudo-terminal.
 
-#include "link/messages.h"
+#include "benchsupport.h"
+
 #include "link/portmap.h"
 #include "link/recordfile.h"
-#include "magnetic/magnetictab.h"
 #include "shell/readermain.h"
 #include "sim/readersim.h"
-#include "ui/seams.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -34,33 +27,6 @@ namespace {
 
 constexpr int kReaderPort = 31;
 constexpr double kBitsPerByte = 10.0;
-
-class CountingBoxes final : public link::MessageBoxes {
-public:
-    link::MsgAnswer show(const link::MessageRequest &request) override {
-        std::fprintf(stderr, "box: %s\n", qPrintable(request.text));
-        ++shown;
-        return link::MsgAnswer::Ok;
-    }
-    int shown = 0;
-};
-
-// Cancels every dialog: the KVR-690 run asks for none.
-class NoDialogs final : public ui::DialogRunner {
-public:
-    int exec(QDialog &) override { return QDialog::Rejected; }
-};
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -82,13 +48,13 @@ int main(int argc, char *argv[]) {
 
     QTemporaryDir dir;
     link::setRecordFolder(dir.path());
-    CountingBoxes boxes;
+    bench::CountingBoxes boxes;
     link::setMessageBoxes(&boxes);
-    NoDialogs dialogs;
+    bench::NoDialogs dialogs;
     ui::setDialogRunner(&dialogs);
 
     sim::ReaderSim reader(sim::ReaderModel::Kvr690, 9600, transport);
-    reader.setMoveTimeMs(0);
+    bench::feedMagneticCards(reader);
     reader.setWireTime(wire);
     QString error;
     if (!reader.start(&error)) {
@@ -96,11 +62,6 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     reader.mapToPort(kReaderPort);
-    sim::SimCard card;
-    card.kind = sim::CardKind::Magnetic;
-    card.magnetic = sim::MagneticCard::testCard();
-    reader.setCard(card);
-    reader.setFeeder(true, 0);
 
     // Bytes on the line per cycle, for the time the line itself takes.
     std::atomic<qint64> lineBytes{0};
@@ -108,20 +69,11 @@ int main(int argc, char *argv[]) {
         [&lineBytes](sim::Direction, const QByteArray &bytes) { lineBytes += bytes.size(); });
 
     shell::ReaderMain window;
-    window.readerPort().setCommPort(kReaderPort);
-    window.readerPort().setPortOpen(true);
-    window.setPortSetUp(true);
-    window.DetectReaderModel();
-    if (window.currentModel() != QLatin1String("KVR-690")) {
-        std::fprintf(stderr, "no KVR-690 detected\n");
+    if (!bench::setUpKvr690(window, kReaderPort))
         return 1;
-    }
-
-    auto *readTimes = window.findChild<QLabel *>(QStringLiteral("ReadNumLabel"));
-    window.findChild<QLineEdit *>(QStringLiteral("LianXuText"))->setText(QString::number(count));
-    magnetic::MagneticTab &tab = *window.magneticTab();
 
     long rssFirst = -1;
+    long heapFirst = -1;
     long rssPeak = 0;
     int sampledAt = 0;
     QElapsedTimer clock;
@@ -130,30 +82,32 @@ int main(int argc, char *argv[]) {
     QTimer sampler;
     sampler.setInterval(50);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        const int reads = readTimes->text().toInt();
+        const int reads = bench::magneticReads(window);
         if (reads >= 1 && rssFirst < 0) {
-            rssFirst = residentKb();
+            rssFirst = bench::residentKb();
+            heapFirst = bench::heapInUseKb();
             firstCycleNs = clock.nsecsElapsed();
             bytesAtFirst = lineBytes.load();
         }
         if (reads >= sampledAt + 100) {
             sampledAt = reads - reads % 100;
-            const long rss = residentKb();
+            const long rss = bench::residentKb();
             rssPeak = std::max(rssPeak, rss);
-            std::printf("  after %4d cycles: resident %ld kB\n", reads, rss);
+            std::printf("  after %4d cycles: resident %ld kB, heap in use %ld kB\n", reads, rss,
+                        bench::heapInUseKb());
             std::fflush(stdout);
         }
-        if (!tab.autoTestRunning())
+        if (!bench::magneticTestRunning(window))
             app.quit();
     });
 
     clock.start();
-    tab.RCommand_Click();
+    bench::startMagneticTest(window, count);
     sampler.start();
     app.exec();
     const qint64 totalNs = clock.nsecsElapsed();
-    const int done = readTimes->text().toInt();
-    const long rssLast = residentKb();
+    const int done = bench::magneticReads(window);
+    const long rssLast = bench::residentKb();
 
     // Cycles after the first: the first includes the preparation steps.
     const int measured = done - 1;
@@ -170,8 +124,10 @@ int main(int argc, char *argv[]) {
                 wire ? "9600 bit/s wire time" : "no wire delay", measured / seconds, perCycleMs,
                 timersMs, wireMs, bytesPerCycle, timersMs + wireMs, perCycleMs - timersMs - wireMs);
     std::printf("resident memory: %ld kB after the first cycle, %ld kB at the end (peak of "
-                "samples %ld kB); message boxes: %d\n",
-                rssFirst, rssLast, std::max(rssPeak, rssLast), boxes.shown);
+                "samples %ld kB); heap in use: %ld kB after the first cycle, %ld kB at the end; "
+                "message boxes: %d\n",
+                rssFirst, rssLast, std::max(rssPeak, rssLast), heapFirst, bench::heapInUseKb(),
+                boxes.shown);
     window.readerPort().setPortOpen(false);
     link::portmap::unmap(kReaderPort);
     return done == count ? 0 : 1;

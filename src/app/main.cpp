@@ -1,4 +1,5 @@
 #include "demodevices.h"
+#include "launchtime.h"
 #include "screenshots.h"
 #include "simdevicesdialog.h"
 
@@ -88,6 +89,7 @@ int main(int argc, char *argv[]) {
 
     auto *launcher = new shell::AboutDialog;
     launcher->setAttribute(Qt::WA_DeleteOnClose);
+    app::reportLaunchTime(*launcher);
     launcher->show();
 
     const int code = QApplication::exec();

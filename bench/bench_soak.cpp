@@ -1,0 +1,275 @@
+// Endurance: the magnetic automatic test in the reader window and both
+// dispensers' automatic tests in the dispenser window, all in this one process
+// and its one event loop, in real time against simulated devices on
+// pseudo-terminals. The devices run in a child process, so the CPU figures are
+// the program's own.
+//
+//   bench_soak [--seconds N] [--idle]
+//       N seconds in all (default 600), the first tenth of them warm-up;
+//       --idle starts no test: the two dispenser panels only poll their
+//       status every 100 ms, which gives the CPU share of the polls
+//
+// Each dispenser test runs 25 cards and is started again when it ends, the
+// KVR-820 alternating "0 OUT of Door" and "1 Door && Capture"; the magnetic
+// test is started again should it end or stall.
+//
+// Exits 1 when memory grew from the end of the warm-up to the end by more
+// than the noise bounds below, when a message box was shown, or (with --idle)
+// when the polls took more than 1 % of one core.
+
+#include "benchsupport.h"
+
+#include "dispenser/fakamain.h"
+#include "dispenser/kvr820panel.h"
+#include "dispenser/kvr840panel.h"
+#include "link/portmap.h"
+#include "link/recordfile.h"
+#include "shell/readermain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace talvex;
+
+namespace {
+
+constexpr int kReaderPort = 41;
+constexpr int kKvr820Port = 42;
+constexpr int kKvr840Port = 43;
+constexpr int kCardsPerTest = 25;
+// Resident memory moves in whole pages as the allocator keeps or returns
+// them, and Qt fills its caches (fonts, styles, text layouts) lazily during
+// the first minutes; 2 MB is well above the swing seen after warm-up (a few
+// hundred kB) and well below what a per-cycle leak would add over thousands
+// of cycles.
+constexpr long kResidentBoundKb = 2048;
+// The heap in use has no page rounding: growth beyond this after warm-up is
+// objects kept, not allocator noise.
+constexpr long kHeapBoundKb = 512;
+constexpr double kIdleCpuLimitPercent = 1.0;
+// A read that fails arms no further step and leaves the test waiting for
+// "Stop": seen as no new read for this long.
+constexpr qint64 kStallMs = 30000;
+
+struct Sample {
+    long residentKb = 0;
+    long heapKb = 0;
+    double cpuS = 0;
+    qint64 wallMs = 0;
+};
+
+Sample sample(const QElapsedTimer &clock) {
+    return {bench::residentKb(), bench::heapInUseKb(), bench::processCpuSeconds(), clock.elapsed()};
+}
+
+double cpuShare(const Sample &from, const Sample &to) {
+    const double wallS = double(to.wallMs - from.wallMs) / 1000.0;
+    return wallS > 0 ? 100.0 * (to.cpuS - from.cpuS) / wallS : 0;
+}
+
+// One dispenser test, started again each time it ends; counts what its
+// counters showed at each end.
+struct DispenserRun {
+    int tests = 0;
+    int cards = 0;
+    int captured = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    int seconds = 600;
+    bool idle = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--seconds" && i + 1 < argc) {
+            seconds = QByteArray(argv[++i]).toInt();
+        } else if (arg == "--idle") {
+            idle = true;
+        } else {
+            std::fprintf(stderr, "usage: bench_soak [--seconds N] [--idle]\n");
+            return 2;
+        }
+    }
+    if (seconds < 10) {
+        std::fprintf(stderr, "bench_soak: at least 10 seconds\n");
+        return 2;
+    }
+
+    // Before QApplication: the child must start with no threads but its own.
+    bench::SimChild devices;
+    QStringList paths;
+    if (!devices.start({.magneticReader = !idle, .kvr820 = true, .kvr840 = true}, &paths))
+        return 1;
+    const QString kvr840Path = paths.takeLast();
+    const QString kvr820Path = paths.takeLast();
+    if (!idle)
+        link::portmap::mapPath(kReaderPort, paths.takeLast());
+    link::portmap::mapPath(kKvr820Port, kvr820Path);
+    link::portmap::mapPath(kKvr840Port, kvr840Path);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    link::setRecordFolder(dir.path());
+    bench::CountingBoxes boxes;
+    link::setMessageBoxes(&boxes);
+    bench::NoDialogs dialogs;
+    ui::setDialogRunner(&dialogs);
+
+    shell::ReaderMain reader;
+    if (!idle && !bench::setUpKvr690(reader, kReaderPort))
+        return 1;
+    dispenser::Fakamain dispensers;
+    dispenser::Kvr820Panel &p820 = *dispensers.kvr820();
+    dispenser::Kvr840Panel &p840 = *dispensers.kvr840();
+    bench::setUpPanel(p820, kKvr820Port);
+    bench::setUpPanel(p840, kKvr840Port);
+
+    QElapsedTimer clock;
+    clock.start();
+    const Sample start = sample(clock);
+    const qint64 warmUpMs = qint64(seconds) * 100;
+    Sample warm;
+    long residentPeakKb = 0;
+    long heapPeakKb = 0;
+    int magneticRuns = 0;
+    int magneticDone = 0;
+    int lastReads = -1;
+    qint64 lastReadAtMs = 0;
+    int stalls = 0;
+    DispenserRun run820;
+    DispenserRun run840;
+    bool capture = false;
+
+    auto startMagnetic = [&] {
+        ++magneticRuns;
+        lastReads = -1;
+        lastReadAtMs = clock.elapsed();
+        bench::startMagneticTest(reader, 1000000);
+    };
+    auto start820 = [&] {
+        capture = !capture;
+        ++run820.tests;
+        bench::startAutoTest(p820, kCardsPerTest, capture);
+    };
+    auto start840 = [&] {
+        ++run840.tests;
+        bench::startAutoTest(p840, kCardsPerTest);
+    };
+    if (!idle) {
+        startMagnetic();
+        start820();
+        start840();
+    }
+
+    QTimer watch;
+    watch.setInterval(250);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        if (!idle) {
+            const int reads = bench::magneticReads(reader);
+            if (reads != lastReads) {
+                lastReads = reads;
+                lastReadAtMs = now;
+            }
+            const bool stalled = now - lastReadAtMs > kStallMs;
+            if (!bench::magneticTestRunning(reader) || stalled) {
+                stalls += stalled;
+                magneticDone += reads;
+                if (stalled)
+                    bench::stopMagneticTest(reader);
+                startMagnetic();
+            }
+            if (!bench::autoTestRunning(p820, "Autostop820")) {
+                run820.cards += p820.autoCount();
+                run820.captured += bench::labelText(p820, "Label82012").toInt();
+                start820();
+            }
+            if (!bench::autoTestRunning(p840, "AutoStop840")) {
+                run840.cards += p840.autoCount();
+                start840();
+            }
+        }
+        if (warm.wallMs == 0 && now >= warmUpMs) {
+            warm = sample(clock);
+            std::printf("after warm-up (%lld s): resident %ld kB, heap in use %ld kB\n",
+                        warm.wallMs / 1000, warm.residentKb, warm.heapKb);
+            std::fflush(stdout);
+        }
+        if (warm.wallMs != 0) {
+            residentPeakKb = std::max(residentPeakKb, bench::residentKb());
+            heapPeakKb = std::max(heapPeakKb, bench::heapInUseKb());
+        }
+        if (now / 60000 != (now - watch.interval()) / 60000) {
+            std::printf("  %3lld min: resident %ld kB, heap in use %ld kB, magnetic reads %d\n",
+                        now / 60000, bench::residentKb(), bench::heapInUseKb(),
+                        magneticDone + (idle ? 0 : bench::magneticReads(reader)));
+            std::fflush(stdout);
+        }
+        if (now >= qint64(seconds) * 1000)
+            app.quit();
+    });
+    watch.start();
+    app.exec();
+
+    const Sample end = sample(clock);
+    if (!idle) {
+        magneticDone += bench::magneticReads(reader);
+        run820.cards += p820.autoCount();
+        run840.cards += p840.autoCount();
+        run820.captured += bench::labelText(p820, "Label82012").toInt();
+        bench::stopMagneticTest(reader);
+        p820.Autostop820_Click();
+        p840.AutoStop840_Click();
+    }
+
+    std::printf("%s, %.0f s wall\n",
+                idle ? "both dispenser panels polling every 100 ms, no test running"
+                     : "magnetic test (KVR-690) and both dispensers' automatic tests",
+                double(end.wallMs) / 1000.0);
+    if (!idle) {
+        std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone, magneticRuns,
+                    stalls);
+        std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
+                    run820.captured, run820.tests);
+        std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
+    }
+    std::printf("  resident memory: %ld kB at start, %ld kB after warm-up, %ld kB at end "
+                "(peak after warm-up %ld kB)\n",
+                start.residentKb, warm.residentKb, end.residentKb, residentPeakKb);
+    std::printf("  heap in use: %ld kB at start, %ld kB after warm-up, %ld kB at end "
+                "(peak after warm-up %ld kB)\n",
+                start.heapKb, warm.heapKb, end.heapKb, heapPeakKb);
+    const double share = cpuShare(start, end);
+    std::printf("  CPU: %.2f s in %.0f s: %.3f %% of one core (%.3f %% after warm-up)\n",
+                end.cpuS - start.cpuS, double(end.wallMs - start.wallMs) / 1000.0, share,
+                cpuShare(warm, end));
+    std::printf("  message boxes: %d\n", boxes.shown);
+
+    bool ok = boxes.shown == 0;
+    const long residentGrowth = end.residentKb - warm.residentKb;
+    const long heapGrowth = end.heapKb - warm.heapKb;
+    if (residentGrowth > kResidentBoundKb || heapGrowth > kHeapBoundKb) {
+        std::printf("  MEMORY GREW: resident %+ld kB (bound %ld), heap %+ld kB (bound %ld)\n",
+                    residentGrowth, kResidentBoundKb, heapGrowth, kHeapBoundKb);
+        ok = false;
+    }
+    if (idle && share > kIdleCpuLimitPercent) {
+        std::printf("  CPU ABOVE %.0f %% OF ONE CORE\n", kIdleCpuLimitPercent);
+        ok = false;
+    }
+
+    p820.port().setPortOpen(false);
+    p840.port().setPortOpen(false);
+    if (!idle)
+        reader.readerPort().setPortOpen(false);
+    link::setMessageBoxes(nullptr);
+    ui::setDialogRunner(nullptr);
+    return ok ? 0 : 1;
+}
