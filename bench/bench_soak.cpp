@@ -4,10 +4,12 @@
 // pseudo-terminals. The devices run in a child process, so the CPU figures are
 // the program's own.
 //
-//   bench_soak [--seconds N] [--idle]
+//   bench_soak [--seconds N] [--idle | --magnetic-only]
 //       N seconds in all (default 600), the first tenth of them warm-up;
 //       --idle starts no test: the two dispenser panels only poll their
-//       status every 100 ms, which gives the CPU share of the polls
+//       status every 100 ms, which gives the CPU share of the polls;
+//       --magnetic-only runs the magnetic test alone, at its own pace (the
+//       KVR-820 poll holds the one event loop 200 ms a tick)
 //
 // Each dispenser test runs 25 cards and is started again when it ends, the
 // KVR-820 alternating "0 OUT of Door" and "1 Door && Capture"; the magnetic
@@ -85,33 +87,40 @@ struct DispenserRun {
 int main(int argc, char *argv[]) {
     int seconds = 600;
     bool idle = false;
+    bool magneticOnly = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--seconds" && i + 1 < argc) {
             seconds = QByteArray(argv[++i]).toInt();
         } else if (arg == "--idle") {
             idle = true;
+        } else if (arg == "--magnetic-only") {
+            magneticOnly = true;
         } else {
-            std::fprintf(stderr, "usage: bench_soak [--seconds N] [--idle]\n");
+            std::fprintf(stderr, "usage: bench_soak [--seconds N] [--idle | --magnetic-only]\n");
             return 2;
         }
     }
-    if (seconds < 10) {
-        std::fprintf(stderr, "bench_soak: at least 10 seconds\n");
+    if (seconds < 10 || (idle && magneticOnly)) {
+        std::fprintf(stderr, "bench_soak: at least 10 seconds, and one of --idle and "
+                             "--magnetic-only\n");
         return 2;
     }
+    const bool magnetic = !idle;
+    const bool dispensers = !magneticOnly;
 
     // Before QApplication: the child must start with no threads but its own.
     bench::SimChild devices;
     QStringList paths;
-    if (!devices.start({.magneticReader = !idle, .kvr820 = true, .kvr840 = true}, &paths))
+    if (!devices.start({.magneticReader = magnetic, .kvr820 = dispensers, .kvr840 = dispensers},
+                       &paths))
         return 1;
-    const QString kvr840Path = paths.takeLast();
-    const QString kvr820Path = paths.takeLast();
-    if (!idle)
-        link::portmap::mapPath(kReaderPort, paths.takeLast());
-    link::portmap::mapPath(kKvr820Port, kvr820Path);
-    link::portmap::mapPath(kKvr840Port, kvr840Path);
+    if (magnetic)
+        link::portmap::mapPath(kReaderPort, paths.takeFirst());
+    if (dispensers) {
+        link::portmap::mapPath(kKvr820Port, paths.takeFirst());
+        link::portmap::mapPath(kKvr840Port, paths.takeFirst());
+    }
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -123,13 +132,15 @@ int main(int argc, char *argv[]) {
     ui::setDialogRunner(&dialogs);
 
     shell::ReaderMain reader;
-    if (!idle && !bench::setUpKvr690(reader, kReaderPort))
+    if (magnetic && !bench::setUpKvr690(reader, kReaderPort))
         return 1;
-    dispenser::Fakamain dispensers;
-    dispenser::Kvr820Panel &p820 = *dispensers.kvr820();
-    dispenser::Kvr840Panel &p840 = *dispensers.kvr840();
-    bench::setUpPanel(p820, kKvr820Port);
-    bench::setUpPanel(p840, kKvr840Port);
+    dispenser::Fakamain dispenserWindow;
+    dispenser::Kvr820Panel &p820 = *dispenserWindow.kvr820();
+    dispenser::Kvr840Panel &p840 = *dispenserWindow.kvr840();
+    if (dispensers) {
+        bench::setUpPanel(p820, kKvr820Port);
+        bench::setUpPanel(p840, kKvr840Port);
+    }
 
     QElapsedTimer clock;
     clock.start();
@@ -162,8 +173,9 @@ int main(int argc, char *argv[]) {
         ++run840.tests;
         bench::startAutoTest(p840, kCardsPerTest);
     };
-    if (!idle) {
+    if (magnetic)
         startMagnetic();
+    if (dispensers && !idle) {
         start820();
         start840();
     }
@@ -172,7 +184,7 @@ int main(int argc, char *argv[]) {
     watch.setInterval(250);
     QObject::connect(&watch, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
-        if (!idle) {
+        if (magnetic) {
             const int reads = bench::magneticReads(reader);
             if (reads != lastReads) {
                 lastReads = reads;
@@ -186,6 +198,8 @@ int main(int argc, char *argv[]) {
                     bench::stopMagneticTest(reader);
                 startMagnetic();
             }
+        }
+        if (dispensers && !idle) {
             if (!bench::autoTestRunning(p820, "Autostop820")) {
                 run820.cards += p820.autoCount();
                 run820.captured += bench::labelText(p820, "Label82012").toInt();
@@ -209,7 +223,7 @@ int main(int argc, char *argv[]) {
         if (now / 60000 != (now - watch.interval()) / 60000) {
             std::printf("  %3lld min: resident %ld kB, heap in use %ld kB, magnetic reads %d\n",
                         now / 60000, bench::residentKb(), bench::heapInUseKb(),
-                        magneticDone + (idle ? 0 : bench::magneticReads(reader)));
+                        magneticDone + (magnetic ? bench::magneticReads(reader) : 0));
             std::fflush(stdout);
         }
         if (now >= qint64(seconds) * 1000)
@@ -219,23 +233,27 @@ int main(int argc, char *argv[]) {
     app.exec();
 
     const Sample end = sample(clock);
-    if (!idle) {
+    if (magnetic) {
         magneticDone += bench::magneticReads(reader);
+        bench::stopMagneticTest(reader);
+    }
+    if (dispensers && !idle) {
         run820.cards += p820.autoCount();
         run840.cards += p840.autoCount();
         run820.captured += bench::labelText(p820, "Label82012").toInt();
-        bench::stopMagneticTest(reader);
         p820.Autostop820_Click();
         p840.AutoStop840_Click();
     }
 
     std::printf("%s, %.0f s wall\n",
-                idle ? "both dispenser panels polling every 100 ms, no test running"
-                     : "magnetic test (KVR-690) and both dispensers' automatic tests",
+                idle           ? "both dispenser panels polling every 100 ms, no test running"
+                : magneticOnly ? "magnetic test (KVR-690) alone"
+                               : "magnetic test (KVR-690) and both dispensers' automatic tests",
                 double(end.wallMs) / 1000.0);
-    if (!idle) {
+    if (magnetic)
         std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone, magneticRuns,
                     stalls);
+    if (dispensers && !idle) {
         std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
                     run820.captured, run820.tests);
         std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
@@ -265,9 +283,11 @@ int main(int argc, char *argv[]) {
         ok = false;
     }
 
-    p820.port().setPortOpen(false);
-    p840.port().setPortOpen(false);
-    if (!idle)
+    if (dispensers) {
+        p820.port().setPortOpen(false);
+        p840.port().setPortOpen(false);
+    }
+    if (magnetic)
         reader.readerPort().setPortOpen(false);
     link::setMessageBoxes(nullptr);
     ui::setDialogRunner(nullptr);

@@ -28,9 +28,9 @@ mkdir -p "$out"
 export QT_QPA_PLATFORM=offscreen
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
-# The value after the first match of a pattern in a file: field $3 counted
-# from the match's start.
-pick() { grep -m1 -E "$2" "$1" | sed -E "s/.*($2)/\\1/" | awk -v f="$3" '{print $f}'; }
+# Field N of the first line of FILE that starts (blanks aside) with TEXT.
+field() { awk -v t="$2" -v n="$3" 'index($0, t) && !done { sub(/^ +/, ""); if (index($0, t) == 1) { print $n; done = 1 } }' "$1"; }
+ms() { awk -v us="$1" 'BEGIN { printf "%.2f", us / 1000 }'; }
 
 load_before="$(load)"
 
@@ -63,31 +63,31 @@ echo "| what | figure | target |"
 echo "|---|---|---|"
 for baud in 9600 19200 38400 57600; do
     f="$out/exchange-$baud.txt"
-    wire="$(pick "$f" 'bit/s\) +[0-9.]+' 2)"
-    median="$(pick "$f" 'SendReaderCommand +[0-9.]+' 2)"
-    floor="$(pick "$f" 'raw termios\+poll +[0-9.]+' 3)"
-    over="$(pick "$f" 'median - wire time +[-+0-9.]+' 5)"
-    printf '| exchange at %s bit/s, wire time emulated (%s runs) | median %.2f ms against a wire time of %.2f ms (%+.2f ms); bare client %.2f ms | within 1 ms of wire time |\n' \
-        "$baud" "$count" "$(echo "$median / 1000" | bc -l)" "$(echo "$wire / 1000" | bc -l)" \
-        "$(echo "$over / 1000" | bc -l)" "$(echo "$floor / 1000" | bc -l)"
+    median="$(field "$f" SendReaderCommand 2)"
+    wire="$(awk '/^  wire time/ { print $(NF-1) }' "$f")"
+    printf '| exchange at %s bit/s, wire time emulated (%s runs) | median %s ms against %s ms of wire time: %+.2f ms; bare client %s ms | within 1 ms of wire time |\n' \
+        "$baud" "$count" "$(ms "$median")" "$(ms "$wire")" \
+        "$(awk -v m="$median" -v w="$wire" 'BEGIN { print (m - w) / 1000 }')" \
+        "$(ms "$(field "$f" 'raw termios' 3)")"
 done
 f="$out/exchange-nowire.txt"
 printf '| exchange, no emulation (%s runs) | median %s µs against %s µs for the bare client: %s × | ≤ 1.5 × |\n' \
-    "$((count * 10))" "$(pick "$f" 'SendReaderCommand +[0-9.]+' 2)" \
-    "$(pick "$f" 'raw termios\+poll +[0-9.]+' 3)" "$(pick "$f" 'exchange / floor +[0-9.]+' 4)"
+    "$((count * 10))" "$(field "$f" SendReaderCommand 2)" "$(field "$f" 'raw termios' 3)" \
+    "$(field "$f" 'exchange / floor' 4)"
+f="$out/silence.txt"
 printf '| waiting out the 3 s no-answer limit (3 times) | %s ms of CPU in %s s: %s %% of one core | ≤ 1 %% |\n' \
-    "$(pick "$out/silence.txt" 'total: .*' 4)" "$(pick "$out/silence.txt" 'total: .*' 2)" \
-    "$(pick "$out/silence.txt" 'total: .*' 8)"
-printf '| both dispenser status polls at 100 ms, 30 s | %s s of CPU: %s %% of one core | ≤ 1 %% |\n' \
-    "$(pick "$out/polls.txt" 'CPU: .*' 2)" "$(pick "$out/polls.txt" 'CPU: .*' 6)"
-printf '| process start to the launcher painted (5 starts) | %s ms (median; all: %s) | |\n' \
-    "$(awk '{print $4}' "$out/launch.txt" | sort -n | sed -n 3p)" \
-    "$(awk '{print $4}' "$out/launch.txt" | paste -sd' ' - | sed 's/ /, /g')"
-printf '| reader window after 999 reads of the magnetic automatic test | resident %s kB (%s kB after the first read), heap in use %s kB (%s kB) | flat |\n' \
-    "$(pick "$out/magauto.txt" 'kB after the first cycle, [0-9]+' 6)" \
-    "$(pick "$out/magauto.txt" 'resident memory: [0-9]+' 3)" \
-    "$(pick "$out/magauto.txt" 'heap in use: [0-9]+ kB after the first cycle, [0-9]+' 9)" \
-    "$(pick "$out/magauto.txt" 'heap in use: [0-9]+' 4)"
+    "$(field "$f" total: 5)" "$(field "$f" total: 2)" "$(field "$f" total: 8)"
+f="$out/polls.txt"
+printf '| both dispenser panels polling their status every 100 ms (30 s) | %s s of CPU: %s %% of one core | ≤ 1 %% |\n' \
+    "$(field "$f" CPU: 2)" "$(field "$f" CPU: 7)"
+printf '| process start to the launcher painted (5 starts) | median %s ms (%s) | |\n' \
+    "$(awk '{ print $4 }' "$out/launch.txt" | sort -n | sed -n 3p)" \
+    "$(awk '{ print $4 }' "$out/launch.txt" | paste -sd, - | sed 's/,/, /g')"
+f="$out/magauto.txt"
+printf '| reader window after 999 reads of the magnetic automatic test | resident %s kB (%s kB after the first read); heap in use %s kB (%s kB) | flat |\n' \
+    "$(field "$f" 'resident memory:' 9)" "$(field "$f" 'resident memory:' 3)" \
+    "$(awk -F'heap in use: ' 'NF > 1 { split($2, w, " "); print w[7] }' "$f")" \
+    "$(awk -F'heap in use: ' 'NF > 1 { split($2, w, " "); print w[1] }' "$f")"
 if [ "$soak" -gt 0 ]; then
     echo
     echo "Endurance, $soak s (bench_soak):"
