@@ -59,14 +59,16 @@ constexpr double kIdleCpuLimitPercent = 1.0;
 constexpr qint64 kStallMs = 30000;
 
 struct Sample {
+    long devicesKb = 0; // the simulated devices' process
     long residentKb = 0;
     long heapKb = 0;
     double cpuS = 0;
     qint64 wallMs = 0;
 };
 
-Sample sample(const QElapsedTimer &clock) {
-    return {bench::residentKb(), bench::heapInUseKb(), bench::processCpuSeconds(), clock.elapsed()};
+Sample sample(const bench::SimChild &devices, const QElapsedTimer &clock) {
+    return {devices.residentKb(), bench::residentKb(), bench::heapInUseKb(),
+            bench::processCpuSeconds(), clock.elapsed()};
 }
 
 double cpuShare(const Sample &from, const Sample &to) {
@@ -144,7 +146,7 @@ int main(int argc, char *argv[]) {
 
     QElapsedTimer clock;
     clock.start();
-    const Sample start = sample(clock);
+    const Sample start = sample(devices, clock);
     const qint64 warmUpMs = qint64(seconds) * 100;
     Sample warm;
     long residentPeakKb = 0;
@@ -211,7 +213,7 @@ int main(int argc, char *argv[]) {
             }
         }
         if (warm.wallMs == 0 && now >= warmUpMs) {
-            warm = sample(clock);
+            warm = sample(devices, clock);
             std::printf("after warm-up (%lld s): resident %ld kB, heap in use %ld kB\n",
                         warm.wallMs / 1000, warm.residentKb, warm.heapKb);
             std::fflush(stdout);
@@ -221,8 +223,10 @@ int main(int argc, char *argv[]) {
             heapPeakKb = std::max(heapPeakKb, bench::heapInUseKb());
         }
         if (now / 60000 != (now - watch.interval()) / 60000) {
-            std::printf("  %3lld min: resident %ld kB, heap in use %ld kB, magnetic reads %d\n",
+            std::printf("  %3lld min: resident %ld kB, heap in use %ld kB, devices %ld kB, "
+                        "magnetic reads %d\n",
                         now / 60000, bench::residentKb(), bench::heapInUseKb(),
+                        devices.residentKb(),
                         magneticDone + (magnetic ? bench::magneticReads(reader) : 0));
             std::fflush(stdout);
         }
@@ -232,7 +236,7 @@ int main(int argc, char *argv[]) {
     watch.start();
     app.exec();
 
-    const Sample end = sample(clock);
+    const Sample end = sample(devices, clock);
     if (magnetic) {
         magneticDone += bench::magneticReads(reader);
         bench::stopMagneticTest(reader);
@@ -264,6 +268,9 @@ int main(int argc, char *argv[]) {
     std::printf("  heap in use: %ld kB at start, %ld kB after warm-up, %ld kB at end "
                 "(peak after warm-up %ld kB)\n",
                 start.heapKb, warm.heapKb, end.heapKb, heapPeakKb);
+    std::printf("  simulated devices' process (not checked): resident %ld kB at start, %ld kB "
+                "after warm-up, %ld kB at end\n",
+                start.devicesKb, warm.devicesKb, end.devicesKb);
     const double share = cpuShare(start, end);
     std::printf("  CPU: %.2f s in %.0f s: %.3f %% of one core (%.3f %% after warm-up)\n",
                 end.cpuS - start.cpuS, double(end.wallMs - start.wallMs) / 1000.0, share,

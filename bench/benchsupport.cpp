@@ -27,8 +27,9 @@
 
 namespace talvex::bench {
 
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
+long residentKb(pid_t pid) {
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid)
+                         : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {

@@ -30,10 +30,12 @@ class Kvr840Panel;
 
 namespace talvex::bench {
 
-// Resident memory (VmRSS) in kB; -1 when /proc cannot tell.
-long residentKb();
-// Bytes the heap has handed out and not had back, in kB: unlike resident
-// memory it does not move with pages the allocator keeps for reuse.
+// Resident memory (VmRSS) of this process or another in kB; -1 when /proc
+// cannot tell.
+long residentKb(pid_t pid = 0);
+// Bytes the main heap has handed out and not had back, in kB: what the window
+// thread keeps. Unlike resident memory it does not move with pages the
+// allocator keeps for reuse; other threads' arenas are not in it.
 long heapInUseKb();
 // CPU time of the whole process, user and system, in seconds.
 double processCpuSeconds();
@@ -100,6 +102,7 @@ public:
     bool start(const SimChildDevices &devices, QStringList *paths);
     // Ends the child (it stops when its pipe closes) and waits for it.
     void stop();
+    long residentKb() const { return bench::residentKb(m_pid); }
 
 private:
     pid_t m_pid = -1;
