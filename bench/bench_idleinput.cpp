@@ -12,6 +12,8 @@
 // Exits 1 when resident memory grew by more than 4 MB, or when at line pace
 // the window took 2 % of one core or more.
 
+#include "benchsupport.h"
+
 #include "link/messages.h"
 #include "link/portmap.h"
 #include "shell/readermain.h"
@@ -34,7 +36,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -58,21 +59,7 @@ qint64 steadyUs() {
 }
 
 double residentMb() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(bench::residentKb()) / 1024.0;
 }
 
 void writeAll(int fd, const QByteArray &bytes) {
@@ -153,15 +140,6 @@ int runDevice(int master, int control, int report) {
 }
 
 // Boxes would block the run; count them instead.
-class CountingBoxes final : public link::MessageBoxes {
-public:
-    link::MsgAnswer show(const link::MessageRequest &request) override {
-        ++shown;
-        std::fprintf(stderr, "message box: %s\n", qPrintable(request.text));
-        return link::MsgAnswer::Ok;
-    }
-    int shown = 0;
-};
 
 // "Communication Setting": the user keeps COM1 and 9600 bits/s and presses OK.
 class PressOk final : public ui::DialogRunner {
@@ -240,7 +218,7 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     link::portmap::mapPath(kReaderPort, QString::fromLocal8Bit(slavePath));
-    CountingBoxes boxes;
+    bench::CountingBoxes boxes;
     link::setMessageBoxes(&boxes);
     PressOk pressOk;
     ui::setDialogRunner(&pressOk);
@@ -265,7 +243,7 @@ int main(int argc, char **argv) {
         writeAll(control[1], opt.flood ? "f" : "c");
         const double rssStart = residentMb();
         double rssHighest = rssStart;
-        const double cpuStart = cpuSeconds();
+        const double cpuStart = bench::processCpuSeconds();
         const qint64 wallStart = steadyUs();
         QTimer sample;
         QObject::connect(&sample, &QTimer::timeout, &idle, [&] {
@@ -276,7 +254,7 @@ int main(int argc, char **argv) {
         sample.start(1000);
         idle.exec();
         const double wall = double(steadyUs() - wallStart) / 1e6;
-        const double cpu = cpuSeconds() - cpuStart;
+        const double cpu = bench::processCpuSeconds() - cpuStart;
         const double rssEnd = residentMb();
         writeAll(control[1], "s");
 
