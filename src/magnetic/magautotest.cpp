@@ -66,7 +66,8 @@ qint64 leadingWholeNumber(const QString &text) {
 }
 
 // The port steps every part of the test shares. Throws link::SerialError when
-// the line is gone.
+// the line is gone. A wait that drags on shows the wait cursor; it is over
+// before any message box of the step.
 class DirectLine {
 public:
     explicit DirectLine(link::SerialComm &port) : m_port(port) {}
@@ -77,6 +78,7 @@ public:
     }
     void sendByte(quint8 byte) { m_port.setOutput(QByteArray(1, char(byte))); }
     std::optional<quint8> waitByte(int limitMs) {
+        const link::BusyStretch waiting;
         m_port.setInputLen(1);
         if (!m_port.waitForInBufferCount(1, link::clock().nowMs() + limitMs))
             return std::nullopt;
@@ -87,6 +89,7 @@ public:
     }
     // Everything waiting once count bytes are there or the limit passed.
     QByteArray waitBytes(int count, int limitMs) {
+        const link::BusyStretch waiting;
         m_port.setInputLen(0);
         m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
         return m_port.Input();
@@ -94,6 +97,7 @@ public:
     // A reader frame: its header within headerMs, the rest within restMs.
     // Returns what arrived, complete or not; complete says which.
     QByteArray readFrame(int headerMs, int restMs, bool &complete) {
+        const link::BusyStretch waiting;
         complete = false;
         m_port.setInputLen(3);
         if (!m_port.waitForInBufferCount(3, link::clock().nowMs() + headerMs))
@@ -247,7 +251,7 @@ void MagneticTab::failStep() {
 // the whole reply frame when it arrived; the caller judges it.
 std::optional<QByteArray> MagneticTab::directExchange(const QByteArray &body, int delayAfterEnqMs,
                                                       int minReplyBytes, int replyLimitMs) {
-    // Started by a click, unlike the timer steps: the user waits for it.
+    // Started by a click: the whole exchange counts, DelayMs included.
     const link::BusyStretch waiting;
     DirectLine line(m_reader.readerPort());
     const QByteArray frame = link::buildReaderFrame(body);

@@ -10,6 +10,7 @@
 #include "support/scriptedreader.h"
 
 #include "link/portmap.h"
+#include "magnetic/magnetictab.h"
 #include "shell/comportset.h"
 #include "shell/readermain.h"
 
@@ -68,6 +69,7 @@ enum class Scene {
     ReaderSlowAck,
     ReaderSilent,
     ReaderSlowNegative,
+    MagneticAutoRead,
     Scan,
     Kvr820Status,
     Kvr820Poll,
@@ -103,6 +105,8 @@ void TestBusyCursor::waitCursorOnlyDuringLongWaits_data() {
     QTest::newRow("reader ACK after 500 ms") << Scene::ReaderSlowAck << true << 0;
     QTest::newRow("reader silent for 3 s") << Scene::ReaderSilent << true << 1;
     QTest::newRow("negative reply after 400 ms") << Scene::ReaderSlowNegative << true << 1;
+    QTest::newRow("automatic magnetic read, ACK after 500 ms")
+        << Scene::MagneticAutoRead << true << 0;
     QTest::newRow("scan of a silent COM1") << Scene::Scan << true << 0;
     QTest::newRow("KVR-820 Status(RF), 500 ms for the reply") << Scene::Kvr820Status << true << 0;
     QTest::newRow("KVR-820 status poll") << Scene::Kvr820Poll << false << 0;
@@ -130,7 +134,7 @@ void TestBusyCursor::waitCursorOnlyDuringLongWaits() {
     WatchingBoxes shown;
 
     ScriptedReader reader;
-    if (scene == Scene::ReaderSlowAck)
+    if (scene == Scene::ReaderSlowAck || scene == Scene::MagneticAutoRead)
         reader.answerAfter = 500;
     if (scene == Scene::ReaderSilent || scene == Scene::Scan)
         reader.answer.clear();
@@ -158,7 +162,10 @@ void TestBusyCursor::waitCursorOnlyDuringLongWaits() {
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
         child<QLineEdit>(window, "CommandStr")->setText(QStringLiteral("31 30"));
-        window.ExuteCommandBtn_Click();
+        if (scene == Scene::MagneticAutoRead)
+            window.magneticTab()->Timer634a_Timer();
+        else
+            window.ExuteCommandBtn_Click();
     } else if (scene == Scene::Kvr820Status) {
         dispensers->k820().KVR820RF_Click();
     } else if (scene == Scene::Kvr820Poll) {
