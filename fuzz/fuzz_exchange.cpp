@@ -13,6 +13,7 @@
 //            first group is on the line before the command goes out.
 
 #include "fuzzcheck.h"
+#include "fuzzline.h"
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/messages.h"
@@ -30,6 +31,7 @@ using namespace talvex;
 using namespace talvex::link;
 using talvex::testing::FakeClock;
 using talvex::testing::ScriptedBackend;
+using namespace talvex::fuzzing;
 
 namespace {
 
@@ -46,53 +48,6 @@ public:
     QList<MessageRequest> shown;
 };
 
-// The serial component drops its transport when the line hangs up; the
-// scripted line must outlive that so that what was written can be checked.
-class LineHandle final : public SerialBackend {
-public:
-    explicit LineHandle(ScriptedBackend &line) : m_line(line) {}
-    void open(const LineSettings &settings) override { m_line.open(settings); }
-    void close() override { m_line.close(); }
-    bool isOpen() const override { return m_line.isOpen(); }
-    void applySettings(const LineSettings &settings) override { m_line.applySettings(settings); }
-    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
-    QByteArray read(qint64 maxBytes) override { return m_line.read(maxBytes); }
-    void write(const QByteArray &bytes) override { m_line.write(bytes); }
-    void discardInput() override { m_line.discardInput(); }
-    void discardOutput() override { m_line.discardOutput(); }
-    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
-    void setDtr(bool on) override { m_line.setDtr(on); }
-    void setRts(bool on) override { m_line.setRts(on); }
-
-private:
-    ScriptedBackend &m_line;
-};
-
-struct Chunk {
-    qint64 delayMs = 0;
-    bool hangUp = false;
-    QByteArray bytes;
-};
-
-class Input {
-public:
-    Input(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
-    bool atEnd() const { return m_at >= m_size; }
-    std::uint8_t byte() { return atEnd() ? 0 : m_data[m_at++]; }
-    int word() { return byte() << 8 | byte(); }
-    QByteArray bytes(int n) {
-        const std::size_t take = std::min<std::size_t>(std::size_t(n), m_size - m_at);
-        QByteArray out(reinterpret_cast<const char *>(m_data + m_at), qsizetype(take));
-        m_at += take;
-        return out;
-    }
-
-private:
-    const std::uint8_t *m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
-
 QByteArray commandFrame(int choice) {
     switch (choice) {
     case 0:
@@ -104,36 +59,6 @@ QByteArray commandFrame(int choice) {
     default:
         return buildReaderFrame(QByteArray(300, 'D')); // LH other than 0
     }
-}
-
-// The groups of chunks: group 0 is waiting before the command, group k answers
-// the program's k-th write.
-QList<QList<Chunk>> parseScript(Input &in) {
-    QList<QList<Chunk>> groups(1);
-    while (!in.atEnd()) {
-        const std::uint8_t control = in.byte();
-        Chunk chunk;
-        chunk.delayMs = in.word();
-        chunk.hangUp = control & 2;
-        if (!chunk.hangUp)
-            chunk.bytes = in.bytes(in.word());
-        if (control & 1)
-            groups.append(QList<Chunk>());
-        groups.last().append(chunk);
-    }
-    return groups;
-}
-
-void play(const QList<Chunk> &group, ScriptedBackend &line, qint64 fromMs, qint64 *lastMs) {
-    qint64 at = fromMs;
-    for (const Chunk &chunk : group) {
-        at += chunk.delayMs;
-        if (chunk.hangUp)
-            line.hangUpAt(at);
-        else
-            line.feedAt(at, chunk.bytes);
-    }
-    *lastMs = std::max(*lastMs, at);
 }
 
 } // namespace
@@ -154,10 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     int writesAnswered = 0;
     portmap::mapBackend(kPort, [&] { return std::make_unique<LineHandle>(scripted); });
 
-    bool scriptedHangUp = false;
-    for (const auto &group : groups)
-        for (const Chunk &chunk : group)
-            scriptedHangUp = scriptedHangUp || chunk.hangUp;
+    const bool scriptedHangUp = hangsUp(groups);
 
     {
         SerialComm port;

@@ -60,6 +60,32 @@ QString trafficLine(const QString &prefix, const QByteArray &bytes) {
     return line + kLineEnd;
 }
 
+bool validStatusReply820(const QByteArray &reply, int size, char kind) {
+    return reply.size() == size && size > 3 && reply.at(1) == 'S' && reply.at(2) == kind;
+}
+
+QString commandReplyWord840(const QByteArray &reply, const QByteArray &address) {
+    if (reply.size() != 3)
+        return kError;
+    if (reply.at(1) != addressHigh(address) || reply.at(2) != addressLow(address))
+        return QString();
+    switch (static_cast<quint8>(reply.at(0))) {
+    case link::ACK:
+        return kOk;
+    case link::NAK:
+        return kError1;
+    default:
+        return QString();
+    }
+}
+
+QByteArray statusCharacters840(const QByteArray &reply, const QByteArray &address) {
+    if (reply.size() == 10 && static_cast<quint8>(reply.at(0)) == link::ACK &&
+        reply.at(4) == addressHigh(address) && reply.at(5) == addressLow(address))
+        return reply.mid(6, 2);
+    return {};
+}
+
 QString Link820::SendCommand820(const QByteArray &text) {
     return send(text, true);
 }
@@ -156,15 +182,7 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
             m_log.append(trafficLine(QString(), reply));
         else if (!reply.isEmpty())
             reportOddReply(m_reportCause, "KVR-840", reply);
-        if (reply.size() == 3) {
-            result.clear();
-            if (reply.at(1) == addressHigh(address) && reply.at(2) == addressLow(address)) {
-                if (static_cast<quint8>(reply.at(0)) == link::ACK)
-                    result = kOk;
-                else if (static_cast<quint8>(reply.at(0)) == link::NAK)
-                    result = kError1;
-            }
-        }
+        result = commandReplyWord840(reply, address);
     } catch (const link::SerialError &error) {
         m_portError(error.number());
         result = kError;
@@ -198,9 +216,9 @@ QString Link840::status(const QByteArray &address,
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
         if (logged && !reply.isEmpty())
             m_log.append(trafficLine(QStringLiteral("RD: "), reply));
-        if (reply.size() == 10 && static_cast<quint8>(reply.at(0)) == link::ACK &&
-            reply.at(4) == addressHigh(address) && reply.at(5) == addressLow(address)) {
-            decode(reply.mid(6, 2));
+        const QByteArray characters = statusCharacters840(reply, address);
+        if (!characters.isEmpty()) {
+            decode(characters);
             m_port.setOutput(QByteArray(1, char(link::ACK)) + address.trimmed());
             result = kOk;
         }

@@ -36,6 +36,17 @@ QByteArray commandFrame(const QByteArray &text);
 // onto a new line that starts with four blanks, then CR LF.
 QString trafficLine(const QString &prefix, const QByteArray &bytes);
 
+// A KVR-820 status reply: `size` bytes with "S" and `kind` at 1 and 2 ("RF"
+// 8 bytes and "AP" 9 bytes with "F", "SI" 6 bytes with "I"); the status
+// characters stand from byte 3 to the one before ETX.
+bool validStatusReply820(const QByteArray &reply, int size, char kind);
+// The word of a KVR-840 command reply: "OK" for 06 ADDH ADDL, "ERROR1" for 15
+// ADDH ADDL, empty for any other three bytes, "ERROR" for any other length.
+QString commandReplyWord840(const QByteArray &reply, const QByteArray &address);
+// The two status characters of a valid KVR-840 status reply (ten bytes, 06
+// first, ADDH and ADDL at 4 and 5); empty for any other reply.
+QByteArray statusCharacters840(const QByteArray &reply, const QByteArray &address);
+
 // What a link reports when the serial component raised a run-time error: the
 // number (8018 for a closed port) and the component's own reason, if any.
 using PortErrorHandler = std::function<void(int number)>;

@@ -55,10 +55,6 @@ const QStringList kCloseButtons = {"KVR820DC",    "KVR820CP", "KVR820FC", "Autof
                                    "Autostop820", "KVR820RS", "KVR820CS", "KVR820RF",
                                    "KVR820AP",    "KVR820NI", "KVR820SI"};
 
-bool validStatusReply(const QByteArray &reply, int size, char kind) {
-    return reply.size() == size && reply.at(1) == 'S' && reply.at(2) == kind;
-}
-
 } // namespace
 
 Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
@@ -212,7 +208,7 @@ bool Kvr820Panel::detectDispenser() {
     const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
     if (!reply.isEmpty())
         m_link.logStatusReply(reply, QStringLiteral("RD: "));
-    if (validStatusReply(reply, 9, 'F'))
+    if (validStatusReply820(reply, 9, 'F'))
         apply(DecodeStatus820(reply.mid(3, 4), m_state));
     // The acknowledgement alone shows that a dispenser listens.
     return true;
@@ -292,7 +288,7 @@ void Kvr820Panel::Timer820_Timer() {
     }
     if (SendCommand820Quiet("AP") == kOk) {
         const QByteArray reply = m_link.readReplyAfter(kPollStatusWaitMs);
-        if (validStatusReply(reply, 9, 'F')) {
+        if (validStatusReply820(reply, 9, 'F')) {
             m_cardInChannel = cardInChannel820(reply.at(6));
             apply(DecodeStatus820(reply.mid(3, 4), m_state));
         }
@@ -410,7 +406,7 @@ void Kvr820Panel::KVR820RF_Click() {
         const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
         if (!reply.isEmpty())
             m_link.logStatusReply(reply);
-        if (validStatusReply(reply, 8, 'F')) {
+        if (validStatusReply820(reply, 8, 'F')) {
             m_value->setText(QString::fromLatin1(reply.mid(3, 3)));
             apply(DecodeStatus820Short(reply.mid(3, 3), m_state));
         }
@@ -427,7 +423,7 @@ void Kvr820Panel::KVR820AP_Click() {
         const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
         if (!reply.isEmpty())
             m_link.logStatusReply(reply);
-        if (validStatusReply(reply, 9, 'F')) {
+        if (validStatusReply820(reply, 9, 'F')) {
             m_value->setText(QString::fromLatin1(reply.mid(3, 4)));
             apply(DecodeStatus820(reply.mid(3, 4), m_state));
         }
@@ -441,7 +437,7 @@ char Kvr820Panel::queryDoor() {
     const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
     if (!reply.isEmpty())
         m_link.logStatusReply(reply);
-    return validStatusReply(reply, 6, 'I') ? reply.at(3) : '\0';
+    return validStatusReply820(reply, 6, 'I') ? reply.at(3) : '\0';
 }
 
 void Kvr820Panel::KVR820SI_Click() {
@@ -544,7 +540,7 @@ bool Kvr820Panel::cardAtDoor(bool alsoEmptyStacker) {
     const QByteArray reply = m_link.readReplyWithin(8, kDoorReplyLimitMs);
     if (!reply.isEmpty())
         m_link.logStatusReply(reply);
-    if (!validStatusReply(reply, 8, 'F'))
+    if (!validStatusReply820(reply, 8, 'F'))
         return false;
     const char position = reply.at(5);
     return position == '1' || (alsoEmptyStacker && position == '9');
