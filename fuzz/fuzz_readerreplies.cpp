@@ -1,6 +1,6 @@
 // The reader control decoders on any reply a reader might send: status boxes
-// per model, sensor labels, entry states, card types, serial number and reset
-// text. Each decodes only the bytes it is given and shows only the table's
+// per model, sensor labels, entry states, card types, card move boxes, serial
+// number and reset text. Each decodes only the bytes it is given and shows only the table's
 // lines.
 //
 // Input: byte 0 picks the model (low three bits) and how the reply length
@@ -56,6 +56,24 @@ void checkSensors(const QByteArray &reply) {
     }
 }
 
+// The box after a KVR-690 card move: "Clean Reader" (PM "7") has its own
+// "Y" and "N"; a done move of any other kind shows nothing.
+void checkMoveCard(char pm, char result) {
+    const auto box = moveCardBox(pm, result);
+    const bool clean = pm == '7' && (result == 'Y' || result == 'N');
+    FUZZ_CHECK(box.has_value() == (clean || result == 'N' || result == 'E' || result == 'W'));
+    if (!box)
+        return;
+    FUZZ_CHECK(box->title == (clean ? QLatin1String("Clean Reader") : QLatin1String("Move card")));
+    const char *text = clean && result == 'Y'
+                           ? "Set 'Clean Reader' Success\r\nPlease insert the Cleaning card"
+                       : clean         ? "Set 'Clean Reader' Error"
+                       : result == 'N' ? "Move card Error"
+                       : result == 'E' ? "No Card In The Reader"
+                                       : "The card is not on the IC card operation position";
+    FUZZ_CHECK(box->text == QLatin1String(text));
+}
+
 void checkTables(const QByteArray &reply) {
     for (int i = 0; i < 5; ++i) {
         const char code = replyByte(reply, i);
@@ -74,6 +92,8 @@ void checkTables(const QByteArray &reply) {
     for (const CardTypeRow &r : cardTypeTable())
         keys.insert(r.cardClass << 8 | r.subtype);
     FUZZ_CHECK(keys.size() == qsizetype(cardTypeTable().size()));
+
+    checkMoveCard(replyByte(reply, 1), replyByte(reply, 2));
 
     const ResultTexts texts{"Title", "yes", nullptr, "no card", "not at IC"};
     const char result = replyByte(reply, 2);

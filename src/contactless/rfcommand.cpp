@@ -23,4 +23,14 @@ std::optional<quint8> hexByte(const QString &text) {
     return quint8(value);
 }
 
+std::optional<quint32> valueBlockAmount(const QByteArray &reply) {
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i) {
+        if (replyByte(reply, 9 + i) != quint8(~replyByte(reply, 5 + i)))
+            return std::nullopt;
+        value = (value << 8) | replyByte(reply, 5 + i);
+    }
+    return value;
+}
+
 } // namespace talvex::contactless

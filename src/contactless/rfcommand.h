@@ -36,4 +36,9 @@ void reportStatus(char status, const QString &title, std::initializer_list<Statu
 // A cell or key text read as a hexadecimal byte; nothing when it is not one.
 std::optional<quint8> hexByte(const QString &text);
 
+// The amount of a value block read (its bytes from reply index 5 on): bytes
+// 5-8 least significant first, when bytes 9-12 are their complement; nothing
+// when they are not.
+std::optional<quint32> valueBlockAmount(const QByteArray &reply);
+
 } // namespace talvex::contactless

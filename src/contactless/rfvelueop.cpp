@@ -165,22 +165,14 @@ void RFVELUEOP::Command1_Click() {
         return;
     const char status = statusAt(*reply, 4);
     if (status == 'Y') {
-        const auto byteAt = [&](int i) { return replyByte(*reply, i); };
-        for (int i = 0; i < 4; ++i) {
-            if (byteAt(9 + i) != quint8(~byteAt(5 + i))) {
-                link::showMessage(QStringLiteral("Read Data Failure"),
-                                  QString::fromLatin1(kReadTitleBlank), link::MsgIcon::Information);
-                return;
-            }
+        const std::optional<quint32> value = valueBlockAmount(*reply);
+        if (!value) {
+            link::showMessage(QStringLiteral("Read Data Failure"),
+                              QString::fromLatin1(kReadTitleBlank), link::MsgIcon::Information);
+            return;
         }
-        QString hex;
-        quint32 value = 0;
-        for (int i = 8; i >= 5; --i) {
-            hex += link::byteText(byteAt(i));
-            value = (value << 8) | byteAt(i);
-        }
-        m_text5->setText(hex);
-        m_text1->setText(QString::number(value));
+        m_text5->setText(QStringLiteral("%1").arg(*value, 8, 16, QLatin1Char('0')).toUpper());
+        m_text1->setText(QString::number(*value));
         link::showMessage(QStringLiteral("Read Data Successful"), kReadTitle,
                           link::MsgIcon::Information);
         return;
