@@ -241,7 +241,31 @@ void check840(char s1, char s2, bool counting, const State840 &before, const Dec
                    s.successCounted == before.successCounted &&
                    s.autoRunning == before.autoRunning);
     } else if (s1 == '0' && (s2 == '0' || s2 == '1')) {
-        FUZZ_CHECK((s.marks & kCardMarks840) == Q1 && s.dispenseAllowed);
+        FUZZ_CHECK(s.dispenseAllowed);
+    }
+
+    // The card mark each S1 shows; the poll shows Q1 only while cards wait.
+    const Marks card = s.marks & kCardMarks840;
+    switch (s1) {
+    case '0':
+        if (!counting)
+            FUZZ_CHECK(card == Q1);
+        else if (s2 != '2')
+            FUZZ_CHECK(card == (s2 == '0' || s2 == '1' ? Marks(Q1) : 0));
+        break;
+    case '1':
+        if (!counting)
+            FUZZ_CHECK(card == Q2);
+        break;
+    case '2':
+        FUZZ_CHECK(card == Q3);
+        break;
+    case '3':
+    case '4':
+        FUZZ_CHECK(card == 0);
+        break;
+    default:
+        break;
     }
 }
 
