@@ -1,5 +1,7 @@
 #include "comportset820.h"
 
+#include "panelparts.h"
+
 #include "link/messages.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
@@ -96,15 +98,15 @@ DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTe
     setWindowTitle(QStringLiteral("Communication Setting"));
 
     auto *portFrame = new QGroupBox(QStringLiteral("Comm Port Number"), this);
-    m_port = addCombo("PortCombo", portItems(), QStringLiteral("COM1"));
+    m_port = editableList("PortCombo", portItems(), QStringLiteral("COM1"), this);
     auto *portLayout = new QVBoxLayout(portFrame);
     portLayout->addWidget(m_port);
 
     auto *propertyFrame = new QGroupBox(QStringLiteral("Comm Property"), this);
-    m_baud = addCombo("BaudCombo", baudItems(), QStringLiteral("9600 bits/s"));
-    m_parity = addCombo("ParityCombo", kParityItems, QStringLiteral("None"));
-    m_dataBits = addCombo("DatabitCombo", kDataBitItems, QStringLiteral("8 bits"));
-    m_stopBits = addCombo("StopbitCombo", kStopBitItems, QStringLiteral("1 bit"));
+    m_baud = editableList("BaudCombo", baudItems(), QStringLiteral("9600 bits/s"), this);
+    m_parity = editableList("ParityCombo", kParityItems, QStringLiteral("None"), this);
+    m_dataBits = editableList("DatabitCombo", kDataBitItems, QStringLiteral("8 bits"), this);
+    m_stopBits = editableList("StopbitCombo", kStopBitItems, QStringLiteral("1 bit"), this);
     auto *grid = new QGridLayout(propertyFrame);
     const std::pair<const char *, QComboBox *> rows[] = {{"Baud Rate", m_baud},
                                                          {"Parity", m_parity},
@@ -135,18 +137,6 @@ DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTe
     layout->addWidget(portFrame);
     layout->addWidget(propertyFrame);
     layout->addLayout(buttons);
-}
-
-QComboBox *DispenserPortDialog::addCombo(const char *name, const QStringList &items,
-                                         const QString &text) {
-    auto *combo = new QComboBox(this);
-    combo->setObjectName(QLatin1String(name));
-    combo->setEditable(true);
-    // Typed text is judged by "OK", never added to the list.
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    combo->addItems(items);
-    combo->setCurrentText(text);
-    return combo;
 }
 
 bool DispenserPortDialog::openPort(int port, const QString &settings) {

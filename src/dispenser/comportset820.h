@@ -45,7 +45,6 @@ protected:
     DispenserPortDialog(DispenserPortOwner &owner, PortDialogTexts texts, QWidget *parent);
 
 private:
-    QComboBox *addCombo(const char *name, const QStringList &items, const QString &text);
     bool openPort(int port, const QString &settings);
 
     DispenserPortOwner &m_owner;

@@ -30,7 +30,8 @@ private:
     QHash<QString, QPushButton *> m_buttons;
 };
 
-// A list box that also takes typed text, which the handlers check.
+// A list box that also takes typed text, which the handlers judge; typed text
+// is never added to the list.
 QComboBox *editableList(const char *name, const QStringList &items, const QString &current,
                         QWidget *parent);
 
