@@ -365,12 +365,8 @@ void Kvr820Panel::KVR820CP_Click() {
     m_state.dispenseAllowed = false;
     m_state.captureAllowed = false;
     setDispenseCaptureEnabled(false);
-    m_state.captureRunning = false;
     clearStatus();
-    if (SendCommand820("CP") == kOk) {
-        addToCounter(m_captureCommands, 1);
-        m_state.captureRunning = true;
-    }
+    capture();
     m_idle = true;
     resumePoll();
 }
@@ -397,38 +393,31 @@ void Kvr820Panel::KVR820RS_Click() {
     restartPoll(kAfterResetPollMs);
 }
 
-void Kvr820Panel::KVR820RF_Click() {
+void Kvr820Panel::queryStatus(const QByteArray &command, int replySize, StatusDecoder decode) {
     if (!m_idle)
         return;
     m_idle = false;
     m_value->clear();
-    if (SendCommand820("RF") == kOk) {
+    if (SendCommand820(command) == kOk) {
         const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
         if (!reply.isEmpty())
             m_link.logStatusReply(reply);
-        if (validStatusReply820(reply, 8, 'F')) {
-            m_value->setText(QString::fromLatin1(reply.mid(3, 3)));
-            apply(DecodeStatus820Short(reply.mid(3, 3), m_state));
+        if (validStatusReply820(reply, replySize, 'F')) {
+            // STX "S" "F" before the characters, ETX and BCC after them.
+            const QByteArray chars = reply.mid(3, replySize - 5);
+            m_value->setText(QString::fromLatin1(chars));
+            apply(decode(chars, m_state));
         }
     }
     m_idle = true;
 }
 
+void Kvr820Panel::KVR820RF_Click() {
+    queryStatus("RF", 8, DecodeStatus820Short);
+}
+
 void Kvr820Panel::KVR820AP_Click() {
-    if (!m_idle)
-        return;
-    m_idle = false;
-    m_value->clear();
-    if (SendCommand820("AP") == kOk) {
-        const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
-        if (!reply.isEmpty())
-            m_link.logStatusReply(reply);
-        if (validStatusReply820(reply, 9, 'F')) {
-            m_value->setText(QString::fromLatin1(reply.mid(3, 4)));
-            apply(DecodeStatus820(reply.mid(3, 4), m_state));
-        }
-    }
-    m_idle = true;
+    queryStatus("AP", 9, DecodeStatus820);
 }
 
 char Kvr820Panel::queryDoor() {
@@ -546,12 +535,13 @@ bool Kvr820Panel::cardAtDoor(bool alsoEmptyStacker) {
     return position == '1' || (alsoEmptyStacker && position == '9');
 }
 
-void Kvr820Panel::captureLastCard() {
+bool Kvr820Panel::capture() {
     m_state.captureRunning = false;
-    if (SendCommand820("CP") == kOk) {
-        addToCounter(m_captureCommands, 1);
-        m_state.captureRunning = true;
-    }
+    if (SendCommand820("CP") != kOk)
+        return false;
+    addToCounter(m_captureCommands, 1);
+    m_state.captureRunning = true;
+    return true;
 }
 
 void Kvr820Panel::Autostop820_Click() {
@@ -560,7 +550,7 @@ void Kvr820Panel::Autostop820_Click() {
         m_poll->stop();
         // The last card must not stay at the door.
         if (cardAtDoor(false))
-            captureLastCard();
+            capture();
         restartPoll(kAfterStepPollMs);
     }
     m_autoCaptureMode = false;
@@ -574,42 +564,31 @@ void Kvr820Panel::Autostop820_Click() {
     m_buttons[QStringLiteral("Autostop820")]->setEnabled(false);
 }
 
-void Kvr820Panel::fakatime8201_Timer() {
+void Kvr820Panel::dispenseStep(const QByteArray &command, WindowTimer *step, const bool &mode) {
     m_poll->stop();
     m_state.dispenseRunning = false;
-    if (SendCommand820("DC") == kOk) {
+    if (SendCommand820(command) == kOk) {
         addToCounter(m_dispenseCommands, 1);
-        m_nextDc->stop();
+        step->stop();
         m_state.dispenseRunning = true;
-        if (m_autoCaptureMode)
+        if (mode)
             m_state.autoRunning = true;
     }
     restartPoll(kAfterStepPollMs);
 }
 
+void Kvr820Panel::fakatime8201_Timer() {
+    dispenseStep("DC", m_nextDc, m_autoCaptureMode);
+}
+
 void Kvr820Panel::fakatime8202_Timer() {
-    m_poll->stop();
-    m_state.dispenseRunning = false;
-    if (SendCommand820("FC0") == kOk) {
-        addToCounter(m_dispenseCommands, 1);
-        m_nextFc0->stop();
-        m_state.dispenseRunning = true;
-        if (m_autoOutMode)
-            m_state.autoRunning = true;
-    }
-    restartPoll(kAfterStepPollMs);
+    dispenseStep("FC0", m_nextFc0, m_autoOutMode);
 }
 
 void Kvr820Panel::shoukatime820_Timer() {
     m_poll->stop();
-    if (cardAtDoor(true)) {
-        m_state.captureRunning = false;
-        if (SendCommand820("CP") == kOk) {
-            m_capture->stop();
-            addToCounter(m_captureCommands, 1);
-            m_state.captureRunning = true;
-        }
-    }
+    if (cardAtDoor(true) && capture())
+        m_capture->stop();
     restartPoll(kAfterStepPollMs);
 }
 

@@ -71,7 +71,16 @@ private:
     // "RF" with a wait of up to 2 s for its reply; true when a card stands at
     // the door (position "1", or "9" where the stacker is also empty).
     bool cardAtDoor(bool alsoEmptyStacker);
-    void captureLastCard();
+    // "CP" from a handler or a cycle step; true when accepted.
+    bool capture();
+    // A cycle step's "DC" or "FC0": a refused command leaves the step's timer
+    // running, so that the next tick tries again. An accepted one joins the
+    // test when the test runs in the step's mode.
+    void dispenseStep(const QByteArray &command, WindowTimer *step, const bool &mode);
+    using StatusDecoder = Decoded820 (*)(const QByteArray &, const State820 &);
+    // "RF" or "AP" by hand: the reply's status characters in the value box,
+    // then decoded.
+    void queryStatus(const QByteArray &command, int replySize, StatusDecoder decode);
     void clearStatus();
     void stopCycleTimers();
     bool autoTestActive() const { return m_autoCaptureMode || m_autoOutMode; }
