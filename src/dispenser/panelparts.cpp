@@ -78,7 +78,8 @@ int leadingNumber(const QString &text) {
     int value = 0;
     for (QChar c : text.trimmed()) {
         // Three characters fit the box; the bound only keeps pasted text sane.
-        if (!c.isDigit() || value > 99999)
+        // Digits of other scripts are not numbers to the dispenser's user.
+        if (c < QLatin1Char('0') || c > QLatin1Char('9') || value > 99999)
             break;
         value = value * 10 + c.digitValue();
     }
