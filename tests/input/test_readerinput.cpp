@@ -29,12 +29,17 @@ const QString kReadFirst = QStringLiteral("Caution|Read data first");
 const QString kReadBeforeWrite =
     QStringLiteral("Caution|Read card data first to avoid writing error");
 
-QStringList filled(const char *name, int first, int last, const char *text) {
-    QStringList steps;
+QStringList cells(const char *name, int first, int last) {
+    QStringList out;
     for (int i = first; i <= last; ++i)
-        steps
-            << QStringLiteral("%1_%2=%3").arg(QLatin1String(name)).arg(i).arg(QLatin1String(text));
-    return steps;
+        out << QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+    return out;
+}
+QStringList filled(const char *name, int first, int last, const char *text) {
+    QStringList out;
+    for (const QString &cell : cells(name, first, last))
+        out << cell + QLatin1Char('=') + QLatin1String(text);
+    return out;
 }
 
 const QStringList kKey = {"p1=FF", "p2=FF", "p3=FF", "p4=FF", "p5=FF", "p6=FF"};
@@ -139,49 +144,16 @@ const QList<InputRow> kRows = {
     {"SimCard", {}, "CmdText", "0084000", "SendCmd", kCheckEffective},
     {"SimCard", {}, "CmdText", QString(502, QLatin1Char('0')), "SendCmd", kNotEffective},
 
-    // Memory card parameter boxes, one or more per family and operation.
-    {"ReaderMain", {}, "SL4442Add1", "", "SL4442ReadCenChu", kNotEffective},
-    {"ReaderMain", {}, "SL4442Long", "GG", "SL4442ReadCenChu", kNotEffective},
+    // Memory card lengths beyond the grid, types and zones not in their lists
+    // (every parameter box has its own sweep below).
     {"ReaderMain", {}, "SL4442Long", "81", "SL4442ReadCenChu", kErrorLength},
     {"ReaderMain", {}, "SL4442Long", "21", "SL4442WriteBaoHu", kErrorLength},
-    {"ReaderMain", {}, "SL4442Pass2", "-1", "SL4442Pass", kNotEffective},
-    {"ReaderMain", {}, "SL4442Pass3", "", "SL4442Change", kNotEffective},
-    {"ReaderMain", {}, "SL4428Add2", "0x", "SL4428READAREA", kNotEffective},
-    {"ReaderMain", {}, "SL4428Long", "", "SL4428READBIT", kNotEffective},
-    {"ReaderMain", {}, "SL4428Pass1", "", "SL4428PASS", kNotEffective},
-    {"ReaderMain", {}, "SL4428Pass2", "G", "SL4428CHANGE", kNotEffective},
-    {"ReaderMain", {}, "IC24XXADD1", "Z", "IC24XXREAD", kNotEffective},
-    {"ReaderMain", {}, "IC24XXLONG", "", "IC24XXWRITE", kNotEffective},
     {"ReaderMain", {}, "IC24XXLONG", "FF", "IC24XXREAD", kErrorLength},
+    {"ReaderMain", {}, "ATC102A6long", "81", "ATC102Write", kErrorLength},
     {"ReaderMain", {}, "IC24XXCOMB", "24C99", "IC24TYPE", ""},
     {"ReaderMain", {}, "IC24XXCOMB", "", "IC24XXREAD", ""},
     {"ReaderMain", {}, "ATC1604add1", "00", "ATC1604READ", "Caution|False Zone data"},
-    {"ReaderMain", {kZone1604}, "ATC1604add1", "G1", "ATC1604READ", kNotEffective},
-    {"ReaderMain", {kZone1604}, "ATC1604Long", "", "ATC1604Write", kNotEffective},
-    {"ReaderMain", {kZone1604}, "ATC1604Long", "-1", "ATC1604EARSEData", kNotEffective},
-    {"ReaderMain", {}, "ATC1604pass2", "-1", "ATC1604PASS", kNotEffective},
-    {"ReaderMain", {}, "ATC1604pass1", "", "ATC1604CHANGE", kNotEffective},
-    {"ReaderMain", {}, "ATC1604A6format", "", "ATC1604Format", kNotEffective},
     {"ReaderMain", {}, "ATC1608Add", "00", "ATC1608READ", "Caution|Zoom No. Error"},
-    {"ReaderMain", {kZone1608}, "ATC1608Add", "", "ATC1608READ", kNotEffective},
-    {"ReaderMain", {kZone1608}, "ATC1608Long", "X", "ATC1608Write", kNotEffective},
-    {"ReaderMain", {}, "ATC1608pass3", "X", "ATC1608PASS", kNotEffective},
-    {"ReaderMain", {}, "ATC1608Vri08", "", "ATC1608Format", kNotEffective},
-    {"ReaderMain", {}, "ATC1608Vri01", "-1", "ATC1608verify", kNotEffective},
-    {"ReaderMain", {}, "AT45D041add1", "", "AT45D041Read", kNotEffective},
-    {"ReaderMain", {}, "AT45D041add2", "GG", "AT45D041Read", kNotEffective},
-    {"ReaderMain", {}, "ATC102A5add", "", "ATC102READ", kNotEffective},
-    {"ReaderMain", {}, "ATC102A6long", "81", "ATC102Write", kErrorLength},
-    {"ReaderMain", {}, "ATC102A5add01", "G", "ATC102EARSEData", kNotEffective},
-    {"ReaderMain", {}, "ATC102A6long01", "", "ATC102EARSEData", kNotEffective},
-    {"ReaderMain", {}, "ATC102A1pass01", "", "ATC102PASS", kNotEffective},
-    {"ReaderMain", {"ATC102A4area_0"}, "ATC102A1pass2", "-1", "ATC102CHANGE", kNotEffective},
-    {"ReaderMain", {"ATC102A4area_1"}, "ATC102A2pass3", "", "ATC102CHANGE", kNotEffective},
-    {"ReaderMain", {"ATC102A4area_2"}, "ATC102A3pass4", "", "ATC102CHANGE", kNotEffective},
-    {"ReaderMain", {"ATC102A4area_3"}, "ATC102A2pass06", "", "ATC102EARSEZone", kNotEffective},
-    {"ReaderMain", {"ATC102A4area_4"}, "ATC102A7EC", "", "ATC102EARSEZone", kNotEffective},
-    {"ReaderMain", {"ATC102A4area_4"}, "ATC102A3pass01", "GG", "ATC102EARSEZone", kNotEffective},
-    {"ReaderMain", {}, "ATC102A6Anquan", "", "ATC102Format", kNotEffective},
 
     // The memory card grid.
     {"ReaderMain", kFourCells, "ICText_2", "", "SL4442WriteCenChu", kNoData},
@@ -190,6 +162,77 @@ const QList<InputRow> kRows = {
     {"ReaderMain", kFourCells, "ICText_1", "-1", "SL4442WriteCenChu", kNotEffective},
     {"ReaderMain", {}, "AT45D041add1", "00", "AT45D041Sub2", kReadFirst},
     {"ReaderMain", {}, "AT45D041add1", "00", "AT45D041Write", kReadBeforeWrite},
+};
+
+// Every memory card operation with the parameter boxes it reads, after what
+// has to be chosen for it.
+struct BoxedOperation {
+    QStringList before;
+    const char *button;
+    QStringList boxes;
+};
+const QStringList k4442Psc = {"SL4442Pass1", "SL4442Pass2", "SL4442Pass3"};
+const QStringList k4428Area = {"SL4428Add1", "SL4428Add2", "SL4428Long"};
+const QStringList k24Area = {"IC24XXADD1", "IC24XXADD2", "IC24XXLONG"};
+const QStringList k1604Area = {"ATC1604add1", "ATC1604add2", "ATC1604Long"};
+const QStringList k1608Keys = {"ATC1608Vri01", "ATC1608Vri02", "ATC1608Vri03", "ATC1608Vri04",
+                               "ATC1608Vri05", "ATC1608Vri06", "ATC1608Vri07", "ATC1608Vri08"};
+const QList<BoxedOperation> kBoxedOperations = {
+    {{}, "SL4442ReadCenChu", {"SL4442Add1", "SL4442Long"}},
+    {{}, "SL4442Pass", k4442Psc},
+    {{}, "SL4442WriteCenChu", {"SL4442Add1", "SL4442Long"}},
+    {{}, "SL4442WriteBaoHu", {"SL4442Add1", "SL4442Long"}},
+    {{}, "SL4442Change", k4442Psc},
+    {{}, "SL4428READAREA", k4428Area},
+    {{}, "SL4428READBIT", k4428Area},
+    {{}, "SL4428PASS", {"SL4428Pass1", "SL4428Pass2"}},
+    {{}, "SL4428WRITENO", k4428Area},
+    {{}, "SL4428WRITEYES", k4428Area},
+    {{}, "SL4428CHANGE", {"SL4428Pass1", "SL4428Pass2"}},
+    {{}, "IC24XXREAD", k24Area},
+    {{}, "IC24XXWRITE", k24Area},
+    {{}, "IC24XXWRITEParity", k24Area},
+    {{}, "ATC1604PASS", {"ATC1604pass1", "ATC1604pass2"}},
+    {{kZone1604}, "ATC1604READ", k1604Area},
+    {{kZone1604}, "ATC1604EARSEData", k1604Area},
+    {{kZone1604}, "ATC1604Write", k1604Area},
+    {{}, "ATC1604CHANGE", {"ATC1604pass1", "ATC1604pass2"}},
+    {{}, "ATC1604Format", {"ATC1604A6format"}},
+    {{}, "ATC1608PASS", {"ATC1608pass1", "ATC1608pass2", "ATC1608pass3"}},
+    {{kZone1608}, "ATC1608READ", {"ATC1608Add", "ATC1608Long"}},
+    {{kZone1608}, "ATC1608Write", {"ATC1608Add", "ATC1608Long"}},
+    {{}, "ATC1608Format", k1608Keys},
+    {{}, "ATC1608verify", k1608Keys},
+    {{}, "AT45D041Read", {"AT45D041add1", "AT45D041add2"}},
+    {{}, "ATC102PASS", {"ATC102A1pass01", "ATC102A1pass02"}},
+    {{"ATC102A4area_5"}, "ATC102READ", {"ATC102A5add", "ATC102A6long"}},
+    {{"ATC102A4area_8"}, "ATC102EARSEData", {"ATC102A5add01", "ATC102A6long01"}},
+    {{"ATC102A4area_5"}, "ATC102Write", {"ATC102A5add", "ATC102A6long"}},
+    {{"ATC102A4area_3"},
+     "ATC102EARSEZone",
+     {"ATC102A2pass01", "ATC102A2pass02", "ATC102A2pass03", "ATC102A2pass04", "ATC102A2pass05",
+      "ATC102A2pass06"}},
+    {{"ATC102A4area_4"},
+     "ATC102EARSEZone",
+     {"ATC102A7EC", "ATC102A3pass01", "ATC102A3pass02", "ATC102A3pass03", "ATC102A3pass04"}},
+    {{"ATC102A4area_0"}, "ATC102CHANGE", {"ATC102A1pass1", "ATC102A1pass2"}},
+    {{"ATC102A4area_1"},
+     "ATC102CHANGE",
+     {"ATC102A2pass1", "ATC102A2pass2", "ATC102A2pass3", "ATC102A2pass4", "ATC102A2pass5",
+      "ATC102A2pass6"}},
+    {{"ATC102A4area_2"},
+     "ATC102CHANGE",
+     {"ATC102A3pass1", "ATC102A3pass2", "ATC102A3pass3", "ATC102A3pass4"}},
+    {{}, "ATC102Format", {"ATC102A6Anquan"}},
+};
+
+// The contactless key and data cells, each read by its operations.
+const QStringList kKeyCells = {"p1", "p2", "p3", "p4", "p5", "p6"};
+const QList<BoxedOperation> kCellOperations = {
+    {kSector1Key, "CmdRpassword", kKeyCells},
+    {kSector1Key, "CmdRchange", kKeyCells},
+    {kBlock1Cells, "CmdRwrite", cells("RFTextLIST", 0, 15)},
+    {kUltralightPage3, "CmdRwrite", cells("RFTextLIST", 6, 9)},
 };
 
 // Texts that look wrong but that the window reads its own way: the body of the
@@ -241,6 +284,7 @@ class TestReaderInput : public QObject {
 private slots:
     void badTextIsRefused_data();
     void badTextIsRefused();
+    void everyBoxIsChecked();
     void oddTextIsTakenItsOwnWay();
 };
 
@@ -271,6 +315,32 @@ void TestReaderInput::badTextIsRefused() {
     } else {
         QVERIFY(bench.stillUsable());
     }
+}
+
+void TestReaderInput::everyBoxIsChecked() {
+    testing::ReaderBench bench;
+    int tried = 0;
+    const auto sweep = [&](const QList<BoxedOperation> &ops, const QStringList &bad) {
+        for (const BoxedOperation &op : ops) {
+            testing::act(bench.window, op.before);
+            for (const QString &name : op.boxes) {
+                auto *box = testing::child<QLineEdit>(bench.window, qPrintable(name));
+                const QString kept = box->text();
+                const QString text = bad.at(tried++ % bad.size());
+                box->setText(text);
+                bench.boxes.shown.clear();
+                testing::child<QAbstractButton>(bench.window, op.button)->click();
+                const QString where = QStringLiteral("%1 '%2' %3").arg(name, text, op.button);
+                QVERIFY2(bench.shown() == QStringList{kNotEffective}, qPrintable(where));
+                QVERIFY2(bench.sent().isEmpty(), qPrintable(where));
+                box->setText(kept);
+            }
+        }
+    };
+    sweep(kBoxedOperations, {"", "G", "-1", "0x", "Z9"});
+    // A cell that is empty or holds one character has its own caution.
+    sweep(kCellOperations, {"GG", "-1", "0x", "Z9"});
+    QVERIFY(bench.stillUsable());
 }
 
 void TestReaderInput::oddTextIsTakenItsOwnWay() {
