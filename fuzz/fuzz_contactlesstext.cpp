@@ -52,18 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray rest(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString text = QString::fromUtf8(rest);
 
-    if (const auto byte = hexByte(text)) {
-        bool ok = false;
-        FUZZ_CHECK(text.toUInt(&ok, 16) == *byte && ok);
-    }
-    // One or two hex digits are always a byte.
+    // A byte is one or two hex digits and nothing else.
     const bool digitsOnly = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
         return QStringLiteral("0123456789ABCDEFabcdef").contains(c);
     });
-    if (!text.isEmpty() && text.size() <= 2 && digitsOnly)
-        FUZZ_CHECK(hexByte(text).has_value());
+    const std::optional<quint8> byte = link::hexByteText(text);
+    FUZZ_CHECK(byte.has_value() == (!text.isEmpty() && text.size() <= 2 && digitsOnly));
+    if (byte) {
+        bool ok = false;
+        FUZZ_CHECK(text.toUInt(&ok, 16) == *byte && ok);
+    }
     for (qsizetype i = 0; i < rest.size(); ++i)
-        FUZZ_CHECK(hexByte(link::byteText(quint8(rest.at(i)))) == quint8(rest.at(i)));
+        FUZZ_CHECK(link::hexByteText(link::byteText(quint8(rest.at(i)))) == quint8(rest.at(i)));
 
     checkValueBlock(rest);
     for (const int from : {0, 2, 3, int(rest.size())}) {

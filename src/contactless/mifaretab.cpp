@@ -294,7 +294,7 @@ std::optional<QByteArray> MifareTab::keyBytes() const {
     }
     QByteArray key;
     for (QLineEdit *box : m_keyCells->cells()) {
-        const std::optional<quint8> byte = hexByte(box->text());
+        const std::optional<quint8> byte = link::hexByteText(box->text());
         if (!byte) {
             link::showCaution(link::text::DataNotEffective);
             return std::nullopt;
@@ -313,7 +313,7 @@ std::optional<QByteArray> MifareTab::cellBytes(int first, int last) const {
     }
     QByteArray bytes;
     for (int i = first; i <= last; ++i) {
-        const std::optional<quint8> byte = hexByte(cell(i)->text());
+        const std::optional<quint8> byte = link::hexByteText(cell(i)->text());
         if (!byte) {
             link::showCaution(link::text::DataNotEffective);
             return std::nullopt;

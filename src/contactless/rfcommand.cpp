@@ -15,14 +15,6 @@ void reportStatus(char status, const QString &title, std::initializer_list<Statu
     }
 }
 
-std::optional<quint8> hexByte(const QString &text) {
-    bool ok = false;
-    const uint value = text.toUInt(&ok, 16);
-    if (!ok || value > 0xFF)
-        return std::nullopt;
-    return quint8(value);
-}
-
 std::optional<quint32> valueBlockAmount(const QByteArray &reply) {
     quint32 value = 0;
     for (int i = 3; i >= 0; --i) {

@@ -33,9 +33,6 @@ struct StatusText {
 // its own; a status no row names shows nothing.
 void reportStatus(char status, const QString &title, std::initializer_list<StatusText> rows);
 
-// A cell or key text read as a hexadecimal byte; nothing when it is not one.
-std::optional<quint8> hexByte(const QString &text);
-
 // The amount of a value block read (its bytes from reply index 5 on): bytes
 // 5-8 least significant first, when bytes 9-12 are their complement; nothing
 // when they are not.

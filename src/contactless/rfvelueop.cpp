@@ -128,7 +128,7 @@ QWidget *RFVELUEOP::buildTab(int tab) {
 }
 
 std::optional<quint8> RFVELUEOP::checkedBlock() const {
-    const std::optional<quint8> block = hexByte(m_block->currentText());
+    const std::optional<quint8> block = link::hexByteText(m_block->currentText());
     if (!block) {
         link::showCaution(link::text::DataNotEffective);
         return std::nullopt;

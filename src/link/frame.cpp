@@ -84,6 +84,19 @@ int hexDigitValue(QChar c) {
 
 } // namespace
 
+std::optional<quint8> hexByteText(const QString &text) {
+    if (text.isEmpty() || text.size() > 2)
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : text) {
+        const int digit = hexDigitValue(c);
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return quint8(value);
+}
+
 std::optional<QByteArray> parseTypedHex(const QString &text, int byteCount) {
     if (byteCount < 0)
         return std::nullopt;
@@ -100,16 +113,10 @@ std::optional<QByteArray> parseTypedHex(const QString &text, int byteCount) {
             pair.remove(0, 1);
         while (pair.endsWith(QLatin1Char(' ')))
             pair.chop(1);
-        if (pair.isEmpty())
+        const std::optional<quint8> byte = hexByteText(pair);
+        if (!byte)
             return std::nullopt;
-        int value = 0;
-        for (const QChar c : pair) {
-            const int digit = hexDigitValue(c);
-            if (digit < 0)
-                return std::nullopt;
-            value = value * 16 + digit;
-        }
-        out.append(static_cast<char>(value));
+        out.append(static_cast<char>(*byte));
     }
     return out;
 }

@@ -33,6 +33,10 @@ QString HexPad2(const QString &text);
 // "3F" -> "00111111"; characters other than 0-9 and A-F are skipped.
 QString HexToBits(const QString &text);
 
+// One byte typed in a box or cell: one or two hexadecimal digits and nothing
+// else (no sign, blank or "0x"). Nothing when the text is not such a byte.
+std::optional<quint8> hexByteText(const QString &text);
+
 // Typed hex to bytes: byte i comes from the two characters at 3i, the character
 // after each pair is a separator and is not examined. Returns nothing when a
 // pair is not a hexadecimal number (the caller reports it).

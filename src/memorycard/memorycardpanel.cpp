@@ -56,8 +56,7 @@ protected:
 };
 
 bool isHexPair(const QString &text) {
-    bool ok = false;
-    return text.size() == 2 && (text.toUInt(&ok, 16), ok);
+    return text.size() == 2 && link::hexByteText(text);
 }
 
 // Rows of a page: a caption and its widgets side by side.
@@ -458,14 +457,11 @@ QWidget *MemoryCardPanel::buildAt88sc102() {
 // --- the operation pattern ------------------------------------------------
 
 std::optional<quint8> MemoryCardPanel::boxValue(const char *name) {
-    const QString text = m_boxes.value(QLatin1String(name))->text();
-    bool ok = false;
-    const uint value = text.toUInt(&ok, 16);
-    if (!ok || value > 0xFF) {
+    const std::optional<quint8> value =
+        link::hexByteText(m_boxes.value(QLatin1String(name))->text());
+    if (!value)
         link::showCaution(link::text::DataNotEffective);
-        return std::nullopt;
-    }
-    return quint8(value);
+    return value;
 }
 
 std::optional<quint8> MemoryCardPanel::listCode(const MemoryOperation &op, Source source) {
@@ -534,7 +530,7 @@ std::optional<QByteArray> MemoryCardPanel::gather(const MemoryOperation &op) {
                     link::showCaution(link::text::DataNotEffective);
                     return std::nullopt;
                 }
-                body += char(cellText.toUInt(nullptr, 16));
+                body += char(*link::hexByteText(cellText));
             }
             break;
         case Source::SavedPsc:
@@ -677,7 +673,7 @@ bool MemoryCardPanel::storeSubPage() {
             link::showCaution(text::InputDataFirst);
             return false;
         }
-        bytes += char(cellText.toUInt(nullptr, 16));
+        bytes += char(*link::hexByteText(cellText));
     }
     m_page.replace(offset, count, bytes);
     return true;

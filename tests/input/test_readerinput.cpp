@@ -337,9 +337,9 @@ void TestReaderInput::everyBoxIsChecked() {
             }
         }
     };
-    sweep(kBoxedOperations, {"", "G", "-1", "0x", "Z9"});
+    sweep(kBoxedOperations, {"", "G", "-1", "0x", "Z9", "+F", " F", "-0"});
     // A cell that is empty or holds one character has its own caution.
-    sweep(kCellOperations, {"GG", "-1", "0x", "Z9"});
+    sweep(kCellOperations, {"GG", "-1", "0x", "Z9", "+F", " F", "-0"});
     QVERIFY(bench.stillUsable());
 }
 
