@@ -104,12 +104,13 @@ int main(int argc, char *argv[]) {
         }
     }
     if (seconds < 10 || (idle && magneticOnly)) {
-        std::fprintf(stderr, "bench_soak: at least 10 seconds, and one of --idle and "
-                             "--magnetic-only\n");
+        std::fprintf(stderr, "bench_soak: at least 10 seconds, and at most one of --idle "
+                             "and --magnetic-only\n");
         return 2;
     }
     const bool magnetic = !idle;
     const bool dispensers = !magneticOnly;
+    const bool dispenserTests = dispensers && !idle;
 
     // Before QApplication: the child must start with no threads but its own.
     bench::SimChild devices;
@@ -177,7 +178,7 @@ int main(int argc, char *argv[]) {
     };
     if (magnetic)
         startMagnetic();
-    if (dispensers && !idle) {
+    if (dispenserTests) {
         start820();
         start840();
     }
@@ -201,7 +202,7 @@ int main(int argc, char *argv[]) {
                 startMagnetic();
             }
         }
-        if (dispensers && !idle) {
+        if (dispenserTests) {
             if (!bench::autoTestRunning(p820, "Autostop820")) {
                 run820.cards += p820.autoCount();
                 run820.captured += bench::labelText(p820, "Label82012").toInt();
@@ -241,7 +242,7 @@ int main(int argc, char *argv[]) {
         magneticDone += bench::magneticReads(reader);
         bench::stopMagneticTest(reader);
     }
-    if (dispensers && !idle) {
+    if (dispenserTests) {
         run820.cards += p820.autoCount();
         run840.cards += p840.autoCount();
         run820.captured += bench::labelText(p820, "Label82012").toInt();
@@ -257,7 +258,7 @@ int main(int argc, char *argv[]) {
     if (magnetic)
         std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone, magneticRuns,
                     stalls);
-    if (dispensers && !idle) {
+    if (dispenserTests) {
         std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
                     run820.captured, run820.tests);
         std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
