@@ -3,6 +3,7 @@
 // window goes on working.
 
 #include "dispenser/virtualdispensers.h"
+#include "typing.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -11,31 +12,20 @@
 using namespace talvex;
 using testing::child;
 using testing::commandTexts;
+using testing::InputRow;
 using testing::VirtualDispensers;
 
 namespace {
 
-// The window ("Fakamain" or a settings dialog), what was typed or clicked
-// before in it ("name" clicks, "name=text" types), the box and its text, the
-// button pressed, and the caution expected.
-struct DispenserRow {
-    const char *window;
-    QStringList before;
-    const char *box;
-    QString text;
-    const char *press;
-    QString caution;
-};
+const QString kQuantity = QStringLiteral("Caution|Auto Dispense Q'ty:999 Max");
+const QString kPosition = QStringLiteral("Caution|Please Choose the Dispensing Position");
+const QString kPort = QStringLiteral("Caution|Invalid Comm Port Setting");
+const QString kBaud = QStringLiteral("Caution|Invalid Baud Rate Setting");
+const QString kParity = QStringLiteral("Caution|Invalid Parity Setting");
+const QString kDataBits = QStringLiteral("Caution|Invalid Data Bits Setting");
+const QString kStopBits = QStringLiteral("Caution|Invalid Stop Bits Setting");
 
-const QString kQuantity = QStringLiteral("Auto Dispense Q'ty:999 Max");
-const QString kPosition = QStringLiteral("Please Choose the Dispensing Position");
-const QString kPort = QStringLiteral("Invalid Comm Port Setting");
-const QString kBaud = QStringLiteral("Invalid Baud Rate Setting");
-const QString kParity = QStringLiteral("Invalid Parity Setting");
-const QString kDataBits = QStringLiteral("Invalid Data Bits Setting");
-const QString kStopBits = QStringLiteral("Invalid Stop Bits Setting");
-
-const QList<DispenserRow> kRows = {
+const QList<InputRow> kRows = {
     {"ComPortSet820", {}, "PortCombo", "", "Command1", kPort},
     {"ComPortSet820", {}, "PortCombo", "COM16", "Command1", kPort},
     {"ComPortSet820", {}, "PortCombo", "COM0", "Command1", kPort},
@@ -73,25 +63,9 @@ const QList<DispenserRow> kRows = {
     {"Fakamain", {}, "cmbBaut840", "9600 bits/s", "KVR840CS", kBaud},
 };
 
-void act(QWidget &window, const QStringList &steps) {
-    for (const QString &step : steps) {
-        const qsizetype eq = step.indexOf(QLatin1Char('='));
-        if (eq < 0) {
-            child<QAbstractButton>(window, qPrintable(step))->click();
-            continue;
-        }
-        const QString name = step.left(eq);
-        const QString text = step.mid(eq + 1);
-        if (auto *line = window.findChild<QLineEdit *>(name))
-            line->setText(text);
-        else
-            child<QComboBox>(window, qPrintable(name))->setCurrentText(text);
-    }
-}
-
 } // namespace
 
-Q_DECLARE_METATYPE(DispenserRow)
+Q_DECLARE_METATYPE(talvex::testing::InputRow)
 
 class TestDispenserInput : public QObject {
     Q_OBJECT
@@ -102,8 +76,8 @@ private slots:
 };
 
 void TestDispenserInput::badTextIsRefused_data() {
-    QTest::addColumn<DispenserRow>("row");
-    for (const DispenserRow &row : kRows) {
+    QTest::addColumn<InputRow>("row");
+    for (const InputRow &row : kRows) {
         QTest::newRow(
             qPrintable(QStringLiteral("%1 %2 '%3'")
                            .arg(QLatin1String(row.window), QLatin1String(row.box), row.text)))
@@ -112,7 +86,7 @@ void TestDispenserInput::badTextIsRefused_data() {
 }
 
 void TestDispenserInput::badTextIsRefused() {
-    QFETCH(DispenserRow, row);
+    QFETCH(InputRow, row);
     const QString window = QString::fromLatin1(row.window);
     const bool dialog = window.startsWith(QLatin1String("ComPortSet"));
     const bool is820 =
@@ -125,8 +99,8 @@ void TestDispenserInput::badTextIsRefused() {
     v.writes840.clear();
 
     const auto type = [&row](QWidget &w) {
-        act(w, row.before);
-        act(w, {QStringLiteral("%1=%2").arg(QLatin1String(row.box), row.text), row.press});
+        testing::act(w, row.before);
+        testing::act(w, {QStringLiteral("%1=%2").arg(QLatin1String(row.box), row.text), row.press});
     };
     bool okUsable = false;
     if (dialog) {
@@ -142,8 +116,8 @@ void TestDispenserInput::badTextIsRefused() {
         type(*v.window);
     }
 
-    QCOMPARE(v.boxes.texts(), QStringList{row.caution});
-    QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
+    QCOMPARE(v.boxes.shown.size(), 1);
+    QCOMPARE(testing::shownBox(v.boxes.shown.first()), row.shown);
     QCOMPARE(v.boxes.shown.first().icon, link::MsgIcon::Exclamation);
     QCOMPARE(v.writes820.size() + v.writes840.size(), 0);
 
@@ -179,7 +153,7 @@ void TestDispenserInput::oddTextIsTakenItsOwnWay() {
         QVERIFY(v.setUp820() && v.setUp840());
         v.writes820.clear();
         v.writes840.clear();
-        act(*v.window, row.steps);
+        testing::act(*v.window, row.steps);
         QCOMPARE(commandTexts(v.writes820) + commandTexts(v.writes840), QStringList{row.command});
         for (const link::MessageRequest &box : v.boxes.shown)
             QVERIFY2(box.title != QLatin1String("Caution"), qPrintable(box.text));
