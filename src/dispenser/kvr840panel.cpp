@@ -153,9 +153,11 @@ void Kvr840Panel::PortError840(int errorNumber) {
     portError(errorNumber);
 }
 
-void Kvr840Panel::showTexts(const QStringList &texts) {
+void Kvr840Panel::showStatus(const Decoded840 &d) {
     m_list->clear();
-    m_list->addItems(texts);
+    m_list->addItems(d.texts);
+    m_state = d.state;
+    m_picture->setMarks(m_state.marks);
 }
 
 void Kvr840Panel::recomputeRate() {
@@ -164,17 +166,12 @@ void Kvr840Panel::recomputeRate() {
 }
 
 void Kvr840Panel::applyDisplay(const QByteArray &s1s2) {
-    const Decoded840 d = decodeStatus840Display(s1s2, m_state);
-    showTexts(d.texts);
-    m_state = d.state;
-    m_picture->setMarks(m_state.marks);
+    showStatus(decodeStatus840Display(s1s2, m_state));
 }
 
 void Kvr840Panel::applyCounting(const QByteArray &s1s2) {
     const Decoded840 d = decodeStatus840Counting(s1s2, m_state);
-    showTexts(d.texts);
-    m_state = d.state;
-    m_picture->setMarks(m_state.marks);
+    showStatus(d);
     addToCounter(m_dispensed, d.dispensed);
     addToCounter(m_errors, d.errors);
     if (d.rateChanged)

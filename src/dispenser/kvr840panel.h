@@ -52,7 +52,8 @@ public:
 private:
     void applyCounting(const QByteArray &s1s2);
     void applyDisplay(const QByteArray &s1s2);
-    void showTexts(const QStringList &texts);
+    // The texts in the status list, the state kept, the picture drawn.
+    void showStatus(const Decoded840 &decoded);
     void recomputeRate();
     void preDispense(const QByteArray &command);
 
