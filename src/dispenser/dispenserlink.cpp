@@ -6,6 +6,8 @@
 #include "link/serialcomm.h"
 #include "link/serialerror.h"
 
+#include <limits>
+
 namespace talvex::dispenser {
 namespace {
 
@@ -20,10 +22,29 @@ char addressLow(const QByteArray &address) {
     return address.isEmpty() ? '\0' : address.back();
 }
 
+// The bytes of a reply the link could not use, for the status line: a long
+// one by its first bytes and its length, so that the line stays one line.
 void reportOddReply(const CauseReporter &report, const char *model, const QByteArray &reply) {
+    constexpr qsizetype kShown = 16;
+    if (!report)
+        return;
+    QString text = QString::fromLatin1(model) + QStringLiteral(": unexpected reply ") +
+                   link::bytesText(reply.left(kShown)).trimmed();
+    if (reply.size() > kShown)
+        text += QStringLiteral(" ... (%1 bytes)").arg(reply.size());
+    report(text);
+}
+
+void reportNoAnswer(const CauseReporter &report, const char *model, const QString &limit) {
     if (report)
-        report(QString::fromLatin1(model) + QStringLiteral(": unexpected reply ") +
-               link::bytesText(reply).trimmed());
+        report(QString::fromLatin1(model) + QStringLiteral(": no answer within ") + limit);
+}
+
+// Waits ms on the port instead of sleeping: what arrives is taken in as it
+// comes, and a line that hangs up meanwhile is noticed now rather than at
+// the next write.
+void waitOnPort(link::SerialComm &port, int ms) {
+    port.waitForInBufferCount(std::numeric_limits<int>::max(), link::clock().nowMs() + ms);
 }
 
 } // namespace
@@ -112,8 +133,10 @@ QString Link820::send(const QByteArray &text, bool logged) {
         // A monotonic deadline of the same length as the original's
         // seconds-since-midnight one, which misbehaved across midnight.
         const qint64 deadline = link::clock().nowMs() + kAckLimitMs;
-        if (!m_port.waitForInBufferCount(1, deadline))
+        if (!m_port.waitForInBufferCount(1, deadline)) {
+            reportNoAnswer(m_reportCause, "KVR-820", QStringLiteral("5 s"));
             return fail();
+        }
         const QByteArray answer = m_port.Input();
         if (answer.isEmpty() || static_cast<quint8>(answer.front()) != link::ACK) {
             // The log shows an empty "RD: " line here; the bytes go to the status line.
@@ -138,7 +161,7 @@ QString Link820::send(const QByteArray &text, bool logged) {
 QByteArray Link820::readReplyAfter(int waitMs) {
     try {
         const link::BusyStretch waiting(m_userWaits);
-        link::DelayMs(waitMs);
+        waitOnPort(m_port, waitMs);
         if (m_port.InBufferCount() == 0)
             return {};
         return m_port.Input();
@@ -173,7 +196,7 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
     try {
         const link::BusyStretch waiting;
         m_port.setOutput(frame);
-        link::DelayMs(kAnswerWaitMs);
+        waitOnPort(m_port, kAnswerWaitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
         if (!reply.isEmpty())
             m_log.append(QStringLiteral("RD: "));
@@ -182,6 +205,8 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
             m_log.append(trafficLine(QString(), reply));
         else if (!reply.isEmpty())
             reportOddReply(m_reportCause, "KVR-840", reply);
+        else
+            reportNoAnswer(m_reportCause, "KVR-840", QStringLiteral("%1 ms").arg(kAnswerWaitMs));
         result = commandReplyWord840(reply, address);
     } catch (const link::SerialError &error) {
         m_portError(error.number());
@@ -212,7 +237,8 @@ QString Link840::status(const QByteArray &address,
     try {
         const link::BusyStretch waiting(logged);
         m_port.setOutput(frame);
-        link::DelayMs(logged ? kAnswerWaitMs : kPollAnswerWaitMs);
+        const int waitMs = logged ? kAnswerWaitMs : kPollAnswerWaitMs;
+        waitOnPort(m_port, waitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
         if (logged && !reply.isEmpty())
             m_log.append(trafficLine(QStringLiteral("RD: "), reply));
@@ -221,6 +247,10 @@ QString Link840::status(const QByteArray &address,
             decode(characters);
             m_port.setOutput(QByteArray(1, char(link::ACK)) + address.trimmed());
             result = kOk;
+        } else if (reply.isEmpty()) {
+            reportNoAnswer(m_reportCause, "KVR-840", QStringLiteral("%1 ms").arg(waitMs));
+        } else {
+            reportOddReply(m_reportCause, "KVR-840", reply);
         }
         // Whatever else came (a late or doubled reply) must not be taken for
         // the answer to the next query.

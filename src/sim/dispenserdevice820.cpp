@@ -43,6 +43,7 @@ DispenserDevice820::DispenserDevice820() = default;
 void DispenserDevice820::restart() {
     m_collector.clear();
     m_pendingText.clear();
+    m_replyFault = {};
     m_awaitingEnq = false;
 }
 
@@ -69,13 +70,13 @@ bool DispenserDevice820::takeCard() {
     return true;
 }
 
-void DispenserDevice820::injectFault(DispenserFault fault) {
+void DispenserDevice820::injectFault(DispenserFault fault, int delayMs) {
     if (fault == DispenserFault::ClipCard) {
         m_clip = true;
         m_forced.reset();
         return;
     }
-    m_faults.arm(fault);
+    m_faults.arm(fault, delayMs);
 }
 
 DispenserFault DispenserDevice820::pendingFault() const {
@@ -108,29 +109,39 @@ void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
         if (!frame)
             continue;
         m_awaitingEnq = false;
-        const DispenserFault fault = m_faults.takeFrameFault();
-        if (fault == DispenserFault::Silence)
+        const FrameFault fault = m_faults.takeFrameFault();
+        if (fault.kind == DispenserFault::Silence)
             continue;
-        if (fault == DispenserFault::Nak || !EtxFrameCollector::bccOk(*frame)) {
+        if (fault.kind == DispenserFault::HangUp) {
+            hangUp(nowUs);
+            continue;
+        }
+        if (fault.kind == DispenserFault::Nak || !EtxFrameCollector::bccOk(*frame)) {
             send(QByteArray(1, kNak), nowUs);
             continue;
         }
-        send(QByteArray(1, kAck), nowUs);
+        send(QByteArray(1, kAck), nowUs + fault.delayUs(DispenserFault::SlowAck));
         m_pendingText = frame->mid(1, frame->size() - 3);
+        m_replyFault = fault;
         m_awaitingEnq = true;
     }
+}
+
+void DispenserDevice820::reply(const QByteArray &frame, qint64 nowUs) {
+    const FrameFault fault = std::exchange(m_replyFault, {});
+    send(shapedAnswer(fault.kind, frame, 0), nowUs + fault.delayUs(DispenserFault::SlowReply));
 }
 
 void DispenserDevice820::execute(const QByteArray &text, qint64 nowUs) {
     const QByteArray cmd = text.left(2);
     if (cmd == "RF") {
         const Status s = status();
-        send(statusFrame('F', QByteArray() + s.a + s.b + s.c), nowUs);
+        reply(statusFrame('F', QByteArray() + s.a + s.b + s.c), nowUs);
     } else if (cmd == "AP") {
         const Status s = status();
-        send(statusFrame('F', QByteArray() + s.z + s.a + s.b + s.c), nowUs);
+        reply(statusFrame('F', QByteArray() + s.z + s.a + s.b + s.c), nowUs);
     } else if (cmd == "SI") {
-        send(statusFrame('I', QByteArray(1, m_door)), nowUs);
+        reply(statusFrame('I', QByteArray(1, m_door)), nowUs);
     } else if (cmd == "IN" && text.size() > 2 && text.at(2) >= '0' && text.at(2) <= '2') {
         m_door = text.at(2);
     } else if (cmd == "DC" || cmd == "FC") {
@@ -147,6 +158,8 @@ void DispenserDevice820::execute(const QByteArray &text, qint64 nowUs) {
         // No reply follows, so the next frame already comes at the new speed.
         setBaud(kRates[text.at(2) - '0']);
     }
+    // A fault armed with a command that sends no status frame is used up.
+    m_replyFault = {};
 }
 
 void DispenserDevice820::startDispense(char target, qint64 nowUs) {

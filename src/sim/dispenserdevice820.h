@@ -50,7 +50,8 @@ public:
     // The user takes the card standing at the door.
     bool takeCard();
 
-    void injectFault(DispenserFault fault);
+    // delayMs only for the slow kinds.
+    void injectFault(DispenserFault fault, int delayMs = 0);
     DispenserFault pendingFault() const;
 
     static constexpr qint64 kFrameRestUs = 1'000'000;
@@ -68,6 +69,8 @@ private:
     void startCapture(qint64 nowUs);
     void finishMotion();
     void reset();
+    // Sends a status frame as the fault armed with its command shapes it.
+    void reply(const QByteArray &frame, qint64 nowUs);
 
     DispenserMechanics m_mech;
     std::optional<Status> m_forced;
@@ -85,6 +88,7 @@ private:
 
     EtxFrameCollector m_collector{kFrameRestUs};
     QByteArray m_pendingText;
+    FrameFault m_replyFault; // for the status frame that follows the ENQ
     bool m_awaitingEnq = false;
 };
 

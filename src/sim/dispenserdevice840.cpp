@@ -36,12 +36,12 @@ bool DispenserDevice840::takeCard() {
     return true;
 }
 
-void DispenserDevice840::injectFault(DispenserFault fault) {
+void DispenserDevice840::injectFault(DispenserFault fault, int delayMs) {
     if (fault == DispenserFault::ClipCard) {
         m_clip = true;
         return;
     }
-    m_faults.arm(fault);
+    m_faults.arm(fault, delayMs);
 }
 
 DispenserFault DispenserDevice840::pendingFault() const {
@@ -74,29 +74,38 @@ void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowUs) {
     // STX ADDH ADDL text ETX BCC: shorter frames carry no address.
     if (frame.size() < 5 || frame.mid(1, 2) != m_address)
         return; // another station's frame: stay silent on the shared line
-    const DispenserFault fault = m_faults.takeFrameFault();
-    if (fault == DispenserFault::Silence)
+    const FrameFault fault = m_faults.takeFrameFault();
+    if (fault.kind == DispenserFault::Silence)
         return;
-    QByteArray answer;
-    answer += (fault != DispenserFault::Nak && EtxFrameCollector::bccOk(frame)) ? kAck : kNak;
-    answer += m_address;
-    if (answer.at(0) == kNak) {
-        send(answer, nowUs);
+    if (fault.kind == DispenserFault::HangUp) {
+        hangUp(nowUs);
         return;
     }
+    const qint64 dueUs = nowUs + fault.delayUs(DispenserFault::SlowAck) +
+                         fault.delayUs(DispenserFault::SlowReply);
+    // The station a confused dispenser names instead of its own.
+    const QByteArray address = fault.kind != DispenserFault::OtherAddress ? m_address
+                               : m_address == "00"                        ? QByteArray("01")
+                                                                          : QByteArray("00");
+    if (fault.kind == DispenserFault::Nak || !EtxFrameCollector::bccOk(frame)) {
+        send(kNak + address, dueUs);
+        return;
+    }
+    QByteArray answer = kAck + address;
     const QByteArray text = frame.mid(3, frame.size() - 5);
-    if (text.left(2) == "AP") {
+    const bool withStatus = text.left(2) == "AP";
+    if (withStatus) {
         const Status s = status();
         QByteArray reply;
         reply += kStx;
-        reply += m_address;
+        reply += address;
         reply += s.s1;
         reply += s.s2;
         reply += kEtx;
         reply += static_cast<char>(xorOf(reply, 0, reply.size()));
         answer += reply;
     }
-    send(answer, nowUs);
+    send(shapedAnswer(fault.kind, answer, withStatus ? 3 : -1), dueUs);
     execute(text, nowUs);
 }
 

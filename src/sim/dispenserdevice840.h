@@ -43,7 +43,8 @@ public:
     bool takeCard();
     bool preDispenseAllowed() const { return m_preDispense; }
 
-    void injectFault(DispenserFault fault);
+    // delayMs only for the slow kinds.
+    void injectFault(DispenserFault fault, int delayMs = 0);
     DispenserFault pendingFault() const;
 
     static constexpr qint64 kFrameRestUs = 1'000'000;

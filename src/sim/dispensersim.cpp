@@ -152,8 +152,9 @@ bool DispenserSim::takeCard() {
     return taken;
 }
 
-void DispenserSim::injectFault(DispenserFault fault) {
-    withModel([&](auto &d) { d.injectFault(fault); }, [&](auto &d) { d.injectFault(fault); });
+void DispenserSim::injectFault(DispenserFault fault, int delayMs) {
+    withModel([&](auto &d) { d.injectFault(fault, delayMs); },
+              [&](auto &d) { d.injectFault(fault, delayMs); });
 }
 
 DispenserFault DispenserSim::pendingFault() const {

@@ -59,7 +59,7 @@ public:
     // The user takes that card; false when there is none.
     bool takeCard();
 
-    void injectFault(DispenserFault fault);
+    void injectFault(DispenserFault fault, int delayMs = 0);
     DispenserFault pendingFault() const;
 
     void setTrafficListener(TrafficListener listener);
