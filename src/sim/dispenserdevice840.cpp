@@ -81,8 +81,8 @@ void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowUs) {
         hangUp(nowUs);
         return;
     }
-    const qint64 dueUs = nowUs + fault.delayUs(DispenserFault::SlowAck) +
-                         fault.delayUs(DispenserFault::SlowReply);
+    const qint64 dueUs =
+        nowUs + fault.delayUs(DispenserFault::SlowAck) + fault.delayUs(DispenserFault::SlowReply);
     // The station a confused dispenser names instead of its own.
     const QByteArray address = fault.kind != DispenserFault::OtherAddress ? m_address
                                : m_address == "00"                        ? QByteArray("01")

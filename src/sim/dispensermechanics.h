@@ -24,8 +24,8 @@ struct DispenserMechanics {
 // the next frame only.
 enum class DispenserFault {
     None,
-    Silence,      // the frame is swallowed: no answer at all
-    Nak,          // 15h instead of 06h
+    Silence, // the frame is swallowed: no answer at all
+    Nak,     // 15h instead of 06h
     Jam,
     ClipCard,
     AckOnly,      // the acknowledgement, then no status frame

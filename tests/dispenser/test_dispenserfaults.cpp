@@ -94,33 +94,12 @@ QString outcomeOf(const dispenser::Fakamain &w, Command c, int commandsBefore, i
     }
 }
 
-// The normal exchange of each command, as the window shows it with "Record
-// Data" not ticked.
-struct Normal {
-    const char *log;
-    const char *sentHex;
-    const char *outcome;
-};
-Normal normal(Command c) {
-    switch (c) {
-    case Command::Ap820:
-        return {"SD: 02 41 50 03 10 \r\nRD: 06 \r\nSD: 05 \r\nRD:02 53 46 30 30 31 30 03 15 \r\n",
-                "024150031005", "0010"};
-    case Command::Poll820:
-        return {"", "024150031005", "Stacker Is Pre-empty"};
-    case Command::Ap840:
-        return {"SD: 02 31 35 41 50 03 14 \r\nRD: 06 31 35 02 31 35 30 31 03 04 \r\n\r\n",
-                "02313541500314063135", "01"};
-    case Command::Dc840:
-        return {"SD: 02 31 35 44 43 03 02 \r\nRD: 06 31 35 \r\n\r\n", "02313544430302", "1 0"};
-    case Command::Poll840:
-        return {"", "02313541500314063135", "Waiting for Dispensing, Stacker Is Pre-empty"};
-    }
-    return {};
-}
+// What the polls show of the simulators' usual status.
+const QString kPolled820 = QStringLiteral("Stacker Is Pre-empty");
+const QString kPolled840 = QStringLiteral("Waiting for Dispensing, Stacker Is Pre-empty");
 
 // The program's side of the line has had time to reach the device thread.
-constexpr int kSettleMs = 100;
+constexpr int kSettleMs = 40;
 
 } // namespace
 
@@ -223,16 +202,16 @@ void TestDispenserFaults::faultMatrix_data() {
     row820("820 truncated", F::Truncated, 0, enq820 + "RD:02 53 46 30 30 31 30 \r\n", apEnq820, "",
            "");
     // The BCC of a status frame is never checked.
-    row820("820 wrong BCC", F::WrongBcc, 0, enq820 + "RD:02 53 46 30 30 31 30 03 EA \r\n",
-           apEnq820, "0010", "");
+    row820("820 wrong BCC", F::WrongBcc, 0, enq820 + "RD:02 53 46 30 30 31 30 03 EA \r\n", apEnq820,
+           "0010", "");
     row820("820 extra bytes", F::ExtraBytes, 0,
            enq820 + "RD:02 53 46 30 30 31 30 03 15 AA 55 00 \r\n", apEnq820, "", "");
     row820("820 overlong", F::Overlong, 0, enq820 + "RD:02 53 46 30 30 31 30 30 30 30 ...",
            apEnq820, "", "");
-    row820("820 ACK at 4.7 s", F::SlowAck, 4700, normal(Command::Ap820).log, apEnq820, "0010", "");
+    const QString usual820 = enq820 + "RD:02 53 46 30 30 31 30 03 15 \r\n";
+    row820("820 ACK at 4.7 s", F::SlowAck, 4700, usual820, apEnq820, "0010", "");
     row820("820 ACK at 5.3 s", F::SlowAck, 5300, sd820 + "\r\n", ap820, "", noAnswer820);
-    row820("820 status at 0.4 s", F::SlowReply, 400, normal(Command::Ap820).log, apEnq820, "0010",
-           "");
+    row820("820 status at 0.4 s", F::SlowReply, 400, usual820, apEnq820, "0010", "");
     row820("820 status at 0.6 s", F::SlowReply, 600, enq820, apEnq820, "", "");
     row820("820 hang-up", F::HangUp, 0, sd820 + "\r\n", ap820, "", gone);
     // None: the line is gone before the command.
@@ -240,11 +219,10 @@ void TestDispenserFaults::faultMatrix_data() {
 
     // The polls wait less; they log nothing.
     const auto poll = [](const char *name, Command c, int delayMs, const QByteArray &sent,
-                         const char *shown, const QString &reason) {
-        QTest::newRow(name) << c << F::SlowReply << delayMs << QString() << sent
-                            << QString::fromLatin1(shown) << reason;
+                         const QString &shown, const QString &reason) {
+        QTest::newRow(name) << c << F::SlowReply << delayMs << QString() << sent << shown << reason;
     };
-    poll("820 poll status at 0.13 s", Command::Poll820, 130, apEnq820, "Stacker Is Pre-empty", "");
+    poll("820 poll status at 0.13 s", Command::Poll820, 130, apEnq820, kPolled820, "");
     poll("820 poll status at 0.27 s", Command::Poll820, 270, apEnq820, "", "");
 
     const QString sdAp840 = QStringLiteral("SD: 02 31 35 41 50 03 14 \r\n");
@@ -270,8 +248,8 @@ void TestDispenserFaults::faultMatrix_data() {
     rowAp("840 AP wrong BCC", F::WrongBcc, 0, "06 31 35 02 31 35 30 31 03 FB \r\n", "01", "");
     rowAp("840 AP other address", F::OtherAddress, 0, "06 30 30 02 30 30 30 31 03 00 \r\n", "",
           odd + "06 30 30 02 30 30 30 31 03 00");
-    rowAp("840 AP extra bytes", F::ExtraBytes, 0, "06 31 35 02 31 35 30 31 03 04 AA 55 00 \r\n",
-          "", odd + "06 31 35 02 31 35 30 31 03 04 AA 55 00");
+    rowAp("840 AP extra bytes", F::ExtraBytes, 0, "06 31 35 02 31 35 30 31 03 04 AA 55 00 \r\n", "",
+          odd + "06 31 35 02 31 35 30 31 03 04 AA 55 00");
     // Too long to show: the status line names the first bytes and the length.
     QTest::newRow("840 AP overlong")
         << Command::Ap840 << F::Overlong << 0
@@ -283,8 +261,7 @@ void TestDispenserFaults::faultMatrix_data() {
     QTest::newRow("840 AP port gone") << Command::Ap840 << F::None << 0 << sdAp840 + "\r\n"
                                       << QByteArray() << QString() << gone;
 
-    poll("840 poll status at 50 ms", Command::Poll840, 50, apAck840,
-         "Waiting for Dispensing, Stacker Is Pre-empty", "");
+    poll("840 poll status at 50 ms", Command::Poll840, 50, apAck840, kPolled840, "");
     poll("840 poll status at 150 ms", Command::Poll840, 150, ap840, "",
          "KVR-840: no answer within 100 ms");
 
@@ -294,8 +271,8 @@ void TestDispenserFaults::faultMatrix_data() {
     const auto rowDc = [&](const char *name, F fault, int delayMs, const char *received,
                            const char *counted, const QString &reason) {
         QTest::newRow(name) << Command::Dc840 << fault << delayMs
-                            << sdDc840 + QLatin1String(received) + "\r\n" << dc840
-                            << QString::fromLatin1(counted) << reason;
+                            << sdDc840 + QLatin1String(received) + "\r\n"
+                            << dc840 << QString::fromLatin1(counted) << reason;
     };
     rowDc("840 DC silence", F::Silence, 0, "", "0 1", noAnswer840);
     // ERROR1: a refusal is counted as an error.
@@ -377,13 +354,20 @@ void TestDispenserFaults::faultMatrix() {
         QCOMPARE(m_boxes.texts(), QStringList());
     }
 
-    // The window goes on: its poll decodes a status again, whatever late
-    // bytes came in between, and the command works as before.
-    list->clear();
-    QTRY_VERIFY_WITH_TIMEOUT(list->count() > 0, 8000);
-    const Normal usual = normal(command);
-    exchange(QString::fromLatin1(usual.log), QByteArray::fromHex(usual.sentHex),
-             QString::fromLatin1(usual.outcome), QString());
+    // The window goes on. Late bytes of the fault may still come and spoil a
+    // poll or two; then the poll decodes the status as before.
+    const Command poll = is820 ? Command::Poll820 : Command::Poll840;
+    // A dispense moved a card: the status of the start comes back.
+    station.sim.setStatusChars(is820 ? "0010" : "01");
+    QString polled;
+    for (int i = 0; i < 4 && polled.isEmpty(); ++i) {
+        QCoreApplication::processEvents();
+        list->clear();
+        run(poll);
+        polled = outcomeOf(w, poll, 0, 0);
+    }
+    QCOMPARE(polled, is820 ? kPolled820 : kPolled840);
+    QCOMPARE(m_boxes.texts(), QStringList());
 }
 
 QTEST_MAIN(TestDispenserFaults)

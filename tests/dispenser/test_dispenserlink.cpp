@@ -117,7 +117,7 @@ void TestDispenserLink::kvr820Exchange_data() {
                              << 30LL << QString("KVR-820: unexpected reply 15");
     QTest::newRow("silent: 5 s") << QByteArray() << "ERROR" << hex("0252530300")
                                  << "SD: 02 52 53 03 00 \r\n\r\n"
-                                 << 5000LL << QString("");
+                                 << 5000LL << QString("KVR-820: no answer within 5 s");
 }
 
 void TestDispenserLink::kvr820Exchange() {
@@ -172,11 +172,11 @@ void TestDispenserLink::kvr840Command_data() {
                            << QString("KVR-840: unexpected reply 06 31");
     QTest::newRow("nothing") << QByteArray() << "ERROR"
                              << "SD: 02 31 35 52 53 03 04 \r\n\r\n"
-                             << QString("");
+                             << QString("KVR-840: no answer within 250 ms");
     // Arriving after the 250 ms: too late for this exchange.
     QTest::newRow("late") << QByteArray("late") << "ERROR"
                           << "SD: 02 31 35 52 53 03 04 \r\n\r\n"
-                          << QString("");
+                          << QString("KVR-840: no answer within 250 ms");
 }
 
 void TestDispenserLink::kvr840Command() {

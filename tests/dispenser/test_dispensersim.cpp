@@ -21,7 +21,7 @@ QByteArray frame(const QByteArray &text) {
 }
 
 // Runs a script on one device. Steps: "+N" lets N ms pass; "take", "jam",
-// "clip", "silence", "nak" act on the machine; "XX=yy" sends command XX and
+// "clip" act on the machine; "XX=yy" sends command XX and
 // expects the status characters yy in its reply (or, for "SI", the door
 // code); any other step sends that command and expects it accepted.
 class Driver {
@@ -39,14 +39,6 @@ public:
                 inject(DispenserFault::Jam);
             } else if (step == QLatin1String("clip")) {
                 inject(DispenserFault::ClipCard);
-            } else if (step == QLatin1String("silence")) {
-                inject(DispenserFault::Silence);
-                QVERIFY(send("RS").isEmpty());
-            } else if (step == QLatin1String("nak")) {
-                inject(DispenserFault::Nak);
-                QCOMPARE(send("RS"), m_is820 ? QByteArray("\x15")
-                                             : QByteArray("\x15"
-                                                          "15"));
             } else {
                 const QStringList parts = step.split(u'=');
                 const QByteArray reply = send(parts[0].toLatin1());
@@ -149,7 +141,6 @@ void TestDispenserSim::machine_data() {
     QTest::newRow("820 clip card")
         << true << m << L{"clip", "AP=0020", "DC", "AP=0220", "RS", "AP=0000"} << 100;
     QTest::newRow("820 door") << true << m << L{"SI=0", "IN2=ack", "SI=2"} << 100;
-    QTest::newRow("820 silence and nak") << true << m << L{"silence", "nak", "AP=0000"} << 100;
 
     // KVR-840: S1 S2.
     QTest::newRow("840 dispense, card taken")
@@ -165,7 +156,6 @@ void TestDispenserSim::machine_data() {
     QTest::newRow("840 clip card")
         << false << m << L{"clip", "DC", "+800", "AP=40", "RS", "DC", "+800", "AP=20"} << 98;
     QTest::newRow("840 pre-dispense switch") << false << m << L{"IP=ack", "IE=ack"} << 100;
-    QTest::newRow("840 silence and nak") << false << m << L{"silence", "nak", "AP=00"} << 100;
 }
 
 void TestDispenserSim::machine() {
