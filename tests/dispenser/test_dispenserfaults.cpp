@@ -185,7 +185,9 @@ void TestDispenserFaults::faultMatrix_data() {
 
     using F = DispenserFault;
     const QString noAnswer820 = QStringLiteral("KVR-820: no answer within 5 s");
-    const QString gone = QStringLiteral("COM");
+    // The line's own reason: the port, its device, and that the device went away.
+    const QString gone820 = QStringLiteral("COM2 (");
+    const QString gone840 = QStringLiteral("COM3 (");
     const QString sd820 = QStringLiteral("SD: 02 41 50 03 10 \r\n");
     const QString enq820 = sd820 + QStringLiteral("RD: 06 \r\nSD: 05 \r\n");
     const QByteArray ap820 = QByteArray::fromHex("0241500310");
@@ -213,17 +215,17 @@ void TestDispenserFaults::faultMatrix_data() {
     row820("820 ACK at 5.3 s", F::SlowAck, 5300, sd820 + "\r\n", ap820, "", noAnswer820);
     row820("820 status at 0.4 s", F::SlowReply, 400, usual820, apEnq820, "0010", "");
     row820("820 status at 0.6 s", F::SlowReply, 600, enq820, apEnq820, "", "");
-    row820("820 hang-up", F::HangUp, 0, sd820 + "\r\n", ap820, "", gone);
+    row820("820 hang-up", F::HangUp, 0, sd820 + "\r\n", ap820, "", gone820);
     // None: the line is gone before the command.
-    row820("820 port gone", F::None, 0, sd820 + "\r\n", QByteArray(), "", gone);
+    row820("820 port gone", F::None, 0, sd820 + "\r\n", QByteArray(), "", gone820);
 
     // The polls wait less; they log nothing.
     const auto poll = [](const char *name, Command c, int delayMs, const QByteArray &sent,
                          const QString &shown, const QString &reason) {
         QTest::newRow(name) << c << F::SlowReply << delayMs << QString() << sent << shown << reason;
     };
-    poll("820 poll status at 0.13 s", Command::Poll820, 130, apEnq820, kPolled820, "");
-    poll("820 poll status at 0.27 s", Command::Poll820, 270, apEnq820, "", "");
+    poll("820 poll status at 0.12 s", Command::Poll820, 120, apEnq820, kPolled820, "");
+    poll("820 poll status at 0.28 s", Command::Poll820, 280, apEnq820, "", "");
 
     const QString sdAp840 = QStringLiteral("SD: 02 31 35 41 50 03 14 \r\n");
     const QByteArray ap840 = QByteArray::fromHex("02313541500314");
@@ -255,14 +257,14 @@ void TestDispenserFaults::faultMatrix_data() {
         << Command::Ap840 << F::Overlong << 0
         << sdAp840 + "RD: 06 31 35 02 31 35 30 31 30 30 30 ..." << ap840 << QString()
         << odd + "06 31 35 02 31 35 30 31 30 30 30 30 30 30 30 30 ... (1100 bytes)";
-    rowAp("840 AP at 180 ms", F::SlowReply, 180, "06 31 35 02 31 35 30 31 03 04 \r\n", "01", "");
-    rowAp("840 AP at 320 ms", F::SlowReply, 320, "", "", noAnswer840);
-    rowAp("840 AP hang-up", F::HangUp, 0, "", "", gone);
+    rowAp("840 AP at 170 ms", F::SlowReply, 170, "06 31 35 02 31 35 30 31 03 04 \r\n", "01", "");
+    rowAp("840 AP at 330 ms", F::SlowReply, 330, "", "", noAnswer840);
+    rowAp("840 AP hang-up", F::HangUp, 0, "", "", gone840);
     QTest::newRow("840 AP port gone") << Command::Ap840 << F::None << 0 << sdAp840 + "\r\n"
-                                      << QByteArray() << QString() << gone;
+                                      << QByteArray() << QString() << gone840;
 
-    poll("840 poll status at 50 ms", Command::Poll840, 50, apAck840, kPolled840, "");
-    poll("840 poll status at 150 ms", Command::Poll840, 150, ap840, "",
+    poll("840 poll status at 40 ms", Command::Poll840, 40, apAck840, kPolled840, "");
+    poll("840 poll status at 160 ms", Command::Poll840, 160, ap840, "",
          "KVR-840: no answer within 100 ms");
 
     // Last, as a dispense moves a card and changes the status.
@@ -284,11 +286,11 @@ void TestDispenserFaults::faultMatrix_data() {
     rowDc("840 DC extra bytes", F::ExtraBytes, 0, "RD: ", "0 1", odd + "06 31 35 AA 55 00");
     rowDc("840 DC overlong", F::Overlong, 0, "RD: ", "0 1",
           odd + "06 31 35 30 30 30 30 30 30 30 30 30 30 30 30 30 ... (1100 bytes)");
-    rowDc("840 DC at 180 ms", F::SlowReply, 180, "RD: 06 31 35 \r\n", "1 0", "");
-    rowDc("840 DC at 320 ms", F::SlowReply, 320, "", "0 1", noAnswer840);
-    rowDc("840 DC hang-up", F::HangUp, 0, "", "0 1", gone);
+    rowDc("840 DC at 170 ms", F::SlowReply, 170, "RD: 06 31 35 \r\n", "1 0", "");
+    rowDc("840 DC at 330 ms", F::SlowReply, 330, "", "0 1", noAnswer840);
+    rowDc("840 DC hang-up", F::HangUp, 0, "", "0 1", gone840);
     QTest::newRow("840 DC port gone") << Command::Dc840 << F::None << 0 << sdDc840 + "\r\n"
-                                      << QByteArray() << QStringLiteral("0 1") << gone;
+                                      << QByteArray() << QStringLiteral("0 1") << gone840;
 }
 
 void TestDispenserFaults::faultMatrix() {
