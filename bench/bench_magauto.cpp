@@ -9,13 +9,11 @@
 #include "benchsupport.h"
 
 #include "link/portmap.h"
-#include "link/recordfile.h"
 #include "shell/readermain.h"
 #include "sim/readersim.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -46,12 +44,8 @@ int main(int argc, char *argv[]) {
             transport = sim::Transport::Loopback;
     }
 
-    QTemporaryDir dir;
-    link::setRecordFolder(dir.path());
-    bench::CountingBoxes boxes;
-    link::setMessageBoxes(&boxes);
-    bench::NoDialogs dialogs;
-    ui::setDialogRunner(&dialogs);
+    bench::Unattended unattended;
+    const bench::CountingBoxes &boxes = unattended.boxes;
 
     sim::ReaderSim reader(sim::ReaderModel::Kvr690, 9600, transport);
     bench::feedMagneticCards(reader);

@@ -25,12 +25,10 @@
 #include "dispenser/kvr820panel.h"
 #include "dispenser/kvr840panel.h"
 #include "link/portmap.h"
-#include "link/recordfile.h"
 #include "shell/readermain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -127,12 +125,8 @@ int main(int argc, char *argv[]) {
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    link::setRecordFolder(dir.path());
-    bench::CountingBoxes boxes;
-    link::setMessageBoxes(&boxes);
-    bench::NoDialogs dialogs;
-    ui::setDialogRunner(&dialogs);
+    bench::Unattended unattended;
+    const bench::CountingBoxes &boxes = unattended.boxes;
 
     shell::ReaderMain reader;
     if (magnetic && !bench::setUpKvr690(reader, kReaderPort))
@@ -297,7 +291,5 @@ int main(int argc, char *argv[]) {
     }
     if (magnetic)
         reader.readerPort().setPortOpen(false);
-    link::setMessageBoxes(nullptr);
-    ui::setDialogRunner(nullptr);
     return ok ? 0 : 1;
 }

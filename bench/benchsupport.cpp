@@ -2,6 +2,7 @@
 
 #include "dispenser/kvr820panel.h"
 #include "dispenser/kvr840panel.h"
+#include "link/recordfile.h"
 #include "link/serialcomm.h"
 #include "magnetic/magnetictab.h"
 #include "shell/readermain.h"
@@ -58,6 +59,17 @@ link::MsgAnswer CountingBoxes::show(const link::MessageRequest &request) {
 
 int NoDialogs::exec(QDialog &) {
     return QDialog::Rejected;
+}
+
+Unattended::Unattended() {
+    link::setRecordFolder(m_folder.path());
+    link::setMessageBoxes(&boxes);
+    ui::setDialogRunner(&m_dialogs);
+}
+
+Unattended::~Unattended() {
+    link::setMessageBoxes(nullptr);
+    ui::setDialogRunner(nullptr);
 }
 
 void feedMagneticCards(sim::ReaderSim &reader) {

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <sys/types.h>
 
@@ -51,6 +52,22 @@ public:
 class NoDialogs final : public ui::DialogRunner {
 public:
     int exec(QDialog &) override;
+};
+
+// While it lives: the program's files go to a temporary folder, message
+// boxes are counted and answered OK, modal dialogs are cancelled.
+class Unattended {
+public:
+    Unattended();
+    ~Unattended();
+    Unattended(const Unattended &) = delete;
+    Unattended &operator=(const Unattended &) = delete;
+
+    CountingBoxes boxes;
+
+private:
+    QTemporaryDir m_folder;
+    NoDialogs m_dialogs;
 };
 
 // Motors ten times faster than the simulated dispensers' defaults, a stacker
