@@ -398,8 +398,8 @@ void runLinks(Input &in, bool model840) {
                 FUZZ_CHECK(log.text ==
                            trafficLine("SD: ", commandFrame(command)) + "RD: 06 \r\nSD: 05 \r\n");
             if (word == kOk) {
-                const QByteArray reply = link.readReplyAfter(500);
                 const int size = command == "AP" ? 9 : 8;
+                const QByteArray reply = link.readReplyAfter(500, size, 'F');
                 if (validStatusReply820(reply, size, 'F')) {
                     FUZZ_CHECK(reply.size() == size && reply.mid(1, 2) == "SF");
                     const Decoded820 d = DecodeStatus820(reply.mid(3, 4), State820{});

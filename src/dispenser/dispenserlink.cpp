@@ -24,20 +24,22 @@ char addressLow(const QByteArray &address) {
 
 // The bytes of a reply the link could not use, for the status line: a long
 // one by its first bytes and its length, so that the line stays one line.
-void reportOddReply(const CauseReporter &report, const char *model, const QByteArray &reply) {
+void reportOddReply(const CauseReporter &report, const char *what, const QByteArray &reply) {
     constexpr qsizetype kShown = 16;
     if (!report)
         return;
-    QString text = QString::fromLatin1(model) + QStringLiteral(": unexpected reply ") +
+    QString text = QString::fromLatin1(what) + QLatin1Char(' ') +
                    link::bytesText(reply.left(kShown)).trimmed();
     if (reply.size() > kShown)
         text += QStringLiteral(" ... (%1 bytes)").arg(reply.size());
     report(text);
 }
 
-void reportNoAnswer(const CauseReporter &report, const char *model, const QString &limit) {
+void reportNoAnswer(const CauseReporter &report, const char *what, int limitMs) {
     if (report)
-        report(QString::fromLatin1(model) + QStringLiteral(": no answer within ") + limit);
+        report(QString::fromLatin1(what) + (limitMs % 1000 == 0
+                                                ? QStringLiteral(" within %1 s").arg(limitMs / 1000)
+                                                : QStringLiteral(" within %1 ms").arg(limitMs)));
 }
 
 // Waits ms on the port instead of sleeping: what arrives is taken in as it
@@ -134,7 +136,7 @@ QString Link820::send(const QByteArray &text, bool logged) {
         // seconds-since-midnight one, which misbehaved across midnight.
         const qint64 deadline = link::clock().nowMs() + kAckLimitMs;
         if (!m_port.waitForInBufferCount(1, deadline)) {
-            reportNoAnswer(m_reportCause, "KVR-820", QStringLiteral("5 s"));
+            reportNoAnswer(m_reportCause, "KVR-820: no answer", kAckLimitMs);
             return fail();
         }
         const QByteArray answer = m_port.Input();
@@ -142,7 +144,7 @@ QString Link820::send(const QByteArray &text, bool logged) {
             // The log shows an empty "RD: " line here; the bytes go to the status line.
             if (logged)
                 m_log.append(QStringLiteral("RD: ") + kLineEnd);
-            reportOddReply(m_reportCause, "KVR-820", answer);
+            reportOddReply(m_reportCause, "KVR-820: unexpected reply", answer);
             return kError;
         }
         // Bytes after the acknowledgement are not examined.
@@ -158,28 +160,39 @@ QString Link820::send(const QByteArray &text, bool logged) {
     }
 }
 
-QByteArray Link820::readReplyAfter(int waitMs) {
+QByteArray Link820::judged(const QByteArray &reply, int waitMs, int size, char kind) {
+    if (reply.isEmpty())
+        reportNoAnswer(m_reportCause, "KVR-820: no status reply", waitMs);
+    else if (!validStatusReply820(reply, size, kind))
+        reportOddReply(m_reportCause, "KVR-820: unexpected status reply", reply);
+    return reply;
+}
+
+QByteArray Link820::readReplyAfter(int waitMs, int size, char kind) {
+    QByteArray reply;
     try {
         const link::BusyStretch waiting(m_userWaits);
         waitOnPort(m_port, waitMs);
-        if (m_port.InBufferCount() == 0)
-            return {};
-        return m_port.Input();
+        if (m_port.InBufferCount() > 0)
+            reply = m_port.Input();
     } catch (const link::SerialError &error) {
         m_portError(error.number());
         return {};
     }
+    return judged(reply, waitMs, size, kind);
 }
 
-QByteArray Link820::readReplyWithin(int count, int limitMs) {
+QByteArray Link820::readReplyWithin(int limitMs, int size, char kind) {
+    QByteArray reply;
     try {
         const link::BusyStretch waiting(m_userWaits);
-        m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
-        return m_port.Input();
+        m_port.waitForInBufferCount(size, link::clock().nowMs() + limitMs);
+        reply = m_port.Input();
     } catch (const link::SerialError &error) {
         m_portError(error.number());
         return {};
     }
+    return judged(reply, limitMs, size, kind);
 }
 
 void Link820::logStatusReply(const QByteArray &reply, const QString &prefix) {
@@ -204,9 +217,9 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
         if (reply.size() == 3)
             m_log.append(trafficLine(QString(), reply));
         else if (!reply.isEmpty())
-            reportOddReply(m_reportCause, "KVR-840", reply);
+            reportOddReply(m_reportCause, "KVR-840: unexpected reply", reply);
         else
-            reportNoAnswer(m_reportCause, "KVR-840", QStringLiteral("%1 ms").arg(kAnswerWaitMs));
+            reportNoAnswer(m_reportCause, "KVR-840: no answer", kAnswerWaitMs);
         result = commandReplyWord840(reply, address);
     } catch (const link::SerialError &error) {
         m_portError(error.number());
@@ -248,9 +261,9 @@ QString Link840::status(const QByteArray &address,
             m_port.setOutput(QByteArray(1, char(link::ACK)) + address.trimmed());
             result = kOk;
         } else if (reply.isEmpty()) {
-            reportNoAnswer(m_reportCause, "KVR-840", QStringLiteral("%1 ms").arg(waitMs));
+            reportNoAnswer(m_reportCause, "KVR-840: no answer", waitMs);
         } else {
-            reportOddReply(m_reportCause, "KVR-840", reply);
+            reportOddReply(m_reportCause, "KVR-840: unexpected reply", reply);
         }
         // Whatever else came (a late or doubled reply) must not be taken for
         // the answer to the next query.

@@ -65,10 +65,12 @@ public:
     QString SendCommand820Quiet(const QByteArray &text);
 
     // The status reply after an accepted "RF", "AP" or "SI": waits waitMs, then
-    // takes whatever is waiting in one read. Empty when nothing came.
-    QByteArray readReplyAfter(int waitMs);
-    // The same, but reads as soon as count bytes wait or the time is up.
-    QByteArray readReplyWithin(int count, int limitMs);
+    // takes whatever is waiting in one read. Empty when nothing came. The
+    // callers ignore a reply that validStatusReply820() refuses for size and
+    // kind; the status line says what came instead.
+    QByteArray readReplyAfter(int waitMs, int size, char kind);
+    // The same, but reads as soon as size bytes wait or the time is up.
+    QByteArray readReplyWithin(int limitMs, int size, char kind);
 
     // Logged as "RD:" directly followed by the bytes (the status handlers' form);
     // the settings dialog's detection keeps the blank of the command replies.
@@ -78,6 +80,7 @@ public:
 
 private:
     QString send(const QByteArray &text, bool logged);
+    QByteArray judged(const QByteArray &reply, int waitMs, int size, char kind);
 
     link::SerialComm &m_port;
     TrafficLog &m_log;

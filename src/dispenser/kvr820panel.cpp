@@ -205,7 +205,7 @@ void Kvr820Panel::stopCycleTimers() {
 bool Kvr820Panel::detectDispenser() {
     if (SendCommand820("AP") != kOk)
         return false;
-    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs, 9, 'F');
     if (!reply.isEmpty())
         m_link.logStatusReply(reply, QStringLiteral("RD: "));
     if (validStatusReply820(reply, 9, 'F'))
@@ -287,7 +287,7 @@ void Kvr820Panel::Timer820_Timer() {
         restartPoll(kPollMs);
     }
     if (SendCommand820Quiet("AP") == kOk) {
-        const QByteArray reply = m_link.readReplyAfter(kPollStatusWaitMs);
+        const QByteArray reply = m_link.readReplyAfter(kPollStatusWaitMs, 9, 'F');
         if (validStatusReply820(reply, 9, 'F')) {
             m_cardInChannel = cardInChannel820(reply.at(6));
             apply(DecodeStatus820(reply.mid(3, 4), m_state));
@@ -399,7 +399,7 @@ void Kvr820Panel::queryStatus(const QByteArray &command, int replySize, StatusDe
     m_idle = false;
     m_value->clear();
     if (SendCommand820(command) == kOk) {
-        const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+        const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs, replySize, 'F');
         if (!reply.isEmpty())
             m_link.logStatusReply(reply);
         if (validStatusReply820(reply, replySize, 'F')) {
@@ -423,7 +423,7 @@ void Kvr820Panel::KVR820AP_Click() {
 char Kvr820Panel::queryDoor() {
     if (SendCommand820("SI") != kOk)
         return '\0';
-    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs);
+    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs, 6, 'I');
     if (!reply.isEmpty())
         m_link.logStatusReply(reply);
     return validStatusReply820(reply, 6, 'I') ? reply.at(3) : '\0';
@@ -526,7 +526,7 @@ void Kvr820Panel::Autofaka820_Click() {
 bool Kvr820Panel::cardAtDoor(bool alsoEmptyStacker) {
     if (SendCommand820("RF") != kOk)
         return false;
-    const QByteArray reply = m_link.readReplyWithin(8, kDoorReplyLimitMs);
+    const QByteArray reply = m_link.readReplyWithin(kDoorReplyLimitMs, 8, 'F');
     if (!reply.isEmpty())
         m_link.logStatusReply(reply);
     if (!validStatusReply820(reply, 8, 'F'))

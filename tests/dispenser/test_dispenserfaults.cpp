@@ -185,6 +185,9 @@ void TestDispenserFaults::faultMatrix_data() {
 
     using F = DispenserFault;
     const QString noAnswer820 = QStringLiteral("KVR-820: no answer within 5 s");
+    // A status reply the tab ignores.
+    const QString noStatus820 = QStringLiteral("KVR-820: no status reply within 500 ms");
+    const QString odd820 = QStringLiteral("KVR-820: unexpected status reply ");
     // The line's own reason: the port, its device, and that the device went away.
     const QString gone820 = QStringLiteral("COM2 (");
     const QString gone840 = QStringLiteral("COM3 (");
@@ -199,22 +202,25 @@ void TestDispenserFaults::faultMatrix_data() {
     };
     row820("820 silence", F::Silence, 0, sd820 + "\r\n", ap820, "", noAnswer820);
     row820("820 NAK", F::Nak, 0, sd820 + "RD: \r\n", ap820, "", "KVR-820: unexpected reply 15");
-    row820("820 ACK, no status", F::AckOnly, 0, enq820, apEnq820, "", "");
-    row820("820 header only", F::FirstBytes, 0, enq820 + "RD:02 53 46 \r\n", apEnq820, "", "");
+    row820("820 ACK, no status", F::AckOnly, 0, enq820, apEnq820, "", noStatus820);
+    row820("820 header only", F::FirstBytes, 0, enq820 + "RD:02 53 46 \r\n", apEnq820, "",
+           odd820 + "02 53 46");
     row820("820 truncated", F::Truncated, 0, enq820 + "RD:02 53 46 30 30 31 30 \r\n", apEnq820, "",
-           "");
+           odd820 + "02 53 46 30 30 31 30");
     // The BCC of a status frame is never checked.
     row820("820 wrong BCC", F::WrongBcc, 0, enq820 + "RD:02 53 46 30 30 31 30 03 EA \r\n", apEnq820,
            "0010", "");
     row820("820 extra bytes", F::ExtraBytes, 0,
-           enq820 + "RD:02 53 46 30 30 31 30 03 15 AA 55 00 \r\n", apEnq820, "", "");
+           enq820 + "RD:02 53 46 30 30 31 30 03 15 AA 55 00 \r\n", apEnq820, "",
+           odd820 + "02 53 46 30 30 31 30 03 15 AA 55 00");
     row820("820 overlong", F::Overlong, 0, enq820 + "RD:02 53 46 30 30 31 30 30 30 30 ...",
-           apEnq820, "", "");
+           apEnq820, "",
+           odd820 + "02 53 46 30 30 31 30 30 30 30 30 30 30 30 30 30 ... (1100 bytes)");
     const QString usual820 = enq820 + "RD:02 53 46 30 30 31 30 03 15 \r\n";
     row820("820 ACK at 4.7 s", F::SlowAck, 4700, usual820, apEnq820, "0010", "");
     row820("820 ACK at 5.3 s", F::SlowAck, 5300, sd820 + "\r\n", ap820, "", noAnswer820);
     row820("820 status at 0.4 s", F::SlowReply, 400, usual820, apEnq820, "0010", "");
-    row820("820 status at 0.6 s", F::SlowReply, 600, enq820, apEnq820, "", "");
+    row820("820 status at 0.6 s", F::SlowReply, 600, enq820, apEnq820, "", noStatus820);
     row820("820 hang-up", F::HangUp, 0, sd820 + "\r\n", ap820, "", gone820);
     // None: the line is gone before the command.
     row820("820 port gone", F::None, 0, sd820 + "\r\n", QByteArray(), "", gone820);
@@ -225,7 +231,8 @@ void TestDispenserFaults::faultMatrix_data() {
         QTest::newRow(name) << c << F::SlowReply << delayMs << QString() << sent << shown << reason;
     };
     poll("820 poll status at 0.12 s", Command::Poll820, 120, apEnq820, kPolled820, "");
-    poll("820 poll status at 0.28 s", Command::Poll820, 280, apEnq820, "", "");
+    poll("820 poll status at 0.28 s", Command::Poll820, 280, apEnq820, "",
+         "KVR-820: no status reply within 200 ms");
 
     const QString sdAp840 = QStringLiteral("SD: 02 31 35 41 50 03 14 \r\n");
     const QByteArray ap840 = QByteArray::fromHex("02313541500314");
