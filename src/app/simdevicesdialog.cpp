@@ -2,9 +2,9 @@
 
 #include "contactcardcontrols.h"
 #include "contactlesscardpanel.h"
+#include "dispensercontrols.h"
 #include "memorycardsimcontrols.h"
 #include "readercontrolsimbox.h"
-#include "dispensercontrols.h"
 
 #include "link/portmap.h"
 #include "magneticcardpanel.h"
@@ -43,6 +43,8 @@ constexpr FaultChoice kFaultChoices[] = {
     {Kind::ExtraBytes, "Reply followed by stray bytes"},
     {Kind::OverlongReply, "Reply longer than 1025 bytes"},
     {Kind::Delay, "Delay before the ACK"},
+    {Kind::DelayReply, "Delay between ENQ and the reply"},
+    {Kind::DelayRest, "Delay between the reply header and its rest"},
     {Kind::HangUp, "Hang up the line"},
     {Kind::NegativeReply, "Negative reply (error code)"},
 };

@@ -18,17 +18,21 @@ struct Fault {
         ExtraBytes,    // the full reply followed by stray bytes
         OverlongReply, // a well-formed reply longer than 1025 bytes
         Delay,         // wait delayMs before the ACK, then answer normally
+        DelayReply,    // ACK at once, then wait delayMs after ENQ before the reply
+        DelayRest,     // the reply's header at once, the rest delayMs later
         HangUp,        // the line goes away when the frame arrives
         NegativeReply, // "N", PM, errorCode instead of the normal reply
     };
 
     Kind kind = Kind::None;
-    int delayMs = 0;      // Delay
+    int delayMs = 0;      // Delay, DelayReply, DelayRest
     quint8 errorCode = 0; // NegativeReply
 
     static Fault none() { return {}; }
     static Fault of(Kind k) { return Fault{k, 0, 0}; }
     static Fault delay(int ms) { return Fault{Kind::Delay, ms, 0}; }
+    static Fault delayReply(int ms) { return Fault{Kind::DelayReply, ms, 0}; }
+    static Fault delayRest(int ms) { return Fault{Kind::DelayRest, ms, 0}; }
     static Fault negative(quint8 code) { return Fault{Kind::NegativeReply, 0, code}; }
 
     bool operator==(const Fault &) const = default;

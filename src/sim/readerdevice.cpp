@@ -127,7 +127,15 @@ void ReaderDevice::enquiry(qint64 nowUs) {
     }
 
     QByteArray frame = readerFrame(body);
+    qint64 at = nowUs + m_replyDelayUs;
+    if (fault.kind == Fault::Kind::DelayReply)
+        at += qint64(fault.delayMs) * 1000;
     switch (fault.kind) {
+    case Fault::Kind::DelayRest:
+        send(frame.left(3), at);
+        frame.remove(0, 3);
+        at += qint64(fault.delayMs) * 1000;
+        break;
     case Fault::Kind::HeaderOnly:
         frame = frame.left(3);
         break;
@@ -143,7 +151,7 @@ void ReaderDevice::enquiry(qint64 nowUs) {
     default:
         break;
     }
-    send(frame, nowUs + m_replyDelayUs);
+    send(frame, at);
     if (m_baudAfterReply != 0)
         setBaud(m_baudAfterReply);
 }

@@ -139,6 +139,12 @@ Fault ReaderSim::pendingFault() const {
     return f;
 }
 
+bool ReaderSim::idle() const {
+    bool idle = false;
+    m_host->withDevice([&](Device &d) { idle = d.nextWakeUs() < 0; });
+    return idle;
+}
+
 void ReaderSim::setTrafficListener(TrafficListener listener) {
     m_host->setTrafficListener(std::move(listener));
 }

@@ -73,6 +73,9 @@ public:
     // For the next exchange only.
     void injectFault(const Fault &fault);
     Fault pendingFault() const;
+    // Nothing left to act on and nothing still to send: an answer held back
+    // by a fault has gone out.
+    bool idle() const;
 
     void setTrafficListener(TrafficListener listener);
 
