@@ -11,7 +11,6 @@
 #include "link/exchange.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
-#include "sim/fault.h"
 #include "sim/readersim.h"
 
 #include <QComboBox>
@@ -127,7 +126,6 @@ private slots:
     void samResetBodies();
     void replies_data();
     void replies();
-    void negativeReplyShowsOnlyItsError();
     void nothingWithoutPortSetUp_data();
     void nothingWithoutPortSetUp();
 };
@@ -418,17 +416,6 @@ void TestContactWindows::replies() {
     };
     QCOMPARE(bench.sent(), QStringList{frames.value(action)});
     QCOMPARE(bench.boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
-    QCOMPARE(textOf(window, "ResetText"), QString());
-    QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
-}
-
-void TestContactWindows::negativeReplyShowsOnlyItsError() {
-    Bench bench;
-    bench.reader.setCard(cpuCard(sim::CardProtocol::T1));
-    contact::CPUCARD window(bench.state);
-    bench.reader.injectFault(sim::Fault::negative(0x02));
-    click(window, "CPUColdReset");
-    QCOMPARE(bench.boxTexts(), QStringList{"Error|Command Can Not Be Executed"});
     QCOMPARE(textOf(window, "ResetText"), QString());
     QCOMPARE(contact::protocolFlags().slotCard, qint16(0));
 }
