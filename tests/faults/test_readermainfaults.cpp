@@ -1,13 +1,12 @@
-// Every tab of the reader window against the reader's faults: one command of
-// each, all rows of the matrix.
+// The reader window's command line, reader control, MAGNETIC CARD, MIFARE ONE
+// and TYPE A /TYPE B tabs against the reader's faults: one command of each,
+// all rows of the matrix. The IC CARD tab has a suite of its own.
 
 #include "faultmatrix.h"
 
 #include "contactless/mifaretab.h"
-#include "sim/contactcpucard.h"
 #include "sim/contactlesscard.h"
 #include "sim/magneticcard.h"
-#include "sim/memorycommand.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -70,35 +69,6 @@ const WindowCase kPolling{
     .shown = textOf("SelectText"),
     .okShown = "067577810280"};
 
-const WindowCase kPowerOn{.frame = "02 00 02 33 30 03 00",
-                          .okBoxes = {QStringLiteral("Power On|Power On Success")},
-                          .prepare =
-                              [](FaultBench &b) {
-                                  b.reader.setCard(sim::contactCpuCard(sim::CardProtocol::T0,
-                                                                       sim::CardPlace::IcPosition));
-                              },
-                          .act = click("PowerOnBtn")};
-
-const WindowCase kReadMainMemory{
-    .frame = "02 00 04 38 31 00 06 03 0A",
-    .okBoxes = {QStringLiteral("Read Main Memory|Read Data Success")},
-    .prepare =
-        [](FaultBench &b) {
-            b.reader.setCard(
-                sim::blankMemoryCard(sim::MemoryCardType::Sle4442, sim::CardPlace::IcPosition));
-            child<QLineEdit>(b.window, "SL4442Add1")->setText(QStringLiteral("00"));
-            child<QLineEdit>(b.window, "SL4442Long")->setText(QStringLiteral("06"));
-        },
-    .act = click("SL4442ReadCenChu"),
-    .shown =
-        [](FaultBench &b) {
-            QString cells;
-            for (int i = 0; i < 7; ++i)
-                cells += textOf(qPrintable(QStringLiteral("ICText_%1").arg(i)))(b);
-            return cells;
-        },
-    .okShown = "A2131091FFFF"};
-
 } // namespace
 
 class TestReaderMainFaults : public QObject {
@@ -115,10 +85,6 @@ private slots:
     void mifareCheckPassword() { testing::runFaultRow(kCheckPassword); }
     void typeABPolling_data() { testing::addFaultRows(); }
     void typeABPolling() { testing::runFaultRow(kPolling); }
-    void icCardPowerOn_data() { testing::addFaultRows(); }
-    void icCardPowerOn() { testing::runFaultRow(kPowerOn); }
-    void memoryCardRead_data() { testing::addFaultRows(); }
-    void memoryCardRead() { testing::runFaultRow(kReadMainMemory); }
 };
 
 QTEST_MAIN(TestReaderMainFaults)
