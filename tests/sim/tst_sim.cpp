@@ -122,6 +122,8 @@ void TestSim::faultsShapeOneExchangeOnly_data() {
     QTest::newRow("negative 04") << Fault::negative(0x04) << kAck
                                  << talvex::link::buildReaderFrame(QByteArray("N0\x04", 3));
     QTest::newRow("delay") << Fault::delay(200) << kAck << normal;
+    QTest::newRow("delay after ENQ") << Fault::delayReply(200) << kAck << normal;
+    QTest::newRow("delay after the header") << Fault::delayRest(200) << kAck << normal;
 }
 
 void TestSim::faultsShapeOneExchangeOnly() {
@@ -130,16 +132,29 @@ void TestSim::faultsShapeOneExchangeOnly() {
     QFETCH(QByteArray, reply);
 
     ReaderDevice reader(ReaderModel::Kvr690);
+    // Up to a microsecond before a held-back part is due, only what precedes it is out.
+    const auto heldBack = [&](qint64 from, const QByteArray &before) {
+        QCOMPARE(reader.takeOutput(from + ms(fault.delayMs) - 1), before);
+        QCOMPARE(reader.nextWakeUs(), from + ms(fault.delayMs));
+    };
     reader.injectFault(fault);
     qint64 t = ms(10'000);
     reader.feed(kStatusQuery, 9600, t);
     if (fault.kind == Fault::Kind::Delay) {
-        QVERIFY(reader.takeOutput(t + ms(fault.delayMs) - 1).isEmpty());
-        QCOMPARE(reader.nextWakeUs(), t + ms(fault.delayMs));
+        heldBack(t, QByteArray());
         t += ms(fault.delayMs);
     }
     QCOMPARE(reader.takeOutput(t), answer);
     reader.feed(kEnq, 9600, t);
+    if (fault.kind == Fault::Kind::DelayReply) {
+        heldBack(t, QByteArray());
+        t += ms(fault.delayMs);
+    }
+    if (fault.kind == Fault::Kind::DelayRest) {
+        heldBack(t, reply.left(3));
+        t += ms(fault.delayMs);
+        reply.remove(0, 3);
+    }
     QCOMPARE(reader.takeOutput(t), reply);
     QVERIFY(!reader.takeHangUp(t));
 
