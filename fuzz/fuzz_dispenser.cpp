@@ -354,7 +354,8 @@ void runLinks(Input &in, bool model840) {
     ScriptedBackend line(fakeClock);
     qint64 lastMs = fakeClock.nowMs();
     int writes = 0;
-    link::portmap::mapBackend(kPort, [&] { return std::make_unique<LineHandle>(line); });
+    link::portmap::mapBackend(kPort,
+                              [&] { return std::make_unique<testing::ScriptedLineHandle>(line); });
     const bool quietBefore = groups[0].isEmpty();
     const bool hangUp = hangsUp(groups);
     {

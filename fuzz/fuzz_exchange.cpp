@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ScriptedBackend *line = &scripted;
     qint64 lastScriptedMs = fakeClock.nowMs();
     int writesAnswered = 0;
-    portmap::mapBackend(kPort, [&] { return std::make_unique<LineHandle>(scripted); });
+    portmap::mapBackend(kPort,
+                        [&] { return std::make_unique<testing::ScriptedLineHandle>(scripted); });
 
     const bool scriptedHangUp = hangsUp(groups);
 

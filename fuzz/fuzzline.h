@@ -1,37 +1,12 @@
 #pragma once
 
 #include "fuzzinput.h"
-#include "link/serialbackend.h"
 #include "support/scriptedbackend.h"
 
 #include <QList>
 #include <algorithm>
 
 namespace talvex::fuzzing {
-
-// The serial component drops its transport when the line hangs up; the
-// scripted line must outlive that so that what was written can be checked.
-class LineHandle final : public link::SerialBackend {
-public:
-    explicit LineHandle(testing::ScriptedBackend &line) : m_line(line) {}
-    void open(const link::LineSettings &settings) override { m_line.open(settings); }
-    void close() override { m_line.close(); }
-    bool isOpen() const override { return m_line.isOpen(); }
-    void applySettings(const link::LineSettings &settings) override {
-        m_line.applySettings(settings);
-    }
-    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
-    QByteArray read(qint64 maxBytes) override { return m_line.read(maxBytes); }
-    void write(const QByteArray &bytes) override { m_line.write(bytes); }
-    void discardInput() override { m_line.discardInput(); }
-    void discardOutput() override { m_line.discardOutput(); }
-    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
-    void setDtr(bool on) override { m_line.setDtr(on); }
-    void setRts(bool on) override { m_line.setRts(on); }
-
-private:
-    testing::ScriptedBackend &m_line;
-};
 
 // What a scripted device does: after a delay, send bytes or hang up.
 struct Chunk {

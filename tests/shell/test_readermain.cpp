@@ -52,28 +52,6 @@ bool ownEnabled(const QWidget *widget) {
     return !widget->testAttribute(Qt::WA_ForceDisabled);
 }
 
-// What the port opens: a handle on the scripted line, which outlives every
-// open and close so that the test can look at it afterwards.
-class LineHandle final : public link::SerialBackend {
-public:
-    explicit LineHandle(ScriptedBackend &line) : m_line(line) {}
-    void open(const link::LineSettings &s) override { m_line.open(s); }
-    void close() override { m_line.close(); }
-    bool isOpen() const override { return m_line.isOpen(); }
-    void applySettings(const link::LineSettings &s) override { m_line.applySettings(s); }
-    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
-    QByteArray read(qint64 maxBytes) override { return m_line.read(maxBytes); }
-    void write(const QByteArray &bytes) override { m_line.write(bytes); }
-    void discardInput() override { m_line.discardInput(); }
-    void discardOutput() override { m_line.discardOutput(); }
-    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
-    void setDtr(bool on) override { m_line.setDtr(on); }
-    void setRts(bool on) override { m_line.setRts(on); }
-
-private:
-    ScriptedBackend &m_line;
-};
-
 // Stands in for the file dialog (answering with pick) and the text editor.
 struct FakeDesktop final : ui::FileDialogs, ui::EditorLauncher {
     FakeDesktop() { ui::setFileDialogs(this), ui::setEditorLauncher(this); }
@@ -91,7 +69,8 @@ struct FakeDesktop final : ui::FileDialogs, ui::EditorLauncher {
 struct ScriptedBench {
     ScriptedBench() {
         line.onWrite = [this](const QByteArray &w, ScriptedBackend &l) { reader.respond(w, l); };
-        link::portmap::mapBackend(1, [this] { return std::make_unique<LineHandle>(line); });
+        link::portmap::mapBackend(
+            1, [this] { return std::make_unique<testing::ScriptedLineHandle>(line); });
         window.readerPort().setCommPort(1);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);

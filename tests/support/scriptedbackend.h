@@ -69,4 +69,29 @@ private:
     bool m_rts = true;
 };
 
+// What a port opens on a scripted line: the serial component drops its
+// transport when the line hangs up or closes, while the line must outlive
+// that so that what was written can still be checked.
+class ScriptedLineHandle final : public link::SerialBackend {
+public:
+    explicit ScriptedLineHandle(ScriptedBackend &line) : m_line(line) {}
+    void open(const link::LineSettings &settings) override { m_line.open(settings); }
+    void close() override { m_line.close(); }
+    bool isOpen() const override { return m_line.isOpen(); }
+    void applySettings(const link::LineSettings &settings) override {
+        m_line.applySettings(settings);
+    }
+    qint64 bytesAvailable() override { return m_line.bytesAvailable(); }
+    QByteArray read(qint64 maxBytes) override { return m_line.read(maxBytes); }
+    void write(const QByteArray &bytes) override { m_line.write(bytes); }
+    void discardInput() override { m_line.discardInput(); }
+    void discardOutput() override { m_line.discardOutput(); }
+    bool waitForReadyRead(int ms) override { return m_line.waitForReadyRead(ms); }
+    void setDtr(bool on) override { m_line.setDtr(on); }
+    void setRts(bool on) override { m_line.setRts(on); }
+
+private:
+    ScriptedBackend &m_line;
+};
+
 } // namespace talvex::testing
