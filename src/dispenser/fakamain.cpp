@@ -118,6 +118,7 @@ QString Fakamain::lineReason() const {
 }
 
 void Fakamain::watchLine(link::SerialComm &port) {
+    port.setSetupButtonCaption(QStringLiteral("Comm Setup"));
     port.setTroubleListener([this](const QString &reason) { showLineReason(reason); });
 }
 

@@ -42,7 +42,7 @@ void SerialComm::noteFault(LineFault fault, const QString &device) {
     QString where = QStringLiteral("COM%1").arg(m_port);
     if (!device.isEmpty())
         where += QStringLiteral(" (%1)").arg(device);
-    setTrouble(where + QStringLiteral(": ") + lineFaultText(fault));
+    setTrouble(where + QStringLiteral(": ") + lineFaultText(fault, m_setupButton));
 }
 
 void SerialComm::setTrouble(const QString &text) {

@@ -64,6 +64,9 @@ public:
     // Told of every change of lineTrouble() at once, also while the window is
     // idle and a hang-up is noticed from the event loop.
     void setTroubleListener(std::function<void(const QString &)> listener);
+    // The caption of the button that opens this port in its window, named by
+    // lineTrouble() (default "Setup Comm").
+    void setSetupButtonCaption(const QString &caption) { m_setupButton = caption; }
 
 private:
     // Throws kPortNotOpen while closed and kPortIoFailed after a hang-up.
@@ -73,6 +76,7 @@ private:
     void setTrouble(const QString &text);
 
     QString m_trouble;
+    QString m_setupButton = QStringLiteral("Setup Comm");
     std::function<void(const QString &)> m_troubleListener;
     int m_port = 1;
     LineSettings m_settings;

@@ -5,11 +5,12 @@
 
 namespace talvex::link {
 
-QString lineFaultText(LineFault fault) {
+QString lineFaultText(LineFault fault, const QString &setupButton) {
     switch (fault) {
     case LineFault::DeviceGone:
         return QStringLiteral("the device went away (unplugged or switched off?). Bring it back, "
-                              "then use Setup Comm again.");
+                              "then use %1 again.")
+            .arg(setupButton);
     case LineFault::PermissionDenied:
         return QStringLiteral(
             "permission denied. Your user needs access to the serial device, e.g. membership of "
@@ -18,7 +19,7 @@ QString lineFaultText(LineFault fault) {
         return QStringLiteral("the port is held by another program. Close that program or "
                               "choose another port.");
     case LineFault::NotOpen:
-        return QStringLiteral("the port is not open. Use Setup Comm to open it.");
+        return QStringLiteral("the port is not open. Use %1 to open it.").arg(setupButton);
     case LineFault::None:
         break;
     }

@@ -25,8 +25,9 @@ enum class LineFault {
     NotOpen,          // the port was used while closed (a scan that found nothing closes it)
 };
 
-// The fault in words for a window's status line, after the port's name.
-QString lineFaultText(LineFault fault);
+// The fault in words for a window's status line, after the port's name;
+// setupButton is the caption of the window's button that opens the port.
+QString lineFaultText(LineFault fault, const QString &setupButton = QStringLiteral("Setup Comm"));
 
 // Why opening a device failed, from the errno of a plain open() of it; 0 means
 // that open went through, so the device itself was free and only a lock file

@@ -576,7 +576,10 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
 
     // The KVR-820 goes away while its poll runs: no box, the status line says it.
     k820.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(window.lineReason().contains(QStringLiteral("went away")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window.lineReason().endsWith(QStringLiteral(
+            "went away (unplugged or switched off?). Bring it back, then use Comm Setup again.")),
+        5000);
     QTest::qWait(300);
     QVERIFY(boxes.shown.isEmpty());
     window.kvr820()->KVR820Close_Click();
