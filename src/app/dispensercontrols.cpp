@@ -23,6 +23,15 @@ constexpr FaultChoice kFaults[] = {
     {sim::DispenserFault::Nak, "Negative acknowledgement (15h)"},
     {sim::DispenserFault::Jam, "Jam on the next card movement"},
     {sim::DispenserFault::ClipCard, "Clip card (until reset)"},
+    {sim::DispenserFault::AckOnly, "Acknowledgement, then no status frame"},
+    {sim::DispenserFault::FirstBytes, "Status frame stops after its first bytes"},
+    {sim::DispenserFault::Truncated, "Status frame without ETX and BCC"},
+    {sim::DispenserFault::WrongBcc, "Status frame with a wrong BCC"},
+    {sim::DispenserFault::OtherAddress, "Answer from another address (KVR-840)"},
+    {sim::DispenserFault::ExtraBytes, "Stray bytes after the answer"},
+    {sim::DispenserFault::Overlong, "Answer longer than the buffer"},
+    {sim::DispenserFault::SlowAck, "Acknowledgement late by the delay (KVR-820)"},
+    {sim::DispenserFault::SlowReply, "Status frame late by the delay"},
 };
 
 QString faultText(sim::DispenserFault fault) {
@@ -63,6 +72,12 @@ DispenserControls::DispenserControls(sim::DispenserSim &dispenser, QWidget *pare
     m_fault->setObjectName(m_prefix + QStringLiteral("Fault"));
     for (const auto &f : kFaults)
         m_fault->addItem(QString::fromLatin1(f.text), static_cast<int>(f.fault));
+    m_faultDelay = new QSpinBox(this);
+    m_faultDelay->setObjectName(m_prefix + QStringLiteral("FaultDelay"));
+    m_faultDelay->setRange(0, 60000);
+    m_faultDelay->setSingleStep(100);
+    m_faultDelay->setValue(6000);
+    m_faultDelay->setSuffix(QStringLiteral(" ms"));
     auto *arm = new QPushButton(QStringLiteral("Arm"), this);
     arm->setObjectName(m_prefix + QStringLiteral("ArmFault"));
 
@@ -82,6 +97,7 @@ DispenserControls::DispenserControls(sim::DispenserSim &dispenser, QWidget *pare
     }
     auto *faultRow = new QHBoxLayout;
     faultRow->addWidget(m_fault, 1);
+    faultRow->addWidget(m_faultDelay);
     faultRow->addWidget(arm);
 
     auto *form = new QFormLayout(this);
@@ -125,7 +141,8 @@ void DispenserControls::takeCard() {
 }
 
 void DispenserControls::armFault() {
-    m_dispenser.injectFault(static_cast<sim::DispenserFault>(m_fault->currentData().toInt()));
+    m_dispenser.injectFault(static_cast<sim::DispenserFault>(m_fault->currentData().toInt()),
+                            m_faultDelay->value());
     refresh();
 }
 

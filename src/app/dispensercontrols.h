@@ -35,6 +35,7 @@ private:
     QSpinBox *m_dispenseMs = nullptr;
     QCheckBox *m_hold = nullptr;
     QComboBox *m_fault = nullptr;
+    QSpinBox *m_faultDelay = nullptr; // for the late kinds
     QLabel *m_state = nullptr;
 };
 
