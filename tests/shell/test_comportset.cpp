@@ -121,7 +121,6 @@ private slots:
     void reportsPortErrors_data();
     void reportsPortErrors();
     void setsUpTheSimulatedReader();
-    void negativeProbeReplyShowsOnlyItsCode();
     void cancelLeavesTheConnectionAsItWas();
     void scanThenCancelKeepsTheReaderSetUp();
     void probeJudgesTheLine_data();
@@ -288,29 +287,6 @@ void TestComportset::setsUpTheSimulatedReader() {
     QVERIFY2(log.startsWith(kQueryLine + QStringLiteral("RD: 06\r\nSD: 05\r\nRD: 02 ")),
              qPrintable(log));
     QVERIFY(log.endsWith(QStringLiteral(" \r\n\r\n")));
-}
-
-void TestComportset::negativeProbeReplyShowsOnlyItsCode() {
-    const auto reader = startReader(6);
-    reader->injectFault(sim::Fault::negative(0x01));
-    Bench b;
-    b.choose(QStringLiteral("COM6"), QStringLiteral("9600 bits/s"));
-    b.ok();
-
-    QCOMPARE(b.boxes.texts(), QStringList{QStringLiteral("Parameter Wrong")});
-    QCOMPARE(b.boxes.shown[0].title, QStringLiteral("Error"));
-    QVERIFY(b.dialog.negativeProbeReply());
-    QVERIFY(!b.state.portSetUp());
-    QVERIFY(b.dialog.isVisible());
-    QVERIFY(!b.port.PortOpen());
-
-    // The fault was for one exchange: the next OK sets the port up and
-    // forgets the negative reply.
-    b.boxes.shown.clear();
-    b.ok();
-    QVERIFY(b.boxes.shown.isEmpty());
-    QVERIFY(!b.dialog.negativeProbeReply());
-    QVERIFY(b.state.portSetUp());
 }
 
 void TestComportset::cancelLeavesTheConnectionAsItWas() {
