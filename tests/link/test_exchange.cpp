@@ -240,11 +240,9 @@ void TestExchange::timeLimits_data() {
 
     const QString sd = sdLines(kResetFrame, {7});
     // A byte that arrives when the limit is reached still counts; a
-    // millisecond later the reader has lost.
-    QTest::newRow("ACK at 2999 ms") << 2999LL << 20LL << 30LL << true << QString() << "3049";
+    // millisecond later the reader has lost. A silent reader is the fault matrix's.
     QTest::newRow("ACK at 3000 ms") << 3000LL << 20LL << 30LL << true << QString() << "3050";
     QTest::newRow("ACK at 3001 ms") << 3001LL << 20LL << 30LL << false << sd << "3000";
-    QTest::newRow("no ACK at all") << -1LL << 20LL << 30LL << false << sd << "3000";
     QTest::newRow("header at 7.99 s") << 10LL << 7990LL << 30LL << true << QString() << "8030";
     QTest::newRow("header at 8.01 s")
         << 10LL << 8010LL << 30LL << false << sd + kAckLine + kEnqLine << "8010";
