@@ -43,7 +43,6 @@ private slots:
     void kvr840RunsToItsQuantity();
     void jamStopsTheRunAtTheFirstError_data();
     void jamStopsTheRunAtTheFirstError();
-    void quantityBelowOneIsRefused();
     void cardInChannelAtSetupResetsOnce();
 };
 
@@ -168,40 +167,6 @@ void TestDispenserCycles::jamStopsTheRunAtTheFirstError() {
     QCOMPARE(text(*panel, qPrintable(counters[3])), rate);
     QVERIFY(child<QPushButton>(*panel, is820 ? "Autofaka820" : "AutoFaka840")->isEnabled());
     QVERIFY(!child<QPushButton>(*panel, is820 ? "Autostop820" : "AutoStop840")->isEnabled());
-}
-
-void TestDispenserCycles::quantityBelowOneIsRefused() {
-    VirtualDispensers v;
-    QVERIFY(v.setUp820());
-    QVERIFY(v.setUp840());
-    struct Case {
-        const char *quantity;
-        bool tick;
-        bool is820;
-    };
-    const Case cases[] = {
-        {"0", false, true},
-        {"abc", true, false}, // no digits: 0
-        {"5", false, false},  // "Q'ty Setting" not ticked
-    };
-    for (const Case &c : cases) {
-        v.boxes.shown.clear();
-        v.writes820.clear();
-        v.writes840.clear();
-        if (c.is820) {
-            child<QLineEdit>(v.k820(), "Text8201")->setText(QLatin1String(c.quantity));
-            v.k820().Autofaka820_Click();
-        } else {
-            auto *box = child<QCheckBox>(v.k840(), "Check8401");
-            if (box->isChecked() != c.tick)
-                box->click();
-            child<QLineEdit>(v.k840(), "Autonumber840")->setText(QLatin1String(c.quantity));
-            v.k840().AutoFaka840_Click();
-        }
-        QCOMPARE(v.boxes.texts(), QStringList({"Auto Dispense Q'ty:999 Max"}));
-        QCOMPARE(v.boxes.shown.first().title, QStringLiteral("Caution"));
-        QVERIFY(v.writes820.isEmpty() && v.writes840.isEmpty());
-    }
 }
 
 void TestDispenserCycles::cardInChannelAtSetupResetsOnce() {

@@ -295,13 +295,6 @@ void TestFakamain::kvr820DispenseToAPosition() {
     QCOMPARE(p.state().fcTarget, 3);
     v.runFor(600);
     QVERIFY(p.picture()->visibleMarkNames().contains(QStringLiteral("P5")));
-
-    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(QStringLiteral("Sideways"));
-    v.writes820.clear();
-    p.KVR820FC_Click();
-    QCOMPARE(v.boxes.texts(), QStringList{"Please Choose the Dispensing Position"});
-    QVERIFY(commandTexts(v.writes820).isEmpty());
-    QVERIFY(p.idle());
 }
 
 void TestFakamain::kvr820Doors() {
@@ -572,15 +565,6 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
     QTRY_VERIFY_WITH_TIMEOUT(k840.cardWaiting(), 5000);
     QVERIFY(k840.takeCard());
     QTRY_COMPARE_WITH_TIMEOUT(label(p840, "Label8406"), QStringLiteral("1"), 5000);
-    QVERIFY(boxes.shown.isEmpty());
-
-    // The KVR-820 goes away while its poll runs: no box, the status line says it.
-    k820.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        window.lineReason().endsWith(QStringLiteral(
-            "went away (unplugged or switched off?). Bring it back, then use Comm Setup again.")),
-        5000);
-    QTest::qWait(300);
     QVERIFY(boxes.shown.isEmpty());
     window.kvr820()->KVR820Close_Click();
     window.kvr840()->KVR840Close_Click();

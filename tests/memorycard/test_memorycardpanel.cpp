@@ -141,7 +141,6 @@ private slots:
     void readsFillTheGridAndTheBuffer();
     void sle4428ChangeSendsTheSavedPsc();
     void at45SubPagesKeepEditsAndWriteTheWholePage();
-    void theReaderAnswersNoCardOrPosition();
     void listsAndOptionsFillTheirBoxes();
     void parameterBoxesTakeHexOnly();
     void statusBytesChooseTheBox_data();
@@ -258,54 +257,18 @@ void TestMemoryCardPanel::cautionsSendNothing_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("caution"); // "" for a silent refusal
 
-    QTest::newRow("read longer than the grid") << "SL4442Long=81"
-                                               << ""
-                                               << "SL4442ReadCenChu"
-                                               << "Error Length";
-    QTest::newRow("write longer than the grid") << "IC24XXLONG=FF"
-                                                << ""
-                                                << "IC24XXWRITE"
-                                                << "Error Length";
-    QTest::newRow("protection write past 20h") << "SL4442Long=21 ICText_0=00"
-                                               << ""
-                                               << "SL4442WriteBaoHu"
-                                               << "Error Length";
-    QTest::newRow("one-digit cell") << "SL4428Long=02 ICText_0=12 ICText_1=3"
-                                    << ""
-                                    << "SL4428WRITENO"
-                                    << "Please input the data first";
-    QTest::newRow("empty cell") << "ATC102A6long=01 ICText_0="
-                                << ""
-                                << "ATC102Write"
-                                << "Please input the data first";
-    QTest::newRow("empty address box") << "SL4442Add1="
-                                       << ""
-                                       << "SL4442ReadCenChu"
-                                       << "Error:Please check the data effective";
-    QTest::newRow("1604 without password type") << ""
-                                                << "ATC1604PassModel1"
-                                                << "ATC1604PASS"
-                                                << "False password data";
-    QTest::newRow("1604 without zone") << ""
-                                       << ""
-                                       << "ATC1604READ"
-                                       << "False Zone data";
-    QTest::newRow("1608 without password type") << ""
-                                                << "ATC1608PassModel1"
-                                                << "ATC1608PASS"
-                                                << "Password Type Data Error";
-    QTest::newRow("1608 without zone") << ""
-                                       << ""
-                                       << "ATC1608Write"
-                                       << "Zoom No. Error";
-    QTest::newRow("page shown before a read") << ""
-                                              << ""
-                                              << "AT45D041Sub2"
-                                              << "Read data first";
-    QTest::newRow("page written before a read") << ""
-                                                << ""
-                                                << "AT45D041Write"
-                                                << "Read card data first to avoid writing error";
+    const auto row = [](const char *name, const char *typed, const char *list, const char *button,
+                        const char *caution) {
+        QTest::newRow(name) << QString::fromLatin1(typed) << QString::fromLatin1(list)
+                            << QString::fromLatin1(button) << QString::fromLatin1(caution);
+    };
+    row("write longer than the grid", "IC24XXLONG=FF", "", "IC24XXWRITE", "Error Length");
+    row("1604 without password type", "", "ATC1604PassModel1", "ATC1604PASS",
+        "False password data");
+    row("1604 without zone", "", "", "ATC1604READ", "False Zone data");
+    row("1608 without password type", "", "ATC1608PassModel1", "ATC1608PASS",
+        "Password Type Data Error");
+    row("1608 without zone", "", "", "ATC1608Write", "Zoom No. Error");
 }
 
 void TestMemoryCardPanel::cautionsSendNothing() {
@@ -542,22 +505,6 @@ void TestMemoryCardPanel::at45SubPagesKeepEditsAndWriteTheWholePage() {
     QCOMPARE(bench.panel.shownSubPage(), 2);
 }
 
-void TestMemoryCardPanel::theReaderAnswersNoCardOrPosition() {
-    Bench bench;
-    bench.click(QStringLiteral("SLE4442RESET"));
-    QCOMPARE(bench.boxes.shown.last().title, QStringLiteral("Card Reset"));
-    QCOMPARE(bench.lastText(), QStringLiteral("No Card In The Reader"));
-
-    bench.insert(MemoryCardType::At88sc1604);
-    sim::SimCard card = bench.reader.card();
-    card.place = sim::CardPlace::Inside; // a KVR-690 must move it to the contacts
-    bench.reader.setCard(card);
-    bench.find<QComboBox>(QStringLiteral("ATC1604PassModel1"))->setCurrentIndex(0);
-    bench.click(QStringLiteral("ATC1604CHANGE"));
-    QCOMPARE(bench.lastText(), QStringLiteral("The card is not on the IC card operation position"));
-    QCOMPARE(bench.boxes.shown.last().title, QStringLiteral("Change Password"));
-}
-
 void TestMemoryCardPanel::listsAndOptionsFillTheirBoxes() {
     Bench bench;
     auto *type = bench.find<QComboBox>(QStringLiteral("IC24XXCOMB"));
@@ -641,6 +588,11 @@ void TestMemoryCardPanel::statusBytesChooseTheBox_data() {
         << "IC24XXREAD" << hex("50 31 59 4E 03 00") << "Read Data|Read Error";
     QTest::newRow("W") << "AT45D041Reset" << hex("50 30 57 03 00")
                        << "Card Reset|The card is not on the IC card operation position";
+    QTest::newRow("W, status at 3") << "ATC1604CHANGE" << hex("50 35 30 57 03 00")
+                                    << "Change Password|The card is not on the IC card "
+                                       "operation position";
+    QTest::newRow("E") << "SLE4442RESET" << hex("50 30 45 03 00")
+                       << "Card Reset|No Card In The Reader";
     QTest::newRow("fuses") << "ATC1608READRongsi" << hex("50 34 59 38 80 03 30 30 30 03 00")
                            << "Read fuses|Read fuses Success\r\nFAB blown \r\nCMA blown"
                               "\r\nPER blown";

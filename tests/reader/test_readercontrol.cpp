@@ -546,8 +546,7 @@ void TestReaderControl::sensorWindowsShowTheCard() {
 
 void TestReaderControl::glitterTimesAreChecked() {
     Bench bench(ReaderModel::Kvr690);
-    QStringList afterOk;
-    QString p2Text;
+    QString p1Text, p2Text;
     bench.dialogs.steps << [&](QDialog &d) {
         auto *p1 = child<QLineEdit>(d, "p1");
         auto *p2 = child<QLineEdit>(d, "p2");
@@ -555,26 +554,17 @@ void TestReaderControl::glitterTimesAreChecked() {
         p1->clear();
         QTest::keyClicks(p1, "2a5-");
         QTest::keyClick(p1, Qt::Key_Backspace);
-        afterOk << p1->text();
-        p1->clear();
-        child<QPushButton>(d, "Command1")->click();
-        afterOk << QString::number(d.result());
-        QTest::keyClicks(p1, "255");
-        p2->setText(QStringLiteral("256"));
-        child<QPushButton>(d, "Command1")->click();
-        afterOk << QString::number(d.result());
+        p1Text = p1->text();
+        p1->setText(QStringLiteral("255"));
         p2->setText(QStringLiteral("7"));
         child<QPushButton>(d, "Command1")->click();
         p2Text = p2->text();
         return d.result();
     };
     bench.click("IRLEDCMD2");
-    QCOMPARE(afterOk, (QStringList{"25", "0", "0"}));
-    QCOMPARE(bench.shown(),
-             (QStringList{"Caution|input time value of Indicator light on",
-                          "Caution|time value of Indicator light on  is not unvalid",
-                          "Indicator Light Glitter Operation|Control Glitter Indicator Light "
-                          "Success"}));
+    QCOMPARE(p1Text, QStringLiteral("25"));
+    QCOMPARE(bench.shown(), QStringList{"Indicator Light Glitter Operation|Control Glitter "
+                                        "Indicator Light Success"});
     QCOMPARE(p2Text, QStringLiteral("007"));
     QCOMPARE(bench.bodies(), QList<QByteArray>{QByteArray("I\xFF\x07")});
 }
