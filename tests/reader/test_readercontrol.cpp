@@ -238,15 +238,9 @@ void TestReaderControl::buttons_data() {
     row("690 reset to rear", M::Kvr690, inside, "IRRESET", S{choose(3)}, B{"02"},
         T{"Reader Reset|KVR690 V3.1"});
 
-    // Status.
+    // Status: one model of each layout (the decoding has its own tables).
     row("416 status", M::Kvr416, inside, "IRStatus", S{}, B{"10"},
         T{"Reader Status|One Card In The Reader"});
-    row("527 status", M::Kvr527, none, "IRStatus", S{}, B{"10"},
-        T{"Reader Status|No card or card reader is not inserted in place"});
-    row("523 status", M::Kvr523, inside, "IRStatus", S{}, B{"10"},
-        T{"Status of  Reader|Card in the Reader\r\nOperation Success, Can Read"});
-    row("634 status", M::Kvr634, none, "IRStatus", S{}, B{"10"},
-        T{"Status of  Reader|No Card is in the Reader\r\nPermit the card in"});
     row("638 long card", M::Kvr638, SimCard{sim::CardKind::Plain, CardPlace::LongCard}, "IRStatus",
         S{}, B{"10"},
         T{"Status of  Reader|There is long card in the reader\r\nPermit all cards in from front"});
