@@ -152,7 +152,6 @@ private slots:
     void sensorWindowsShowTheCard();
     void glitterTimesAreChecked();
     void serialNumberIsShown();
-    void resetEjectsTheCard();
     void newSpeedNeedsANewSetup();
 };
 
@@ -234,6 +233,8 @@ void TestReaderControl::buttons_data() {
         T{"Reader Reset|KVR527 V2.1"});
     row("634 reset", M::Kvr634, inside, "IRRESET", S{choose(1)}, B{"00"},
         T{"Reader Reset|KVR634 V2.4"});
+    row("638 reset to front", M::Kvr638, inside, "IRRESET", S{choose(2)}, B{"01"},
+        T{"Reader Reset|KVR638 V3.0"});
     row("638 reset cancel", M::Kvr638, inside, "IRRESET", S{cancel()}, B{}, T{});
     row("690 reset to rear", M::Kvr690, inside, "IRRESET", S{choose(3)}, B{"02"},
         T{"Reader Reset|KVR690 V3.1"});
@@ -589,26 +590,6 @@ void TestReaderControl::serialNumberIsShown() {
     bench.click("Type523Readsn");
     QCOMPARE(bench.shown(), QStringList{"Error|Command Can Not Be Executed"});
     QVERIFY(bench.dialogs.classes.isEmpty());
-}
-
-void TestReaderControl::resetEjectsTheCard() {
-    struct Case {
-        ReaderModel model;
-        int option;
-        CardPlace place;
-    };
-    const Case cases[] = {
-        {ReaderModel::Kvr638, 1, CardPlace::Inside},
-        {ReaderModel::Kvr638, 2, CardPlace::Front},
-        {ReaderModel::Kvr690, 3, CardPlace::Rear},
-    };
-    for (const Case &c : cases) {
-        Bench bench(c.model, SimCard{sim::CardKind::Plain, CardPlace::Inside});
-        bench.dialogs.steps << choose(c.option);
-        bench.click("IRRESET");
-        QCOMPARE(bench.reader.card().place, c.place);
-        QCOMPARE(bench.dialogs.titles, QStringList{"Reader Reset"});
-    }
 }
 
 void TestReaderControl::newSpeedNeedsANewSetup() {
