@@ -1,4 +1,5 @@
 #include "cpucard.h"
+#include "link/blockon.h"
 
 #include "apducontrols.h"
 #include "contactcommands.h"
@@ -62,7 +63,7 @@ void CPUCARD::reset(const QByteArray &body) {
     m_resetText->clear();
     if (!portReady(m_reader))
         return;
-    const std::optional<QByteArray> reply = exchangeBody(m_reader, body);
+    const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     const quint8 status = statusAt(*reply, 2);
@@ -96,7 +97,7 @@ void CPUCARD::SendCmd_Click() {
         return;
     }
     const std::optional<QByteArray> reply =
-        exchangeBody(m_reader, slotApduBody(protocolFlags().slotCard, command.apdu));
+        link::blockOn(exchangeBody(m_reader, slotApduBody(protocolFlags().slotCard, command.apdu)));
     if (!reply)
         return;
     const quint8 status = statusAt(*reply, 2);
@@ -110,7 +111,7 @@ void CPUCARD::Down_Click() {
     m_resetText->clear();
     if (!portReady(m_reader))
         return;
-    if (const std::optional<QByteArray> reply = exchangeBody(m_reader, slotPowerBody(false)))
+    if (const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, slotPowerBody(false))))
         reportStatus(texts::powerOff(), statusAt(*reply, 2));
 }
 

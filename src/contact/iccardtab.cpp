@@ -1,4 +1,5 @@
 #include "iccardtab.h"
+#include "link/blockon.h"
 
 #include "contactcommands.h"
 #include "cpucard.h"
@@ -83,7 +84,7 @@ QWidget *ICCardTab::page(const QString &caption) const {
 void ICCardTab::switchPower(bool on) {
     if (!portReady(m_reader))
         return;
-    if (const std::optional<QByteArray> reply = exchangeBody(m_reader, slotPowerBody(on)))
+    if (const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, slotPowerBody(on))))
         reportStatus(on ? texts::powerOn() : texts::powerOff(), statusAt(*reply, 2));
 }
 

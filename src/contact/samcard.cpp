@@ -1,4 +1,5 @@
 #include "samcard.h"
+#include "link/blockon.h"
 
 #include "apducontrols.h"
 #include "contactcommands.h"
@@ -107,7 +108,7 @@ void SimCard::SimReset_Click() {
         return;
     const bool emv = m_samVoltageOption[0]->isChecked();
     const std::optional<QByteArray> reply =
-        exchangeBody(m_reader, samResetBody(m_voltage, *socket, emv));
+        link::blockOn(exchangeBody(m_reader, samResetBody(m_voltage, *socket, emv)));
     if (!reply)
         return;
     const quint8 status = statusAt(*reply, 3);
@@ -141,7 +142,7 @@ void SimCard::SendCmd_Click() {
         return;
     }
     const std::optional<QByteArray> reply =
-        exchangeBody(m_reader, samApduBody(protocolFlags().sam, *socket, command.apdu));
+        link::blockOn(exchangeBody(m_reader, samApduBody(protocolFlags().sam, *socket, command.apdu)));
     if (!reply)
         return;
     const quint8 status = statusAt(*reply, 3);
@@ -155,7 +156,7 @@ void SimCard::Down_Click() {
         return;
     m_backText->clear();
     m_resetTextBack->clear();
-    if (const std::optional<QByteArray> reply = exchangeBody(m_reader, samPowerOffBody()))
+    if (const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, samPowerOffBody())))
         reportStatus(texts::samPowerOff(), statusAt(*reply, 2));
 }
 

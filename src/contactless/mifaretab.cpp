@@ -1,4 +1,5 @@
 #include "mifaretab.h"
+#include "link/blockon.h"
 
 #include "hexcells.h"
 #include "rfcommand.h"
@@ -396,7 +397,7 @@ void MifareTab::RFPasswordList_Click() {
 void MifareTab::CmdRfind_Click() {
     if (!link::portReady(m_reader))
         return;
-    const auto reply = exchangeBody(m_reader, QByteArray::fromHex("3530"));
+    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex("3530")));
     if (!reply)
         return;
     report(statusAt(*reply, 2), QStringLiteral("Test RF Card"),
@@ -407,7 +408,7 @@ void MifareTab::CmdRsn_Click() {
     if (!link::portReady(m_reader))
         return;
     m_serial->clear();
-    const auto reply = exchangeBody(m_reader, QByteArray::fromHex(ultralight() ? "3542" : "3531"));
+    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex(ultralight() ? "3542" : "3531")));
     if (!reply)
         return;
     const char status = statusAt(*reply, 2);
@@ -427,7 +428,7 @@ void MifareTab::CmdRpassword_Click() {
     body += m_keyA->isChecked() ? '2' : '9';
     body += char(m_sector);
     body += *key;
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     report(statusAt(*reply, 3), QStringLiteral("Check Password"),
@@ -443,7 +444,7 @@ void MifareTab::CmdRchange_Click() {
     QByteArray body = QByteArray::fromHex("3535");
     body += char(m_sector);
     body += *key;
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     report(statusAt(*reply, 3), QStringLiteral("Change Sector Password"),
@@ -472,7 +473,7 @@ void MifareTab::CmdRread_Click() {
 // The status byte follows the parameters of the body, the data the status.
 void MifareTab::readCells(const QByteArray &body, int first, int last, const char *success) {
     m_dataCells->clear();
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     const int statusIndex = int(body.size());
@@ -518,7 +519,7 @@ void MifareTab::writeCells(const QByteArray &body, int first, int last) {
     const std::optional<QByteArray> cellData = cellBytes(first, last);
     if (!cellData)
         return;
-    const auto reply = exchangeBody(m_reader, body + *cellData);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body + *cellData));
     if (reply)
         report(statusAt(*reply, int(body.size())), kWriteTitle, kWriteOutcomes);
 }

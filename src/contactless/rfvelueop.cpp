@@ -1,4 +1,5 @@
 #include "rfvelueop.h"
+#include "link/blockon.h"
 
 #include "rfcommand.h"
 
@@ -160,7 +161,7 @@ void RFVELUEOP::Command1_Click() {
     QByteArray body = QByteArray::fromHex("3533");
     body += char(m_sector);
     body += char(*block);
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     const char status = statusAt(*reply, 4);
@@ -212,7 +213,7 @@ void RFVELUEOP::Command3_Click() {
     body += notA;
     body += a;
     body += notA;
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     reportStatus(statusAt(*reply, 4), QStringLiteral("Write Block Data"),
@@ -240,7 +241,7 @@ void RFVELUEOP::changeValue(char pm, const QLineEdit *amount, const QString &tit
     body += char(m_sector);
     body += char(*block);
     body += *value;
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     const QByteArray success = (title + QStringLiteral(" Successful")).toLatin1();

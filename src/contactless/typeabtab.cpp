@@ -1,4 +1,5 @@
 #include "typeabtab.h"
+#include "link/blockon.h"
 
 #include "rfcommand.h"
 
@@ -107,7 +108,7 @@ void TypeABTab::select_Card_Click() {
     m_selectText->clear();
     m_backText->clear();
     const auto reply =
-        exchangeBody(m_reader, QByteArray::fromHex(m_typeA->isChecked() ? "3560" : "3561"));
+        link::blockOn(exchangeBody(m_reader, QByteArray::fromHex(m_typeA->isChecked() ? "3560" : "3561")));
     if (!reply)
         return;
     const char status = statusAt(*reply, 2);
@@ -120,7 +121,7 @@ void TypeABTab::select_Card_Click() {
 
 void TypeABTab::CPUTypeASNCmd_Click() {
     m_serial->clear();
-    const auto reply = exchangeBody(m_reader, QByteArray::fromHex("3569"));
+    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex("3569")));
     if (!reply)
         return;
     const char status = statusAt(*reply, 2);
@@ -146,7 +147,7 @@ void TypeABTab::SendCmd_Click() {
     QByteArray body = QByteArray::fromHex("3565");
     body += link::apduLength(int(command.apdu.size()));
     body += command.apdu;
-    const auto reply = exchangeBody(m_reader, body);
+    const auto reply = link::blockOn(exchangeBody(m_reader, body));
     if (!reply)
         return;
     const char status = statusAt(*reply, 2);
@@ -158,7 +159,7 @@ void TypeABTab::SendCmd_Click() {
 
 void TypeABTab::Deselect_Card_Click() {
     m_selectText->clear();
-    const auto reply = exchangeBody(m_reader, QByteArray::fromHex("3568"));
+    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex("3568")));
     if (!reply)
         return;
     reportStatus(statusAt(*reply, 2), QStringLiteral("DESELECT"),

@@ -1,4 +1,5 @@
 #include "dispenserlink.h"
+#include "link/blockon.h"
 
 #include "link/busywait.h"
 #include "link/clock.h"
@@ -46,7 +47,7 @@ void reportNoAnswer(const CauseReporter &report, const char *what, int limitMs) 
 // comes, and a line that hangs up meanwhile is noticed now rather than at
 // the next write.
 void waitOnPort(link::SerialComm &port, int ms) {
-    port.waitForInBufferCount(std::numeric_limits<int>::max(), link::clock().nowMs() + ms);
+    link::blockOn(port.waitForInBufferCount(std::numeric_limits<int>::max(), link::clock().nowMs() + ms));
 }
 
 } // namespace
@@ -135,7 +136,7 @@ QString Link820::send(const QByteArray &text, bool logged) {
         // A monotonic deadline of the same length as the original's
         // seconds-since-midnight one, which misbehaved across midnight.
         const qint64 deadline = link::clock().nowMs() + kAckLimitMs;
-        if (!m_port.waitForInBufferCount(1, deadline)) {
+        if (!link::blockOn(m_port.waitForInBufferCount(1, deadline))) {
             reportNoAnswer(m_reportCause, "KVR-820: no answer", kAckLimitMs);
             return fail();
         }
@@ -186,7 +187,7 @@ QByteArray Link820::readReplyWithin(int limitMs, int size, char kind) {
     QByteArray reply;
     try {
         const link::BusyStretch waiting(m_userWaits);
-        m_port.waitForInBufferCount(size, link::clock().nowMs() + limitMs);
+        link::blockOn(m_port.waitForInBufferCount(size, link::clock().nowMs() + limitMs));
         reply = m_port.Input();
     } catch (const link::SerialError &error) {
         m_portError(error.number());

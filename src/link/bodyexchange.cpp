@@ -7,15 +7,15 @@
 
 namespace talvex::link {
 
-std::optional<QByteArray> exchangeBody(ReaderLinkContext &reader, const QByteArray &body) {
+QCoro::Task<std::optional<QByteArray>> exchangeBody(ReaderLinkContext &reader, QByteArray body) {
     const QByteArray frame = buildReaderFrame(body);
     QByteArray reply = newReplyBuffer();
     qint16 replyLength = 0;
     const ReplyStatus status =
-        SendReaderCommand(reader, frame, int(frame.size()), reply, replyLength);
+        co_await SendReaderCommand(reader, frame, int(frame.size()), reply, replyLength);
     if (status != kReplyOk || replyLength <= 0)
-        return std::nullopt;
-    return reply.left(replyLength);
+        co_return std::nullopt;
+    co_return reply.left(replyLength);
 }
 
 QString replyHex(const QByteArray &reply, int from) {

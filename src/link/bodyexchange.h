@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QCoro/QCoroTask>
 #include <optional>
 
 namespace talvex::link {
@@ -10,8 +11,8 @@ class ReaderLinkContext;
 
 // One exchange of a body that a window laid out itself. The reply (body, ETX
 // and BCC) when the exchange succeeded with a non-empty reply; nothing
-// otherwise, the exchange having reported.
-std::optional<QByteArray> exchangeBody(ReaderLinkContext &reader, const QByteArray &body);
+// otherwise, the exchange having reported. Awaited, as SendReaderCommand.
+QCoro::Task<std::optional<QByteArray>> exchangeBody(ReaderLinkContext &reader, QByteArray body);
 
 // Reply bytes from index `from` up to the last body byte (reply length - 3),
 // as hexadecimal text without separators ("8E3F21C4").

@@ -1,9 +1,6 @@
 #include "clock.h"
 
-#include "busywait.h"
-
 #include <QElapsedTimer>
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -18,6 +15,7 @@ public:
         if (ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
+    bool realTime() const override { return true; }
 
 private:
     QElapsedTimer m_timer; // monotonic where the system offers it
@@ -34,17 +32,6 @@ Clock &clock() {
 
 void setClock(Clock *c) {
     g_clock = c;
-}
-
-void DelayMs(qint32 ms) {
-    Clock &c = clock();
-    const qint64 until = c.nowMs() + ms;
-    // A sleep may end early on a signal; sleep out whatever is left. The
-    // sleep is cut once where the stretch it belongs to turns busy.
-    for (qint64 now = c.nowMs(); now < until; now = c.nowMs()) {
-        c.sleepMs(std::min(until, nextBusyCheckMs()) - now);
-        checkBusy();
-    }
 }
 
 } // namespace talvex::link

@@ -13,6 +13,15 @@ public:
     virtual qint64 nowMs() const = 0;
     // Blocks the calling thread for ms milliseconds without running the event loop.
     virtual void sleepMs(qint64 ms) = 0;
+
+    // Whether time passes by itself. On a clock that does not (a test's
+    // driven clock) a wait passes at once: it moves the clock on to the moment
+    // its bytes arrive or its limit passes, and the awaiting handler goes on
+    // without giving the event loop a turn. On one that does, a wait
+    // suspends the handler and the event loop runs until it ends.
+    virtual bool realTime() const { return false; }
+    // Wall-clock milliseconds that take ms on this clock (a clock may run fast).
+    virtual qint64 wallMs(qint64 ms) const { return ms; }
 };
 
 // The clock in force: the system's monotonic clock unless a test installed another.
@@ -27,8 +36,7 @@ public:
     ScopedClock &operator=(const ScopedClock &) = delete;
 };
 
-// Waits ms milliseconds on the clock in force. It sleeps rather than spins and
-// never processes window events, so no handler can run in between.
-void DelayMs(qint32 ms);
+// DelayMs(line, ms), the awaited pause of a handler, is declared with the
+// serial component: it belongs to the line the handler works on.
 
 } // namespace talvex::link

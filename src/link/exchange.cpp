@@ -70,7 +70,7 @@ public:
     explicit ReaderExchange(ReaderLinkContext &ctx)
         : m_ctx(ctx), m_clock(clock()), m_start(m_clock.nowMs()) {}
 
-    Ending run(const QByteArray &frame, int count, QByteArray &reply, qint16 &replyLength);
+    QCoro::Task<Ending> run(QByteArray frame, int count, QByteArray &reply, qint16 &replyLength);
 
     ReplyStatus result() const { return m_result; }
     // Before any message box: the user reads it with the ordinary cursor.
@@ -96,8 +96,8 @@ private:
     BusyStretch m_waiting;
 };
 
-Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply,
-                           qint16 &replyLength) {
+QCoro::Task<Ending> ReaderExchange::run(QByteArray frame, int count, QByteArray &reply,
+                                        qint16 &replyLength) {
     SerialComm &port = m_ctx.readerPort();
 
     // A late answer to an earlier command must not pass for this one's.
@@ -106,38 +106,41 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
     port.setInputLen(1);
 
     if (count < 0 || count > frame.size())
-        return Ending::Fault;
+        co_return Ending::Fault;
     const QByteArray send = frame.left(count);
     m_start = m_clock.nowMs();
     port.setOutput(send);
     m_transcript.sent(send);
 
-    if (!port.waitForInBufferCount(1, m_clock.nowMs() + kAckLimitMs))
-        return noAnswer();
+    const bool answered = co_await port.waitForInBufferCount(1, m_clock.nowMs() + kAckLimitMs);
+    if (!answered)
+        co_return noAnswer();
     const QByteArray answer = port.Input();
     if (answer.isEmpty())
-        return noAnswer();
+        co_return noAnswer();
     m_transcript.answered(static_cast<quint8>(answer.at(0)));
     // A NAK or anything else ends the exchange: the reader gets no retry.
     if (static_cast<quint8>(answer.at(0)) != ACK)
-        return noAnswer();
+        co_return noAnswer();
 
     port.setOutput(QByteArray(1, static_cast<char>(ENQ)));
     m_transcript.enquired();
     port.setInputLen(3);
-    if (!port.waitForInBufferCount(3, m_clock.nowMs() + kHeaderLimitMs))
-        return noAnswer();
+    const bool headed = co_await port.waitForInBufferCount(3, m_clock.nowMs() + kHeaderLimitMs);
+    if (!headed)
+        co_return noAnswer();
     const QByteArray header = port.Input();
     if (header.size() < 3)
-        return noAnswer();
+        co_return noAnswer();
     m_transcript.header(header);
 
     const int need =
         static_cast<quint8>(header.at(1)) * 256 + static_cast<quint8>(header.at(2)) + 2;
 
     port.setInputLen(0);
-    if (!port.waitForInBufferCount(need, m_clock.nowMs() + kRestLimitMs))
-        return noAnswer();
+    const bool complete = co_await port.waitForInBufferCount(need, m_clock.nowMs() + kRestLimitMs);
+    if (!complete)
+        co_return noAnswer();
     // Bytes beyond the announced length belong to the reply as far as they
     // were waiting when counted; the last of them is taken as the BCC.
     const int waiting = port.InBufferCount();
@@ -146,7 +149,7 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
         rest.truncate(waiting);
     const qsizetype received = rest.size();
     if (received < 2)
-        return noAnswer();
+        co_return noAnswer();
 
     stopTiming();
     m_transcript.rest(rest);
@@ -154,13 +157,13 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
 
     if (!replyBccMatches(header, rest)) {
         m_result = kReplyFailed;
-        return Ending::Reply;
+        co_return Ending::Reply;
     }
 
     // The caller's buffer has a fixed size; a reply that does not fit is a
     // fault, and neither buffer nor length are touched.
     if (received > reply.size() || received > std::numeric_limits<qint16>::max())
-        return Ending::Fault;
+        co_return Ending::Fault;
     std::copy(rest.cbegin(), rest.cend(), reply.begin());
     replyLength = static_cast<qint16>(received);
 
@@ -170,7 +173,7 @@ Ending ReaderExchange::run(const QByteArray &frame, int count, QByteArray &reply
         // one leaves whatever the caller's buffer held there.
         ShowReaderError(reply.size() > 2 ? static_cast<quint8>(reply.at(2)) : 0x03);
     }
-    return Ending::Reply;
+    co_return Ending::Reply;
 }
 
 } // namespace
@@ -211,12 +214,12 @@ QString replyLine(const QByteArray &headerAndRest) {
     return wrappedLine(QStringLiteral("RD: "), headerAndRest, 25, 8);
 }
 
-ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, int count,
-                              QByteArray &reply, qint16 &replyLength) {
+QCoro::Task<ReplyStatus> SendReaderCommand(ReaderLinkContext &ctx, QByteArray frame, int count,
+                                           QByteArray &reply, qint16 &replyLength) {
     ctx.setExchangeTime(QStringLiteral("0"));
     if (!ctx.portSetUp()) {
         showCaution(text::PortSetupFirst);
-        return kReplyFailed;
+        co_return kReplyFailed;
     }
 
     if (!ctx.keepTrafficLog())
@@ -225,7 +228,7 @@ ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, i
     ReaderExchange exchange(ctx);
     Ending ending;
     try {
-        ending = exchange.run(frame, count, reply, replyLength);
+        ending = co_await exchange.run(frame, count, reply, replyLength);
     } catch (const std::exception &) {
         // A port operation the component refused, a line that went away
         // included: what crossed the line so far is not logged, and the
@@ -241,7 +244,7 @@ ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, i
         showCommunicationError();
     else if (ending == Ending::Fault)
         showCaution(text::DataNotEffective);
-    return exchange.result();
+    co_return exchange.result();
 }
 
 } // namespace talvex::link

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QCoro/QCoroTask>
 
 namespace talvex::link {
 
@@ -46,8 +47,11 @@ constexpr int kRestLimitMs = 3000;
 // sends ENQ, collects the reply frame and checks its BCC, writes the traffic
 // log and reports failures in message boxes. On a correct BCC the reply body,
 // ETX and BCC are copied into reply from index 0 and replyLength counts them.
-ReplyStatus SendReaderCommand(ReaderLinkContext &ctx, const QByteArray &frame, int count,
-                              QByteArray &reply, qint16 &replyLength);
+// Awaited: the event loop runs while the reader takes its time. reply and
+// replyLength must outlive the exchange (await it at once). Closing the port
+// meanwhile throws Abandoned out of it, with no box.
+QCoro::Task<ReplyStatus> SendReaderCommand(ReaderLinkContext &ctx, QByteArray frame, int count,
+                                           QByteArray &reply, qint16 &replyLength);
 
 // Traffic log lines, each ending in CR LF.
 QString sentLine(const QByteArray &bytes);          // "SD: ..." with 24/25-byte continuation

@@ -59,7 +59,10 @@ QSerialBackend::QSerialBackend(const QString &devicePath)
     // Also reached from the event loop: bytes of a device that keeps sending
     // while nobody reads land in the bounded buffer, not in QSerialPort's.
     QObject::connect(m_port.get(), &QSerialPort::readyRead, m_port.get(),
-                     [this] { takeArrivals(); });
+                     [this] {
+                         takeArrivals();
+                         reportArrival();
+                     });
     // QSerialPort reserves room for a whole read ahead of every read; without
     // a limit each arrival of a few bytes would keep a block of its own.
     m_port->setReadBufferSize(kInBufferSize);

@@ -26,8 +26,8 @@ QString lineSettingsText(const LineSettings &s); // "9600,n,8,1"
 constexpr int kInBufferSize = 4096;
 
 // The transport under the serial component: a real serial device, or a test
-// double with scripted bytes. All calls come from one thread and block at most
-// as long as their time limit.
+// double with scripted bytes. All calls come from one thread; none blocks
+// longer than its time limit, and only waitForReadyRead() waits at all.
 class SerialBackend {
 public:
     virtual ~SerialBackend() = default;
@@ -65,14 +65,24 @@ public:
     // notices the hang-up while the event loop runs calls it from there.
     void setHangUpHandler(std::function<void()> handler) { m_hangUpHandler = std::move(handler); }
 
+    // Called from the owning thread's event loop when bytes may have arrived,
+    // so that an awaited wait looks again without polling. A transport whose
+    // waits only pass on a driven clock need not call it.
+    void setArrivalHandler(std::function<void()> handler) { m_arrivalHandler = std::move(handler); }
+
 protected:
     void reportHangUp() const {
         if (m_hangUpHandler)
             m_hangUpHandler();
     }
+    void reportArrival() const {
+        if (m_arrivalHandler)
+            m_arrivalHandler();
+    }
 
 private:
     std::function<void()> m_hangUpHandler;
+    std::function<void()> m_arrivalHandler;
 };
 
 } // namespace talvex::link

@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "portmap.h"
 
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -22,8 +23,44 @@ int clampToInt(qint64 n) {
 SerialComm::SerialComm() = default;
 
 SerialComm::~SerialComm() {
+    abandonWait();
     if (m_backend)
         m_backend->close();
+}
+
+void SerialComm::Sleep::await_suspend(std::coroutine_handle<> handler) {
+    m_handler = handler;
+    SerialComm &line = m_line;
+    line.m_sleep = this;
+    if (!line.m_wakeTimer) {
+        line.m_wakeTimer = std::make_unique<QTimer>();
+        line.m_wakeTimer->setSingleShot(true);
+        line.m_wakeTimer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(line.m_wakeTimer.get(), &QTimer::timeout, [&line] {
+            if (!line.m_sleep)
+                return;
+            Sleep *sleep = std::exchange(line.m_sleep, nullptr);
+            sleep->m_handler.resume();
+        });
+    }
+    const qint64 left = std::max<qint64>(0, m_wakeAtMs - clock().nowMs());
+    line.m_wakeTimer->start(clampToInt(clock().wallMs(left)));
+}
+
+void SerialComm::wake() {
+    // Resumed from the timer, never from inside the transport's own signal:
+    // the handler may close the port, and the transport is still on the stack.
+    if (m_sleep && m_wakeTimer)
+        m_wakeTimer->start(0);
+}
+
+void SerialComm::abandonWait() {
+    if (!m_sleep)
+        return;
+    m_wakeTimer->stop();
+    Sleep *sleep = std::exchange(m_sleep, nullptr);
+    sleep->m_abandoned = true;
+    sleep->m_handler.resume();
 }
 
 SerialBackend &SerialComm::openBackend() {
@@ -84,6 +121,7 @@ bool SerialComm::PortOpen() const {
 
 void SerialComm::setPortOpen(bool open) {
     if (!open) {
+        abandonWait();
         if (m_backend) {
             m_backend->close();
             m_backend.reset();
@@ -104,8 +142,11 @@ void SerialComm::setPortOpen(bool open) {
     }
     m_backend = std::move(backend);
     SerialBackend *opened = m_backend.get();
-    m_backend->setHangUpHandler(
-        [this, opened] { noteFault(LineFault::DeviceGone, opened->lineName()); });
+    m_backend->setHangUpHandler([this, opened] {
+        noteFault(LineFault::DeviceGone, opened->lineName());
+        wake();
+    });
+    m_backend->setArrivalHandler([this] { wake(); });
     setTrouble({});
 }
 
@@ -179,25 +220,53 @@ void SerialComm::setRTSEnable(bool on) {
     openBackend().setRts(on);
 }
 
-bool SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
-    SerialBackend &backend = openBackend();
-    // The wait itself takes in what arrived, so after it the buffer's count is current.
-    for (qint64 have = backend.bytesAvailable();; have = backend.bufferedCount()) {
-        if (have >= count)
-            return true;
+QCoro::Task<bool> SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
+    // The first look asks the driver; after that the wait itself (or the
+    // event loop, for an awaited one) has taken in what arrived.
+    for (bool first = true;; first = false) {
+        // Looked up again after every turn: the port may have been closed.
+        SerialBackend &backend = openBackend();
+        if ((first ? backend.bytesAvailable() : backend.bufferedCount()) >= count)
+            co_return true;
         if (!backend.isOpen())
             break;
         checkBusy();
         const qint64 now = clock().nowMs();
-        if (deadlineMs - now <= 0)
-            return false;
+        if (deadlineMs - now <= 0) {
+            // Bytes the event loop had not yet taken in still count.
+            co_return clock().realTime() && backend.bytesAvailable() >= count;
+        }
         // Woken early once, when the stretch the wait belongs to turns busy.
-        backend.waitForReadyRead(clampToInt(std::min(deadlineMs, nextBusyCheckMs()) - now));
-        if (!backend.isOpen())
-            break;
+        const qint64 wakeAt = std::min(deadlineMs, nextBusyCheckMs());
+        if (clock().realTime()) {
+            co_await Sleep(*this, wakeAt);
+        } else {
+            backend.waitForReadyRead(clampToInt(wakeAt - now));
+            if (!backend.isOpen())
+                break;
+        }
     }
-    noteFault(LineFault::DeviceGone, backend.lineName());
+    noteFault(LineFault::DeviceGone, m_backend ? m_backend->lineName() : QString());
     throw SerialError(kPortIoFailed);
+}
+
+QCoro::Task<> SerialComm::pause(qint64 ms) {
+    Clock &c = clock();
+    const qint64 until = c.nowMs() + ms;
+    // A sleep may end early (an arrival, a signal); sleep out whatever is
+    // left. The sleep is cut once where the stretch it belongs to turns busy.
+    for (qint64 now = c.nowMs(); now < until; now = c.nowMs()) {
+        const qint64 wakeAt = std::min(until, nextBusyCheckMs());
+        if (c.realTime())
+            co_await Sleep(*this, wakeAt);
+        else
+            c.sleepMs(wakeAt - now);
+        checkBusy();
+    }
+}
+
+QCoro::Task<> DelayMs(SerialComm &line, qint32 ms) {
+    co_await line.pause(ms);
 }
 
 } // namespace talvex::link

@@ -5,17 +5,31 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QCoro/QCoroTask>
+#include <coroutine>
 #include <functional>
 #include <memory>
 
+class QTimer;
+
 namespace talvex::link {
+
+class Operations;
+
+// Thrown out of an awaited wait whose line was closed, or whose component or
+// operation went away, while it waited: the handler that awaited it ends
+// there, without a box and without touching its window again. Deliberately
+// not a std::exception, so that no handler's catch of a port fault takes it.
+struct Abandoned {};
 
 // The serial communications control, one instance per line (MSComm1, MSComm820,
 // MSComm840). Property names follow the control's; every property except
 // CommPort and Settings throws SerialError(kPortNotOpen) while the port is closed.
-// Used from the window thread without the event loop: counts are current when
-// read, and waits block in the operating system. At most kInBufferSize received
-// bytes wait; what arrives beyond that is dropped.
+// Used from the window thread: counts are current when read, and a wait is
+// awaited, so the event loop runs while it lasts (see Clock::realTime() for a
+// test's driven clock). One wait at a time per line: Operations makes sure of
+// that. At most kInBufferSize received bytes wait; what arrives beyond that is
+// dropped.
 //
 // A line whose device goes away stays open, as the control's does: every data
 // property then throws SerialError(kPortIoFailed) until the port is closed, and
@@ -52,10 +66,22 @@ public:
     void setDTREnable(bool on);
     void setRTSEnable(bool on);
 
-    // Blocks until at least count bytes wait or the clock passes deadlineMs.
-    // Returns whether they are there. Never spins, never runs the event loop.
-    // A line that hangs up meanwhile throws SerialError(kPortIoFailed).
-    bool waitForInBufferCount(int count, qint64 deadlineMs);
+    // Awaits at least count bytes, until the clock passes deadlineMs. Returns
+    // whether they are there. Never spins; the event loop runs meanwhile. A
+    // line that hangs up meanwhile throws SerialError(kPortIoFailed); a port
+    // closed meanwhile throws Abandoned.
+    QCoro::Task<bool> waitForInBufferCount(int count, qint64 deadlineMs);
+    // Awaits ms milliseconds whatever arrives or happens to the line; only
+    // closing the port or abandoning the wait ends it early (Abandoned).
+    QCoro::Task<> pause(qint64 ms);
+
+    // Ends the wait in progress on this line at once: it throws Abandoned to
+    // its handler. Closing the port and destroying the component do it too.
+    void abandonWait();
+
+    // The operation running on this line, if any (see Operations).
+    const Operations *holder() const { return m_holder; }
+    bool busy() const { return m_holder != nullptr; }
 
     // What really went wrong with the line, for the window's status line: the
     // port's name and device, then lineFaultText(). Empty while the last open
@@ -69,6 +95,30 @@ public:
     void setSetupButtonCaption(const QString &caption) { m_setupButton = caption; }
 
 private:
+    friend class Operations;
+
+    // Suspends the awaiting handler until wakeAtMs on the clock, an arrival,
+    // a hang-up, or abandonment (then it throws Abandoned).
+    class Sleep {
+    public:
+        Sleep(SerialComm &line, qint64 wakeAtMs) : m_line(line), m_wakeAtMs(wakeAtMs) {}
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handler);
+        void await_resume() const {
+            if (m_abandoned)
+                throw Abandoned{};
+        }
+
+    private:
+        friend class SerialComm;
+        SerialComm &m_line;
+        qint64 m_wakeAtMs;
+        std::coroutine_handle<> m_handler;
+        bool m_abandoned = false;
+    };
+    void wake();
+    void watchArrivals();
+
     // Throws kPortNotOpen while closed and kPortIoFailed after a hang-up.
     SerialBackend &openBackend();
     bool lineLost() const { return m_backend && !m_backend->isOpen(); }
@@ -82,6 +132,13 @@ private:
     LineSettings m_settings;
     int m_inputLen = 0;
     std::unique_ptr<SerialBackend> m_backend;
+    const Operations *m_holder = nullptr;
+    Sleep *m_sleep = nullptr;          // the wait in progress, if suspended
+    std::unique_ptr<QTimer> m_wakeTimer; // made on the first suspended wait
 };
+
+// The pause of a handler on the line it works on: ms milliseconds, during
+// which the event loop runs. Closing the line ends it with Abandoned.
+QCoro::Task<> DelayMs(SerialComm &line, qint32 ms);
 
 } // namespace talvex::link

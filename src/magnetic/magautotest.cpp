@@ -3,6 +3,7 @@
 // "MagAuto" file.
 
 #include "labelcount.h"
+#include "link/blockon.h"
 #include "magautolog.h"
 #include "magnetictab.h"
 
@@ -80,7 +81,7 @@ public:
     std::optional<quint8> waitByte(int limitMs) {
         const link::BusyStretch waiting;
         m_port.setInputLen(1);
-        if (!m_port.waitForInBufferCount(1, link::clock().nowMs() + limitMs))
+        if (!link::blockOn(m_port.waitForInBufferCount(1, link::clock().nowMs() + limitMs)))
             return std::nullopt;
         const QByteArray byte = m_port.Input();
         if (byte.isEmpty())
@@ -91,7 +92,7 @@ public:
     QByteArray waitBytes(int count, int limitMs) {
         const link::BusyStretch waiting;
         m_port.setInputLen(0);
-        m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+        link::blockOn(m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs));
         return m_port.Input();
     }
     // A reader frame: its header within headerMs, the rest within restMs.
@@ -100,14 +101,14 @@ public:
         const link::BusyStretch waiting;
         complete = false;
         m_port.setInputLen(3);
-        if (!m_port.waitForInBufferCount(3, link::clock().nowMs() + headerMs))
+        if (!link::blockOn(m_port.waitForInBufferCount(3, link::clock().nowMs() + headerMs)))
             return {};
         QByteArray frame = m_port.Input();
         if (frame.size() < 3)
             return frame;
         const int need = at(frame, 1) * 256 + at(frame, 2) + 2;
         m_port.setInputLen(0);
-        complete = m_port.waitForInBufferCount(need, link::clock().nowMs() + restMs);
+        complete = link::blockOn(m_port.waitForInBufferCount(need, link::clock().nowMs() + restMs));
         frame += m_port.Input();
         return frame;
     }
@@ -266,7 +267,7 @@ std::optional<QByteArray> MagneticTab::directExchange(const QByteArray &body, in
     line.sendByte(link::ENQ);
     log(magEnquiryLine());
     if (delayAfterEnqMs > 0)
-        link::DelayMs(delayAfterEnqMs);
+        link::blockOn(link::DelayMs(m_reader.readerPort(), delayAfterEnqMs));
     bool complete = false;
     QByteArray reply;
     if (minReplyBytes > 0) {

@@ -1,4 +1,5 @@
 #include "magnetictab.h"
+#include "link/blockon.h"
 
 #include "labelcount.h"
 
@@ -271,7 +272,7 @@ void MagneticTab::ReadCardComm_Click() {
     m_lastReply = link::newReplyBuffer();
     qint16 replyLength = 0;
     const link::ReplyStatus status =
-        link::SendReaderCommand(m_reader, frame, int(frame.size()), m_lastReply, replyLength);
+        link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), m_lastReply, replyLength));
     m_lastReplyLength = replyLength;
     if (status == link::kReplyOk && replyLength != 0) {
         m_readTrackTime->setInterval(50);
@@ -355,7 +356,7 @@ void MagneticTab::MCARDSave_Click() {
 
 void MagneticTab::ClearReaderBuffer_Click() {
     // No PortSetUp test of its own: the exchange refuses and says why.
-    const std::optional<QByteArray> reply = link::exchangeBody(m_reader, QByteArrayLiteral("E9"));
+    const std::optional<QByteArray> reply = link::blockOn(link::exchangeBody(m_reader, QByteArrayLiteral("E9")));
     if (!reply)
         return;
     const QString title = QStringLiteral("Clear Buffer Data");

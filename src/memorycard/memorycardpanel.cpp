@@ -1,4 +1,5 @@
 #include "memorycardpanel.h"
+#include "link/blockon.h"
 
 #include "contactless/hexcells.h"
 #include "link/exchange.h"
@@ -620,7 +621,7 @@ void MemoryCardPanel::run(const MemoryOperation &op) {
     QByteArray reply = link::newReplyBuffer();
     qint16 replyLength = 0;
     const link::ReplyStatus status =
-        link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength);
+        link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength));
     if (status != link::kReplyOk || replyLength == 0)
         return;
     if (reply.at(op.statusIndex) == 'Y')

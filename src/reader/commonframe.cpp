@@ -1,4 +1,5 @@
 #include "commonframe.h"
+#include "link/blockon.h"
 
 #include "cardposition.h"
 #include "combot.h"
@@ -96,7 +97,7 @@ bool CommonFrame::send(const QByteArray &commandBody) {
     m_reply = link::newReplyBuffer();
     m_replyLength = 0;
     const link::ReplyStatus status =
-        link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength);
+        link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength));
     return status == link::kReplyOk && m_replyLength != 0;
 }
 

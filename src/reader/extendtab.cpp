@@ -1,4 +1,5 @@
 #include "extendtab.h"
+#include "link/blockon.h"
 
 #include "ledcmd1form.h"
 #include "ledcmd2form.h"
@@ -91,7 +92,7 @@ char ExtendFunctionTab::send(const QByteArray &body) {
     const QByteArray frame = link::buildReaderFrame(body);
     m_reply = link::newReplyBuffer();
     m_replyLength = 0;
-    if (link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength) !=
+    if (link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength)) !=
             link::kReplyOk ||
         m_replyLength == 0)
         return '\0';

@@ -1,4 +1,5 @@
 #include "readingmethod.h"
+#include "link/blockon.h"
 
 #include "kvr523setreadtype.h"
 #include "readerreplies.h"
@@ -42,7 +43,7 @@ bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char up
     if (!method)
         return false;
     const std::optional<QByteArray> reply =
-        link::exchangeBody(reader, readingMethodBody(mode, upload, trackCode, *method));
+        link::blockOn(link::exchangeBody(reader, readingMethodBody(mode, upload, trackCode, *method)));
     if (!reply)
         return false;
     const char result = replyByte(*reply, 6);

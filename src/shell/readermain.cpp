@@ -1,4 +1,5 @@
 #include "readermain.h"
+#include "link/blockon.h"
 
 #include "comportset.h"
 #include "modeltable.h"
@@ -357,7 +358,7 @@ void ReaderMain::setKeepTrafficLog(bool on) {
 // --- model detection and layout -------------------------------------------
 
 void ReaderMain::DetectReaderModel() {
-    const std::optional<QByteArray> reply = link::exchangeBody(*this, QByteArrayLiteral("00"));
+    const std::optional<QByteArray> reply = link::blockOn(link::exchangeBody(*this, QByteArrayLiteral("00")));
     if (!reply)
         return;
 
@@ -505,7 +506,7 @@ void ReaderMain::ExuteCommandBtn_Click() {
         QByteArray reply = link::newReplyBuffer();
         qint16 replyLength = 0;
         // The exchange has reported whatever went wrong; the line only sends.
-        link::SendReaderCommand(*this, frame, byteCount + 5, reply, replyLength);
+        link::blockOn(link::SendReaderCommand(*this, frame, byteCount + 5, reply, replyLength));
     } else {
         link::showCaution(link::text::DataNotEffective);
     }

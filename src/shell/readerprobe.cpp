@@ -1,4 +1,5 @@
 #include "readerprobe.h"
+#include "link/blockon.h"
 
 #include "link/busywait.h"
 #include "link/clock.h"
@@ -22,7 +23,7 @@ const QString kOk = QStringLiteral("OK");
 const QString kError = QStringLiteral("ERROR");
 
 bool waitFor(link::SerialComm &port, int count, int limitMs) {
-    return port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+    return link::blockOn(port.waitForInBufferCount(count, link::clock().nowMs() + limitMs));
 }
 
 } // namespace

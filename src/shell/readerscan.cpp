@@ -1,4 +1,5 @@
 #include "readerscan.h"
+#include "link/blockon.h"
 
 #include "readerprobe.h"
 
@@ -18,7 +19,7 @@ constexpr int kHeaderLimitMs = 5000;
 constexpr int kRestLimitMs = 3000;
 
 bool waitFor(link::SerialComm &port, int count, int limitMs) {
-    return port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+    return link::blockOn(port.waitForInBufferCount(count, link::clock().nowMs() + limitMs));
 }
 
 } // namespace
@@ -54,7 +55,7 @@ void ReaderScan::OpenPortForScan(int portNumber, int baud) {
 void ReaderScan::ProbeReaderForScan() {
     try {
         m_port.setOutput(statusQueryFrame());
-        link::DelayMs(kAnswerDelayMs);
+        link::blockOn(link::DelayMs(m_port, kAnswerDelayMs));
         if (m_port.InBufferCount() == 0)
             return;
         m_port.setInputLen(1);

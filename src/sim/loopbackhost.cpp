@@ -4,7 +4,10 @@
 #include "link/serialerror.h"
 #include "sim/device.h"
 
+#include <QObject>
 #include <chrono>
+#include <functional>
+#include <utility>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -42,6 +45,9 @@ struct LoopbackLine {
     quint64 arrived = 0;       // bytes ever delivered to the program, for its waits
     bool wakeDevice = false;   // a control change wants the deadlines re-read
     bool stopRequested = false;
+    // Tells the program's thread that bytes came or the line went down; set
+    // while a backend holds the line, called with the mutex held.
+    std::function<void()> tellProgram;
 };
 
 // What the host and every backend it handed out share. One mutex guards all of
@@ -56,6 +62,8 @@ struct LoopbackPort {
         l.up = false;
         l.held = false;
         l.toProgram.clear();
+        if (l.tellProgram)
+            std::exchange(l.tellProgram, nullptr)();
         if (line.get() == &l)
             line.reset();
         programWake.notify_all();
@@ -84,6 +92,11 @@ public:
         line->held = true;
         line->programBaud = settings.baud;
         line->toProgram.clear();
+        // Queued to this thread's event loop; gone with the context object
+        // when the backend goes, so nothing reaches a closed backend.
+        line->tellProgram = [context = &m_context, this] {
+            QMetaObject::invokeMethod(context, [this] { reportArrival(); }, Qt::QueuedConnection);
+        };
         m_line = line;
         m_fetched = line->arrived;
     }
@@ -94,6 +107,8 @@ public:
             m_line->held = false;
             m_line->toProgram.clear();
         }
+        if (m_line)
+            m_line->tellProgram = nullptr;
         m_line.reset();
     }
 
@@ -170,6 +185,7 @@ public:
     void setRts(bool) override {}
 
 private:
+    QObject m_context; // lives in the program's thread: the arrival notices go there
     std::shared_ptr<LoopbackPort> m_port;
     std::shared_ptr<LoopbackLine> m_line; // the run this backend opened
     quint64 m_fetched = 0;                // LoopbackLine::arrived when last looked at
@@ -295,6 +311,8 @@ void LoopbackHost::run() {
                 line->toProgram += deepCopy(out.left(room));
             line->arrived += quint64(out.size());
             m_port->programWake.notify_all();
+            if (line->tellProgram)
+                line->tellProgram();
         }
         if (hangUp) {
             m_port->endLine(*line);

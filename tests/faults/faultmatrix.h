@@ -31,6 +31,8 @@ public:
     ScaledClock() { m_wall.start(); }
     qint64 nowMs() const override { return m_baseMs + m_wall.nsecsElapsed() * m_scale / 1'000'000; }
     void sleepMs(qint64 ms) override;
+    bool realTime() const override { return true; }
+    qint64 wallMs(qint64 ms) const override { return (ms + m_scale - 1) / m_scale; }
     int scale() const { return m_scale; }
     void setScale(int scale);
 

@@ -1,4 +1,5 @@
 #include "link/clock.h"
+#include <QCoro/QCoroTask>
 #include "link/portmap.h"
 #include "link/serialcomm.h"
 #include "link/serialerror.h"
@@ -295,7 +296,7 @@ void TestSerialComm::bytesCrossTheLine() {
     QCOMPARE(comm.OutBufferCount(), 0);
 
     line.write("ABCDE");
-    QVERIFY(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs)));
+    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs))));
     comm.setInputLen(1);
     QCOMPARE(comm.Input(), QByteArray("A"));
     comm.setInputLen(3);
@@ -306,13 +307,13 @@ void TestSerialComm::bytesCrossTheLine() {
 
     // A stale reply is thrown away before the next command.
     line.write("stale reply");
-    QVERIFY(comm.waitForInBufferCount(11, deadlineIn(kArrivalLimitMs)));
+    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(11, deadlineIn(kArrivalLimitMs))));
     QCOMPARE(errorOf([&] { comm.setInBufferCount(5); }), 380);
     comm.setInBufferCount(0);
     QCOMPARE(comm.InBufferCount(), 0);
     comm.setOutBufferCount(0);
     line.write("FG");
-    QVERIFY(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs)));
+    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs))));
     comm.setInputLen(0);
     QCOMPARE(comm.Input(), QByteArray("FG"));
 
@@ -361,12 +362,12 @@ void TestSerialComm::timeoutWaitSleeps() {
     SerialComm comm;
     openOn(comm, line);
     line.write("x");
-    QVERIFY(comm.waitForInBufferCount(1, deadlineIn(kArrivalLimitMs)));
+    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(1, deadlineIn(kArrivalLimitMs))));
 
     // Waiting for a second byte that never comes: the whole limit passes
     // asleep in the kernel.
     const CpuWatch watch;
-    QVERIFY(!comm.waitForInBufferCount(2, deadlineIn(1000)));
+    QVERIFY(!QCoro::waitFor(comm.waitForInBufferCount(2, deadlineIn(1000))));
     QVERIFY2(watch.wall.elapsed() >= 990, watch.text());
     QVERIFY2(watch.cpu() * 5 < watch.wall.elapsed(), watch.text());
     QCOMPARE(comm.InBufferCount(), 1);
@@ -403,7 +404,7 @@ void TestSerialComm::hangUpLeavesNothingSpinning() {
         QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x02\x00\x02\x31\x30\x03\x02")); }),
                  int(kPortIoFailed));
     } else {
-        const int error = errorOf([&] { comm.waitForInBufferCount(1, deadlineIn(8000)); });
+        const int error = errorOf([&] { QCoro::waitFor(comm.waitForInBufferCount(1, deadlineIn(8000))); });
         QCOMPARE(error, 8020);
     }
     QVERIFY2(watch.wall.elapsed() < 6000, watch.text());
@@ -473,7 +474,7 @@ void TestSerialComm::inputBufferIsBounded() {
     comm.setInputLen(0);
     QCOMPARE(comm.Input(), sent.left(4096));
     line.write("ZZ");
-    QVERIFY(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs)));
+    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs))));
     QCOMPARE(comm.Input(), QByteArray("ZZ"));
 }
 
