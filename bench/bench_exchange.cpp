@@ -13,7 +13,7 @@
 //   bench_exchange --silence [--count N]  wait out N no-answer limits
 
 #include "link/exchange.h"
-#include <QCoro/QCoroTask>
+#include "link/blockon.h"
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/portmap.h"
@@ -230,7 +230,7 @@ int timeExchanges(ReaderLinkState &state, const QString &path, const Options &op
     RawReaderLine raw;
 
     // One exchange first: the reply size for the wire figures, and a warm line.
-    if (QCoro::waitFor(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength)) != kReplyOk) {
+    if (link::blockOn(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength)) != kReplyOk) {
         std::fprintf(stderr, "the reader on %s did not answer\n", qPrintable(path));
         return 1;
     }
@@ -251,7 +251,7 @@ int timeExchanges(ReaderLinkState &state, const QString &path, const Options &op
         const auto wallStart = Clock::now();
         for (int i = 0; i < block; ++i) {
             const auto t0 = Clock::now();
-            if (QCoro::waitFor(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength)) != kReplyOk)
+            if (link::blockOn(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength)) != kReplyOk)
                 ++failures;
             micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
         }
@@ -311,7 +311,7 @@ int waitOutSilence(ReaderLinkState &state, sim::ReaderSim &reader, const Options
         reader.injectFault(sim::Fault::of(sim::Fault::Kind::Silence));
         const double cpu0 = processCpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
-        if (QCoro::waitFor(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength)) != kReplyFailed)
+        if (link::blockOn(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength)) != kReplyFailed)
             ++wrong;
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

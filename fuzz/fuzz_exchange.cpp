@@ -13,7 +13,7 @@
 //            first group is on the line before the command goes out.
 
 #include "fuzzcheck.h"
-#include <QCoro/QCoroTask>
+#include "link/blockon.h"
 #include "fuzzline.h"
 #include "link/exchange.h"
 #include "link/frame.h"
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         QByteArray reply = untouched;
         qint16 replyLength = -7;
         const qint64 started = fakeClock.nowMs();
-        const ReplyStatus status = QCoro::waitFor(SendReaderCommand(state, frame, count, reply, replyLength));
+        const ReplyStatus status = link::blockOn(SendReaderCommand(state, frame, count, reply, replyLength));
         const qint64 elapsed = fakeClock.nowMs() - started;
 
         FUZZ_CHECK(status == 0 || status == -1 || status == -3);
@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             boxes.shown.clear();
             QByteArray next(kReplyBufferSize, '\0');
             qint16 nextLength = 0;
-            const ReplyStatus again = QCoro::waitFor(SendReaderCommand(
+            const ReplyStatus again = link::blockOn(SendReaderCommand(
                 state, QByteArray::fromHex("02000231300302"), 7, next, nextLength));
             FUZZ_CHECK(again == 0);
             FUZZ_CHECK(nextLength == 5);

@@ -1,14 +1,65 @@
 #pragma once
 
 #include <QCoro/QCoroTask>
+#include <QEventLoop>
+
+#include <exception>
+#include <optional>
+#include <type_traits>
 
 namespace talvex::link {
 
-// Stop-gap while handlers move to awaiting: runs an awaited call to its end
-// in a nested event loop. No handler may keep using it.
+namespace detail {
+
+template<typename T>
+QCoro::Task<> runToEnd(QCoro::Task<T> &task, std::optional<T> &result, std::exception_ptr &error,
+                       bool &done, QEventLoop &loop) {
+    try {
+        result.emplace(co_await task);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    done = true;
+    loop.quit();
+}
+
+inline QCoro::Task<> runToEnd(QCoro::Task<> &task, std::exception_ptr &error, bool &done,
+                              QEventLoop &loop) {
+    try {
+        co_await task;
+    } catch (...) {
+        error = std::current_exception();
+    }
+    done = true;
+    loop.quit();
+}
+
+} // namespace detail
+
+// Runs an awaited call to its end from code that is not a coroutine itself:
+// tests, benchmarks and fuzz targets that drive the link without a window. A
+// wait that suspends runs a nested event loop, so window handlers never use
+// it. What the call throws is thrown again here.
 template<typename T>
 T blockOn(QCoro::Task<T> task) {
-    return QCoro::waitFor(std::move(task));
+    QEventLoop loop;
+    bool done = false;
+    std::exception_ptr error;
+    if constexpr (std::is_void_v<T>) {
+        [[maybe_unused]] auto run = detail::runToEnd(task, error, done, loop);
+        if (!done)
+            loop.exec();
+        if (error)
+            std::rethrow_exception(error);
+    } else {
+        std::optional<T> result;
+        [[maybe_unused]] auto run = detail::runToEnd(task, result, error, done, loop);
+        if (!done)
+            loop.exec();
+        if (error)
+            std::rethrow_exception(error);
+        return std::move(*result);
+    }
 }
 
 } // namespace talvex::link

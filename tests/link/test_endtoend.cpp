@@ -2,7 +2,7 @@
 // simulator offers: a real pseudo-terminal and the in-process loopback.
 
 #include "link/clock.h"
-#include <QCoro/QCoroTask>
+#include "link/blockon.h"
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/portmap.h"
@@ -79,7 +79,7 @@ public:
         const QByteArray frame = buildReaderFrame(body);
         reply = newReplyBuffer();
         replyLength = 0;
-        return QCoro::waitFor(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength));
+        return link::blockOn(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength));
     }
     QByteArray replyBody() const { return reply.left(replyLength - 2); }
 
@@ -235,7 +235,7 @@ void TestEndToEnd::hangUpMidExchangeLeavesNothingSpinning() {
     // Nothing left running on our side: a second of idling costs next to no CPU,
     // and the next command is refused at once by the dead line.
     const qint64 idleBefore = processCpuMs();
-    QCoro::waitFor(DelayMs(line.port, 1000));
+    link::blockOn(DelayMs(line.port, 1000));
     QCOMPARE(int(line.send("10")), 0);
     const qint64 idleCpu = processCpuMs() - idleBefore;
     QVERIFY2(idleCpu < 200, qPrintable(QStringLiteral("%1 ms CPU while idle").arg(idleCpu)));
@@ -265,7 +265,7 @@ void TestEndToEnd::bytesAtAnotherSpeedAreIgnored() {
     QElapsedTimer wall;
     wall.start();
     const qint64 cpuBefore = processCpuMs();
-    QVERIFY(!QCoro::waitFor(line.port.waitForInBufferCount(1, link::clock().nowMs() + 500)));
+    QVERIFY(!link::blockOn(line.port.waitForInBufferCount(1, link::clock().nowMs() + 500)));
     const qint64 waited = wall.elapsed();
     const qint64 cpu = processCpuMs() - cpuBefore;
     QCOMPARE(line.toProgram.load(), 0);

@@ -1,5 +1,5 @@
 #include "link/exchange.h"
-#include <QCoro/QCoroTask>
+#include "link/blockon.h"
 #include "link/frame.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
@@ -78,7 +78,7 @@ public:
     ~Bench() { portmap::unmap(kReaderPort); }
 
     ReplyStatus send(const QByteArray &frame) {
-        return QCoro::waitFor(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength));
+        return link::blockOn(SendReaderCommand(state, frame, int(frame.size()), reply, replyLength));
     }
 
     FakeClock clock;
@@ -432,7 +432,7 @@ void TestExchange::failurePaths() {
     b.state.m_recording = true;
     b.state.m_log = QStringLiteral("earlier traffic\r\n");
     b.state.m_time = "123";
-    QCOMPARE(int(QCoro::waitFor(SendReaderCommand(b.state, kResetFrame, frameCount, b.reply, b.replyLength))),
+    QCOMPARE(int(link::blockOn(SendReaderCommand(b.state, kResetFrame, frameCount, b.reply, b.replyLength))),
              result);
     QCOMPARE(b.replyLength, qint16(0));
     QCOMPARE(b.state.m_log, log);

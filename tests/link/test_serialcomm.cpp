@@ -1,5 +1,5 @@
 #include "link/clock.h"
-#include <QCoro/QCoroTask>
+#include "link/blockon.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
 #include "link/serialerror.h"
@@ -254,7 +254,7 @@ void TestSerialComm::propertiesOfClosedPort_data() {
     QTest::newRow("Output text") << Use([](SerialComm &c) { c.setOutput(QString("OK")); });
     QTest::newRow("DTREnable") << Use([](SerialComm &c) { c.setDTREnable(false); });
     QTest::newRow("RTSEnable") << Use([](SerialComm &c) { c.setRTSEnable(false); });
-    QTest::newRow("wait") << Use([](SerialComm &c) { c.waitForInBufferCount(1, deadlineIn(100)); });
+    QTest::newRow("wait") << Use([](SerialComm &c) { talvex::link::blockOn(c.waitForInBufferCount(1, deadlineIn(100))); });
 }
 
 void TestSerialComm::propertiesOfClosedPort() {
@@ -296,7 +296,7 @@ void TestSerialComm::bytesCrossTheLine() {
     QCOMPARE(comm.OutBufferCount(), 0);
 
     line.write("ABCDE");
-    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs))));
+    QVERIFY(talvex::link::blockOn(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs))));
     comm.setInputLen(1);
     QCOMPARE(comm.Input(), QByteArray("A"));
     comm.setInputLen(3);
@@ -307,13 +307,13 @@ void TestSerialComm::bytesCrossTheLine() {
 
     // A stale reply is thrown away before the next command.
     line.write("stale reply");
-    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(11, deadlineIn(kArrivalLimitMs))));
+    QVERIFY(talvex::link::blockOn(comm.waitForInBufferCount(11, deadlineIn(kArrivalLimitMs))));
     QCOMPARE(errorOf([&] { comm.setInBufferCount(5); }), 380);
     comm.setInBufferCount(0);
     QCOMPARE(comm.InBufferCount(), 0);
     comm.setOutBufferCount(0);
     line.write("FG");
-    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs))));
+    QVERIFY(talvex::link::blockOn(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs))));
     comm.setInputLen(0);
     QCOMPARE(comm.Input(), QByteArray("FG"));
 
@@ -362,12 +362,12 @@ void TestSerialComm::timeoutWaitSleeps() {
     SerialComm comm;
     openOn(comm, line);
     line.write("x");
-    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(1, deadlineIn(kArrivalLimitMs))));
+    QVERIFY(talvex::link::blockOn(comm.waitForInBufferCount(1, deadlineIn(kArrivalLimitMs))));
 
     // Waiting for a second byte that never comes: the whole limit passes
     // asleep in the kernel.
     const CpuWatch watch;
-    QVERIFY(!QCoro::waitFor(comm.waitForInBufferCount(2, deadlineIn(1000))));
+    QVERIFY(!talvex::link::blockOn(comm.waitForInBufferCount(2, deadlineIn(1000))));
     QVERIFY2(watch.wall.elapsed() >= 990, watch.text());
     QVERIFY2(watch.cpu() * 5 < watch.wall.elapsed(), watch.text());
     QCOMPARE(comm.InBufferCount(), 1);
@@ -404,7 +404,7 @@ void TestSerialComm::hangUpLeavesNothingSpinning() {
         QCOMPARE(errorOf([&] { comm.setOutput(QByteArray("\x02\x00\x02\x31\x30\x03\x02")); }),
                  int(kPortIoFailed));
     } else {
-        const int error = errorOf([&] { QCoro::waitFor(comm.waitForInBufferCount(1, deadlineIn(8000))); });
+        const int error = errorOf([&] { talvex::link::blockOn(comm.waitForInBufferCount(1, deadlineIn(8000))); });
         QCOMPARE(error, 8020);
     }
     QVERIFY2(watch.wall.elapsed() < 6000, watch.text());
@@ -474,7 +474,7 @@ void TestSerialComm::inputBufferIsBounded() {
     comm.setInputLen(0);
     QCOMPARE(comm.Input(), sent.left(4096));
     line.write("ZZ");
-    QVERIFY(QCoro::waitFor(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs))));
+    QVERIFY(talvex::link::blockOn(comm.waitForInBufferCount(2, deadlineIn(kArrivalLimitMs))));
     QCOMPARE(comm.Input(), QByteArray("ZZ"));
 }
 

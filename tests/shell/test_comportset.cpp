@@ -3,7 +3,7 @@
 // limits matter.
 
 #include "support/fakeclock.h"
-#include <QCoro/QCoroTask>
+#include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
 #include "support/scripteddialogs.h"
@@ -335,7 +335,7 @@ void TestComportset::scanThenCancelKeepsTheReaderSetUp() {
 
     QByteArray reply = link::newReplyBuffer();
     qint16 replyLength = 0;
-    QCOMPARE(int(QCoro::waitFor(link::SendReaderCommand(b.state, kStatusQuery, 7, reply, replyLength))), 0);
+    QCOMPARE(int(link::blockOn(link::SendReaderCommand(b.state, kStatusQuery, 7, reply, replyLength))), 0);
     QVERIFY(replyLength > 0);
     QVERIFY(b.boxes.shown.isEmpty());
 }
