@@ -73,4 +73,9 @@ int Operations::runningAnywhere() {
     return g_running;
 }
 
+QString busyLineText(const SerialComm &line) {
+    return QStringLiteral("COM%1 is busy with the command before; this one was not sent.")
+        .arg(line.CommPort());
+}
+
 } // namespace talvex::link

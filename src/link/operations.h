@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoro/QCoroTask>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -55,5 +56,9 @@ private:
     std::shared_ptr<State> m_state;
     Refusal m_refused;
 };
+
+// What the status line says of a click refused because its line is busy:
+// "COM1 is busy with the command before; this one was not sent."
+QString busyLineText(const SerialComm &line);
 
 } // namespace talvex::link
