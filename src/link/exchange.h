@@ -28,6 +28,10 @@ public:
 
     virtual bool recordingToFile() const = 0;   // CheckRecordToFile
     virtual void appendRecord(const QString &text) = 0; // AppendRecordFile
+
+    // The window's status line: what a box does not say (a refused click on a
+    // busy line, a short reply, a line that went away). Nowhere by default.
+    virtual void showStatus(const QString &text) { Q_UNUSED(text); }
 };
 
 using ReplyStatus = qint16;

@@ -56,6 +56,7 @@ public:
     void setExchangeTime(const QString &ms) override;
     bool recordingToFile() const override;
     void appendRecord(const QString &text) override;
+    void showStatus(const QString &text) override { showLineReason(text); }
 
     // ReaderWindow: the current model is TypeLabel's caption, empty while
     // none is known.
