@@ -1,7 +1,7 @@
 # Installs the Debian packages the build needs, when any is missing. Sourced by
 # run.sh and test.sh; needs root (or sudo) only when something must be installed.
 # Packages given as arguments are installed as well.
-talvex_deps=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+talvex_deps=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qcoro-qt6-dev libgl-dev
              fonts-dejavu-core fonts-wqy-microhei)
 # Only the test command needs these: the fuzz targets are built with clang and libFuzzer.
 talvex_test_deps=(clang-14 libclang-rt-14-dev)
