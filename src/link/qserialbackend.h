@@ -10,10 +10,10 @@ class QSerialPort;
 
 namespace talvex::link {
 
-// A serial device driven through QSerialPort from a thread that does not run
-// the event loop while it waits. QSerialPort only moves bytes inside its
-// waitFor* calls or the event loop, so every count and write here drives it
-// explicitly.
+// A serial device driven through QSerialPort. Counts and writes drive the
+// device themselves, so they are current without the event loop; while a
+// handler awaits, QSerialPort's notifier takes in what arrives and tells the
+// serial component (reportArrival), which wakes the wait.
 //
 // A line that hangs up (the device end went away) makes QSerialPort report read
 // errors without end and, if left open, keeps a core busy; the port is closed
