@@ -9,18 +9,27 @@
 #include "contact/samcard.h"
 #include "sim/contactcpucard.h"
 #include "sim/memorycommand.h"
+#include "support/settle.h"
 
 #include <QLineEdit>
 #include <QtTest>
 
 using namespace talvex;
 using talvex::testing::child;
-using talvex::testing::click;
 using talvex::testing::FaultBench;
 using talvex::testing::textOf;
 using talvex::testing::WindowCase;
 
 namespace {
+
+// A click on the host's button, and the command it started run to its end
+// while the case's clock scale still holds.
+std::function<void(FaultBench &)> click(const char *button) {
+    return [button](FaultBench &b) {
+        testing::click(button)(b);
+        QVERIFY(testing::settle());
+    };
+}
 
 void insertCpuCard(FaultBench &b) {
     b.reader.setCard(sim::contactCpuCard(sim::CardProtocol::T0, sim::CardPlace::IcPosition));
