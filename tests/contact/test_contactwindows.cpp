@@ -25,8 +25,8 @@
 #include <QtTest>
 
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 
 using namespace talvex;
 using talvex::testing::child;

@@ -7,9 +7,9 @@
 #include "contact/contactcommands.h"
 #include "contact/cpucard.h"
 #include "contact/samcard.h"
+#include "link/serialcomm.h"
 #include "sim/contactcpucard.h"
 #include "sim/memorycommand.h"
-#include "link/serialcomm.h"
 
 #include <QDeadlineTimer>
 #include <QLineEdit>
