@@ -51,7 +51,7 @@ SimCard::SimCard(link::ReaderLinkContext &reader, QWidget *parent)
     for (int i = 0; i < 3; ++i) {
         auto *option = new QRadioButton(voltages.at(i), resetFrame);
         option->setObjectName(QStringLiteral("SAMVOLTAGEOption_%1").arg(i));
-        // The arrow keys move the choice as well as the mouse does.
+        // Followed however the choice is made: mouse, keys or the program.
         connect(option, &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked)
                 SAMVOLTAGEOption_Click(i);
