@@ -63,9 +63,11 @@ ApduControls buildApduControls(QDialog *window, QVBoxLayout *layout, const QStri
     c.powerOff->setObjectName(QStringLiteral("Down"));
     c.exit = new QPushButton(QStringLiteral("Exit"), window);
     c.exit->setObjectName(QStringLiteral("BackCmd"));
-    // Return in the command box sends it; no other button takes Return.
+    // Return in the command box sends it; Return on a button that has the
+    // focus presses that button (each is auto-default, so it takes Return
+    // while it holds the focus and gives it back to "Send APDU" after).
     for (QPushButton *b : {c.send, c.powerOff, c.exit})
-        b->setAutoDefault(false);
+        b->setAutoDefault(true);
     c.send->setDefault(true);
 
     auto *grid = new QGridLayout;

@@ -1,10 +1,10 @@
 #include "cpucard.h"
-#include "link/blockon.h"
 
 #include "apducontrols.h"
 #include "contactcommands.h"
 
 #include "link/exchange.h"
+#include "link/serialcomm.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,7 +18,9 @@
 namespace talvex::contact {
 
 CPUCARD::CPUCARD(link::ReaderLinkContext &reader, QWidget *parent)
-    : QDialog(parent), m_reader(reader) {
+    : QDialog(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     setObjectName(QStringLiteral("CPUCARD"));
     setWindowTitle(QStringLiteral("CPU Card"));
     setModal(true);
@@ -34,8 +36,8 @@ CPUCARD::CPUCARD(link::ReaderLinkContext &reader, QWidget *parent)
     cold->setObjectName(QStringLiteral("CPUColdReset"));
     auto *warm = new QPushButton(QStringLiteral("Warm Reset"), resetFrame);
     warm->setObjectName(QStringLiteral("CPUWarmReset"));
-    cold->setAutoDefault(false);
-    warm->setAutoDefault(false);
+    cold->setAutoDefault(true);
+    warm->setAutoDefault(true);
     auto *resetRow = new QHBoxLayout(resetFrame);
     resetRow->addWidget(m_emvMode);
     resetRow->addWidget(m_isoMode);
@@ -51,21 +53,31 @@ CPUCARD::CPUCARD(link::ReaderLinkContext &reader, QWidget *parent)
     m_backText = c.response;
     resize(620, 340);
 
-    connect(cold, &QPushButton::clicked, this, &CPUCARD::CPUColdReset_Click);
-    connect(warm, &QPushButton::clicked, this, &CPUCARD::CPUWarmReset_Click);
-    connect(c.send, &QPushButton::clicked, this, &CPUCARD::SendCmd_Click);
-    connect(c.powerOff, &QPushButton::clicked, this, &CPUCARD::Down_Click);
+    connect(cold, &QPushButton::clicked, this, [this] { start(&CPUCARD::CPUColdReset_Click); });
+    connect(warm, &QPushButton::clicked, this, [this] { start(&CPUCARD::CPUWarmReset_Click); });
+    connect(c.send, &QPushButton::clicked, this, [this] { start(&CPUCARD::SendCmd_Click); });
+    connect(c.powerOff, &QPushButton::clicked, this, [this] { start(&CPUCARD::Down_Click); });
     connect(c.exit, &QPushButton::clicked, this, &CPUCARD::BackCmd_Click);
 }
 
-void CPUCARD::reset(const QByteArray &body) {
+void CPUCARD::start(Handler handler) {
+    m_operations.run(m_reader.readerPort(), [this, handler] { return (this->*handler)(); });
+}
+
+void CPUCARD::done(int result) {
+    if (m_operations.running())
+        m_reader.readerPort().abandonWait();
+    QDialog::done(result);
+}
+
+QCoro::Task<> CPUCARD::reset(QByteArray body) {
     m_backText->clear();
     m_resetText->clear();
     if (!portReady(m_reader))
-        return;
-    const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, body));
+        co_return;
+    const std::optional<QByteArray> reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const quint8 status = statusAt(*reply, 2);
     if (status == 'Y' || status == 'Z') {
         // Bytes 3 and 4 of the reply are the ATR's length, not part of it.
@@ -75,43 +87,44 @@ void CPUCARD::reset(const QByteArray &body) {
     reportStatus(texts::cpuReset(), status);
 }
 
-void CPUCARD::CPUColdReset_Click() {
-    reset(coldResetBody(m_isoMode->isChecked()));
+QCoro::Task<> CPUCARD::CPUColdReset_Click() {
+    co_await reset(coldResetBody(m_isoMode->isChecked()));
 }
 
-void CPUCARD::CPUWarmReset_Click() {
-    reset(warmResetBody());
+QCoro::Task<> CPUCARD::CPUWarmReset_Click() {
+    co_await reset(warmResetBody());
 }
 
-void CPUCARD::SendCmd_Click() {
+QCoro::Task<> CPUCARD::SendCmd_Click() {
     if (!portReady(m_reader))
-        return;
+        co_return;
     const ApduText command = parseApduText(m_cmdText->currentText(), kMaxSlotApdu);
     if (command.fault == ApduText::Fault::Empty) {
         link::showCaution(apduFaultText(command.fault));
-        return;
+        co_return;
     }
     m_backText->clear();
     if (command.fault != ApduText::Fault::None) {
         link::showCaution(apduFaultText(command.fault));
-        return;
+        co_return;
     }
     const std::optional<QByteArray> reply =
-        link::blockOn(exchangeBody(m_reader, slotApduBody(protocolFlags().slotCard, command.apdu)));
+        co_await exchangeBody(m_reader, slotApduBody(protocolFlags().slotCard, command.apdu));
     if (!reply)
-        return;
+        co_return;
     const quint8 status = statusAt(*reply, 2);
     if (status == 'Y')
         m_backText->setPlainText(replyHex(*reply, 5));
     reportStatus(texts::apdu(), status);
 }
 
-void CPUCARD::Down_Click() {
+QCoro::Task<> CPUCARD::Down_Click() {
     m_backText->clear();
     m_resetText->clear();
     if (!portReady(m_reader))
-        return;
-    if (const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, slotPowerBody(false))))
+        co_return;
+    const std::optional<QByteArray> reply = co_await exchangeBody(m_reader, slotPowerBody(false));
+    if (reply)
         reportStatus(texts::powerOff(), statusAt(*reply, 2));
 }
 

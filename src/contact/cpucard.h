@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QDialog>
 
 class QComboBox;
@@ -22,14 +25,20 @@ class CPUCARD : public QDialog {
 public:
     explicit CPUCARD(link::ReaderLinkContext &reader, QWidget *parent = nullptr);
 
-    void CPUColdReset_Click();
-    void CPUWarmReset_Click();
-    void SendCmd_Click();
-    void Down_Click();
+    QCoro::Task<> CPUColdReset_Click();
+    QCoro::Task<> CPUWarmReset_Click();
+    QCoro::Task<> SendCmd_Click();
+    QCoro::Task<> Down_Click();
     void BackCmd_Click();
 
+    // Closing the window (Exit, Escape, its close box) abandons the command
+    // that waits on the reader: it ends without a box.
+    void done(int result) override;
+
 private:
-    void reset(const QByteArray &body);
+    using Handler = QCoro::Task<> (CPUCARD::*)();
+    void start(Handler handler);
+    QCoro::Task<> reset(QByteArray body);
 
     link::ReaderLinkContext &m_reader;
     QRadioButton *m_emvMode = nullptr;    // Option1
@@ -37,6 +46,7 @@ private:
     QLineEdit *m_resetText = nullptr;     // ResetText
     QComboBox *m_cmdText = nullptr;       // CmdText
     QPlainTextEdit *m_backText = nullptr; // BackText
+    link::Operations m_operations;
 };
 
 } // namespace talvex::contact

@@ -1,10 +1,11 @@
 #include "iccardtab.h"
-#include "link/blockon.h"
 
 #include "contactcommands.h"
 #include "cpucard.h"
 #include "samcard.h"
 
+#include "link/exchange.h"
+#include "link/serialcomm.h"
 #include "memorycard/memorycardpanel.h"
 #include "ui/seams.h"
 
@@ -16,7 +17,9 @@
 namespace talvex::contact {
 
 ICCardTab::ICCardTab(link::ReaderLinkContext &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     setObjectName(QStringLiteral("ICCardTab"));
     m_powerOn = new QPushButton(QStringLiteral("Power on"), this);
     m_powerOn->setObjectName(QStringLiteral("PowerOnBtn"));
@@ -45,8 +48,10 @@ ICCardTab::ICCardTab(link::ReaderLinkContext &reader, QWidget *parent)
             [this](int index) { m_memoryCards->setVisible(index >= 2); });
     m_memoryCards->setVisible(false);
 
-    connect(m_powerOn, &QPushButton::clicked, this, &ICCardTab::PowerOnBtn_Click);
-    connect(m_powerOff, &QPushButton::clicked, this, &ICCardTab::PowerOffBtn_Click);
+    connect(m_powerOn, &QPushButton::clicked, this,
+            [this] { start(&ICCardTab::PowerOnBtn_Click); });
+    connect(m_powerOff, &QPushButton::clicked, this,
+            [this] { start(&ICCardTab::PowerOffBtn_Click); });
     connect(m_cpuRun, &QPushButton::clicked, this, &ICCardTab::CPURUN_Click);
     connect(m_simRun, &QPushButton::clicked, this, &ICCardTab::SIMRUN_Click);
 }
@@ -81,19 +86,24 @@ QWidget *ICCardTab::page(const QString &caption) const {
     return nullptr;
 }
 
-void ICCardTab::switchPower(bool on) {
+void ICCardTab::start(Handler handler) {
+    m_operations.run(m_reader.readerPort(), [this, handler] { return (this->*handler)(); });
+}
+
+QCoro::Task<> ICCardTab::switchPower(bool on) {
     if (!portReady(m_reader))
-        return;
-    if (const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, slotPowerBody(on))))
+        co_return;
+    const std::optional<QByteArray> reply = co_await exchangeBody(m_reader, slotPowerBody(on));
+    if (reply)
         reportStatus(on ? texts::powerOn() : texts::powerOff(), statusAt(*reply, 2));
 }
 
-void ICCardTab::PowerOnBtn_Click() {
-    switchPower(true);
+QCoro::Task<> ICCardTab::PowerOnBtn_Click() {
+    co_await switchPower(true);
 }
 
-void ICCardTab::PowerOffBtn_Click() {
-    switchPower(false);
+QCoro::Task<> ICCardTab::PowerOffBtn_Click() {
+    co_await switchPower(false);
 }
 
 void ICCardTab::CPURUN_Click() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QWidget>
 
 class QPushButton;
@@ -28,15 +31,17 @@ public:
     QWidget *page(const QString &caption) const;
     memorycard::MemoryCardPanel *memoryCards() const { return m_memoryCards; }
 
-    void PowerOnBtn_Click();
-    void PowerOffBtn_Click();
+    QCoro::Task<> PowerOnBtn_Click();
+    QCoro::Task<> PowerOffBtn_Click();
     void CPURUN_Click();
     void SIMRUN_Click();
 
 private:
     QWidget *buildCpuPage();
     QWidget *buildSamPage();
-    void switchPower(bool on);
+    using Handler = QCoro::Task<> (ICCardTab::*)();
+    void start(Handler handler);
+    QCoro::Task<> switchPower(bool on);
 
     link::ReaderLinkContext &m_reader;
     QTabWidget *m_ssTab2 = nullptr;
@@ -45,6 +50,7 @@ private:
     QPushButton *m_powerOff = nullptr; // PowerOffBtn
     QPushButton *m_cpuRun = nullptr;   // CPURUN
     QPushButton *m_simRun = nullptr;   // SIMRUN
+    link::Operations m_operations;
 };
 
 } // namespace talvex::contact

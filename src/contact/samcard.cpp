@@ -1,10 +1,10 @@
 #include "samcard.h"
-#include "link/blockon.h"
 
 #include "apducontrols.h"
 #include "contactcommands.h"
 
 #include "link/exchange.h"
+#include "link/serialcomm.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -26,7 +26,9 @@ constexpr int kListedSockets = 8;
 } // namespace
 
 SimCard::SimCard(link::ReaderLinkContext &reader, QWidget *parent)
-    : QDialog(parent), m_reader(reader) {
+    : QDialog(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     setObjectName(QStringLiteral("SimCard"));
     setWindowTitle(QStringLiteral("Sam Card"));
     setModal(true);
@@ -49,12 +51,16 @@ SimCard::SimCard(link::ReaderLinkContext &reader, QWidget *parent)
     for (int i = 0; i < 3; ++i) {
         auto *option = new QRadioButton(voltages.at(i), resetFrame);
         option->setObjectName(QStringLiteral("SAMVOLTAGEOption_%1").arg(i));
-        connect(option, &QRadioButton::clicked, this, [this, i] { SAMVOLTAGEOption_Click(i); });
+        // Followed however the choice is made: mouse, keys or the program.
+        connect(option, &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked)
+                SAMVOLTAGEOption_Click(i);
+        });
         m_samVoltageOption[std::size_t(i)] = option;
     }
     auto *reset = new QPushButton(QStringLiteral("Reset"), resetFrame);
     reset->setObjectName(QStringLiteral("SimReset"));
-    reset->setAutoDefault(false);
+    reset->setAutoDefault(true);
 
     auto *resetRow = new QHBoxLayout(resetFrame);
     resetRow->addWidget(socketLabel);
@@ -72,12 +78,22 @@ SimCard::SimCard(link::ReaderLinkContext &reader, QWidget *parent)
     m_backText = c.response;
     resize(680, 340);
 
-    connect(reset, &QPushButton::clicked, this, &SimCard::SimReset_Click);
-    connect(c.send, &QPushButton::clicked, this, &SimCard::SendCmd_Click);
-    connect(c.powerOff, &QPushButton::clicked, this, &SimCard::Down_Click);
+    connect(reset, &QPushButton::clicked, this, [this] { start(&SimCard::SimReset_Click); });
+    connect(c.send, &QPushButton::clicked, this, [this] { start(&SimCard::SendCmd_Click); });
+    connect(c.powerOff, &QPushButton::clicked, this, [this] { start(&SimCard::Down_Click); });
     connect(c.exit, &QPushButton::clicked, this, &SimCard::BackCmd_Click);
 
     SimCard_Form_Load();
+}
+
+void SimCard::start(Handler handler) {
+    m_operations.run(m_reader.readerPort(), [this, handler] { return (this->*handler)(); });
+}
+
+void SimCard::done(int result) {
+    if (m_operations.running())
+        m_reader.readerPort().abandonWait();
+    QDialog::done(result);
 }
 
 void SimCard::SimCard_Form_Load() {
@@ -98,19 +114,19 @@ std::optional<quint8> SimCard::chosenSocket() const {
     return socket;
 }
 
-void SimCard::SimReset_Click() {
+QCoro::Task<> SimCard::SimReset_Click() {
     m_backText->clear();
     m_resetTextBack->clear();
     if (!portReady(m_reader))
-        return;
+        co_return;
     const std::optional<quint8> socket = chosenSocket();
     if (!socket)
-        return;
+        co_return;
     const bool emv = m_samVoltageOption[0]->isChecked();
     const std::optional<QByteArray> reply =
-        link::blockOn(exchangeBody(m_reader, samResetBody(m_voltage, *socket, emv)));
+        co_await exchangeBody(m_reader, samResetBody(m_voltage, *socket, emv));
     if (!reply)
-        return;
+        co_return;
     const quint8 status = statusAt(*reply, 3);
     if (status == 'Y' || status == 'Z') {
         m_resetTextBack->setText(replyHex(*reply, 6));
@@ -119,44 +135,45 @@ void SimCard::SimReset_Click() {
     reportStatus(texts::samReset(), status);
 }
 
-void SimCard::SendCmd_Click() {
+QCoro::Task<> SimCard::SendCmd_Click() {
     if (!portReady(m_reader))
-        return;
+        co_return;
     const ApduText command = parseApduText(m_cmdText->currentText(), kMaxSamApdu);
     if (command.fault == ApduText::Fault::Empty) {
         link::showCaution(apduFaultText(command.fault));
-        return;
+        co_return;
     }
     m_backText->clear();
     // The frame's length byte comes before the socket code and the APDU bytes
     // after it, so a bad pair is only found once the socket is known.
     if (command.fault != ApduText::Fault::None && command.fault != ApduText::Fault::NotHex) {
         link::showCaution(apduFaultText(command.fault));
-        return;
+        co_return;
     }
     const std::optional<quint8> socket = chosenSocket();
     if (!socket)
-        return;
+        co_return;
     if (command.fault == ApduText::Fault::NotHex) {
         link::showCaution(apduFaultText(command.fault));
-        return;
+        co_return;
     }
     const std::optional<QByteArray> reply =
-        link::blockOn(exchangeBody(m_reader, samApduBody(protocolFlags().sam, *socket, command.apdu)));
+        co_await exchangeBody(m_reader, samApduBody(protocolFlags().sam, *socket, command.apdu));
     if (!reply)
-        return;
+        co_return;
     const quint8 status = statusAt(*reply, 3);
     if (status == 'Y')
         m_backText->setPlainText(replyHex(*reply, 6));
     reportStatus(texts::apdu(), status);
 }
 
-void SimCard::Down_Click() {
+QCoro::Task<> SimCard::Down_Click() {
     if (!portReady(m_reader))
-        return;
+        co_return;
     m_backText->clear();
     m_resetTextBack->clear();
-    if (const std::optional<QByteArray> reply = link::blockOn(exchangeBody(m_reader, samPowerOffBody())))
+    const std::optional<QByteArray> reply = co_await exchangeBody(m_reader, samPowerOffBody());
+    if (reply)
         reportStatus(texts::samPowerOff(), statusAt(*reply, 2));
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QDialog>
 #include <array>
 #include <optional>
@@ -24,14 +27,21 @@ public:
 
     void SimCard_Form_Load();
     void SAMVOLTAGEOption_Click(int index);
-    void SimReset_Click();
-    void SendCmd_Click();
-    void Down_Click();
+    QCoro::Task<> SimReset_Click();
+    QCoro::Task<> SendCmd_Click();
+    QCoro::Task<> Down_Click();
     void BackCmd_Click();
+
+    // Closing the window (Exit, Escape, its close box) abandons the command
+    // that waits on the reader: it ends without a box.
+    void done(int result) override;
 
     quint8 voltageCode() const { return m_voltage; }
 
 private:
+    using Handler = QCoro::Task<> (SimCard::*)();
+    void start(Handler handler);
+
     // The socket code of SimNo1's text; nothing, after the caution box, when
     // the text names no SAM.
     std::optional<quint8> chosenSocket() const;
@@ -43,6 +53,7 @@ private:
     QLineEdit *m_resetTextBack = nullptr;               // ResetTextBack
     QComboBox *m_cmdText = nullptr;                     // CmdText
     QPlainTextEdit *m_backText = nullptr;               // BackText
+    link::Operations m_operations;
 };
 
 } // namespace talvex::contact

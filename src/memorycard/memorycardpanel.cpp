@@ -1,11 +1,11 @@
 #include "memorycardpanel.h"
-#include "link/blockon.h"
 
 #include "contactless/hexcells.h"
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "link/serialcomm.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -81,7 +81,9 @@ QGridLayout *buttonGrid(const QList<QPushButton *> &buttons, int columns = 4) {
 } // namespace
 
 MemoryCardPanel::MemoryCardPanel(link::ReaderLinkContext &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     setObjectName(QStringLiteral("MemoryCardGrid"));
     m_cells = contactless::HexCells::makeCells(this, QStringLiteral("ICText"), kCells, 2);
     m_hexCells = new contactless::HexCells(m_cells, this);
@@ -434,7 +436,11 @@ QWidget *MemoryCardPanel::buildAt88sc102() {
     eraseForm->addWidget(newButton(eraseFrame, "ATC102EARSEData"), eraseForm->rowCount(), 1);
 
     for (QButtonGroup *g : {m_102Zone, m_102EraseZone})
-        connect(g, &QButtonGroup::idClicked, this, &MemoryCardPanel::at88sc102ZoneChosen);
+        connect(g, &QButtonGroup::idToggled, this, [this](int option, bool checked) {
+            // Follows the choice however it is made: mouse, arrow keys or Space.
+            if (checked)
+                at88sc102ZoneChosen(option);
+        });
 
     auto *cardRow = new QHBoxLayout;
     cardRow->addWidget(newButton(page, "ATC102RESET"));
@@ -599,13 +605,18 @@ std::optional<QByteArray> MemoryCardPanel::gather(const MemoryOperation &op) {
 }
 
 void MemoryCardPanel::run(const MemoryOperation &op) {
+    m_operations.run(m_reader.readerPort(), [this, &op] { return operate(&op); });
+}
+
+QCoro::Task<> MemoryCardPanel::operate(const MemoryOperation *operation) {
+    const MemoryOperation &op = *operation; // a row of the table, there for good
     if (op.extra == Extra::PageWrite) {
         if (!m_pageRead) {
             link::showCaution(text::ReadBeforeWrite);
-            return;
+            co_return;
         }
         if (!storeSubPage())
-            return;
+            co_return;
     }
     if (op.readsIntoGrid())
         clearGrid();
@@ -615,15 +626,15 @@ void MemoryCardPanel::run(const MemoryOperation &op) {
     }
     const std::optional<QByteArray> body = gather(op);
     if (!body)
-        return;
+        co_return;
 
     const QByteArray frame = link::buildReaderFrame(*body);
     QByteArray reply = link::newReplyBuffer();
     qint16 replyLength = 0;
     const link::ReplyStatus status =
-        link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength));
+        co_await link::SendReaderCommand(m_reader, frame, int(frame.size()), reply, replyLength);
     if (status != link::kReplyOk || replyLength == 0)
-        return;
+        co_return;
     if (reply.at(op.statusIndex) == 'Y')
         succeeded(op, *body, reply, replyLength);
     if (const std::optional<ResultBox> box = resultBox(op, reply, replyLength))

@@ -2,7 +2,10 @@
 
 #include "memoryoperations.h"
 
+#include "link/operations.h"
+
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QHash>
 #include <QList>
 #include <QWidget>
@@ -37,8 +40,11 @@ public:
     const QList<QWidget *> &pages() const { return m_pages; }
     void addPagesTo(QTabWidget *tabs);
 
-    // Runs the button's operation, as its click does.
+    // Starts the button's operation, as its click does: refused, on the
+    // status line, while the reader's line is busy with another command.
     void run(const MemoryOperation &op);
+    // The operation itself: gathers the body, exchanges it, shows the result.
+    QCoro::Task<> operate(const MemoryOperation *op);
 
     QLineEdit *cell(int index) const;
     QLineEdit *box(const QString &name) const { return m_boxes.value(name); }
@@ -106,6 +112,7 @@ private:
     QByteArray m_page = QByteArray(264, '\0');
     bool m_pageRead = false;
     int m_subPage = 0;
+    link::Operations m_operations;
 };
 
 } // namespace talvex::memorycard

@@ -3,14 +3,17 @@
 
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
+#include "support/settle.h"
 
 #include "contact/contactcommands.h"
 #include "contact/cpucard.h"
 #include "contact/iccardtab.h"
 #include "contact/samcard.h"
 #include "link/exchange.h"
+#include "link/operations.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
+#include "sim/fault.h"
 #include "sim/readersim.h"
 
 #include <QComboBox>
@@ -22,6 +25,8 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
+#include <mutex>
 
 using namespace talvex;
 using talvex::testing::child;
@@ -31,6 +36,8 @@ using talvex::testing::ScriptedDialogs;
 namespace {
 
 constexpr int kPort = 7;
+const QString kBusy =
+    QStringLiteral("COM7 is busy with the command before; this one was not sent.");
 
 // The answers to reset of the simulated cards and the card application's
 // answer to SELECT of the master file.
@@ -42,6 +49,13 @@ const QString kMfAnswer = QStringLiteral("6F0984023F00A5038801019000");
 sim::SimCard cpuCard(sim::CardProtocol protocol, sim::CardPlace place = sim::CardPlace::Inside) {
     return sim::contactCpuCard(protocol, place);
 }
+
+// The reader window's state, with what its status line was told.
+struct StatusState : link::ReaderLinkState {
+    using link::ReaderLinkState::ReaderLinkState;
+    void showStatus(const QString &text) override { statuses << text; }
+    QStringList statuses;
+};
 
 // The "IC CARD" tab on a port that the simulated reader answers, set up as
 // "Setup Comm" leaves it.
@@ -93,12 +107,14 @@ struct Bench {
     ScriptedDialogs dialogs;
     sim::ReaderSim reader;
     link::SerialComm port;
-    link::ReaderLinkState state{port};
+    StatusState state{port};
     contact::ICCardTab tab{state};
 };
 
+// A click, and the command it started run to its end.
 void click(const QWidget &window, const char *name) {
     child<QPushButton>(window, name)->click();
+    QVERIFY(talvex::testing::settle());
 }
 QString textOf(const QWidget &window, const char *name) {
     if (auto *line = window.findChild<QLineEdit *>(QLatin1String(name)))
@@ -128,6 +144,12 @@ private slots:
     void replies();
     void nothingWithoutPortSetUp_data();
     void nothingWithoutPortSetUp();
+    void closingMidExchange_data();
+    void closingMidExchange();
+    void secondClickWhileBusy_data();
+    void secondClickWhileBusy();
+    void returnKey_data();
+    void returnKey();
 };
 
 void TestContactWindows::windowsOpenWithTheirDefaults() {
@@ -322,26 +344,40 @@ void TestContactWindows::samApduRefusalsInFrameOrder() {
 
 void TestContactWindows::samResetBodies_data() {
     QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<bool>("byKeys"); // chosen without a click: keys, accessibility, the program
     QTest::addColumn<QString>("frame");
     QTest::addColumn<int>("voltage");
 
-    QTest::newRow("as loaded: EMV") << QList<int>{} << "02 00 04 3D 30 30 30 03 08" << 0x30;
-    QTest::newRow("ISO7816(5V)") << QList<int>{1} << "02 00 04 3D 30 30 31 03 09" << 0x30;
-    QTest::newRow("ISO7816(3V)") << QList<int>{2} << "02 00 04 3D 2F 30 31 03 16" << 0x2F;
-    QTest::newRow("3V, then EMV") << QList<int>{2, 0} << "02 00 04 3D 30 30 30 03 08" << 0x30;
-    QTest::newRow("3V, then 5V") << QList<int>{2, 1} << "02 00 04 3D 30 30 31 03 09" << 0x30;
+    QTest::newRow("as loaded: EMV")
+        << QList<int>{} << false << "02 00 04 3D 30 30 30 03 08" << 0x30;
+    QTest::newRow("ISO7816(5V)") << QList<int>{1} << false << "02 00 04 3D 30 30 31 03 09" << 0x30;
+    QTest::newRow("ISO7816(3V)") << QList<int>{2} << false << "02 00 04 3D 2F 30 31 03 16" << 0x2F;
+    QTest::newRow("3V, then EMV") << QList<int>{2, 0} << false << "02 00 04 3D 30 30 30 03 08"
+                                  << 0x30;
+    QTest::newRow("3V, then 5V") << QList<int>{2, 1} << false << "02 00 04 3D 30 30 31 03 09"
+                                 << 0x30;
+    QTest::newRow("3V by keys") << QList<int>{2} << true << "02 00 04 3D 2F 30 31 03 16" << 0x2F;
+    QTest::newRow("3V, then 5V by keys")
+        << QList<int>{2, 1} << true << "02 00 04 3D 30 30 31 03 09" << 0x30;
+    QTest::newRow("3V, then EMV by keys")
+        << QList<int>{2, 0} << true << "02 00 04 3D 30 30 30 03 08" << 0x30;
 }
 
 void TestContactWindows::samResetBodies() {
     QFETCH(QList<int>, clicks);
+    QFETCH(bool, byKeys);
     QFETCH(QString, frame);
     QFETCH(int, voltage);
 
     Bench bench;
     contact::SimCard window(bench.state);
     for (int index : clicks) {
-        child<QRadioButton>(window, qPrintable(QStringLiteral("SAMVOLTAGEOption_%1").arg(index)))
-            ->click();
+        auto *option = child<QRadioButton>(
+            window, qPrintable(QStringLiteral("SAMVOLTAGEOption_%1").arg(index)));
+        if (byKeys)
+            option->setChecked(true);
+        else
+            option->click();
     }
     QCOMPARE(window.voltageCode(), quint8(voltage));
     click(window, "SimReset");
@@ -436,6 +472,202 @@ void TestContactWindows::nothingWithoutPortSetUp() {
     QCOMPARE(bench.boxTexts(), QStringList{"Caution|Comm. Port Setup First"});
     QCOMPARE(bench.sent(), QStringList());
     QCOMPARE(bench.dialogs.classes, QStringList());
+}
+
+// A window closed while its command waits on the reader: the command ends
+// there, without a box, and the reader's line serves the next one.
+void TestContactWindows::closingMidExchange_data() {
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QString>("how");
+
+    const QString apdu = QStringLiteral("02 00 0B 37 31 00 07 00 A4 00 00 02 3F 00 03 92");
+    QTest::newRow("CPU Card, Exit") << "CPURUN"
+                                    << "SendCmd" << apdu << "Exit";
+    QTest::newRow("CPU Card, Escape") << "CPURUN"
+                                      << "CPUColdReset"
+                                      << "02 00 03 37 30 30 03 35"
+                                      << "Escape";
+    QTest::newRow("CPU Card, close box") << "CPURUN"
+                                         << "SendCmd" << apdu << "close box";
+    QTest::newRow("CPU Card, gone") << "CPURUN"
+                                    << "Down"
+                                    << "02 00 02 33 31 03 01"
+                                    << "gone";
+    QTest::newRow("Sam Card, Exit") << "SIMRUN"
+                                    << "SimReset"
+                                    << "02 00 04 3D 30 30 30 03 08"
+                                    << "Exit";
+    QTest::newRow("Sam Card, close box") << "SIMRUN"
+                                         << "Down"
+                                         << "02 00 02 4A 31 03 78"
+                                         << "close box";
+}
+
+void TestContactWindows::closingMidExchange() {
+    QFETCH(QString, opener);
+    QFETCH(QString, button);
+    QFETCH(QString, frame);
+    QFETCH(QString, how);
+
+    std::mutex mutex;
+    QByteArray wire; // what reached the reader, ENQs included
+    Bench bench;
+    bench.reader.setTrafficListener([&](sim::Direction d, const QByteArray &bytes) {
+        if (d == sim::Direction::FromProgram) {
+            std::lock_guard lock(mutex);
+            wire += bytes;
+        }
+    });
+    bench.reader.setCard(cpuCard(sim::CardProtocol::T0));
+    bench.reader.injectFault(sim::Fault::delay(150));
+    bench.inWindow(qPrintable(opener), [&](QDialog &window) {
+        window.show();
+        child<QPushButton>(window, qPrintable(button))->click();
+        QCOMPARE(link::Operations::runningAnywhere(), 1); // waits for the ACK
+        if (how == QLatin1String("Exit"))
+            child<QPushButton>(window, "BackCmd")->click();
+        else if (how == QLatin1String("Escape"))
+            QTest::keyClick(&window, Qt::Key_Escape);
+        else if (how == QLatin1String("close box"))
+            window.close();
+        if (how != QLatin1String("gone")) {
+            QCOMPARE(link::Operations::runningAnywhere(), 0);
+            QVERIFY(!window.isVisible());
+        }
+    });
+    QCOMPARE(link::Operations::runningAnywhere(), 0);
+    QTest::qWait(400); // the reader's late ACK arrives and gets no ENQ
+    {
+        std::lock_guard lock(mutex);
+        QCOMPARE(QString::fromLatin1(wire.toHex(' ').toUpper()), frame);
+    }
+    QCOMPARE(bench.boxTexts(), QStringList());
+    bench.sent();
+
+    click(bench.tab, "PowerOnBtn");
+    QCOMPARE(bench.sent(), QStringList{"02 00 02 33 30 03 00"});
+    QCOMPARE(bench.boxTexts(), QStringList{"Power On|Power On Success"});
+    QCOMPARE(bench.state.statuses, QStringList());
+}
+
+// One command at a time on the reader's line, whichever window asks: a second
+// click sends nothing and says so on the status line.
+void TestContactWindows::secondClickWhileBusy_data() {
+    QTest::addColumn<QString>("first"); // "window/button"
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QString>("box");
+
+    const QString apdu = QStringLiteral("02 00 0B 37 31 00 07 00 A4 00 00 02 3F 00 03 92");
+    QTest::newRow("Send APDU twice") << "cpu/SendCmd"
+                                     << "cpu/SendCmd" << apdu << "C-APDU|Error";
+    QTest::newRow("Power Off during Send APDU") << "cpu/SendCmd"
+                                                << "cpu/Down" << apdu << "C-APDU|Error";
+    QTest::newRow("tab power on during cold reset") << "cpu/CPUColdReset"
+                                                    << "tab/PowerOnBtn"
+                                                    << "02 00 03 37 30 30 03 35"
+                                                    << "CPU Card Reset|Reset Success(T=0)";
+    QTest::newRow("memory card read during SAM reset") << "sam/SimReset"
+                                                       << "tab/SL4442ReadCenChu"
+                                                       << "02 00 04 3D 30 30 30 03 08"
+                                                       << "SAM Card Reset|Reset Success(T=0)";
+    QTest::newRow("SAM APDU during tab power off") << "tab/PowerOffBtn"
+                                                   << "sam/SendCmd"
+                                                   << "02 00 02 33 31 03 01"
+                                                   << "Power Off|Power Off Success";
+    QTest::newRow("Sam Reset twice") << "sam/SimReset"
+                                     << "sam/SimReset"
+                                     << "02 00 04 3D 30 30 30 03 08"
+                                     << "SAM Card Reset|Reset Success(T=0)";
+}
+
+void TestContactWindows::secondClickWhileBusy() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, frame);
+    QFETCH(QString, box);
+
+    Bench bench;
+    bench.reader.setCard(cpuCard(sim::CardProtocol::T0));
+    contact::CPUCARD cpu(bench.state);
+    contact::SimCard sam(bench.state);
+    bench.reader.injectFault(sim::Fault::delay(100)); // the first command is sure to wait
+    const auto press = [&](const QString &what) {
+        const QStringList parts = what.split(QLatin1Char('/'));
+        QWidget &window = parts.at(0) == QLatin1String("cpu")   ? static_cast<QWidget &>(cpu)
+                          : parts.at(0) == QLatin1String("sam") ? static_cast<QWidget &>(sam)
+                                                                : bench.tab;
+        child<QPushButton>(window, qPrintable(parts.at(1)))->click();
+    };
+    press(first);
+    QCOMPARE(link::Operations::runningAnywhere(), 1);
+    press(second);
+    QCOMPARE(bench.state.statuses, QStringList{kBusy});
+    QVERIFY(talvex::testing::settle());
+    QCOMPARE(bench.sent(), QStringList{frame});
+    QCOMPARE(bench.boxTexts(), QStringList{box});
+}
+
+// Return presses the button that has the focus; in the command box it sends
+// the command.
+void TestContactWindows::returnKey_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<bool>("closed");
+
+    const QStringList apdu{"02 00 0B 37 31 00 07 00 A4 00 00 02 3F 00 03 92"};
+    QTest::newRow("CPU Card, Exit") << "cpu"
+                                    << "BackCmd" << QStringList() << true;
+    QTest::newRow("CPU Card, Power Off") << "cpu"
+                                         << "Down" << QStringList{"02 00 02 33 31 03 01"} << false;
+    QTest::newRow("CPU Card, Cold Reset")
+        << "cpu"
+        << "CPUColdReset" << QStringList{"02 00 03 37 30 30 03 35"} << false;
+    QTest::newRow("CPU Card, Warm Reset")
+        << "cpu"
+        << "CPUWarmReset" << QStringList{"02 00 02 37 2F 03 1B"} << false;
+    QTest::newRow("CPU Card, Send APDU") << "cpu"
+                                         << "SendCmd" << apdu << false;
+    QTest::newRow("CPU Card, command box") << "cpu"
+                                           << "CmdText" << apdu << false;
+    QTest::newRow("Sam Card, Exit") << "sam"
+                                    << "BackCmd" << QStringList() << true;
+    QTest::newRow("Sam Card, Power Off") << "sam"
+                                         << "Down" << QStringList{"02 00 02 4A 31 03 78"} << false;
+    QTest::newRow("Sam Card, Reset")
+        << "sam"
+        << "SimReset" << QStringList{"02 00 04 3D 30 30 30 03 08"} << false;
+    QTest::newRow("Sam Card, command box")
+        << "sam"
+        << "CmdText" << QStringList{"02 00 0C 3D 31 30 00 07 00 A4 00 00 02 3F 00 03 AF"} << false;
+}
+
+void TestContactWindows::returnKey() {
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QStringList, frames);
+    QFETCH(bool, closed);
+
+    Bench bench;
+    bench.reader.setCard(cpuCard(sim::CardProtocol::T0));
+    std::unique_ptr<QDialog> dialog;
+    if (window == QLatin1String("cpu"))
+        dialog = std::make_unique<contact::CPUCARD>(bench.state);
+    else
+        dialog = std::make_unique<contact::SimCard>(bench.state);
+    dialog->show();
+    QWidget *target =
+        control == QLatin1String("CmdText")
+            ? child<QComboBox>(*dialog, "CmdText")->lineEdit()
+            : static_cast<QWidget *>(child<QPushButton>(*dialog, qPrintable(control)));
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    QVERIFY(talvex::testing::settle());
+    QCOMPARE(bench.sent(), frames);
+    QCOMPARE(dialog->isVisible(), !closed);
 }
 
 QTEST_MAIN(TestContactWindows)

@@ -7,20 +7,35 @@
 #include "contact/contactcommands.h"
 #include "contact/cpucard.h"
 #include "contact/samcard.h"
+#include "link/serialcomm.h"
 #include "sim/contactcpucard.h"
 #include "sim/memorycommand.h"
 
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QtTest>
 
 using namespace talvex;
 using talvex::testing::child;
-using talvex::testing::click;
 using talvex::testing::FaultBench;
 using talvex::testing::textOf;
 using talvex::testing::WindowCase;
 
 namespace {
+
+// A click on the host's button, and the command it started on the reader's
+// line run to its end while the case's clock scale still holds. (Other
+// windows' commands may run on for long; only this line is waited for.)
+std::function<void(FaultBench &)> click(const char *button) {
+    return [button](FaultBench &b) {
+        testing::click(button)(b);
+        link::SerialComm &line = b.window.readerPort();
+        QDeadlineTimer deadline(30000);
+        while (line.busy() && !deadline.hasExpired())
+            QTest::qWait(2);
+        QVERIFY(!line.busy());
+    };
+}
 
 void insertCpuCard(FaultBench &b) {
     b.reader.setCard(sim::contactCpuCard(sim::CardProtocol::T0, sim::CardPlace::IcPosition));

@@ -11,6 +11,7 @@
 #include "sim/memorycommand.h"
 #include "sim/readersim.h"
 #include "support/recordingmessageboxes.h"
+#include "support/settle.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -83,7 +84,11 @@ struct Bench {
             find<QLineEdit>(pair.at(0))->setText(pair.value(1));
         }
     }
-    void click(const QString &name) { find<QAbstractButton>(name)->click(); }
+    // A click, and the command it started run to its end.
+    void click(const QString &name) {
+        find<QAbstractButton>(name)->click();
+        QVERIFY(testing::settle());
+    }
     QString lastText() const { return boxes.shown.isEmpty() ? QString() : boxes.shown.last().text; }
     // The command frames the program sent, ENQs left out.
     QList<QByteArray> frames() {
@@ -546,6 +551,15 @@ void TestMemoryCardPanel::listsAndOptionsFillTheirBoxes() {
                   {9, "ATC102A5add01", "16", "Add:0x16-0x55", "ATC102A5add01Label"}};
     for (const auto &zone : kZones) {
         bench.click(QStringLiteral("ATC102A4area_%1").arg(zone.option));
+        QCOMPARE(bench.find<QLineEdit>(QLatin1String(zone.box))->text(), QLatin1String(zone.start));
+        QCOMPARE(bench.find<QLabel>(QLatin1String(zone.hintLabel))->text(),
+                 QLatin1String(zone.hint));
+    }
+    // The same choices made without a click (arrow keys, accessibility tools).
+    for (const int row : {1, 0, 3}) {
+        const auto &zone = kZones[row];
+        bench.find<QRadioButton>(QStringLiteral("ATC102A4area_%1").arg(zone.option))
+            ->setChecked(true);
         QCOMPARE(bench.find<QLineEdit>(QLatin1String(zone.box))->text(), QLatin1String(zone.start));
         QCOMPARE(bench.find<QLabel>(QLatin1String(zone.hintLabel))->text(),
                  QLatin1String(zone.hint));
