@@ -397,7 +397,7 @@ void runLinks(Input &in, bool model840) {
             }
             if (logged && !hangUp && word == kOk)
                 FUZZ_CHECK(log.text ==
-                           trafficLine("SD: ", commandFrame(command)) + "RD: 06 \r\nSD: 05 \r\n");
+                           trafficLine("SD: ", commandFrame(command)) + "RD: 06\r\nSD: 05\r\n");
             if (word == kOk) {
                 const int size = command == "AP" ? 9 : 8;
                 const QByteArray reply = link.readReplyAfter(500, size, 'F');

@@ -181,7 +181,7 @@ void TestFakamain::kvr820AckWithoutStatusCountsAsDetected() {
     QVERIFY(enabled(v.k820(), "KVR820SI"));
     QVERIFY(v.k820().picture()->bodyVisible());
     QCOMPARE(v.window->trafficLog(),
-             QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06 \r\nSD: 05 \r\n"));
+             QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06\r\nSD: 05\r\n"));
     link::portmap::unmap(6);
 }
 
@@ -214,7 +214,7 @@ void TestFakamain::kvr820ManualDispenseAndCapture() {
 
     p.KVR820DC_Click();
     QCOMPARE(v.window->trafficLog(),
-             QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06 \r\nSD: 05 \r\n"));
+             QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06\r\nSD: 05\r\n"));
     QCOMPARE(label(p, "Label8205"), QStringLiteral("1"));
     QVERIFY(p.manualCommandIssued());
     v.runFor(250);
@@ -264,7 +264,7 @@ void TestFakamain::kvr820StatusButtons() {
     QVERIFY(v.setUp820());
     // The detection's status reply is logged like a command reply, with the blank.
     QVERIFY(v.window->trafficLog().endsWith(
-        QStringLiteral("SD: 05 \r\nRD: 02 53 46 30 30 30 30 03 14 \r\n")));
+        QStringLiteral("SD: 05\r\nRD: 02 53 46 30 30 30 30 03 14 \r\n")));
     auto &p = v.k820();
     v.dev820.setStatus({'1', '0', '1', 'B'});
     v.writes820.clear();
@@ -274,7 +274,7 @@ void TestFakamain::kvr820StatusButtons() {
     QVERIFY(!p.state().dispenseAllowed);
     QVERIFY(p.state().captureAllowed);
     QVERIFY(v.window->trafficLog().endsWith(
-        QStringLiteral("SD: 05 \r\nRD:02 53 46 30 31 42 03 57 \r\n")));
+        QStringLiteral("SD: 05\r\nRD:02 53 46 30 31 42 03 57 \r\n")));
     p.KVR820AP_Click();
     QCOMPARE(child<QLineEdit>(p, "KVR820BACKVELUE")->text(), QStringLiteral("101B"));
     QCOMPARE(listTexts(p, "List8201"),
@@ -542,18 +542,24 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
         dialogs.steps.append([port](QDialog &d) {
             child<QComboBox>(d, "PortCombo")->setCurrentText(QLatin1String(port));
             child<QPushButton>(d, "Command1")->click();
+            testing::settle();
             return d.result();
         });
+    };
+    // A click as the user gives it once the line is free.
+    const auto press = [](dispenser::DispenserPanel &p, const char *name) {
+        QTRY_VERIFY_WITH_TIMEOUT(!p.port().busy(), 5000);
+        child<QPushButton>(p, name)->click();
     };
     setUp("COM2");
     window.kvr820()->KVR820Setup_Click();
     QVERIFY(window.kvr820()->port().PortOpen());
     auto &p820 = *window.kvr820();
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p820, "KVR820DC")->isEnabled(), 5000);
-    p820.KVR820DC_Click();
+    press(p820, "KVR820DC");
     QTRY_COMPARE_WITH_TIMEOUT(label(p820, "Label8206"), QStringLiteral("1"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p820, "KVR820CP")->isEnabled(), 5000);
-    p820.KVR820CP_Click();
+    press(p820, "KVR820CP");
     QTRY_COMPARE_WITH_TIMEOUT(label(p820, "Label82011"), QStringLiteral("1"), 5000);
     QCOMPARE(k820.binCards(), 1);
 
@@ -561,7 +567,7 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
     window.kvr840()->KVR840Setup_Click();
     auto &p840 = *window.kvr840();
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p840, "KVR840DC")->isEnabled(), 5000);
-    p840.KVR840DC_Click();
+    press(p840, "KVR840DC");
     QTRY_VERIFY_WITH_TIMEOUT(k840.cardWaiting(), 5000);
     QVERIFY(k840.takeCard());
     QTRY_COMPARE_WITH_TIMEOUT(label(p840, "Label8406"), QStringLiteral("1"), 5000);
