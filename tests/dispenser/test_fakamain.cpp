@@ -18,7 +18,11 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 using namespace talvex;
 using talvex::testing::child;
@@ -77,6 +81,13 @@ private slots:
     void zeroButtonsAndCommClose();
     void saveTo();
     void walkthroughOverPseudoTerminals();
+    void kvr820Positions_data();
+    void kvr820Positions();
+    void pollSwitchesDispenseAndCapture();
+    void cardLeftInTheChannel();
+    void portClosedUnderATest();
+    void kvr840SilentPollEmptiesTheList();
+    void awaitedWaitsOverPseudoTerminals();
 };
 
 void TestFakamain::settingsPortErrors() {
@@ -576,6 +587,188 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
     window.kvr840()->KVR840Close_Click();
     link::portmap::unmap(2);
     link::portmap::unmap(3);
+}
+
+void TestFakamain::kvr820Positions_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("target");
+    QTest::newRow("sensor 3") << "Stop at Sensor 3" << QByteArray::fromHex("0246433103" "35") << 0;
+    QTest::newRow("sensor 2") << "Stop at Sensor 2" << QByteArray::fromHex("0246433603" "32") << 1;
+    QTest::newRow("leave 3") << "Leave Sensor 3" << QByteArray::fromHex("0246433203" "36") << 2;
+    QTest::newRow("leave 2") << "Leave Sensor 2" << QByteArray::fromHex("0246433303" "37") << 3;
+    QTest::newRow("sensor 1") << "Stop at Sensor 1" << QByteArray::fromHex("0246433703" "33") << 4;
+    QTest::newRow("door") << "To the Door" << QByteArray::fromHex("0246433403" "30") << 5;
+    QTest::newRow("out") << "Out" << QByteArray::fromHex("0246433003" "34") << 6;
+}
+
+// Each position goes out as its own frame; the target is kept only when the
+// dispenser takes the command on.
+void TestFakamain::kvr820Positions() {
+    QFETCH(QString, item);
+    QFETCH(QByteArray, frame);
+    QFETCH(int, target);
+    VirtualDispensers v;
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(item);
+    v.writes820.clear();
+    p.KVR820FC_Click();
+    QVERIFY(!v.writes820.isEmpty());
+    QCOMPARE(v.writes820.front().bytes, frame);
+    QCOMPARE(p.state().fcTarget, target);
+
+    // Refused: "Dispense Card to door" leaves the target as it was.
+    v.dev820.injectFault(sim::DispenserFault::Nak);
+    p.KVR820FC0_Click();
+    QCOMPARE(p.state().fcTarget, target);
+}
+
+// The poll switches "Dispense(DC)" and "Capture(CP)" only; "Dispense(FC)"
+// stays usable to send a card on. During a test whose first "DC" was refused,
+// the poll still switches them by the status.
+void TestFakamain::pollSwitchesDispenseAndCapture() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 100});
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(QStringLiteral("Stop at Sensor 1"));
+    p.KVR820FC_Click();
+    QCOMPARE(commandTexts(v.writes820), QStringList{"FC7"});
+    v.runFor(1500);
+    QVERIFY(!child<QPushButton>(p, "KVR820DC")->isEnabled());
+    QVERIFY(child<QPushButton>(p, "KVR820CP")->isEnabled());
+    QVERIFY(child<QPushButton>(p, "KVR820FC")->isEnabled());
+
+    VirtualDispensers w;
+    QVERIFY(w.setUp820());
+    auto &q = w.k820();
+    child<QRadioButton>(q, "Option8202_1")->setChecked(true);
+    w.dev820.injectFault(sim::DispenserFault::Nak);
+    q.Autofaka820_Click();
+    QVERIFY(!q.state().autoRunning);
+    w.runFor(1500);
+    QVERIFY(child<QPushButton>(q, "KVR820DC")->isEnabled());
+    QVERIFY(!child<QPushButton>(q, "KVR820CP")->isEnabled());
+}
+
+// A card in the channel that a reset does not clear is reset once; the status
+// line then says it is still there.
+void TestFakamain::cardLeftInTheChannel() {
+    VirtualDispensers v;
+    const sim::DispenserDevice820::Status atDoor{'0', '0', '0', '1'};
+    v.dev820.setStatus(atDoor);
+    QVERIFY(v.setUp820());
+    // The card stays whatever the dispenser is told.
+    for (int i = 0; i < 50; ++i) {
+        v.dev820.setStatus(atDoor);
+        v.runFor(100);
+    }
+    QCOMPARE(commandTexts(v.writes820).count(QStringLiteral("RS")), 1);
+    QCOMPARE(v.boxes.texts().count(QStringLiteral("Reset Success\r\nChecking Working Situation"
+                                                  "\r\nWait for 2 Sec for Next Operation")),
+             1);
+    QVERIFY2(v.window->lineReason().contains(QLatin1String("still in the channel")),
+             qPrintable(v.window->lineReason()));
+}
+
+// "Comm Setup" to a port that does not exist while a test runs ends the test.
+void TestFakamain::portClosedUnderATest() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 100});
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QLineEdit>(p, "Text8201")->setText(QStringLiteral("5"));
+    p.Autofaka820_Click();
+    v.runFor(2000);
+    QVERIFY(!v.setUp820(QStringLiteral("COM9")));
+    v.boxes.shown.clear();
+    v.runFor(10000);
+    QCOMPARE(v.boxes.texts(), QStringList());
+    QVERIFY(!p.timer(QStringLiteral("fakatime8202"))->isActive());
+    QVERIFY(!child<QPushButton>(p, "Autostop820")->isEnabled());
+
+    // The other tab holding the port is named.
+    QVERIFY(v.setUp820(QStringLiteral("COM2")));
+    v.boxes.shown.clear();
+    const bool taken = v.setUp840(QStringLiteral("COM2"));
+    if (!taken && v.window->lineReason().contains(QLatin1String("COM2")))
+        QVERIFY2(v.window->lineReason().contains(QLatin1String("KVR-820 tab")),
+                 qPrintable(v.window->lineReason()));
+}
+
+// A KVR-840 that falls silent no longer shows its last status.
+void TestFakamain::kvr840SilentPollEmptiesTheList() {
+    VirtualDispensers v;
+    QVERIFY(v.setUp840());
+    v.runFor(300);
+    auto *list = child<QListWidget>(v.k840(), "List8401");
+    QVERIFY(list->count() > 0);
+    v.dev840.injectFault(sim::DispenserFault::Silence);
+    v.k840().Timer840_Timer();
+    QCOMPARE(list->count(), 0);
+}
+
+// Over pseudo-terminals in real time: a poll tick on a line that a command
+// holds sends nothing; a dispenser that went away leaves the window answering;
+// closing the window in the middle of a wait ends it without a box.
+void TestFakamain::awaitedWaitsOverPseudoTerminals() {
+    testing::RecordingMessageBoxes boxes;
+    testing::ScriptedDialogs dialogs;
+    sim::DispenserSim k820(sim::DispenserModel::Kvr820);
+    QString error;
+    if (!k820.start(&error))
+        QSKIP(qPrintable(QStringLiteral("no pseudo-terminal: ") + error));
+    k820.mapToPort(2);
+    QByteArray received;
+    k820.setTrafficListener([&](sim::Direction d, const QByteArray &bytes) {
+        if (d == sim::Direction::FromProgram)
+            received += bytes;
+    });
+    auto window = std::make_unique<dispenser::Fakamain>();
+    dialogs.steps.append([](QDialog &d) {
+        child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
+        child<QPushButton>(d, "Command1")->click();
+        testing::settle();
+        return d.result();
+    });
+    auto &p = *window->kvr820();
+    p.KVR820Setup_Click();
+    QVERIFY(p.port().PortOpen());
+
+    // The ACK comes at 1.5 s; meanwhile the poll's ticks are skipped.
+    QTRY_VERIFY_WITH_TIMEOUT(!p.port().busy(), 5000);
+    k820.injectFault(sim::DispenserFault::SlowAck, 1500, "RS");
+    QTest::qWait(50);
+    received.clear();
+    child<QPushButton>(p, "KVR820RS")->click();
+    QVERIFY(p.port().busy());
+    QTest::qWait(1000);
+    QCOMPARE(received, QByteArray::fromHex("0252530300"));
+    QVERIFY(testing::settle(5000));
+
+    // Unplugged: each poll waits up to 5 s, and a 10 ms timer keeps its pace.
+    k820.stop();
+    int ticks = 0;
+    QTimer pace;
+    QObject::connect(&pace, &QTimer::timeout, [&] { ++ticks; });
+    pace.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(1000);
+    pace.stop();
+    QVERIFY2(ticks >= 50, qPrintable(QString::number(ticks)));
+    QVERIFY(clock.elapsed() < 2000);
+
+    // Closed in the middle of a wait: no box afterwards, nothing left running.
+    boxes.shown.clear();
+    QVERIFY(p.port().busy() || p.timer(QStringLiteral("Timer820"))->isActive());
+    window->close();
+    window.reset();
+    QVERIFY(testing::settle(1000));
+    QTest::qWait(100);
+    QCOMPARE(boxes.texts(), QStringList());
+    link::portmap::unmap(2);
 }
 
 QTEST_MAIN(TestFakamain)
