@@ -688,13 +688,6 @@ void TestFakamain::portClosedUnderATest() {
     QVERIFY(!p.timer(QStringLiteral("fakatime8202"))->isActive());
     QVERIFY(!child<QPushButton>(p, "Autostop820")->isEnabled());
 
-    // The other tab holding the port is named.
-    QVERIFY(v.setUp820(QStringLiteral("COM2")));
-    v.boxes.shown.clear();
-    const bool taken = v.setUp840(QStringLiteral("COM2"));
-    if (!taken && v.window->lineReason().contains(QLatin1String("COM2")))
-        QVERIFY2(v.window->lineReason().contains(QLatin1String("KVR-820 tab")),
-                 qPrintable(v.window->lineReason()));
 }
 
 // A KVR-840 that falls silent no longer shows its last status.
@@ -735,6 +728,20 @@ void TestFakamain::awaitedWaitsOverPseudoTerminals() {
     auto &p = *window->kvr820();
     p.KVR820Setup_Click();
     QVERIFY(p.port().PortOpen());
+
+    // The KVR-840 tab set to the same port: the status line names the tab
+    // that holds it.
+    dialogs.steps.append([](QDialog &d) {
+        child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
+        child<QPushButton>(d, "Command1")->click();
+        testing::settle();
+        return d.result();
+    });
+    window->kvr840()->KVR840Setup_Click();
+    QVERIFY(!window->kvr840()->port().PortOpen());
+    QCOMPARE(window->lineReason(), QStringLiteral("COM2 is open on the KVR-820 tab of this window"));
+    QCOMPARE(boxes.texts(), QStringList{"The Comm Port has been Used for One Quipment, Please "
+                                        "Select Another Comm. Port"});
 
     // The ACK comes at 1.5 s; meanwhile the poll's ticks are skipped.
     QTRY_VERIFY_WITH_TIMEOUT(!p.port().busy(), 5000);
