@@ -70,6 +70,8 @@ private slots:
     void frames();
     void kvr820Exchange_data();
     void kvr820Exchange();
+    void kvr820Refused_data();
+    void kvr820Refused();
     void kvr840Command_data();
     void kvr840Command();
     void kvr840Status_data();
@@ -129,6 +131,30 @@ void TestDispenserLink::kvr820Exchange() {
     QCOMPARE(link::blockOn(quiet.k820.SendCommand820Quiet("RS")), QStringLiteral("OK"));
     QCOMPARE(quiet.line->written(), hex("025253030005"));
     QVERIFY(quiet.log.text.isEmpty());
+}
+
+void TestDispenserLink::kvr820Refused_data() {
+    QTest::addColumn<QByteArray>("answer"); // fed 30 ms after the frame; empty: none
+    QTest::addColumn<int>("elapsedMs");
+    QTest::newRow("silent") << QByteArray() << 5000;
+    QTest::newRow("NAK") << hex("15") << 30;
+}
+
+// Refused or unanswered: "RD: " follows the wait all the same, with nothing
+// after it, and no ENQ goes out.
+void TestDispenserLink::kvr820Refused() {
+    QFETCH(QByteArray, answer);
+    QFETCH(int, elapsedMs);
+    Bench b;
+    b.line->onWrite = [&](const QByteArray &, ScriptedBackend &l) {
+        if (!answer.isEmpty())
+            l.feedAfter(30, answer);
+    };
+    const qint64 start = b.clock.nowMs();
+    QCOMPARE(link::blockOn(b.k820.SendCommand820("RS")), QStringLiteral("ERROR"));
+    QCOMPARE(b.clock.nowMs() - start, elapsedMs);
+    QCOMPARE(b.line->written(), hex("0252530300"));
+    QCOMPARE(b.log.text, QStringLiteral("SD: 02 52 53 03 00 \r\nRD: \r\n"));
 }
 
 void TestDispenserLink::kvr840Command_data() {
