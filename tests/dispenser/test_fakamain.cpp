@@ -325,7 +325,9 @@ void TestFakamain::kvr820Doors() {
 
     // Door set: the current code preselected, option 2 confirmed sends "IN1".
     bool preselected = false;
+    QString frameTitle;
     v.dialogs.steps.append([&](QDialog &d) {
+        frameTitle = child<QRadioButton>(d, "Option1")->parentWidget()->property("title").toString();
         preselected = child<QRadioButton>(d, "Option1")->isChecked();
         child<QRadioButton>(d, "Option2")->setChecked(true);
         child<QPushButton>(d, "OKButton")->click();
@@ -334,6 +336,7 @@ void TestFakamain::kvr820Doors() {
     v.writes820.clear();
     p.KVR820NI_Click();
     QVERIFY(preselected);
+    QCOMPARE(frameTitle, QStringLiteral("Enter Control\r\n Option"));
     QCOMPARE(commandTexts(v.writes820), QStringList({"SI", "IN1"}));
     QCOMPARE(v.dev820.doorCode(), '1');
     QCOMPARE(v.boxes.texts(), QStringList{"Door Setting Success"});
