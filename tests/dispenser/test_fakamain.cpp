@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <mutex>
 
 using namespace talvex;
 using talvex::testing::child;
@@ -716,11 +717,18 @@ void TestFakamain::awaitedWaitsOverPseudoTerminals() {
     if (!k820.start(&error))
         QSKIP(qPrintable(QStringLiteral("no pseudo-terminal: ") + error));
     k820.mapToPort(2);
-    QByteArray received;
+    // Told on the simulator's thread.
+    std::mutex mutex;
+    QByteArray receivedBytes;
     k820.setTrafficListener([&](sim::Direction d, const QByteArray &bytes) {
+        std::lock_guard lock(mutex);
         if (d == sim::Direction::FromProgram)
-            received += bytes;
+            receivedBytes += bytes;
     });
+    const auto takeReceived = [&] {
+        std::lock_guard lock(mutex);
+        return std::exchange(receivedBytes, {});
+    };
     auto window = std::make_unique<dispenser::Fakamain>();
     dialogs.steps.append([](QDialog &d) {
         child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
@@ -746,29 +754,41 @@ void TestFakamain::awaitedWaitsOverPseudoTerminals() {
     QCOMPARE(boxes.texts(), QStringList{"The Comm Port has been Used for One Quipment, Please "
                                         "Select Another Comm. Port"});
 
-    // The ACK comes at 1.5 s; meanwhile the poll's ticks are skipped.
+    // "Status(RF)" leaves the poll running; its acknowledgement comes at
+    // 1.5 s, and the poll's ticks meanwhile send nothing.
     QTRY_VERIFY_WITH_TIMEOUT(!p.port().busy(), 5000);
-    k820.injectFault(sim::DispenserFault::SlowAck, 1500, "RS");
-    QTest::qWait(50);
-    received.clear();
-    child<QPushButton>(p, "KVR820RS")->click();
+    k820.injectFault(sim::DispenserFault::SlowAck, 1500, "RF");
+    takeReceived();
+    child<QPushButton>(p, "KVR820RF")->click();
     QVERIFY(p.port().busy());
+    QVERIFY(p.timer(QStringLiteral("Timer820"))->isActive());
     QTest::qWait(1000);
-    QCOMPARE(received, QByteArray::fromHex("0252530300"));
+    QCOMPARE(takeReceived(), QByteArray::fromHex("0252460315"));
     QVERIFY(testing::settle(5000));
 
-    // Unplugged: each poll waits up to 5 s, and a 10 ms timer keeps its pace.
+    // A 10 ms timer of the window keeps its pace for a second: while a poll
+    // waits out its 5 s for a dispenser that says nothing, and once the
+    // dispenser is gone altogether.
+    const auto keepsPace = [] {
+        int ticks = 0;
+        QTimer pace;
+        QObject::connect(&pace, &QTimer::timeout, [&] { ++ticks; });
+        QElapsedTimer clock;
+        clock.start();
+        pace.start(10);
+        QTest::qWait(1000);
+        pace.stop();
+        return ticks >= 50 && clock.elapsed() < 1500;
+    };
+    takeReceived();
+    k820.injectFault(sim::DispenserFault::Silence, 0, "AP");
+    QTRY_VERIFY_WITH_TIMEOUT(p.port().busy(), 2000);
+    QVERIFY(keepsPace());
+    QVERIFY(p.port().busy());
+    // Nothing but the one poll's frame while it waits.
+    QCOMPARE(takeReceived(), QByteArray::fromHex("0241500310"));
     k820.stop();
-    int ticks = 0;
-    QTimer pace;
-    QObject::connect(&pace, &QTimer::timeout, [&] { ++ticks; });
-    pace.start(10);
-    QElapsedTimer clock;
-    clock.start();
-    QTest::qWait(1000);
-    pace.stop();
-    QVERIFY2(ticks >= 50, qPrintable(QString::number(ticks)));
-    QVERIFY(clock.elapsed() < 2000);
+    QVERIFY(keepsPace());
 
     // Closed in the middle of a wait: no box afterwards, nothing left running.
     boxes.shown.clear();
