@@ -378,9 +378,8 @@ void runLinks(Input &in, bool model840) {
             Link820 link(port, log, portError);
             const QByteArray command = QByteArray(choice & 1 ? "AP" : "RS");
             const bool logged = choice & 2;
-            const QString word =
-                logged ? talvex::link::blockOn(link.SendCommand820(command))
-                       : talvex::link::blockOn(link.SendCommand820Quiet(command));
+            const QString word = logged ? talvex::link::blockOn(link.SendCommand820(command))
+                                        : talvex::link::blockOn(link.SendCommand820Quiet(command));
             const qint64 elapsed = fakeClock.nowMs() - started;
             FUZZ_CHECK(word == kOk || word == kError);
             FUZZ_CHECK(elapsed <= Link820::kAckLimitMs);
@@ -422,7 +421,8 @@ void runLinks(Input &in, bool model840) {
             };
             QString word;
             if (part == 0)
-                word = talvex::link::blockOn(link.SendCommand840(address, QByteArray(choice & 4 ? "DC" : "RS")));
+                word = talvex::link::blockOn(
+                    link.SendCommand840(address, QByteArray(choice & 4 ? "DC" : "RS")));
             else if (part == 1)
                 word = talvex::link::blockOn(link.QueryStatus840(address, decode));
             else

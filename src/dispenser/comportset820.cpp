@@ -95,9 +95,8 @@ QString portErrorCause(const link::SerialComm &comm, int errorNumber) {
 DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTexts texts,
                                          QWidget *parent)
     : QDialog(parent), m_owner(owner), m_texts(std::move(texts)),
-      m_operations([this](link::SerialComm &line) {
-          m_owner.reportCause(link::busyLineText(line));
-      }) {
+      m_operations(
+          [this](link::SerialComm &line) { m_owner.reportCause(link::busyLineText(line)); }) {
     setWindowTitle(QStringLiteral("Communication Setting"));
 
     auto *portFrame = new QGroupBox(QStringLiteral("Comm Port Number"), this);
@@ -129,9 +128,8 @@ DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTe
     m_ok->setDefault(true);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Command2"));
-    connect(m_ok, &QPushButton::clicked, this, [this] {
-        m_operations.run(m_owner.port(), [this] { return Command1_Click(); });
-    });
+    connect(m_ok, &QPushButton::clicked, this,
+            [this] { m_operations.run(m_owner.port(), [this] { return Command1_Click(); }); });
     connect(cancel, &QPushButton::clicked, this, &DispenserPortDialog::Command2_Click);
 
     auto *buttons = new QHBoxLayout;
@@ -165,9 +163,8 @@ bool DispenserPortDialog::openPort(int port, const QString &settings) {
             link::showCaution(m_texts.portInUse);
         const QString holder = m_owner.tabHolding(port);
         if (error.number() == link::kPortInUse && !holder.isEmpty())
-            m_owner.reportCause(QStringLiteral("COM%1 is open on the %2 tab of this window")
-                                    .arg(port)
-                                    .arg(holder));
+            m_owner.reportCause(
+                QStringLiteral("COM%1 is open on the %2 tab of this window").arg(port).arg(holder));
         else
             m_owner.reportCause(portErrorCause(comm, error.number()));
         return false;

@@ -50,7 +50,7 @@ class DispenserPortDialog : public QDialog {
     Q_OBJECT
 public:
     QCoro::Task<> Command1_Click(); // "OK"
-    void Command2_Click(); // "Cancel"
+    void Command2_Click();          // "Cancel"
 
 protected:
     DispenserPortDialog(DispenserPortOwner &owner, PortDialogTexts texts, QWidget *parent);

@@ -64,9 +64,8 @@ protected:
     QPushButton *addButton(const char *name, const QString &caption,
                            QCoro::Task<> (Panel::*handler)()) {
         return m_buttons.add(this, name, caption, [this, handler] {
-            m_operations.run(m_port, [this, handler] {
-                return (static_cast<Panel *>(this)->*handler)();
-            });
+            m_operations.run(m_port,
+                             [this, handler] { return (static_cast<Panel *>(this)->*handler)(); });
         });
     }
     // A window timer's tick: skipped while the line is busy, never queued.

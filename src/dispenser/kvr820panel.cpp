@@ -177,7 +177,6 @@ QList<WindowTimer *> Kvr820Panel::timers() const {
     return {m_poll, m_nextDc, m_nextFc0, m_capture};
 }
 
-
 QCoro::Task<QString> Kvr820Panel::SendCommand820(QByteArray text) {
     forgetPortClosed();
     co_return co_await m_link.SendCommand820(std::move(text));

@@ -179,7 +179,8 @@ void TestDispenserFaults::run(Command c) {
         k820.operations().run(k820.port(), [&] { return k820.KVR820AP_Click(); });
         break;
     case Command::Poll820:
-        k820.operations().run(k820.port(), [&] { return k820.Timer820_Timer(); }, Start::Timer);
+        k820.operations().run(
+            k820.port(), [&] { return k820.Timer820_Timer(); }, Start::Timer);
         break;
     case Command::Ap840:
         k840.operations().run(k840.port(), [&] { return k840.KVR840AP_Click(); });
@@ -188,7 +189,8 @@ void TestDispenserFaults::run(Command c) {
         k840.operations().run(k840.port(), [&] { return k840.KVR840DC_Click(); });
         break;
     case Command::Poll840:
-        k840.operations().run(k840.port(), [&] { return k840.Timer840_Timer(); }, Start::Timer);
+        k840.operations().run(
+            k840.port(), [&] { return k840.Timer840_Timer(); }, Start::Timer);
         break;
     }
     QVERIFY(testing::settle());

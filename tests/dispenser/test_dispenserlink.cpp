@@ -222,8 +222,8 @@ void TestDispenserLink::kvr840Status() {
         if (w.size() > 3)
             l.feedAfter(20, answer);
     };
-    const QString r =
-        logged ? link::blockOn(b.k840.QueryStatus840("15", decode)) : link::blockOn(b.k840.AutoStatus840("15", decode));
+    const QString r = logged ? link::blockOn(b.k840.QueryStatus840("15", decode))
+                             : link::blockOn(b.k840.AutoStatus840("15", decode));
     QCOMPARE(r, result);
     QCOMPARE(seen, decoded);
     QCOMPARE(b.line->written(), written);
@@ -269,7 +269,8 @@ void TestDispenserLink::closedPortReports8018() {
     b.port.setPortOpen(false);
     QCOMPARE(link::blockOn(b.k820.SendCommand820("DC")), QStringLiteral("ERROR"));
     QCOMPARE(link::blockOn(b.k840.SendCommand840("15", "DC")), QStringLiteral("ERROR"));
-    QCOMPARE(link::blockOn(b.k840.AutoStatus840("15", [](const QByteArray &) {})), QStringLiteral("ERROR"));
+    QCOMPARE(link::blockOn(b.k840.AutoStatus840("15", [](const QByteArray &) {})),
+             QStringLiteral("ERROR"));
     QCOMPARE(b.errors, QList<int>({8018, 8018, 8018}));
 }
 

@@ -328,7 +328,8 @@ void TestDispenserStatus::errorRates() {
 void TestDispenserStatus::cardInChannel() {
     const QByteArray inChannel = "1239";
     for (char c : QByteArray("0123456789ABCDEF"))
-        QVERIFY2(talvex::dispenser::cardInChannel820(c) == inChannel.contains(c), QByteArray(1, c).constData());
+        QVERIFY2(talvex::dispenser::cardInChannel820(c) == inChannel.contains(c),
+                 QByteArray(1, c).constData());
 }
 
 QTEST_APPLESS_MAIN(TestDispenserStatus)

@@ -13,12 +13,12 @@
 #include "ui/seams.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QtTest>
 
@@ -192,8 +192,7 @@ void TestFakamain::kvr820AckWithoutStatusCountsAsDetected() {
     QVERIFY(enabled(v.k820(), "KVR820DC"));
     QVERIFY(enabled(v.k820(), "KVR820SI"));
     QVERIFY(v.k820().picture()->bodyVisible());
-    QCOMPARE(v.window->trafficLog(),
-             QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06\r\nSD: 05\r\n"));
+    QCOMPARE(v.window->trafficLog(), QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06\r\nSD: 05\r\n"));
     link::portmap::unmap(6);
 }
 
@@ -225,8 +224,7 @@ void TestFakamain::kvr820ManualDispenseAndCapture() {
     QCOMPARE(p.picture()->visibleMarkNames(), QStringList({"StackerUpper", "StackerLower"}));
 
     p.KVR820DC_Click();
-    QCOMPARE(v.window->trafficLog(),
-             QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06\r\nSD: 05\r\n"));
+    QCOMPARE(v.window->trafficLog(), QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06\r\nSD: 05\r\n"));
     QCOMPARE(label(p, "Label8205"), QStringLiteral("1"));
     QVERIFY(p.manualCommandIssued());
     v.runFor(250);
@@ -328,7 +326,8 @@ void TestFakamain::kvr820Doors() {
     bool preselected = false;
     QString frameTitle;
     v.dialogs.steps.append([&](QDialog &d) {
-        frameTitle = child<QRadioButton>(d, "Option1")->parentWidget()->property("title").toString();
+        frameTitle =
+            child<QRadioButton>(d, "Option1")->parentWidget()->property("title").toString();
         preselected = child<QRadioButton>(d, "Option1")->isChecked();
         child<QRadioButton>(d, "Option2")->setChecked(true);
         child<QPushButton>(d, "OKButton")->click();
@@ -597,13 +596,34 @@ void TestFakamain::kvr820Positions_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<int>("target");
-    QTest::newRow("sensor 3") << "Stop at Sensor 3" << QByteArray::fromHex("0246433103" "35") << 0;
-    QTest::newRow("sensor 2") << "Stop at Sensor 2" << QByteArray::fromHex("0246433603" "32") << 1;
-    QTest::newRow("leave 3") << "Leave Sensor 3" << QByteArray::fromHex("0246433203" "36") << 2;
-    QTest::newRow("leave 2") << "Leave Sensor 2" << QByteArray::fromHex("0246433303" "37") << 3;
-    QTest::newRow("sensor 1") << "Stop at Sensor 1" << QByteArray::fromHex("0246433703" "33") << 4;
-    QTest::newRow("door") << "To the Door" << QByteArray::fromHex("0246433403" "30") << 5;
-    QTest::newRow("out") << "Out" << QByteArray::fromHex("0246433003" "34") << 6;
+    QTest::newRow("sensor 3") << "Stop at Sensor 3"
+                              << QByteArray::fromHex("0246433103"
+                                                     "35")
+                              << 0;
+    QTest::newRow("sensor 2") << "Stop at Sensor 2"
+                              << QByteArray::fromHex("0246433603"
+                                                     "32")
+                              << 1;
+    QTest::newRow("leave 3") << "Leave Sensor 3"
+                             << QByteArray::fromHex("0246433203"
+                                                    "36")
+                             << 2;
+    QTest::newRow("leave 2") << "Leave Sensor 2"
+                             << QByteArray::fromHex("0246433303"
+                                                    "37")
+                             << 3;
+    QTest::newRow("sensor 1") << "Stop at Sensor 1"
+                              << QByteArray::fromHex("0246433703"
+                                                     "33")
+                              << 4;
+    QTest::newRow("door") << "To the Door"
+                          << QByteArray::fromHex("0246433403"
+                                                 "30")
+                          << 5;
+    QTest::newRow("out") << "Out"
+                         << QByteArray::fromHex("0246433003"
+                                                "34")
+                         << 6;
 }
 
 // Each position goes out as its own frame; the target is kept only when the
@@ -691,7 +711,6 @@ void TestFakamain::portClosedUnderATest() {
     QCOMPARE(v.boxes.texts(), QStringList());
     QVERIFY(!p.timer(QStringLiteral("fakatime8202"))->isActive());
     QVERIFY(!child<QPushButton>(p, "Autostop820")->isEnabled());
-
 }
 
 // A KVR-840 that falls silent no longer shows its last status.
@@ -750,7 +769,8 @@ void TestFakamain::awaitedWaitsOverPseudoTerminals() {
     });
     window->kvr840()->KVR840Setup_Click();
     QVERIFY(!window->kvr840()->port().PortOpen());
-    QCOMPARE(window->lineReason(), QStringLiteral("COM2 is open on the KVR-820 tab of this window"));
+    QCOMPARE(window->lineReason(),
+             QStringLiteral("COM2 is open on the KVR-820 tab of this window"));
     QCOMPARE(boxes.texts(), QStringList{"The Comm Port has been Used for One Quipment, Please "
                                         "Select Another Comm. Port"});
 
