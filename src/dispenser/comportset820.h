@@ -25,9 +25,8 @@ public:
     virtual QCoro::Task<bool> detectDispenser() = 0;
     // The port was closed under a running automatic test: the test ends.
     virtual void portLost() = 0;
-    // The tab's caption, and the other tab of the window that holds port
-    // open (empty when none does).
-    virtual QString tabName() const = 0;
+    // The caption of the other tab of the window that holds port open (empty
+    // when none does).
     virtual QString tabHolding(int port) const = 0;
     // The commands of the tab, one at a time on its line.
     virtual link::Operations &operations() = 0;

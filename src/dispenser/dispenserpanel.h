@@ -40,7 +40,6 @@ public:
     void stopPoll() override;
     void reportCause(const QString &cause) override { m_reportCause(cause); }
     link::Operations &operations() override { return m_operations; }
-    QString tabName() const override { return m_tabName; }
     QString tabHolding(int port) const override;
 
     // The other tab of the window, named when both want one port.
@@ -117,8 +116,8 @@ private:
     const DispenserPanel *m_sibling = nullptr;
 
 protected:
-    // Last, so that it goes first: a command still waiting is abandoned while
-    // everything it could have touched still stands.
+    // After the port, so that it goes first: a command still waiting is
+    // abandoned while its line still stands.
     link::Operations m_operations;
 };
 
