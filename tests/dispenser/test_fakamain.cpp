@@ -822,6 +822,27 @@ void TestFakamain::awaitedWaitsOverPseudoTerminals() {
     QVERIFY(testing::settle(1000));
     QTest::qWait(100);
     QCOMPARE(boxes.texts(), QStringList());
+
+    // Destroyed without being closed, while a poll waits on a silent dispenser.
+    QVERIFY(k820.start(&error));
+    k820.mapToPort(2);
+    window = std::make_unique<dispenser::Fakamain>();
+    dialogs.steps.append([](QDialog &d) {
+        child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
+        child<QPushButton>(d, "Command1")->click();
+        testing::settle();
+        return d.result();
+    });
+    window->kvr820()->KVR820Setup_Click();
+    QVERIFY(window->kvr820()->port().PortOpen());
+    QVERIFY(testing::settle(5000));
+    k820.injectFault(sim::DispenserFault::Silence, 0, "AP");
+    QTRY_VERIFY_WITH_TIMEOUT(window->kvr820()->port().busy(), 2000);
+    boxes.shown.clear();
+    window.reset();
+    QCOMPARE(link::Operations::runningAnywhere(), 0);
+    QTest::qWait(100);
+    QCOMPARE(boxes.texts(), QStringList());
     link::portmap::unmap(2);
 }
 
