@@ -207,6 +207,10 @@ QCoro::Task<Runner::Outcome> Runner::runStep(const Step &step) {
             m_fields[QStringLiteral("box")] = boxes.join(QLatin1String(" | "));
         QStringList shown;
         for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) {
+            // The raw reply is there for expectations; the decoded fields say it.
+            if (it.key() == QLatin1String("reply-hex") ||
+                (it.key() == QLatin1String("reply") && m_fields.size() > 3))
+                continue;
             if (!it.value().isEmpty())
                 shown << QStringLiteral("%1=%2").arg(it.key(), it.value());
         }
