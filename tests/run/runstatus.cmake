@@ -1,6 +1,5 @@
 # Runs CMD with ARGS (a ;-list) and checks its exit status and that its output
 # holds REGEX.
-separate_arguments(args NATIVE_COMMAND "${ARGS}")
 execute_process(COMMAND ${CMD} ${ARGS} RESULT_VARIABLE status OUTPUT_VARIABLE out
                 ERROR_VARIABLE err)
 if(NOT status EQUAL STATUS)
