@@ -17,6 +17,7 @@
 #include "dispenser/dispenserstatus.h"
 #include "fuzzcheck.h"
 #include "fuzzline.h"
+#include "link/blockon.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
 #include "support/fakeclock.h"
@@ -378,7 +379,8 @@ void runLinks(Input &in, bool model840) {
             const QByteArray command = QByteArray(choice & 1 ? "AP" : "RS");
             const bool logged = choice & 2;
             const QString word =
-                logged ? link.SendCommand820(command) : link.SendCommand820Quiet(command);
+                logged ? talvex::link::blockOn(link.SendCommand820(command))
+                       : talvex::link::blockOn(link.SendCommand820Quiet(command));
             const qint64 elapsed = fakeClock.nowMs() - started;
             FUZZ_CHECK(word == kOk || word == kError);
             FUZZ_CHECK(elapsed <= Link820::kAckLimitMs);
@@ -397,10 +399,10 @@ void runLinks(Input &in, bool model840) {
             }
             if (logged && !hangUp && word == kOk)
                 FUZZ_CHECK(log.text ==
-                           trafficLine("SD: ", commandFrame(command)) + "RD: 06 \r\nSD: 05 \r\n");
+                           trafficLine("SD: ", commandFrame(command)) + "RD: 06\r\nSD: 05\r\n");
             if (word == kOk) {
                 const int size = command == "AP" ? 9 : 8;
-                const QByteArray reply = link.readReplyAfter(500, size, 'F');
+                const QByteArray reply = talvex::link::blockOn(link.readReplyAfter(500, size, 'F'));
                 if (validStatusReply820(reply, size, 'F')) {
                     FUZZ_CHECK(reply.size() == size && reply.mid(1, 2) == "SF");
                     const Decoded820 d = DecodeStatus820(reply.mid(3, 4), State820{});
@@ -420,11 +422,11 @@ void runLinks(Input &in, bool model840) {
             };
             QString word;
             if (part == 0)
-                word = link.SendCommand840(address, QByteArray(choice & 4 ? "DC" : "RS"));
+                word = talvex::link::blockOn(link.SendCommand840(address, QByteArray(choice & 4 ? "DC" : "RS")));
             else if (part == 1)
-                word = link.QueryStatus840(address, decode);
+                word = talvex::link::blockOn(link.QueryStatus840(address, decode));
             else
-                word = link.AutoStatus840(address, decode);
+                word = talvex::link::blockOn(link.AutoStatus840(address, decode));
             const qint64 elapsed = fakeClock.nowMs() - started;
             const QList<QByteArray> sent = line.writes();
             FUZZ_CHECK(sent.size() <= 2 &&

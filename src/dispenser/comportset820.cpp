@@ -94,7 +94,10 @@ QString portErrorCause(const link::SerialComm &comm, int errorNumber) {
 
 DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTexts texts,
                                          QWidget *parent)
-    : QDialog(parent), m_owner(owner), m_texts(std::move(texts)) {
+    : QDialog(parent), m_owner(owner), m_texts(std::move(texts)),
+      m_operations([this](link::SerialComm &line) {
+          m_owner.reportCause(link::busyLineText(line));
+      }) {
     setWindowTitle(QStringLiteral("Communication Setting"));
 
     auto *portFrame = new QGroupBox(QStringLiteral("Comm Port Number"), this);
@@ -126,7 +129,9 @@ DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTe
     m_ok->setDefault(true);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Command2"));
-    connect(m_ok, &QPushButton::clicked, this, &DispenserPortDialog::Command1_Click);
+    connect(m_ok, &QPushButton::clicked, this, [this] {
+        m_operations.run(m_owner.port(), [this] { return Command1_Click(); });
+    });
     connect(cancel, &QPushButton::clicked, this, &DispenserPortDialog::Command2_Click);
 
     auto *buttons = new QHBoxLayout;
@@ -142,8 +147,10 @@ DispenserPortDialog::DispenserPortDialog(DispenserPortOwner &owner, PortDialogTe
 bool DispenserPortDialog::openPort(int port, const QString &settings) {
     link::SerialComm &comm = m_owner.port();
     try {
-        if (comm.PortOpen())
+        if (comm.PortOpen()) {
             comm.setPortOpen(false);
+            m_owner.portLost();
+        }
         if (comm.CommPort() != port)
             comm.setCommPort(port);
         comm.setSettings(settings);
@@ -156,12 +163,18 @@ bool DispenserPortDialog::openPort(int port, const QString &settings) {
                 QStringLiteral("Invalid Comm. Port Selection, Please Select Valid Comm. Port"));
         else if (error.number() == link::kPortInUse)
             link::showCaution(m_texts.portInUse);
-        m_owner.reportCause(portErrorCause(comm, error.number()));
+        const QString holder = m_owner.tabHolding(port);
+        if (error.number() == link::kPortInUse && !holder.isEmpty())
+            m_owner.reportCause(QStringLiteral("COM%1 is open on the %2 tab of this window")
+                                    .arg(port)
+                                    .arg(holder));
+        else
+            m_owner.reportCause(portErrorCause(comm, error.number()));
         return false;
     }
 }
 
-void DispenserPortDialog::Command1_Click() {
+QCoro::Task<> DispenserPortDialog::Command1_Click() {
     m_ok->setEnabled(false);
     const PortChoice choice =
         readPortChoice(m_port->currentText(), m_baud->currentText(), m_parity->currentText(),
@@ -169,14 +182,15 @@ void DispenserPortDialog::Command1_Click() {
     if (!choice.failure.isEmpty()) {
         link::showCaution(choice.failure);
         m_ok->setEnabled(true);
-        return;
+        co_return;
     }
     m_owner.stopPoll();
     if (!openPort(choice.port, choice.settings)) {
         m_ok->setEnabled(true);
-        return;
+        co_return;
     }
-    if (!m_owner.detectDispenser()) {
+    const bool detected = co_await m_owner.detectDispenser();
+    if (!detected) {
         link::showCaution(QStringLiteral("Card Dispenser not Detected\r\n") +
                           m_texts.setupErrorLine + QStringLiteral("\r\n") + m_texts.noPowerLine +
                           QStringLiteral("\r\n3.Communication Line not Connected"));
@@ -188,7 +202,7 @@ void DispenserPortDialog::Command1_Click() {
         }
         m_owner.stopPoll();
         m_ok->setEnabled(true);
-        return;
+        co_return;
     }
     m_owner.portSetUp();
     m_ok->setEnabled(true);

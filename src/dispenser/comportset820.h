@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QDialog>
 #include <QString>
 
@@ -19,7 +22,15 @@ public:
     virtual link::SerialComm &port() = 0;
     virtual void stopPoll() = 0;
     // The model's detection query on the freshly opened port.
-    virtual bool detectDispenser() = 0;
+    virtual QCoro::Task<bool> detectDispenser() = 0;
+    // The port was closed under a running automatic test: the test ends.
+    virtual void portLost() = 0;
+    // The tab's caption, and the other tab of the window that holds port
+    // open (empty when none does).
+    virtual QString tabName() const = 0;
+    virtual QString tabHolding(int port) const = 0;
+    // The commands of the tab, one at a time on its line.
+    virtual link::Operations &operations() = 0;
     // Unlock the model's buttons and start its poll.
     virtual void portSetUp() = 0;
     // The real reason behind a fixed message, for the window's status line.
@@ -38,7 +49,7 @@ struct PortDialogTexts {
 class DispenserPortDialog : public QDialog {
     Q_OBJECT
 public:
-    void Command1_Click(); // "OK"
+    QCoro::Task<> Command1_Click(); // "OK"
     void Command2_Click(); // "Cancel"
 
 protected:
@@ -55,6 +66,8 @@ private:
     QComboBox *m_dataBits = nullptr;
     QComboBox *m_stopBits = nullptr;
     QPushButton *m_ok = nullptr;
+    // The detection runs on the tab's line; closing the dialog abandons it.
+    link::Operations m_operations;
 };
 
 class ComPortSet820 final : public DispenserPortDialog {

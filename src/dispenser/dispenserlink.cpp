@@ -1,5 +1,4 @@
 #include "dispenserlink.h"
-#include "link/blockon.h"
 
 #include "link/busywait.h"
 #include "link/clock.h"
@@ -46,8 +45,8 @@ void reportNoAnswer(const CauseReporter &report, const char *what, int limitMs) 
 // Waits ms on the port instead of sleeping: what arrives is taken in as it
 // comes, and a line that hangs up meanwhile is noticed now rather than at
 // the next write.
-void waitOnPort(link::SerialComm &port, int ms) {
-    link::blockOn(port.waitForInBufferCount(std::numeric_limits<int>::max(), link::clock().nowMs() + ms));
+QCoro::Task<> waitOnPort(link::SerialComm &port, int ms) {
+    co_await port.waitForInBufferCount(std::numeric_limits<int>::max(), link::clock().nowMs() + ms);
 }
 
 } // namespace
@@ -110,55 +109,56 @@ QByteArray statusCharacters840(const QByteArray &reply, const QByteArray &addres
     return {};
 }
 
-QString Link820::SendCommand820(const QByteArray &text) {
-    return send(text, true);
+QCoro::Task<QString> Link820::SendCommand820(QByteArray text) {
+    co_return co_await send(std::move(text), true);
 }
 
-QString Link820::SendCommand820Quiet(const QByteArray &text) {
-    return send(text, false);
+QCoro::Task<QString> Link820::SendCommand820Quiet(QByteArray text) {
+    co_return co_await send(std::move(text), false);
 }
 
-QString Link820::send(const QByteArray &text, bool logged) {
+QCoro::Task<QString> Link820::send(QByteArray text, bool logged) {
     m_userWaits = logged;
     if (logged && !m_log.keep())
         m_log.clear();
     const QByteArray frame = commandFrame(text);
     if (logged)
         m_log.append(trafficLine(QStringLiteral("SD: "), frame));
-    const auto fail = [&] {
-        if (logged)
-            m_log.append(kLineEnd);
-        return kError;
-    };
     try {
         const link::BusyStretch waiting(logged);
         m_port.setOutput(frame);
         // A monotonic deadline of the same length as the original's
         // seconds-since-midnight one, which misbehaved across midnight.
         const qint64 deadline = link::clock().nowMs() + kAckLimitMs;
-        if (!link::blockOn(m_port.waitForInBufferCount(1, deadline))) {
+        const bool answered = co_await m_port.waitForInBufferCount(1, deadline);
+        const QByteArray answer = answered ? m_port.Input() : QByteArray();
+        // "RD: " follows the wait whatever it brought; a missing or wrong
+        // acknowledgement leaves the line empty.
+        if (logged)
+            m_log.append(QStringLiteral("RD: "));
+        if (!answered) {
             reportNoAnswer(m_reportCause, "KVR-820: no answer", kAckLimitMs);
-            return fail();
-        }
-        const QByteArray answer = m_port.Input();
-        if (answer.isEmpty() || static_cast<quint8>(answer.front()) != link::ACK) {
-            // The log shows an empty "RD: " line here; the bytes go to the status line.
-            if (logged)
-                m_log.append(QStringLiteral("RD: ") + kLineEnd);
+        } else if (answer.isEmpty() || static_cast<quint8>(answer.front()) != link::ACK) {
             reportOddReply(m_reportCause, "KVR-820: unexpected reply", answer);
-            return kError;
+        } else {
+            // Bytes after the acknowledgement are not examined. The two
+            // one-byte lines carry no blank after the byte.
+            if (logged)
+                m_log.append(QStringLiteral("06") + kLineEnd);
+            m_port.setOutput(QByteArray(1, char(link::ENQ)));
+            if (logged)
+                m_log.append(QStringLiteral("SD: 05") + kLineEnd);
+            co_return kOk;
         }
-        // Bytes after the acknowledgement are not examined.
         if (logged)
-            m_log.append(trafficLine(QStringLiteral("RD: "), answer.left(1)));
-        m_port.setOutput(QByteArray(1, char(link::ENQ)));
-        if (logged)
-            m_log.append(trafficLine(QStringLiteral("SD: "), QByteArray(1, char(link::ENQ))));
-        return kOk;
+            m_log.append(kLineEnd);
+        co_return kError;
     } catch (const link::SerialError &error) {
         m_portError(error.number());
-        return fail();
     }
+    if (logged)
+        m_log.append(kLineEnd);
+    co_return kError;
 }
 
 QByteArray Link820::judged(const QByteArray &reply, int waitMs, int size, char kind) {
@@ -169,38 +169,38 @@ QByteArray Link820::judged(const QByteArray &reply, int waitMs, int size, char k
     return reply;
 }
 
-QByteArray Link820::readReplyAfter(int waitMs, int size, char kind) {
+QCoro::Task<QByteArray> Link820::readReplyAfter(int waitMs, int size, char kind) {
     QByteArray reply;
     try {
         const link::BusyStretch waiting(m_userWaits);
-        waitOnPort(m_port, waitMs);
+        co_await waitOnPort(m_port, waitMs);
         if (m_port.InBufferCount() > 0)
             reply = m_port.Input();
     } catch (const link::SerialError &error) {
         m_portError(error.number());
-        return {};
+        co_return QByteArray();
     }
-    return judged(reply, waitMs, size, kind);
+    co_return judged(reply, waitMs, size, kind);
 }
 
-QByteArray Link820::readReplyWithin(int limitMs, int size, char kind) {
+QCoro::Task<QByteArray> Link820::readReplyWithin(int limitMs, int size, char kind) {
     QByteArray reply;
     try {
         const link::BusyStretch waiting(m_userWaits);
-        link::blockOn(m_port.waitForInBufferCount(size, link::clock().nowMs() + limitMs));
+        co_await m_port.waitForInBufferCount(size, link::clock().nowMs() + limitMs);
         reply = m_port.Input();
     } catch (const link::SerialError &error) {
         m_portError(error.number());
-        return {};
+        co_return QByteArray();
     }
-    return judged(reply, limitMs, size, kind);
+    co_return judged(reply, limitMs, size, kind);
 }
 
 void Link820::logStatusReply(const QByteArray &reply, const QString &prefix) {
     m_log.append(trafficLine(prefix, reply));
 }
 
-QString Link840::SendCommand840(const QByteArray &address, const QByteArray &command) {
+QCoro::Task<QString> Link840::SendCommand840(QByteArray address, QByteArray command) {
     const QByteArray text = address + command;
     if (!m_log.keep())
         m_log.clear();
@@ -210,7 +210,7 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
     try {
         const link::BusyStretch waiting;
         m_port.setOutput(frame);
-        waitOnPort(m_port, kAnswerWaitMs);
+        co_await waitOnPort(m_port, kAnswerWaitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
         if (!reply.isEmpty())
             m_log.append(QStringLiteral("RD: "));
@@ -227,21 +227,18 @@ QString Link840::SendCommand840(const QByteArray &address, const QByteArray &com
         result = kError;
     }
     m_log.append(kLineEnd);
-    return result;
+    co_return result;
 }
 
-QString Link840::QueryStatus840(const QByteArray &address,
-                                const std::function<void(const QByteArray &)> &decode) {
-    return status(address, decode, true);
+QCoro::Task<QString> Link840::QueryStatus840(QByteArray address, StatusDecode decode) {
+    co_return co_await status(std::move(address), std::move(decode), true);
 }
 
-QString Link840::AutoStatus840(const QByteArray &address,
-                               const std::function<void(const QByteArray &)> &decode) {
-    return status(address, decode, false);
+QCoro::Task<QString> Link840::AutoStatus840(QByteArray address, StatusDecode decode) {
+    co_return co_await status(std::move(address), std::move(decode), false);
 }
 
-QString Link840::status(const QByteArray &address,
-                        const std::function<void(const QByteArray &)> &decode, bool logged) {
+QCoro::Task<QString> Link840::status(QByteArray address, StatusDecode decode, bool logged) {
     if (logged && !m_log.keep())
         m_log.clear();
     const QByteArray frame = commandFrame(address + "AP");
@@ -252,7 +249,7 @@ QString Link840::status(const QByteArray &address,
         const link::BusyStretch waiting(logged);
         m_port.setOutput(frame);
         const int waitMs = logged ? kAnswerWaitMs : kPollAnswerWaitMs;
-        waitOnPort(m_port, waitMs);
+        co_await waitOnPort(m_port, waitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
         if (logged && !reply.isEmpty())
             m_log.append(trafficLine(QStringLiteral("RD: "), reply));
@@ -275,7 +272,7 @@ QString Link840::status(const QByteArray &address,
     }
     if (logged)
         m_log.append(kLineEnd);
-    return result;
+    co_return result;
 }
 
 } // namespace talvex::dispenser

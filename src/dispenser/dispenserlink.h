@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QString>
 #include <functional>
 
@@ -61,16 +62,18 @@ public:
         : m_port(port), m_log(log), m_portError(std::move(portError)),
           m_reportCause(std::move(reportCause)) {}
 
-    QString SendCommand820(const QByteArray &text);
-    QString SendCommand820Quiet(const QByteArray &text);
+    // Awaited: the window runs on while the dispenser is waited for. Closing
+    // the port meanwhile throws link::Abandoned out of them.
+    QCoro::Task<QString> SendCommand820(QByteArray text);
+    QCoro::Task<QString> SendCommand820Quiet(QByteArray text);
 
     // The status reply after an accepted "RF", "AP" or "SI": waits waitMs, then
     // takes whatever is waiting in one read. Empty when nothing came. The
     // callers ignore a reply that validStatusReply820() refuses for size and
     // kind; the status line says what came instead.
-    QByteArray readReplyAfter(int waitMs, int size, char kind);
+    QCoro::Task<QByteArray> readReplyAfter(int waitMs, int size, char kind);
     // The same, but reads as soon as size bytes wait or the time is up.
-    QByteArray readReplyWithin(int limitMs, int size, char kind);
+    QCoro::Task<QByteArray> readReplyWithin(int limitMs, int size, char kind);
 
     // Logged as "RD:" directly followed by the bytes (the status handlers' form);
     // the settings dialog's detection keeps the blank of the command replies.
@@ -79,7 +82,7 @@ public:
     static constexpr int kAckLimitMs = 5000;
 
 private:
-    QString send(const QByteArray &text, bool logged);
+    QCoro::Task<QString> send(QByteArray text, bool logged);
     QByteArray judged(const QByteArray &reply, int waitMs, int size, char kind);
 
     link::SerialComm &m_port;
@@ -102,21 +105,19 @@ public:
 
     // The frame carries the address text followed by the command text; the
     // reply must name the same address.
-    QString SendCommand840(const QByteArray &address, const QByteArray &command);
+    QCoro::Task<QString> SendCommand840(QByteArray address, QByteArray command);
     // "AP" with the log (250 ms answer time) or without it (100 ms, the poll).
     // A valid reply's two status characters go to decode before the status
     // acknowledgement leaves.
-    QString QueryStatus840(const QByteArray &address,
-                           const std::function<void(const QByteArray &)> &decode);
-    QString AutoStatus840(const QByteArray &address,
-                          const std::function<void(const QByteArray &)> &decode);
+    using StatusDecode = std::function<void(const QByteArray &)>;
+    QCoro::Task<QString> QueryStatus840(QByteArray address, StatusDecode decode);
+    QCoro::Task<QString> AutoStatus840(QByteArray address, StatusDecode decode);
 
     static constexpr int kAnswerWaitMs = 250;
     static constexpr int kPollAnswerWaitMs = 100;
 
 private:
-    QString status(const QByteArray &address, const std::function<void(const QByteArray &)> &decode,
-                   bool logged);
+    QCoro::Task<QString> status(QByteArray address, StatusDecode decode, bool logged);
 
     link::SerialComm &m_port;
     TrafficLog &m_log;

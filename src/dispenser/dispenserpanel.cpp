@@ -14,11 +14,22 @@
 
 namespace talvex::dispenser {
 
-DispenserPanel::DispenserPanel(const char *pageName, const char *pollName,
+DispenserPanel::DispenserPanel(const char *pageName, const char *pollName, const QString &tabName,
                                std::function<void(const QString &)> reportCause, QWidget *parent)
-    : QWidget(parent), m_reportCause(std::move(reportCause)) {
+    : QWidget(parent), m_reportCause(std::move(reportCause)), m_tabName(tabName),
+      m_operations([this](link::SerialComm &line) { m_reportCause(link::busyLineText(line)); }) {
     setObjectName(QLatin1String(pageName));
     m_poll = new WindowTimer(QLatin1String(pollName), kPollMs, this);
+}
+
+void DispenserPanel::connectTick(WindowTimer *timer, std::function<void()> tick) {
+    connect(timer, &WindowTimer::timeout, this, std::move(tick));
+}
+
+QString DispenserPanel::tabHolding(int port) const {
+    if (m_sibling && m_sibling->m_port.PortOpen() && m_sibling->m_port.CommPort() == port)
+        return m_sibling->m_tabName;
+    return {};
 }
 
 DispenserPanel::~DispenserPanel() = default;
@@ -105,6 +116,7 @@ void DispenserPanel::closePort(const QStringList &commandButtons) {
     m_poll->stop();
     m_list->clear();
     m_buttons.setEnabled(commandButtons, false);
+    portLost();
 }
 
 } // namespace talvex::dispenser

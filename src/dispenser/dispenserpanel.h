@@ -4,7 +4,10 @@
 #include "dispenserpicture.h"
 #include "panelparts.h"
 
+#include "link/operations.h"
 #include "link/serialcomm.h"
+
+#include <QCoro/QCoroTask>
 
 #include <QWidget>
 #include <functional>
@@ -36,17 +39,43 @@ public:
     link::SerialComm &port() override { return m_port; }
     void stopPoll() override;
     void reportCause(const QString &cause) override { m_reportCause(cause); }
+    link::Operations &operations() override { return m_operations; }
+    QString tabName() const override { return m_tabName; }
+    QString tabHolding(int port) const override;
+
+    // The other tab of the window, named when both want one port.
+    void setSibling(const DispenserPanel *sibling) { m_sibling = sibling; }
 
 protected:
     static constexpr int kPollMs = 100;
 
-    DispenserPanel(const char *pageName, const char *pollName,
+    DispenserPanel(const char *pageName, const char *pollName, const QString &tabName,
                    std::function<void(const QString &)> reportCause, QWidget *parent);
+    void connectTick(WindowTimer *timer, std::function<void()> tick);
 
     template <class Panel>
     QPushButton *addButton(const char *name, const QString &caption, void (Panel::*handler)()) {
         return m_buttons.add(this, name, caption,
                              [this, handler] { (static_cast<Panel *>(this)->*handler)(); });
+    }
+    // A button whose handler talks to the dispenser: started on this tab's
+    // line unless a command holds it (then the status line says so).
+    template <class Panel>
+    QPushButton *addButton(const char *name, const QString &caption,
+                           QCoro::Task<> (Panel::*handler)()) {
+        return m_buttons.add(this, name, caption, [this, handler] {
+            m_operations.run(m_port, [this, handler] {
+                return (static_cast<Panel *>(this)->*handler)();
+            });
+        });
+    }
+    // A window timer's tick: skipped while the line is busy, never queued.
+    template <class Panel> void onTick(WindowTimer *timer, QCoro::Task<> (Panel::*handler)()) {
+        connectTick(timer, [this, handler] {
+            m_operations.run(
+                m_port, [this, handler] { return (static_cast<Panel *>(this)->*handler)(); },
+                link::Operations::Start::Timer);
+        });
     }
     QComboBox *addBaudList(const char *name, QWidget *parent);
     // The status list, the value box and the picture.
@@ -85,6 +114,13 @@ protected:
 
 private:
     std::function<void(const QString &)> m_reportCause;
+    QString m_tabName;
+    const DispenserPanel *m_sibling = nullptr;
+
+protected:
+    // Last, so that it goes first: a command still waiting is abandoned while
+    // everything it could have touched still stands.
+    link::Operations m_operations;
 };
 
 } // namespace talvex::dispenser

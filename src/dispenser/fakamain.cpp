@@ -36,6 +36,8 @@ Fakamain::Fakamain(QWidget *parent) : QWidget(parent) {
     m_kvr840 = new Kvr840Panel(log, cause, m_tabs);
     m_tabs->addTab(m_kvr820, QStringLiteral("KVR-820"));
     m_tabs->addTab(m_kvr840, QStringLiteral("KVR-840"));
+    m_kvr820->setSibling(m_kvr840);
+    m_kvr840->setSibling(m_kvr820);
     watchLine(m_kvr820->port());
     watchLine(m_kvr840->port());
 
@@ -147,6 +149,9 @@ void Fakamain::EXIT_Click() {
 
 void Fakamain::closeEvent(QCloseEvent *event) {
     event->accept();
+    // A command still waiting on a dispenser ends here, without a box.
+    m_kvr820->KVR820Close_Click();
+    m_kvr840->KVR840Close_Click();
     // One run serves one device class: without this window there is nothing
     // left to do, whatever helper windows are still open.
     QCoreApplication::quit();

@@ -59,16 +59,16 @@ const QStringList kCloseButtons = {"KVR820DC",    "KVR820CP", "KVR820FC", "Autof
 
 Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
-    : DispenserPanel("Page820", "Timer820", reportCause, parent),
+    : DispenserPanel("Page820", "Timer820", QStringLiteral("KVR-820"), reportCause, parent),
       m_link(
           m_port, log, [this](int n) { PortError820(n); }, std::move(reportCause)) {
     m_nextDc = new WindowTimer(QStringLiteral("fakatime8201"), kStepMs, this);
     m_nextFc0 = new WindowTimer(QStringLiteral("fakatime8202"), kStepMs, this);
     m_capture = new WindowTimer(QStringLiteral("shoukatime820"), kStepMs, this);
-    connect(m_poll, &WindowTimer::timeout, this, &Kvr820Panel::Timer820_Timer);
-    connect(m_nextDc, &WindowTimer::timeout, this, &Kvr820Panel::fakatime8201_Timer);
-    connect(m_nextFc0, &WindowTimer::timeout, this, &Kvr820Panel::fakatime8202_Timer);
-    connect(m_capture, &WindowTimer::timeout, this, &Kvr820Panel::shoukatime820_Timer);
+    onTick(m_poll, &Kvr820Panel::Timer820_Timer);
+    onTick(m_nextDc, &Kvr820Panel::fakatime8201_Timer);
+    onTick(m_nextFc0, &Kvr820Panel::fakatime8202_Timer);
+    onTick(m_capture, &Kvr820Panel::shoukatime820_Timer);
 
     auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);
     auto *commands = new QGridLayout(commandFrame);
@@ -177,14 +177,15 @@ QList<WindowTimer *> Kvr820Panel::timers() const {
     return {m_poll, m_nextDc, m_nextFc0, m_capture};
 }
 
-QString Kvr820Panel::SendCommand820(const QByteArray &text) {
+
+QCoro::Task<QString> Kvr820Panel::SendCommand820(QByteArray text) {
     forgetPortClosed();
-    return m_link.SendCommand820(text);
+    co_return co_await m_link.SendCommand820(std::move(text));
 }
 
-QString Kvr820Panel::SendCommand820Quiet(const QByteArray &text) {
+QCoro::Task<QString> Kvr820Panel::SendCommand820Quiet(QByteArray text) {
     forgetPortClosed();
-    return m_link.SendCommand820Quiet(text);
+    co_return co_await m_link.SendCommand820Quiet(std::move(text));
 }
 
 void Kvr820Panel::PortError820(int errorNumber) {
@@ -202,26 +203,37 @@ void Kvr820Panel::stopCycleTimers() {
     m_capture->stop();
 }
 
-bool Kvr820Panel::detectDispenser() {
-    if (SendCommand820("AP") != kOk)
-        return false;
-    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs, 9, 'F');
+QCoro::Task<bool> Kvr820Panel::detectDispenser() {
+    const QString word = co_await SendCommand820("AP");
+    if (word != kOk)
+        co_return false;
+    const QByteArray reply = co_await m_link.readReplyAfter(kStatusWaitMs, 9, 'F');
     if (!reply.isEmpty())
         m_link.logStatusReply(reply, QStringLiteral("RD: "));
     if (validStatusReply820(reply, 9, 'F'))
-        apply(DecodeStatus820(reply.mid(3, 4), m_state));
+        co_await apply(DecodeStatus820(reply.mid(3, 4), m_state));
     // The acknowledgement alone shows that a dispenser listens.
-    return true;
+    co_return true;
 }
 
 void Kvr820Panel::portSetUp() {
     m_buttons.setEnabled(kSetUpButtons, true);
     m_manualCommandIssued = false;
+    m_channelResetDone = false;
     m_picture->setBodyVisible(true);
     m_poll->start();
 }
 
-void Kvr820Panel::apply(const Decoded820 &d) {
+void Kvr820Panel::portLost() {
+    // A test has nothing to run on without its port: its steps would find the
+    // port closed every 3 s for ever.
+    if (autoTestActive() || m_state.autoRunning)
+        endAutoTest();
+    // A command that waited was abandoned with the port.
+    m_idle = true;
+}
+
+QCoro::Task<> Kvr820Panel::apply(Decoded820 d) {
     m_list->clear();
     m_list->addItems(d.texts);
     m_state = d.state;
@@ -239,18 +251,18 @@ void Kvr820Panel::apply(const Decoded820 &d) {
     if (d.disableButtons)
         setDispenseCaptureEnabled(false);
     if (d.dispenseSucceeded && m_state.autoRunning)
-        onDispenseSuccess();
+        co_await onDispenseSuccess();
     if (d.captureSucceeded)
-        onCaptureSuccess();
+        co_await onCaptureSuccess();
     if (d.stopAutoTest)
-        Autostop820_Click();
+        co_await Autostop820_Click();
 }
 
 bool Kvr820Panel::quantityReached() const {
     return m_autoCount >= leadingNumber(m_quantity->text());
 }
 
-void Kvr820Panel::onDispenseSuccess() {
+QCoro::Task<> Kvr820Panel::onDispenseSuccess() {
     ++m_autoCount;
     if (m_autoCaptureMode) {
         m_capture->setInterval(kStepMs);
@@ -260,49 +272,59 @@ void Kvr820Panel::onDispenseSuccess() {
         m_nextFc0->setInterval(kStepMs);
         m_nextFc0->start();
         if (quantityReached())
-            Autostop820_Click();
+            co_await Autostop820_Click();
     }
 }
 
-void Kvr820Panel::onCaptureSuccess() {
+QCoro::Task<> Kvr820Panel::onCaptureSuccess() {
     if (quantityReached()) {
-        Autostop820_Click();
+        co_await Autostop820_Click();
     } else if (m_state.autoRunning && m_autoCaptureMode) {
         m_nextDc->setInterval(kStepMs);
         m_nextDc->start();
     }
 }
 
-void Kvr820Panel::Timer820_Timer() {
+QCoro::Task<> Kvr820Panel::Timer820_Timer() {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
-    if (!autoTestActive()) {
-        m_buttons.setEnabled({QStringLiteral("KVR820DC"), QStringLiteral("KVR820FC")},
-                             m_state.dispenseAllowed);
+    // Only the buttons that the flags stand for: "Dispense(FC)" stays usable,
+    // so that a card stopped at a sensor can be sent on.
+    if (!m_state.autoRunning) {
+        m_buttons[QStringLiteral("KVR820DC")]->setEnabled(m_state.dispenseAllowed);
         m_buttons[QStringLiteral("KVR820CP")]->setEnabled(m_state.captureAllowed);
     }
     if (m_poll->interval() == kAfterResetPollMs || m_poll->interval() == kAfterStepPollMs) {
         m_poll->stop();
         restartPoll(kPollMs);
     }
-    if (SendCommand820Quiet("AP") == kOk) {
-        const QByteArray reply = m_link.readReplyAfter(kPollStatusWaitMs, 9, 'F');
+    const QString word = co_await SendCommand820Quiet("AP");
+    if (word == kOk) {
+        const QByteArray reply = co_await m_link.readReplyAfter(kPollStatusWaitMs, 9, 'F');
         if (validStatusReply820(reply, 9, 'F')) {
             m_cardInChannel = cardInChannel820(reply.at(6));
-            apply(DecodeStatus820(reply.mid(3, 4), m_state));
+            if (!m_cardInChannel)
+                m_channelResetDone = false;
+            co_await apply(DecodeStatus820(reply.mid(3, 4), m_state));
         }
     }
     m_idle = true;
     if (!m_manualCommandIssued && m_cardInChannel) {
         m_cardInChannel = false;
-        KVR820RS_Click();
+        if (m_channelResetDone) {
+            reportCause(QStringLiteral("KVR-820: the card is still in the channel after the "
+                                       "automatic reset; take it out or dispense it."));
+            co_return;
+        }
+        m_channelResetDone = true;
+        co_await KVR820RS_Click();
     }
 }
 
-void Kvr820Panel::dispense(Dispense kind) {
+QCoro::Task<> Kvr820Panel::dispense(Dispense kind) {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
     m_poll->stop();
     if (kind != Dispense::FC) {
@@ -315,65 +337,69 @@ void Kvr820Panel::dispense(Dispense kind) {
         clearStatus();
 
     QByteArray command = "DC";
+    int target = kTargetDoor;
     if (kind == Dispense::FC0) {
         command = "FC0";
-        m_state.fcTarget = kTargetOut;
+        target = kTargetOut;
     } else if (kind == Dispense::FC) {
         command.clear();
         for (const Position &p : kPositions) {
             if (m_position->currentText() == QLatin1String(p.text)) {
                 command = p.command;
-                m_state.fcTarget = p.target;
+                target = p.target;
             }
         }
         if (command.isEmpty())
             link::showCaution(QStringLiteral("Please Choose the Dispensing Position"));
     }
-    if (!command.isEmpty() && SendCommand820(command) == kOk) {
-        addToCounter(m_dispenseCommands, 1);
-        m_manualCommandIssued = true;
-        m_state.dispenseRunning = true;
-        if (kind == Dispense::DC) {
-            m_state.fcTarget = kTargetDoor;
-            if (m_autoCaptureMode)
+    if (!command.isEmpty()) {
+        const QString word = co_await SendCommand820(command);
+        if (word == kOk) {
+            // The picture follows the position the dispenser took on, never
+            // one it refused.
+            addToCounter(m_dispenseCommands, 1);
+            m_manualCommandIssued = true;
+            m_state.dispenseRunning = true;
+            m_state.fcTarget = target;
+            if (kind == Dispense::DC && m_autoCaptureMode)
                 m_state.autoRunning = true;
-        } else if (kind == Dispense::FC0 && m_autoOutMode) {
-            m_state.autoRunning = true;
+            else if (kind == Dispense::FC0 && m_autoOutMode)
+                m_state.autoRunning = true;
         }
     }
     m_idle = true;
     resumePoll();
 }
 
-void Kvr820Panel::KVR820DC_Click() {
-    dispense(Dispense::DC);
+QCoro::Task<> Kvr820Panel::KVR820DC_Click() {
+    co_await dispense(Dispense::DC);
 }
 
-void Kvr820Panel::KVR820FC_Click() {
-    dispense(Dispense::FC);
+QCoro::Task<> Kvr820Panel::KVR820FC_Click() {
+    co_await dispense(Dispense::FC);
 }
 
-void Kvr820Panel::KVR820FC0_Click() {
-    dispense(Dispense::FC0);
+QCoro::Task<> Kvr820Panel::KVR820FC0_Click() {
+    co_await dispense(Dispense::FC0);
 }
 
-void Kvr820Panel::KVR820CP_Click() {
+QCoro::Task<> Kvr820Panel::KVR820CP_Click() {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
     m_poll->stop();
     m_state.dispenseAllowed = false;
     m_state.captureAllowed = false;
     setDispenseCaptureEnabled(false);
     clearStatus();
-    capture();
+    co_await capture();
     m_idle = true;
     resumePoll();
 }
 
-void Kvr820Panel::KVR820RS_Click() {
+QCoro::Task<> Kvr820Panel::KVR820RS_Click() {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
     clearStatus();
     m_buttons[QStringLiteral("KVR820Close")]->setEnabled(true);
@@ -385,7 +411,8 @@ void Kvr820Panel::KVR820RS_Click() {
     m_buttons.setEnabled(kResetButtons, true);
     m_buttons[QStringLiteral("Autostop820")]->setEnabled(false);
     m_poll->stop();
-    if (SendCommand820("RS") == kOk && (m_manualCommandIssued || !m_cardInChannel))
+    const QString word = co_await SendCommand820("RS");
+    if (word == kOk && (m_manualCommandIssued || !m_cardInChannel))
         link::showMessage(QStringLiteral("Reset Success\r\nChecking Working Situation\r\n"
                                          "Wait for 2 Sec for Next Operation"),
                           QStringLiteral("Message"), link::MsgIcon::Information);
@@ -393,48 +420,50 @@ void Kvr820Panel::KVR820RS_Click() {
     restartPoll(kAfterResetPollMs);
 }
 
-void Kvr820Panel::queryStatus(const QByteArray &command, int replySize, StatusDecoder decode) {
+QCoro::Task<> Kvr820Panel::queryStatus(QByteArray command, int replySize, StatusDecoder decode) {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
     m_value->clear();
-    if (SendCommand820(command) == kOk) {
-        const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs, replySize, 'F');
+    const QString word = co_await SendCommand820(command);
+    if (word == kOk) {
+        const QByteArray reply = co_await m_link.readReplyAfter(kStatusWaitMs, replySize, 'F');
         if (!reply.isEmpty())
             m_link.logStatusReply(reply);
         if (validStatusReply820(reply, replySize, 'F')) {
             // STX "S" "F" before the characters, ETX and BCC after them.
             const QByteArray chars = reply.mid(3, replySize - 5);
             m_value->setText(QString::fromLatin1(chars));
-            apply(decode(chars, m_state));
+            co_await apply(decode(chars, m_state));
         }
     }
     m_idle = true;
 }
 
-void Kvr820Panel::KVR820RF_Click() {
-    queryStatus("RF", 8, DecodeStatus820Short);
+QCoro::Task<> Kvr820Panel::KVR820RF_Click() {
+    co_await queryStatus("RF", 8, DecodeStatus820Short);
 }
 
-void Kvr820Panel::KVR820AP_Click() {
-    queryStatus("AP", 9, DecodeStatus820);
+QCoro::Task<> Kvr820Panel::KVR820AP_Click() {
+    co_await queryStatus("AP", 9, DecodeStatus820);
 }
 
-char Kvr820Panel::queryDoor() {
-    if (SendCommand820("SI") != kOk)
-        return '\0';
-    const QByteArray reply = m_link.readReplyAfter(kStatusWaitMs, 6, 'I');
+QCoro::Task<char> Kvr820Panel::queryDoor() {
+    const QString word = co_await SendCommand820("SI");
+    if (word != kOk)
+        co_return '\0';
+    const QByteArray reply = co_await m_link.readReplyAfter(kStatusWaitMs, 6, 'I');
     if (!reply.isEmpty())
         m_link.logStatusReply(reply);
-    return validStatusReply820(reply, 6, 'I') ? reply.at(3) : '\0';
+    co_return validStatusReply820(reply, 6, 'I') ? reply.at(3) : '\0';
 }
 
-void Kvr820Panel::KVR820SI_Click() {
+QCoro::Task<> Kvr820Panel::KVR820SI_Click() {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
     clearStatus();
-    const char code = queryDoor();
+    const char code = co_await queryDoor();
     if (code != '\0') {
         KVR820DoorSiForm form(code, this);
         ui::execModal(form);
@@ -442,21 +471,22 @@ void Kvr820Panel::KVR820SI_Click() {
     m_idle = true;
 }
 
-void Kvr820Panel::KVR820NI_Click() {
+QCoro::Task<> Kvr820Panel::KVR820NI_Click() {
     if (!m_idle)
-        return;
+        co_return;
     m_idle = false;
-    const char current = queryDoor();
+    const char current = co_await queryDoor();
     m_idle = true;
     if (current == '\0')
-        return;
+        co_return;
     KVR820DoorSetForm form(current, this);
     ui::execModal(form);
     const char code = form.result() == QDialog::Accepted ? form.chosenCode() : '\0';
     m_idle = false;
     clearStatus();
     if (code != '\0') {
-        if (SendCommand820(QByteArray("IN") + code) == kOk)
+        const QString word = co_await SendCommand820(QByteArray("IN") + code);
+        if (word == kOk)
             link::showMessage(QStringLiteral("Door Setting Success"), QStringLiteral("Message"),
                               link::MsgIcon::Information);
         else
@@ -465,18 +495,18 @@ void Kvr820Panel::KVR820NI_Click() {
     m_idle = true;
 }
 
-void Kvr820Panel::KVR820CS_Click() {
+QCoro::Task<> Kvr820Panel::KVR820CS_Click() {
     if (!m_idle)
-        return;
+        co_return;
     const int code = baudCode();
     if (code < 0)
-        return;
+        co_return;
     m_idle = false;
     clearStatus();
-    const bool changed = SendCommand820(QByteArray("CS") + char('0' + code)) == kOk;
+    const QString word = co_await SendCommand820(QByteArray("CS") + char('0' + code));
     m_idle = true;
-    if (!changed)
-        return;
+    if (word != kOk)
+        co_return;
     showBaudChanged(QStringLiteral("Please reset comm. port"));
     KVR820Close_Click();
 }
@@ -497,10 +527,10 @@ void Kvr820Panel::KVR820Close_Click() {
     KVR820Zero_Click();
 }
 
-void Kvr820Panel::Autofaka820_Click() {
+QCoro::Task<> Kvr820Panel::Autofaka820_Click() {
     if (leadingNumber(m_quantity->text()) < 1) {
         link::showCaution(QStringLiteral("Auto Dispense Q'ty:999 Max"));
-        return;
+        co_return;
     }
     m_list->clear();
     KVR820Zero_Click();
@@ -518,41 +548,48 @@ void Kvr820Panel::Autofaka820_Click() {
     m_autoCaptureMode = m_captureMode->isChecked();
     m_autoOutMode = !m_autoCaptureMode;
     if (m_autoCaptureMode)
-        KVR820DC_Click();
+        co_await KVR820DC_Click();
     else
-        KVR820FC0_Click();
+        co_await KVR820FC0_Click();
 }
 
-bool Kvr820Panel::cardAtDoor(bool alsoEmptyStacker) {
-    if (SendCommand820("RF") != kOk)
-        return false;
-    const QByteArray reply = m_link.readReplyWithin(kDoorReplyLimitMs, 8, 'F');
+QCoro::Task<bool> Kvr820Panel::cardAtDoor(bool alsoEmptyStacker) {
+    const QString word = co_await SendCommand820("RF");
+    if (word != kOk)
+        co_return false;
+    const QByteArray reply = co_await m_link.readReplyWithin(kDoorReplyLimitMs, 8, 'F');
     if (!reply.isEmpty())
         m_link.logStatusReply(reply);
     if (!validStatusReply820(reply, 8, 'F'))
-        return false;
+        co_return false;
     const char position = reply.at(5);
-    return position == '1' || (alsoEmptyStacker && position == '9');
+    co_return position == '1' || (alsoEmptyStacker && position == '9');
 }
 
-bool Kvr820Panel::capture() {
+QCoro::Task<bool> Kvr820Panel::capture() {
     m_state.captureRunning = false;
-    if (SendCommand820("CP") != kOk)
-        return false;
+    const QString word = co_await SendCommand820("CP");
+    if (word != kOk)
+        co_return false;
     addToCounter(m_captureCommands, 1);
     m_state.captureRunning = true;
-    return true;
+    co_return true;
 }
 
-void Kvr820Panel::Autostop820_Click() {
+QCoro::Task<> Kvr820Panel::Autostop820_Click() {
     if (m_state.autoRunning && m_autoCaptureMode) {
         m_capture->stop();
         m_poll->stop();
         // The last card must not stay at the door.
-        if (cardAtDoor(false))
-            capture();
+        const bool atDoor = co_await cardAtDoor(false);
+        if (atDoor)
+            co_await capture();
         restartPoll(kAfterStepPollMs);
     }
+    endAutoTest();
+}
+
+void Kvr820Panel::endAutoTest() {
     m_autoCaptureMode = false;
     m_autoOutMode = false;
     m_state.autoRunning = false;
@@ -564,31 +601,36 @@ void Kvr820Panel::Autostop820_Click() {
     m_buttons[QStringLiteral("Autostop820")]->setEnabled(false);
 }
 
-void Kvr820Panel::dispenseStep(const QByteArray &command, WindowTimer *step, const bool &mode) {
+QCoro::Task<> Kvr820Panel::dispenseStep(QByteArray command, WindowTimer *step, const bool *mode) {
     m_poll->stop();
     m_state.dispenseRunning = false;
-    if (SendCommand820(command) == kOk) {
+    const QString word = co_await SendCommand820(command);
+    if (word == kOk) {
         addToCounter(m_dispenseCommands, 1);
         step->stop();
         m_state.dispenseRunning = true;
-        if (mode)
+        if (*mode)
             m_state.autoRunning = true;
     }
     restartPoll(kAfterStepPollMs);
 }
 
-void Kvr820Panel::fakatime8201_Timer() {
-    dispenseStep("DC", m_nextDc, m_autoCaptureMode);
+QCoro::Task<> Kvr820Panel::fakatime8201_Timer() {
+    co_await dispenseStep("DC", m_nextDc, &m_autoCaptureMode);
 }
 
-void Kvr820Panel::fakatime8202_Timer() {
-    dispenseStep("FC0", m_nextFc0, m_autoOutMode);
+QCoro::Task<> Kvr820Panel::fakatime8202_Timer() {
+    co_await dispenseStep("FC0", m_nextFc0, &m_autoOutMode);
 }
 
-void Kvr820Panel::shoukatime820_Timer() {
+QCoro::Task<> Kvr820Panel::shoukatime820_Timer() {
     m_poll->stop();
-    if (cardAtDoor(true) && capture())
-        m_capture->stop();
+    const bool atDoor = co_await cardAtDoor(true);
+    if (atDoor) {
+        const bool captured = co_await capture();
+        if (captured)
+            m_capture->stop();
+    }
     restartPoll(kAfterStepPollMs);
 }
 

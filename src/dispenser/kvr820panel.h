@@ -19,32 +19,33 @@ public:
     ~Kvr820Panel() override;
 
     // Link operations.
-    QString SendCommand820(const QByteArray &text);
-    QString SendCommand820Quiet(const QByteArray &text);
+    QCoro::Task<QString> SendCommand820(QByteArray text);
+    QCoro::Task<QString> SendCommand820Quiet(QByteArray text);
     void PortError820(int errorNumber);
 
-    // Buttons.
-    void KVR820RS_Click();
-    void KVR820RF_Click();
-    void KVR820AP_Click();
-    void KVR820DC_Click();
-    void KVR820FC_Click();
-    void KVR820FC0_Click(); // "Dispense Card to door"
-    void KVR820CP_Click();
-    void KVR820CS_Click();
-    void KVR820NI_Click();
-    void KVR820SI_Click();
+    // Buttons; those that talk to the dispenser run on the tab's line, one
+    // at a time.
+    QCoro::Task<> KVR820RS_Click();
+    QCoro::Task<> KVR820RF_Click();
+    QCoro::Task<> KVR820AP_Click();
+    QCoro::Task<> KVR820DC_Click();
+    QCoro::Task<> KVR820FC_Click();
+    QCoro::Task<> KVR820FC0_Click(); // "Dispense Card to door"
+    QCoro::Task<> KVR820CP_Click();
+    QCoro::Task<> KVR820CS_Click();
+    QCoro::Task<> KVR820NI_Click();
+    QCoro::Task<> KVR820SI_Click();
     void KVR820Zero_Click();
     void KVR820Setup_Click();
     void KVR820Close_Click();
-    void Autofaka820_Click();
-    void Autostop820_Click();
+    QCoro::Task<> Autofaka820_Click();
+    QCoro::Task<> Autostop820_Click();
 
     // Timers.
-    void Timer820_Timer();
-    void fakatime8201_Timer();
-    void fakatime8202_Timer();
-    void shoukatime820_Timer();
+    QCoro::Task<> Timer820_Timer();
+    QCoro::Task<> fakatime8201_Timer();
+    QCoro::Task<> fakatime8202_Timer();
+    QCoro::Task<> shoukatime820_Timer();
 
     // State the tests and the benchmark look at.
     const State820 &state() const { return m_state; }
@@ -55,32 +56,36 @@ public:
     QList<WindowTimer *> timers() const;
 
     // DispenserPortOwner
-    bool detectDispenser() override;
+    QCoro::Task<bool> detectDispenser() override;
     void portSetUp() override;
+    void portLost() override;
 
 private:
     enum class Dispense { DC, FC, FC0 };
     void setDispenseCaptureEnabled(bool enabled);
-    void dispense(Dispense kind);
-    void apply(const Decoded820 &decoded);
-    void onDispenseSuccess();
-    void onCaptureSuccess();
+    QCoro::Task<> dispense(Dispense kind);
+    QCoro::Task<> apply(Decoded820 decoded);
+    QCoro::Task<> onDispenseSuccess();
+    QCoro::Task<> onCaptureSuccess();
+    // What "Stop" does after its last capture: the test's flags, timers and
+    // buttons back to idle.
+    void endAutoTest();
     bool quantityReached() const;
     // The door code of a valid "SI" reply, or '\0'.
-    char queryDoor();
+    QCoro::Task<char> queryDoor();
     // "RF" with a wait of up to 2 s for its reply; true when a card stands at
     // the door (position "1", or "9" where the stacker is also empty).
-    bool cardAtDoor(bool alsoEmptyStacker);
+    QCoro::Task<bool> cardAtDoor(bool alsoEmptyStacker);
     // "CP" from a handler or a cycle step; true when accepted.
-    bool capture();
+    QCoro::Task<bool> capture();
     // A cycle step's "DC" or "FC0": a refused command leaves the step's timer
     // running, so that the next tick tries again. An accepted one joins the
     // test when the test runs in the step's mode.
-    void dispenseStep(const QByteArray &command, WindowTimer *step, const bool &mode);
+    QCoro::Task<> dispenseStep(QByteArray command, WindowTimer *step, const bool *mode);
     using StatusDecoder = Decoded820 (*)(const QByteArray &, const State820 &);
     // "RF" or "AP" by hand: the reply's status characters in the value box,
     // then decoded.
-    void queryStatus(const QByteArray &command, int replySize, StatusDecoder decode);
+    QCoro::Task<> queryStatus(QByteArray command, int replySize, StatusDecoder decode);
     void clearStatus();
     void stopCycleTimers();
     bool autoTestActive() const { return m_autoCaptureMode || m_autoOutMode; }
@@ -93,6 +98,9 @@ private:
     bool m_manualCommandIssued = false;
     bool m_autoCaptureMode = false;
     bool m_autoOutMode = false;
+    // A card that the automatic reset did not clear out of the channel is
+    // reset once only; the status line says it is still there.
+    bool m_channelResetDone = false;
 
     QComboBox *m_position = nullptr;       // KVR820FcAdd
     QLineEdit *m_quantity = nullptr;       // Text8201

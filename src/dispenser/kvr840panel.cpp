@@ -32,12 +32,12 @@ const QStringList kCloseButtons = {"KVR840DC", "AutoFaka840", "AutoStop840", "KV
 
 Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> reportCause,
                          QWidget *parent)
-    : DispenserPanel("Page840", "Timer840", reportCause, parent),
+    : DispenserPanel("Page840", "Timer840", QStringLiteral("KVR-840"), reportCause, parent),
       m_link(
           m_port, log, [this](int n) { PortError840(n); }, std::move(reportCause)) {
     m_nextCard = new WindowTimer(QStringLiteral("FakaTime840"), 1000, this);
-    connect(m_poll, &WindowTimer::timeout, this, &Kvr840Panel::Timer840_Timer);
-    connect(m_nextCard, &WindowTimer::timeout, this, &Kvr840Panel::FakaTime840_Timer);
+    onTick(m_poll, &Kvr840Panel::Timer840_Timer);
+    onTick(m_nextCard, &Kvr840Panel::FakaTime840_Timer);
 
     auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);
     auto *commands = new QGridLayout(commandFrame);
@@ -129,24 +129,28 @@ QByteArray Kvr840Panel::address() const {
     return m_address->currentText().trimmed().toLatin1();
 }
 
-QString Kvr840Panel::SendCommand840(const QByteArray &command) {
+QCoro::Task<QString> Kvr840Panel::SendCommand840(QByteArray command) {
     m_list->clear();
     forgetPortClosed();
-    return m_link.SendCommand840(address(), command);
+    co_return co_await m_link.SendCommand840(address(), std::move(command));
 }
 
-QString Kvr840Panel::QueryStatus840() {
+QCoro::Task<QString> Kvr840Panel::QueryStatus840() {
     m_list->clear();
     forgetPortClosed();
-    return m_link.QueryStatus840(address(), [this](const QByteArray &s) {
+    co_return co_await m_link.QueryStatus840(address(), [this](const QByteArray &s) {
         m_value->setText(QString::fromLatin1(s));
         applyDisplay(s);
     });
 }
 
-QString Kvr840Panel::AutoStatus840() {
+QCoro::Task<QString> Kvr840Panel::AutoStatus840() {
+    // Emptied before each poll like before any other exchange: a dispenser
+    // that falls silent must not go on showing its last status.
+    m_list->clear();
     forgetPortClosed();
-    return m_link.AutoStatus840(address(), [this](const QByteArray &s) { applyCounting(s); });
+    co_return co_await m_link.AutoStatus840(address(),
+                                            [this](const QByteArray &s) { applyCounting(s); });
 }
 
 void Kvr840Panel::PortError840(int errorNumber) {
@@ -187,8 +191,9 @@ void Kvr840Panel::applyCounting(const QByteArray &s1s2) {
         AutoStop840_Click();
 }
 
-bool Kvr840Panel::detectDispenser() {
-    return AutoStatus840() == kOk;
+QCoro::Task<bool> Kvr840Panel::detectDispenser() {
+    const QString word = co_await AutoStatus840();
+    co_return word == kOk;
 }
 
 void Kvr840Panel::portSetUp() {
@@ -197,7 +202,12 @@ void Kvr840Panel::portSetUp() {
     m_poll->start();
 }
 
-void Kvr840Panel::Timer840_Timer() {
+void Kvr840Panel::portLost() {
+    if (m_state.autoRunning)
+        AutoStop840_Click();
+}
+
+QCoro::Task<> Kvr840Panel::Timer840_Timer() {
     if (!m_state.autoRunning)
         m_buttons[QStringLiteral("KVR840DC")]->setEnabled(m_state.dispenseAllowed);
     if (m_poll->interval() != kPollMs) {
@@ -206,26 +216,27 @@ void Kvr840Panel::Timer840_Timer() {
         m_poll->start();
     }
     m_poll->stop();
-    AutoStatus840();
+    co_await AutoStatus840();
     resumePoll();
 }
 
-void Kvr840Panel::KVR840AP_Click() {
+QCoro::Task<> Kvr840Panel::KVR840AP_Click() {
     m_value->clear();
     m_poll->stop();
     m_state.dispensePending = false;
-    QueryStatus840();
+    co_await QueryStatus840();
     resumePoll();
 }
 
-void Kvr840Panel::KVR840DC_Click() {
+QCoro::Task<> Kvr840Panel::KVR840DC_Click() {
     m_value->clear();
     m_buttons[QStringLiteral("KVR840DC")]->setEnabled(false);
     m_state.dispenseAllowed = false;
     m_poll->stop();
     m_state.successCounted = false;
     m_state.dispensePending = false;
-    if (SendCommand840("DC") == kOk) {
+    const QString word = co_await SendCommand840("DC");
+    if (word == kOk) {
         addToCounter(m_commands, 1);
         m_state.dispensePending = true;
     } else {
@@ -234,7 +245,7 @@ void Kvr840Panel::KVR840DC_Click() {
     resumePoll();
 }
 
-void Kvr840Panel::KVR840RS_Click() {
+QCoro::Task<> Kvr840Panel::KVR840RS_Click() {
     m_list->clear();
     m_buttons[QStringLiteral("AutoStop840")]->setEnabled(false);
     m_buttons.setEnabled({QStringLiteral("AutoFaka840"), QStringLiteral("KVR840DC"),
@@ -245,8 +256,9 @@ void Kvr840Panel::KVR840RS_Click() {
     m_state.successCounted = false;
     m_state.dispensePending = false;
     m_poll->stop();
-    if (SendCommand840("RS") != kOk)
-        return;
+    const QString word = co_await SendCommand840("RS");
+    if (word != kOk)
+        co_return;
     m_list->addItem(QStringLiteral("Reset Success"));
     restartPoll(kAfterResetPollMs);
     link::showMessage(QStringLiteral("Reset Success\r\nChecking Working Situation\r\n"
@@ -254,29 +266,30 @@ void Kvr840Panel::KVR840RS_Click() {
                       QStringLiteral("Message"), link::MsgIcon::Information);
 }
 
-void Kvr840Panel::preDispense(const QByteArray &command) {
+QCoro::Task<> Kvr840Panel::preDispense(QByteArray command) {
     m_value->clear();
     m_poll->stop();
-    SendCommand840(command);
+    co_await SendCommand840(std::move(command));
     resumePoll();
 }
 
-void Kvr840Panel::KVR840IP_Click() {
-    preDispense("IP");
+QCoro::Task<> Kvr840Panel::KVR840IP_Click() {
+    co_await preDispense("IP");
 }
 
-void Kvr840Panel::KVR840IE_Click() {
-    preDispense("IE");
+QCoro::Task<> Kvr840Panel::KVR840IE_Click() {
+    co_await preDispense("IE");
 }
 
-void Kvr840Panel::KVR840CS_Click() {
+QCoro::Task<> Kvr840Panel::KVR840CS_Click() {
     const int code = baudCode();
     if (code < 0)
-        return;
+        co_return;
     m_value->clear();
     m_poll->stop();
-    if (SendCommand840(QByteArray("CSB") + char('0' + code)) != kOk)
-        return;
+    const QString word = co_await SendCommand840(QByteArray("CSB") + char('0' + code));
+    if (word != kOk)
+        co_return;
     showBaudChanged(QStringLiteral("Please Reset comm. port"));
     KVR840Close_Click();
 }
@@ -308,10 +321,10 @@ void Kvr840Panel::Check8401_Click() {
         m_autoCount = 0;
 }
 
-void Kvr840Panel::AutoFaka840_Click() {
+QCoro::Task<> Kvr840Panel::AutoFaka840_Click() {
     if (!m_useQuantity->isChecked() || leadingNumber(m_quantity->text()) < 1) {
         link::showCaution(QStringLiteral("Auto Dispense Q'ty:999 Max"));
-        return;
+        co_return;
     }
     m_list->clear();
     KVR840Zero_Click();
@@ -323,7 +336,7 @@ void Kvr840Panel::AutoFaka840_Click() {
     m_state.successCounted = false;
     m_state.autoRunning = true;
     m_nextCard->stop();
-    KVR840DC_Click();
+    co_await KVR840DC_Click();
 }
 
 void Kvr840Panel::AutoStop840_Click() {
@@ -333,8 +346,8 @@ void Kvr840Panel::AutoStop840_Click() {
     m_state.autoRunning = false;
 }
 
-void Kvr840Panel::FakaTime840_Timer() {
-    KVR840DC_Click();
+QCoro::Task<> Kvr840Panel::FakaTime840_Timer() {
+    co_await KVR840DC_Click();
     m_nextCard->stop();
 }
 

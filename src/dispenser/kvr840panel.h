@@ -19,35 +19,36 @@ public:
     ~Kvr840Panel() override;
 
     // Link operations; each reads the address box again.
-    QString SendCommand840(const QByteArray &command);
-    QString QueryStatus840();
-    QString AutoStatus840();
+    QCoro::Task<QString> SendCommand840(QByteArray command);
+    QCoro::Task<QString> QueryStatus840();
+    QCoro::Task<QString> AutoStatus840();
     void PortError840(int errorNumber);
 
-    void KVR840RS_Click();
-    void KVR840AP_Click();
-    void KVR840DC_Click();
-    void KVR840IP_Click();
-    void KVR840IE_Click();
-    void KVR840CS_Click();
+    QCoro::Task<> KVR840RS_Click();
+    QCoro::Task<> KVR840AP_Click();
+    QCoro::Task<> KVR840DC_Click();
+    QCoro::Task<> KVR840IP_Click();
+    QCoro::Task<> KVR840IE_Click();
+    QCoro::Task<> KVR840CS_Click();
     void KVR840Zero_Click();
     void KVR840Setup_Click();
     void KVR840Close_Click();
     void Check8401_Click();
-    void AutoFaka840_Click();
+    QCoro::Task<> AutoFaka840_Click();
     void AutoStop840_Click();
     void List8401_DblClick();
 
-    void Timer840_Timer();
-    void FakaTime840_Timer();
+    QCoro::Task<> Timer840_Timer();
+    QCoro::Task<> FakaTime840_Timer();
 
     const State840 &state() const { return m_state; }
     QByteArray address() const; // the trimmed text of cmbAddress840
     QList<WindowTimer *> timers() const;
 
     // DispenserPortOwner
-    bool detectDispenser() override;
+    QCoro::Task<bool> detectDispenser() override;
     void portSetUp() override;
+    void portLost() override;
 
 private:
     void applyCounting(const QByteArray &s1s2);
@@ -55,7 +56,7 @@ private:
     // The texts in the status list, the state kept, the picture drawn.
     void showStatus(const Decoded840 &decoded);
     void recomputeRate();
-    void preDispense(const QByteArray &command);
+    QCoro::Task<> preDispense(QByteArray command);
 
     Link840 m_link;
 

@@ -70,13 +70,14 @@ bool DispenserDevice820::takeCard() {
     return true;
 }
 
-void DispenserDevice820::injectFault(DispenserFault fault, int delayMs) {
+void DispenserDevice820::injectFault(DispenserFault fault, int delayMs,
+                                     const QByteArray &forCommand) {
     if (fault == DispenserFault::ClipCard) {
         m_clip = true;
         m_forced.reset();
         return;
     }
-    m_faults.arm(fault, delayMs);
+    m_faults.arm(fault, delayMs, forCommand);
 }
 
 DispenserFault DispenserDevice820::pendingFault() const {
@@ -109,7 +110,7 @@ void DispenserDevice820::receive(const QByteArray &bytes, qint64 nowUs) {
         if (!frame)
             continue;
         m_awaitingEnq = false;
-        const FrameFault fault = m_faults.takeFrameFault();
+        const FrameFault fault = m_faults.takeFrameFault(*frame);
         if (fault.kind == DispenserFault::Silence)
             continue;
         if (fault.kind == DispenserFault::HangUp) {

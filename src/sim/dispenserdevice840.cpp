@@ -36,12 +36,13 @@ bool DispenserDevice840::takeCard() {
     return true;
 }
 
-void DispenserDevice840::injectFault(DispenserFault fault, int delayMs) {
+void DispenserDevice840::injectFault(DispenserFault fault, int delayMs,
+                                     const QByteArray &forCommand) {
     if (fault == DispenserFault::ClipCard) {
         m_clip = true;
         return;
     }
-    m_faults.arm(fault, delayMs);
+    m_faults.arm(fault, delayMs, forCommand);
 }
 
 DispenserFault DispenserDevice840::pendingFault() const {
@@ -74,7 +75,7 @@ void DispenserDevice840::frameComplete(const QByteArray &frame, qint64 nowUs) {
     // STX ADDH ADDL text ETX BCC: shorter frames carry no address.
     if (frame.size() < 5 || frame.mid(1, 2) != m_address)
         return; // another station's frame: stay silent on the shared line
-    const FrameFault fault = m_faults.takeFrameFault();
+    const FrameFault fault = m_faults.takeFrameFault(frame);
     if (fault.kind == DispenserFault::Silence)
         return;
     if (fault.kind == DispenserFault::HangUp) {

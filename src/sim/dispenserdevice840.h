@@ -44,7 +44,8 @@ public:
     bool preDispenseAllowed() const { return m_preDispense; }
 
     // delayMs only for the slow kinds.
-    void injectFault(DispenserFault fault, int delayMs = 0);
+    // With forCommand ("DC"), a frame fault waits for a frame of that command.
+    void injectFault(DispenserFault fault, int delayMs = 0, const QByteArray &forCommand = {});
     DispenserFault pendingFault() const;
 
     static constexpr qint64 kFrameRestUs = 1'000'000;

@@ -86,14 +86,18 @@ inline QByteArray shapedAnswer(DispenserFault fault, QByteArray answer, qsizetyp
 // the next card movement. A clip card is the machine's own state.
 class ArmedFaults {
 public:
-    void arm(DispenserFault fault, int delayMs = 0) {
+    // A frame fault armed for a command (its letters, "DC") waits for a frame
+    // of that command: a poll that comes first cannot use it up.
+    void arm(DispenserFault fault, int delayMs = 0, const QByteArray &forCommand = {}) {
         if (fault == DispenserFault::None) {
             m_frame = {};
             m_jam = false;
+            m_for.clear();
         } else if (fault == DispenserFault::Jam) {
             m_jam = true;
         } else if (fault != DispenserFault::ClipCard) {
             m_frame = {fault, delayMs};
+            m_for = forCommand;
         }
     }
     DispenserFault pending() const {
@@ -101,11 +105,18 @@ public:
             return m_frame.kind;
         return m_jam ? DispenserFault::Jam : DispenserFault::None;
     }
-    FrameFault takeFrameFault() { return std::exchange(m_frame, {}); }
+    // frame: STX text ETX BCC.
+    FrameFault takeFrameFault(const QByteArray &frame) {
+        if (!m_for.isEmpty() && !frame.chopped(qMin<qsizetype>(2, frame.size())).endsWith(m_for))
+            return {};
+        m_for.clear();
+        return std::exchange(m_frame, {});
+    }
     bool takeJam() { return std::exchange(m_jam, false); }
 
 private:
     FrameFault m_frame;
+    QByteArray m_for;
     bool m_jam = false;
 };
 

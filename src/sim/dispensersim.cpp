@@ -152,9 +152,9 @@ bool DispenserSim::takeCard() {
     return taken;
 }
 
-void DispenserSim::injectFault(DispenserFault fault, int delayMs) {
-    withModel([&](auto &d) { d.injectFault(fault, delayMs); },
-              [&](auto &d) { d.injectFault(fault, delayMs); });
+void DispenserSim::injectFault(DispenserFault fault, int delayMs, const QByteArray &forCommand) {
+    withModel([&](auto &d) { d.injectFault(fault, delayMs, forCommand); },
+              [&](auto &d) { d.injectFault(fault, delayMs, forCommand); });
 }
 
 DispenserFault DispenserSim::pendingFault() const {

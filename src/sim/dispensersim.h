@@ -59,7 +59,8 @@ public:
     // The user takes that card; false when there is none.
     bool takeCard();
 
-    void injectFault(DispenserFault fault, int delayMs = 0);
+    // With forCommand ("DC"), a frame fault waits for a frame of that command.
+    void injectFault(DispenserFault fault, int delayMs = 0, const QByteArray &forCommand = {});
     DispenserFault pendingFault() const;
 
     void setTrafficListener(TrafficListener listener);

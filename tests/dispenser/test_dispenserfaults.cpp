@@ -6,10 +6,12 @@
 
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
+#include "support/settle.h"
 
 #include "dispenser/fakamain.h"
 #include "dispenser/kvr820panel.h"
 #include "dispenser/kvr840panel.h"
+#include "dispenser/windowtimer.h"
 #include "link/portmap.h"
 #include "sim/dispensersim.h"
 
@@ -148,6 +150,8 @@ bool TestDispenserFaults::setUp(bool is820) {
     m_dialogs.steps.append([port](QDialog &d) {
         child<QComboBox>(d, "PortCombo")->setCurrentText(port);
         child<QPushButton>(d, "Command1")->click();
+        // The detection awaits the dispenser while the dialog is open.
+        testing::settle();
         return d.result();
     });
     if (is820)
@@ -157,19 +161,38 @@ bool TestDispenserFaults::setUp(bool is820) {
     return (is820 ? m_window->kvr820()->port() : m_window->kvr840()->port()).PortOpen();
 }
 
+// As the window starts them: a click on the tab's line, a poll as its timer's
+// tick; then the command is let run to its end.
 void TestDispenserFaults::run(Command c) {
+    dispenser::Kvr820Panel &k820 = *m_window->kvr820();
+    dispenser::Kvr840Panel &k840 = *m_window->kvr840();
+    using Start = link::Operations::Start;
+    // Only the row's exchanges reach the line: no poll of either tab may start
+    // on its own while the event loop runs.
+    const auto stopTimers = [&] {
+        for (dispenser::WindowTimer *t : k820.timers() + k840.timers())
+            t->stop();
+    };
+    stopTimers();
     switch (c) {
     case Command::Ap820:
-        return m_window->kvr820()->KVR820AP_Click();
+        k820.operations().run(k820.port(), [&] { return k820.KVR820AP_Click(); });
+        break;
     case Command::Poll820:
-        return m_window->kvr820()->Timer820_Timer();
+        k820.operations().run(k820.port(), [&] { return k820.Timer820_Timer(); }, Start::Timer);
+        break;
     case Command::Ap840:
-        return m_window->kvr840()->KVR840AP_Click();
+        k840.operations().run(k840.port(), [&] { return k840.KVR840AP_Click(); });
+        break;
     case Command::Dc840:
-        return m_window->kvr840()->KVR840DC_Click();
+        k840.operations().run(k840.port(), [&] { return k840.KVR840DC_Click(); });
+        break;
     case Command::Poll840:
-        return m_window->kvr840()->Timer840_Timer();
+        k840.operations().run(k840.port(), [&] { return k840.Timer840_Timer(); }, Start::Timer);
+        break;
     }
+    QVERIFY(testing::settle());
+    stopTimers();
 }
 
 void TestDispenserFaults::faultMatrix_data() {
@@ -192,7 +215,9 @@ void TestDispenserFaults::faultMatrix_data() {
     const QString gone820 = QStringLiteral("COM2 (");
     const QString gone840 = QStringLiteral("COM3 (");
     const QString sd820 = QStringLiteral("SD: 02 41 50 03 10 \r\n");
-    const QString enq820 = sd820 + QStringLiteral("RD: 06 \r\nSD: 05 \r\n");
+    const QString enq820 = sd820 + QStringLiteral("RD: 06\r\nSD: 05\r\n");
+    // "RD: " follows the wait whatever it brought.
+    const QString unanswered820 = sd820 + QStringLiteral("RD: \r\n");
     const QByteArray ap820 = QByteArray::fromHex("0241500310");
     const QByteArray apEnq820 = ap820 + '\x05';
     const auto row820 = [](const char *name, F fault, int delayMs, const QString &log,
@@ -200,7 +225,7 @@ void TestDispenserFaults::faultMatrix_data() {
         QTest::newRow(name) << Command::Ap820 << fault << delayMs << log << sent
                             << QString::fromLatin1(shown) << reason;
     };
-    row820("820 silence", F::Silence, 0, sd820 + "\r\n", ap820, "", noAnswer820);
+    row820("820 silence", F::Silence, 0, unanswered820, ap820, "", noAnswer820);
     row820("820 NAK", F::Nak, 0, sd820 + "RD: \r\n", ap820, "", "KVR-820: unexpected reply 15");
     row820("820 ACK, no status", F::AckOnly, 0, enq820, apEnq820, "", noStatus820);
     row820("820 header only", F::FirstBytes, 0, enq820 + "RD:02 53 46 \r\n", apEnq820, "",
@@ -218,7 +243,7 @@ void TestDispenserFaults::faultMatrix_data() {
            odd820 + "02 53 46 30 30 31 30 30 30 30 30 30 30 30 30 30 ... (1100 bytes)");
     const QString usual820 = enq820 + "RD:02 53 46 30 30 31 30 03 15 \r\n";
     row820("820 ACK at 4.7 s", F::SlowAck, 4700, usual820, apEnq820, "0010", "");
-    row820("820 ACK at 5.3 s", F::SlowAck, 5300, sd820 + "\r\n", ap820, "", noAnswer820);
+    row820("820 ACK at 5.3 s", F::SlowAck, 5300, unanswered820, ap820, "", noAnswer820);
     row820("820 status at 0.4 s", F::SlowReply, 400, usual820, apEnq820, "0010", "");
     row820("820 status at 0.6 s", F::SlowReply, 600, enq820, apEnq820, "", noStatus820);
     row820("820 hang-up", F::HangUp, 0, sd820 + "\r\n", ap820, "", gone820);
@@ -349,7 +374,9 @@ void TestDispenserFaults::faultMatrix() {
     if (portGone)
         station.sim.stop();
     else
-        station.sim.injectFault(fault, delayMs);
+        // Armed for the row's command only: a frame of another command that
+        // reaches the dispenser first (a poll) cannot use it up.
+        station.sim.injectFault(fault, delayMs, command == Command::Dc840 ? "DC" : "AP");
     exchange(log, sent, outcome, reason);
     if (QTest::currentTestFailed())
         return;

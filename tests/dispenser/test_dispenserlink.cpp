@@ -5,6 +5,7 @@
 #include "support/scriptedbackend.h"
 
 #include "dispenser/dispenserlink.h"
+#include "link/blockon.h"
 #include "link/clock.h"
 #include "link/portmap.h"
 #include "link/serialcomm.h"
@@ -69,6 +70,8 @@ private slots:
     void frames();
     void kvr820Exchange_data();
     void kvr820Exchange();
+    void kvr820Refused_data();
+    void kvr820Refused();
     void kvr840Command_data();
     void kvr840Command();
     void kvr840Status_data();
@@ -116,18 +119,42 @@ void TestDispenserLink::kvr820Exchange() {
     b.log.text = QStringLiteral("earlier exchange\r\n");
     answering(*b.line);
     const qint64 start = b.clock.nowMs();
-    QCOMPARE(b.k820.SendCommand820("RS"), QStringLiteral("OK"));
+    QCOMPARE(link::blockOn(b.k820.SendCommand820("RS")), QStringLiteral("OK"));
     QCOMPARE(b.clock.nowMs() - start, 30);
     QCOMPARE(b.line->written(), hex("025253030005"));
-    QCOMPARE(b.log.text, QStringLiteral("SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n"));
+    QCOMPARE(b.log.text, QStringLiteral("SD: 02 52 53 03 00 \r\nRD: 06\r\nSD: 05\r\n"));
     QVERIFY(b.causes.isEmpty());
 
     // The quiet variant writes the same and logs nothing.
     Bench quiet;
     answering(*quiet.line);
-    QCOMPARE(quiet.k820.SendCommand820Quiet("RS"), QStringLiteral("OK"));
+    QCOMPARE(link::blockOn(quiet.k820.SendCommand820Quiet("RS")), QStringLiteral("OK"));
     QCOMPARE(quiet.line->written(), hex("025253030005"));
     QVERIFY(quiet.log.text.isEmpty());
+}
+
+void TestDispenserLink::kvr820Refused_data() {
+    QTest::addColumn<QByteArray>("answer"); // fed 30 ms after the frame; empty: none
+    QTest::addColumn<int>("elapsedMs");
+    QTest::newRow("silent") << QByteArray() << 5000;
+    QTest::newRow("NAK") << hex("15") << 30;
+}
+
+// Refused or unanswered: "RD: " follows the wait all the same, with nothing
+// after it, and no ENQ goes out.
+void TestDispenserLink::kvr820Refused() {
+    QFETCH(QByteArray, answer);
+    QFETCH(int, elapsedMs);
+    Bench b;
+    b.line->onWrite = [&](const QByteArray &, ScriptedBackend &l) {
+        if (!answer.isEmpty())
+            l.feedAfter(30, answer);
+    };
+    const qint64 start = b.clock.nowMs();
+    QCOMPARE(link::blockOn(b.k820.SendCommand820("RS")), QStringLiteral("ERROR"));
+    QCOMPARE(b.clock.nowMs() - start, elapsedMs);
+    QCOMPARE(b.line->written(), hex("0252530300"));
+    QCOMPARE(b.log.text, QStringLiteral("SD: 02 52 53 03 00 \r\nRD: \r\n"));
 }
 
 void TestDispenserLink::kvr840Command_data() {
@@ -154,7 +181,7 @@ void TestDispenserLink::kvr840Command() {
     Bench b;
     b.line->onWrite = [&](const QByteArray &, ScriptedBackend &l) { l.feedAfter(20, answer); };
     const qint64 start = b.clock.nowMs();
-    QCOMPARE(b.k840.SendCommand840("15", "RS"), result);
+    QCOMPARE(link::blockOn(b.k840.SendCommand840("15", "RS")), result);
     QCOMPARE(b.clock.nowMs() - start, 250);
     QCOMPARE(b.line->written(), hex("02313552530304"));
     QCOMPARE(b.log.text, log);
@@ -196,7 +223,7 @@ void TestDispenserLink::kvr840Status() {
             l.feedAfter(20, answer);
     };
     const QString r =
-        logged ? b.k840.QueryStatus840("15", decode) : b.k840.AutoStatus840("15", decode);
+        logged ? link::blockOn(b.k840.QueryStatus840("15", decode)) : link::blockOn(b.k840.AutoStatus840("15", decode));
     QCOMPARE(r, result);
     QCOMPARE(seen, decoded);
     QCOMPARE(b.line->written(), written);
@@ -212,7 +239,7 @@ void TestDispenserLink::kvr840Status() {
 void TestDispenserLink::longFramesWrap() {
     Bench b;
     // 23 characters: a frame of 26 bytes.
-    b.k840.SendCommand840("15", QByteArray(21, 'A'));
+    link::blockOn(b.k840.SendCommand840("15", QByteArray(21, 'A')));
     const QStringList lines = b.log.text.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 4); // two of the frame, the empty line, the end
     QVERIFY(lines[0].startsWith(QStringLiteral("SD: 02 31 35 41 ")));
@@ -228,21 +255,21 @@ void TestDispenserLink::recordDataKeepsTheLog() {
         if (w.size() > 1)
             l.feedAfter(5, hex("06"));
     };
-    const QString one = QStringLiteral("SD: 02 52 53 03 00 \r\nRD: 06 \r\nSD: 05 \r\n");
-    b.k820.SendCommand820("RS");
-    b.k820.SendCommand820("RS");
+    const QString one = QStringLiteral("SD: 02 52 53 03 00 \r\nRD: 06\r\nSD: 05\r\n");
+    link::blockOn(b.k820.SendCommand820("RS"));
+    link::blockOn(b.k820.SendCommand820("RS"));
     QCOMPARE(b.log.text, one);
     b.log.record = true;
-    b.k820.SendCommand820("RS");
+    link::blockOn(b.k820.SendCommand820("RS"));
     QCOMPARE(b.log.text, one + one);
 }
 
 void TestDispenserLink::closedPortReports8018() {
     Bench b;
     b.port.setPortOpen(false);
-    QCOMPARE(b.k820.SendCommand820("DC"), QStringLiteral("ERROR"));
-    QCOMPARE(b.k840.SendCommand840("15", "DC"), QStringLiteral("ERROR"));
-    QCOMPARE(b.k840.AutoStatus840("15", [](const QByteArray &) {}), QStringLiteral("ERROR"));
+    QCOMPARE(link::blockOn(b.k820.SendCommand820("DC")), QStringLiteral("ERROR"));
+    QCOMPARE(link::blockOn(b.k840.SendCommand840("15", "DC")), QStringLiteral("ERROR"));
+    QCOMPARE(link::blockOn(b.k840.AutoStatus840("15", [](const QByteArray &) {})), QStringLiteral("ERROR"));
     QCOMPARE(b.errors, QList<int>({8018, 8018, 8018}));
 }
 

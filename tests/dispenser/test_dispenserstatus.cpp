@@ -77,6 +77,7 @@ private slots:
     void kvr840();
     void errorRates_data();
     void errorRates();
+    void cardInChannel();
 };
 
 void TestDispenserStatus::kvr820_data() {
@@ -321,6 +322,13 @@ void TestDispenserStatus::errorRates() {
     QFETCH(int, commands);
     QFETCH(QString, shown);
     QCOMPARE(is820 ? errorRate820(errors, commands) : errorRate840(errors, commands), shown);
+}
+
+// The positions at which the poll counts a card as left in the channel.
+void TestDispenserStatus::cardInChannel() {
+    const QByteArray inChannel = "1239";
+    for (char c : QByteArray("0123456789ABCDEF"))
+        QVERIFY2(talvex::dispenser::cardInChannel820(c) == inChannel.contains(c), QByteArray(1, c).constData());
 }
 
 QTEST_APPLESS_MAIN(TestDispenserStatus)

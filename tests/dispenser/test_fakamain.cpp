@@ -18,7 +18,11 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 using namespace talvex;
 using talvex::testing::child;
@@ -77,6 +81,13 @@ private slots:
     void zeroButtonsAndCommClose();
     void saveTo();
     void walkthroughOverPseudoTerminals();
+    void kvr820Positions_data();
+    void kvr820Positions();
+    void pollSwitchesDispenseAndCapture();
+    void cardLeftInTheChannel();
+    void portClosedUnderATest();
+    void kvr840SilentPollEmptiesTheList();
+    void awaitedWaitsOverPseudoTerminals();
 };
 
 void TestFakamain::settingsPortErrors() {
@@ -181,7 +192,7 @@ void TestFakamain::kvr820AckWithoutStatusCountsAsDetected() {
     QVERIFY(enabled(v.k820(), "KVR820SI"));
     QVERIFY(v.k820().picture()->bodyVisible());
     QCOMPARE(v.window->trafficLog(),
-             QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06 \r\nSD: 05 \r\n"));
+             QStringLiteral("SD: 02 41 50 03 10 \r\nRD: 06\r\nSD: 05\r\n"));
     link::portmap::unmap(6);
 }
 
@@ -214,7 +225,7 @@ void TestFakamain::kvr820ManualDispenseAndCapture() {
 
     p.KVR820DC_Click();
     QCOMPARE(v.window->trafficLog(),
-             QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06 \r\nSD: 05 \r\n"));
+             QStringLiteral("SD: 02 44 43 03 06 \r\nRD: 06\r\nSD: 05\r\n"));
     QCOMPARE(label(p, "Label8205"), QStringLiteral("1"));
     QVERIFY(p.manualCommandIssued());
     v.runFor(250);
@@ -264,7 +275,7 @@ void TestFakamain::kvr820StatusButtons() {
     QVERIFY(v.setUp820());
     // The detection's status reply is logged like a command reply, with the blank.
     QVERIFY(v.window->trafficLog().endsWith(
-        QStringLiteral("SD: 05 \r\nRD: 02 53 46 30 30 30 30 03 14 \r\n")));
+        QStringLiteral("SD: 05\r\nRD: 02 53 46 30 30 30 30 03 14 \r\n")));
     auto &p = v.k820();
     v.dev820.setStatus({'1', '0', '1', 'B'});
     v.writes820.clear();
@@ -274,7 +285,7 @@ void TestFakamain::kvr820StatusButtons() {
     QVERIFY(!p.state().dispenseAllowed);
     QVERIFY(p.state().captureAllowed);
     QVERIFY(v.window->trafficLog().endsWith(
-        QStringLiteral("SD: 05 \r\nRD:02 53 46 30 31 42 03 57 \r\n")));
+        QStringLiteral("SD: 05\r\nRD:02 53 46 30 31 42 03 57 \r\n")));
     p.KVR820AP_Click();
     QCOMPARE(child<QLineEdit>(p, "KVR820BACKVELUE")->text(), QStringLiteral("101B"));
     QCOMPARE(listTexts(p, "List8201"),
@@ -314,7 +325,9 @@ void TestFakamain::kvr820Doors() {
 
     // Door set: the current code preselected, option 2 confirmed sends "IN1".
     bool preselected = false;
+    QString frameTitle;
     v.dialogs.steps.append([&](QDialog &d) {
+        frameTitle = child<QRadioButton>(d, "Option1")->parentWidget()->property("title").toString();
         preselected = child<QRadioButton>(d, "Option1")->isChecked();
         child<QRadioButton>(d, "Option2")->setChecked(true);
         child<QPushButton>(d, "OKButton")->click();
@@ -323,6 +336,7 @@ void TestFakamain::kvr820Doors() {
     v.writes820.clear();
     p.KVR820NI_Click();
     QVERIFY(preselected);
+    QCOMPARE(frameTitle, QStringLiteral("Enter Control\r\n Option"));
     QCOMPARE(commandTexts(v.writes820), QStringList({"SI", "IN1"}));
     QCOMPARE(v.dev820.doorCode(), '1');
     QCOMPARE(v.boxes.texts(), QStringList{"Door Setting Success"});
@@ -542,18 +556,24 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
         dialogs.steps.append([port](QDialog &d) {
             child<QComboBox>(d, "PortCombo")->setCurrentText(QLatin1String(port));
             child<QPushButton>(d, "Command1")->click();
+            testing::settle();
             return d.result();
         });
+    };
+    // A click as the user gives it once the line is free.
+    const auto press = [](dispenser::DispenserPanel &p, const char *name) {
+        QTRY_VERIFY_WITH_TIMEOUT(!p.port().busy(), 5000);
+        child<QPushButton>(p, name)->click();
     };
     setUp("COM2");
     window.kvr820()->KVR820Setup_Click();
     QVERIFY(window.kvr820()->port().PortOpen());
     auto &p820 = *window.kvr820();
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p820, "KVR820DC")->isEnabled(), 5000);
-    p820.KVR820DC_Click();
+    press(p820, "KVR820DC");
     QTRY_COMPARE_WITH_TIMEOUT(label(p820, "Label8206"), QStringLiteral("1"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p820, "KVR820CP")->isEnabled(), 5000);
-    p820.KVR820CP_Click();
+    press(p820, "KVR820CP");
     QTRY_COMPARE_WITH_TIMEOUT(label(p820, "Label82011"), QStringLiteral("1"), 5000);
     QCOMPARE(k820.binCards(), 1);
 
@@ -561,7 +581,7 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
     window.kvr840()->KVR840Setup_Click();
     auto &p840 = *window.kvr840();
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(p840, "KVR840DC")->isEnabled(), 5000);
-    p840.KVR840DC_Click();
+    press(p840, "KVR840DC");
     QTRY_VERIFY_WITH_TIMEOUT(k840.cardWaiting(), 5000);
     QVERIFY(k840.takeCard());
     QTRY_COMPARE_WITH_TIMEOUT(label(p840, "Label8406"), QStringLiteral("1"), 5000);
@@ -570,6 +590,195 @@ void TestFakamain::walkthroughOverPseudoTerminals() {
     window.kvr840()->KVR840Close_Click();
     link::portmap::unmap(2);
     link::portmap::unmap(3);
+}
+
+void TestFakamain::kvr820Positions_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("target");
+    QTest::newRow("sensor 3") << "Stop at Sensor 3" << QByteArray::fromHex("0246433103" "35") << 0;
+    QTest::newRow("sensor 2") << "Stop at Sensor 2" << QByteArray::fromHex("0246433603" "32") << 1;
+    QTest::newRow("leave 3") << "Leave Sensor 3" << QByteArray::fromHex("0246433203" "36") << 2;
+    QTest::newRow("leave 2") << "Leave Sensor 2" << QByteArray::fromHex("0246433303" "37") << 3;
+    QTest::newRow("sensor 1") << "Stop at Sensor 1" << QByteArray::fromHex("0246433703" "33") << 4;
+    QTest::newRow("door") << "To the Door" << QByteArray::fromHex("0246433403" "30") << 5;
+    QTest::newRow("out") << "Out" << QByteArray::fromHex("0246433003" "34") << 6;
+}
+
+// Each position goes out as its own frame; the target is kept only when the
+// dispenser takes the command on.
+void TestFakamain::kvr820Positions() {
+    QFETCH(QString, item);
+    QFETCH(QByteArray, frame);
+    QFETCH(int, target);
+    VirtualDispensers v;
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(item);
+    v.writes820.clear();
+    p.KVR820FC_Click();
+    QVERIFY(!v.writes820.isEmpty());
+    QCOMPARE(v.writes820.front().bytes, frame);
+    QCOMPARE(p.state().fcTarget, target);
+
+    // Refused: "Dispense Card to door" leaves the target as it was.
+    v.dev820.injectFault(sim::DispenserFault::Nak);
+    p.KVR820FC0_Click();
+    QCOMPARE(p.state().fcTarget, target);
+}
+
+// The poll switches "Dispense(DC)" and "Capture(CP)" only; "Dispense(FC)"
+// stays usable to send a card on. During a test whose first "DC" was refused,
+// the poll still switches them by the status.
+void TestFakamain::pollSwitchesDispenseAndCapture() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 100});
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QComboBox>(p, "KVR820FcAdd")->setCurrentText(QStringLiteral("Stop at Sensor 1"));
+    p.KVR820FC_Click();
+    QCOMPARE(commandTexts(v.writes820), QStringList{"FC7"});
+    v.runFor(1500);
+    QVERIFY(!child<QPushButton>(p, "KVR820DC")->isEnabled());
+    QVERIFY(child<QPushButton>(p, "KVR820CP")->isEnabled());
+    QVERIFY(child<QPushButton>(p, "KVR820FC")->isEnabled());
+
+    VirtualDispensers w;
+    QVERIFY(w.setUp820());
+    auto &q = w.k820();
+    child<QRadioButton>(q, "Option8202_1")->setChecked(true);
+    w.dev820.injectFault(sim::DispenserFault::Nak);
+    q.Autofaka820_Click();
+    QVERIFY(!q.state().autoRunning);
+    w.runFor(1500);
+    QVERIFY(child<QPushButton>(q, "KVR820DC")->isEnabled());
+    QVERIFY(!child<QPushButton>(q, "KVR820CP")->isEnabled());
+}
+
+// A card in the channel that a reset does not clear is reset once; the status
+// line then says it is still there.
+void TestFakamain::cardLeftInTheChannel() {
+    VirtualDispensers v;
+    const sim::DispenserDevice820::Status atDoor{'0', '0', '0', '1'};
+    v.dev820.setStatus(atDoor);
+    QVERIFY(v.setUp820());
+    // The card stays whatever the dispenser is told.
+    for (int i = 0; i < 50; ++i) {
+        v.dev820.setStatus(atDoor);
+        v.runFor(100);
+    }
+    QCOMPARE(commandTexts(v.writes820).count(QStringLiteral("RS")), 1);
+    QCOMPARE(v.boxes.texts().count(QStringLiteral("Reset Success\r\nChecking Working Situation"
+                                                  "\r\nWait for 2 Sec for Next Operation")),
+             1);
+    QVERIFY2(v.window->lineReason().contains(QLatin1String("still in the channel")),
+             qPrintable(v.window->lineReason()));
+}
+
+// "Comm Setup" to a port that does not exist while a test runs ends the test.
+void TestFakamain::portClosedUnderATest() {
+    VirtualDispensers v;
+    v.dev820.setMechanics({.dispenseMs = 100});
+    QVERIFY(v.setUp820());
+    auto &p = v.k820();
+    child<QLineEdit>(p, "Text8201")->setText(QStringLiteral("5"));
+    p.Autofaka820_Click();
+    v.runFor(2000);
+    QVERIFY(!v.setUp820(QStringLiteral("COM9")));
+    v.boxes.shown.clear();
+    v.runFor(10000);
+    QCOMPARE(v.boxes.texts(), QStringList());
+    QVERIFY(!p.timer(QStringLiteral("fakatime8202"))->isActive());
+    QVERIFY(!child<QPushButton>(p, "Autostop820")->isEnabled());
+
+}
+
+// A KVR-840 that falls silent no longer shows its last status.
+void TestFakamain::kvr840SilentPollEmptiesTheList() {
+    VirtualDispensers v;
+    QVERIFY(v.setUp840());
+    v.runFor(300);
+    auto *list = child<QListWidget>(v.k840(), "List8401");
+    QVERIFY(list->count() > 0);
+    v.dev840.injectFault(sim::DispenserFault::Silence);
+    v.k840().Timer840_Timer();
+    QCOMPARE(list->count(), 0);
+}
+
+// Over pseudo-terminals in real time: a poll tick on a line that a command
+// holds sends nothing; a dispenser that went away leaves the window answering;
+// closing the window in the middle of a wait ends it without a box.
+void TestFakamain::awaitedWaitsOverPseudoTerminals() {
+    testing::RecordingMessageBoxes boxes;
+    testing::ScriptedDialogs dialogs;
+    sim::DispenserSim k820(sim::DispenserModel::Kvr820);
+    QString error;
+    if (!k820.start(&error))
+        QSKIP(qPrintable(QStringLiteral("no pseudo-terminal: ") + error));
+    k820.mapToPort(2);
+    QByteArray received;
+    k820.setTrafficListener([&](sim::Direction d, const QByteArray &bytes) {
+        if (d == sim::Direction::FromProgram)
+            received += bytes;
+    });
+    auto window = std::make_unique<dispenser::Fakamain>();
+    dialogs.steps.append([](QDialog &d) {
+        child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
+        child<QPushButton>(d, "Command1")->click();
+        testing::settle();
+        return d.result();
+    });
+    auto &p = *window->kvr820();
+    p.KVR820Setup_Click();
+    QVERIFY(p.port().PortOpen());
+
+    // The KVR-840 tab set to the same port: the status line names the tab
+    // that holds it.
+    dialogs.steps.append([](QDialog &d) {
+        child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM2"));
+        child<QPushButton>(d, "Command1")->click();
+        testing::settle();
+        return d.result();
+    });
+    window->kvr840()->KVR840Setup_Click();
+    QVERIFY(!window->kvr840()->port().PortOpen());
+    QCOMPARE(window->lineReason(), QStringLiteral("COM2 is open on the KVR-820 tab of this window"));
+    QCOMPARE(boxes.texts(), QStringList{"The Comm Port has been Used for One Quipment, Please "
+                                        "Select Another Comm. Port"});
+
+    // The ACK comes at 1.5 s; meanwhile the poll's ticks are skipped.
+    QTRY_VERIFY_WITH_TIMEOUT(!p.port().busy(), 5000);
+    k820.injectFault(sim::DispenserFault::SlowAck, 1500, "RS");
+    QTest::qWait(50);
+    received.clear();
+    child<QPushButton>(p, "KVR820RS")->click();
+    QVERIFY(p.port().busy());
+    QTest::qWait(1000);
+    QCOMPARE(received, QByteArray::fromHex("0252530300"));
+    QVERIFY(testing::settle(5000));
+
+    // Unplugged: each poll waits up to 5 s, and a 10 ms timer keeps its pace.
+    k820.stop();
+    int ticks = 0;
+    QTimer pace;
+    QObject::connect(&pace, &QTimer::timeout, [&] { ++ticks; });
+    pace.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(1000);
+    pace.stop();
+    QVERIFY2(ticks >= 50, qPrintable(QString::number(ticks)));
+    QVERIFY(clock.elapsed() < 2000);
+
+    // Closed in the middle of a wait: no box afterwards, nothing left running.
+    boxes.shown.clear();
+    QVERIFY(p.port().busy() || p.timer(QStringLiteral("Timer820"))->isActive());
+    window->close();
+    window.reset();
+    QVERIFY(testing::settle(1000));
+    QTest::qWait(100);
+    QCOMPARE(boxes.texts(), QStringList());
+    link::portmap::unmap(2);
 }
 
 QTEST_MAIN(TestFakamain)

@@ -7,6 +7,7 @@
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
+#include "support/settle.h"
 
 #include "dispenser/fakamain.h"
 #include "dispenser/kvr820panel.h"
@@ -121,6 +122,7 @@ private:
         dialogs.steps.append([&](QDialog &d) {
             child<QComboBox>(d, "PortCombo")->setCurrentText(port);
             child<QPushButton>(d, "Command1")->click();
+            settle();
             accepted = d.result() == QDialog::Accepted;
             return d.result();
         });
