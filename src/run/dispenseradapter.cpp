@@ -47,10 +47,13 @@ QCoro::Task<DispenserReply> DispenserAdapter::command(QByteArray text) {
     Impl &d = *m_impl;
     d.portError = 0;
     DispenserReply reply;
-    if (d.is840)
-        reply.word = d.link840.SendCommand840(d.address, text);
-    else
-        reply.word = d.link820.SendCommand820(text);
+    if (d.is840) {
+        const QString word = co_await d.link840.SendCommand840(d.address, text);
+        reply.word = word;
+    } else {
+        const QString word = co_await d.link820.SendCommand820(text);
+        reply.word = word;
+    }
     reply.portError = d.portError;
     co_return reply;
 }
@@ -61,8 +64,9 @@ QCoro::Task<DispenserReply> DispenserAdapter::status() {
     DispenserReply reply;
     if (d.is840) {
         QByteArray chars;
-        reply.word = d.link840.QueryStatus840(d.address,
-                                              [&chars](const QByteArray &c) { chars = c; });
+        const QString word = co_await d.link840.QueryStatus840(
+            d.address, [&chars](const QByteArray &c) { chars = c; });
+        reply.word = word;
         if (!chars.isEmpty()) {
             const auto decoded = dispenser::decodeStatus840Display(chars, d.state840);
             d.state840 = decoded.state;
@@ -70,9 +74,10 @@ QCoro::Task<DispenserReply> DispenserAdapter::status() {
             reply.texts = decoded.texts;
         }
     } else {
-        reply.word = d.link820.SendCommand820(QByteArrayLiteral("AP"));
+        const QString word = co_await d.link820.SendCommand820(QByteArrayLiteral("AP"));
+        reply.word = word;
         if (reply.word == dispenser::kOk) {
-            const QByteArray bytes = d.link820.readReplyAfter(kStatusReplyWaitMs, 9, 'F');
+            const QByteArray bytes = co_await d.link820.readReplyAfter(kStatusReplyWaitMs, 9, 'F');
             if (dispenser::validStatusReply820(bytes, 9, 'F')) {
                 reply.status = bytes.mid(3, 4);
                 const auto decoded = dispenser::DecodeStatus820(reply.status, d.state820);
