@@ -41,7 +41,9 @@ DispenserAdapter::DispenserAdapter(link::SerialComm &port, bool is840, QByteArra
 
 DispenserAdapter::~DispenserAdapter() = default;
 
-QString DispenserAdapter::trafficLog() const { return m_impl->log.m_text; }
+QString DispenserAdapter::trafficLog() const {
+    return m_impl->log.m_text;
+}
 
 QCoro::Task<DispenserReply> DispenserAdapter::command(QByteArray text) {
     Impl &d = *m_impl;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QString>
 #include <QStringList>
-#include <QCoro/QCoroTask>
 
 #include <memory>
 
@@ -15,10 +15,10 @@ namespace talvex::run {
 
 // What one dispenser command came back with.
 struct DispenserReply {
-    QString word;        // "OK", "ERROR", "ERROR1"
-    QByteArray status;   // the status characters of a status query, when valid
-    QStringList texts;   // their decoding, as the window lists it
-    int portError = 0;   // the run-time error number the link reported, if any
+    QString word;      // "OK", "ERROR", "ERROR1"
+    QByteArray status; // the status characters of a status query, when valid
+    QStringList texts; // their decoding, as the window lists it
+    int portError = 0; // the run-time error number the link reported, if any
 };
 
 // The dispenser links of the window, reached from a script. The only place

@@ -31,12 +31,14 @@ bool writeJUnitReport(const QString &path, const QString &scriptFile,
     for (const StepRecord &r : records) {
         xml.writeStartElement(QStringLiteral("testcase"));
         xml.writeAttribute(QStringLiteral("classname"), suite);
-        xml.writeAttribute(QStringLiteral("name"), QStringLiteral("line %1: %2").arg(r.line).arg(r.text));
+        xml.writeAttribute(QStringLiteral("name"),
+                           QStringLiteral("line %1: %2").arg(r.line).arg(r.text));
         xml.writeAttribute(QStringLiteral("time"), QString::number(double(r.ms) / 1000.0, 'f', 3));
         if (!r.passed) {
             xml.writeStartElement(QStringLiteral("failure"));
-            xml.writeAttribute(QStringLiteral("message"),
-                               QStringLiteral("%1:%2: %3").arg(scriptFile).arg(r.line).arg(r.failure));
+            xml.writeAttribute(
+                QStringLiteral("message"),
+                QStringLiteral("%1:%2: %3").arg(scriptFile).arg(r.line).arg(r.failure));
             xml.writeCharacters(r.output);
             xml.writeEndElement();
         }

@@ -110,7 +110,8 @@ int main(int argc, char *argv[]) {
         scriptPath = a;
     }
     if (scriptPath.isEmpty() || portPath.isEmpty() == simName.isEmpty())
-        return fail(QStringLiteral("a script and either --port or --sim\n%1").arg(QLatin1String(kUsage)));
+        return fail(
+            QStringLiteral("a script and either --port or --sim\n%1").arg(QLatin1String(kUsage)));
     if (address.size() != 2)
         return fail(QStringLiteral("an address is two characters"));
 
@@ -160,10 +161,10 @@ int main(int argc, char *argv[]) {
             return fail(QStringLiteral("cannot start the simulated reader: %1").arg(startError));
         readerSim->mapToPort(kPort);
     } else if (!simName.isEmpty()) {
-        dispenserSim = std::make_unique<sim::DispenserSim>(
-            device == DeviceKind::Dispenser840 ? sim::DispenserModel::Kvr840
-                                               : sim::DispenserModel::Kvr820,
-            baud, sim::Transport::Loopback);
+        dispenserSim = std::make_unique<sim::DispenserSim>(device == DeviceKind::Dispenser840
+                                                               ? sim::DispenserModel::Kvr840
+                                                               : sim::DispenserModel::Kvr820,
+                                                           baud, sim::Transport::Loopback);
         dispenserSim->setAddress(address.toLatin1());
         if (!dispenserSim->start(&startError))
             return fail(QStringLiteral("cannot start the simulated dispenser: %1").arg(startError));
@@ -204,8 +205,9 @@ int main(int argc, char *argv[]) {
             .arg(scriptPath)
             .arg(runner.records().size())
             .arg(failed)
-            .arg(runner.stopReason().isEmpty() ? QString()
-                                               : QStringLiteral("; stopped: ") + runner.stopReason()));
+            .arg(runner.stopReason().isEmpty()
+                     ? QString()
+                     : QStringLiteral("; stopped: ") + runner.stopReason()));
     if (!junit.isEmpty() &&
         !writeJUnitReport(junit, scriptPath, runner.records(), runner.stopReason()))
         return fail(QStringLiteral("cannot write %1").arg(junit));

@@ -50,47 +50,71 @@ QString lines(const QString &text) {
 // Names of the card position and entry codes of the KVR-638 and KVR-690.
 QString positionName(char code) {
     switch (code) {
-    case 'F': return QStringLiteral("long-card");
-    case 'H': return QStringLiteral("card-at-front");
-    case 'I': return QStringLiteral("card-at-front-hold");
-    case 'J': return QStringLiteral("card-inside");
-    case 'K': return QStringLiteral("card-at-ic");
-    case 'L': return QStringLiteral("card-at-rear-hold");
-    case 'M': return QStringLiteral("card-at-rear");
-    case 'N': return QStringLiteral("no-card");
-    default: return QString(QLatin1Char(code));
+    case 'F':
+        return QStringLiteral("long-card");
+    case 'H':
+        return QStringLiteral("card-at-front");
+    case 'I':
+        return QStringLiteral("card-at-front-hold");
+    case 'J':
+        return QStringLiteral("card-inside");
+    case 'K':
+        return QStringLiteral("card-at-ic");
+    case 'L':
+        return QStringLiteral("card-at-rear-hold");
+    case 'M':
+        return QStringLiteral("card-at-rear");
+    case 'N':
+        return QStringLiteral("no-card");
+    default:
+        return QString(QLatin1Char(code));
     }
 }
 
 QString frontEntryName(char code) {
     switch (code) {
-    case 'I': return QStringLiteral("magnetic-only");
-    case 'J': return QStringLiteral("all-cards");
-    case 'K': return QStringLiteral("by-magnetic-signal");
-    case 'N': return QStringLiteral("prohibited");
-    default: return QString(QLatin1Char(code));
+    case 'I':
+        return QStringLiteral("magnetic-only");
+    case 'J':
+        return QStringLiteral("all-cards");
+    case 'K':
+        return QStringLiteral("by-magnetic-signal");
+    case 'N':
+        return QStringLiteral("prohibited");
+    default:
+        return QString(QLatin1Char(code));
     }
 }
 
 QString rearEntryName(char code) {
     switch (code) {
-    case 'J': return QStringLiteral("all-cards");
-    case 'N': return QStringLiteral("prohibited");
-    default: return QString(QLatin1Char(code));
+    case 'J':
+        return QStringLiteral("all-cards");
+    case 'N':
+        return QStringLiteral("prohibited");
+    default:
+        return QString(QLatin1Char(code));
     }
 }
 
 QString trackStateName(quint8 status) {
     switch (status) {
-    case magnetic::kTrackRead: return QStringLiteral("ok");
-    case magnetic::kTrackError: return QStringLiteral("error");
-    case magnetic::kTrackNotRead: return QStringLiteral("not-read");
-    case magnetic::kTrackNoOperation: return QStringLiteral("none");
-    default: return link::byteText(status) + QLatin1Char('h');
+    case magnetic::kTrackRead:
+        return QStringLiteral("ok");
+    case magnetic::kTrackError:
+        return QStringLiteral("error");
+    case magnetic::kTrackNotRead:
+        return QStringLiteral("not-read");
+    case magnetic::kTrackNoOperation:
+        return QStringLiteral("none");
+    default:
+        return link::byteText(status) + QLatin1Char('h');
     }
 }
 
-QString charText(char c) { return c == 0 ? QString() : QString(QLatin1Char(c)); }
+QString charText(char c) {
+    return c == 0 ? QString() : QString(QLatin1Char(c));
+}
 
 } // namespace
 
@@ -114,7 +138,9 @@ Runner::~Runner() {
         link::setMessageBoxes(nullptr);
 }
 
-bool Runner::lineLost() const { return !m_port->lineTrouble().isEmpty() && m_port->PortOpen(); }
+bool Runner::lineLost() const {
+    return !m_port->lineTrouble().isEmpty() && m_port->PortOpen();
+}
 
 QCoro::Task<int> Runner::run() {
     link::setMessageBoxes(&m_ctx->boxes);
@@ -225,8 +251,9 @@ QCoro::Task<Runner::Outcome> Runner::runStep(const Step &step) {
             record.failure = QStringLiteral("the device went away: %1").arg(m_port->lineTrouble());
             stop = true;
         } else if (!record.passed) {
-            record.failure = QStringLiteral("no answer (%1)").arg(
-                m_fields.value(QStringLiteral("box"), m_fields.value(QStringLiteral("word"))));
+            record.failure = QStringLiteral("no answer (%1)")
+                                 .arg(m_fields.value(QStringLiteral("box"),
+                                                     m_fields.value(QStringLiteral("word"))));
         }
     }
     record.ms = timer.elapsed();
@@ -249,9 +276,10 @@ QCoro::Task<bool> Runner::exchange(QByteArray body) {
     m_reply = reply;
     m_replyLength = status == link::kReplyFailed ? 0 : length;
     const QByteArray body2 = reply.left(qMax(0, m_replyLength - 2));
-    m_fields[QStringLiteral("exchange")] = status == link::kReplyOk       ? QStringLiteral("ok")
-                                           : status == link::kReplyNegative ? QStringLiteral("negative")
-                                                                            : QStringLiteral("failed");
+    m_fields[QStringLiteral("exchange")] = status == link::kReplyOk ? QStringLiteral("ok")
+                                           : status == link::kReplyNegative
+                                               ? QStringLiteral("negative")
+                                               : QStringLiteral("failed");
     m_fields[QStringLiteral("reply")] = QString::fromLatin1(body2);
     m_fields[QStringLiteral("reply-hex")] = link::bytesText(body2).trimmed();
     co_return status != link::kReplyFailed;
@@ -317,7 +345,8 @@ QCoro::Task<bool> Runner::readerStep(const Step &step) {
     case ReaderOp::Status: {
         const char b2 = reader::replyByte(r, 2);
         const char b3 = reader::replyByte(r, 3);
-        const bool motorised = m_model == QLatin1String("KVR-638") || m_model == QLatin1String("KVR-690");
+        const bool motorised =
+            m_model == QLatin1String("KVR-638") || m_model == QLatin1String("KVR-690");
         m_fields[QStringLiteral("status")] = motorised ? positionName(b2) : charText(b2);
         m_fields[QStringLiteral("entry")] = motorised ? frontEntryName(b3) : charText(b3);
         if (m_model == QLatin1String("KVR-690"))
@@ -356,7 +385,8 @@ QCoro::Task<bool> Runner::readerStep(const Step &step) {
         const char status = reader::replyByte(r, 4);
         m_fields[QStringLiteral("result")] = charText(status);
         if (status == 'Y')
-            m_fields[QStringLiteral("data")] = link::bytesText(r.mid(5, 16)).remove(QLatin1Char(' '));
+            m_fields[QStringLiteral("data")] =
+                link::bytesText(r.mid(5, 16)).remove(QLatin1Char(' '));
         break;
     }
     case ReaderOp::Apdu: {

@@ -3,10 +3,10 @@
 #include "run/script.h"
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QCoro/QCoroTask>
 
 #include <functional>
 #include <memory>
@@ -41,7 +41,7 @@ struct StepRecord {
 class Runner {
 public:
     struct Line {
-        int port = 1;   // the port number the device is mapped behind
+        int port = 1; // the port number the device is mapped behind
         int baud = 9600;
         DeviceKind device = DeviceKind::Reader;
         QByteArray address = "15"; // KVR-840

@@ -17,15 +17,14 @@ QString ScriptError::text() const {
 
 const QStringList &expectFields() {
     static const QStringList fields = {
-        QStringLiteral("exchange"), QStringLiteral("status"),   QStringLiteral("entry"),
-        QStringLiteral("rear"),     QStringLiteral("text"),     QStringLiteral("box"),
-        QStringLiteral("model"),    QStringLiteral("reply"),    QStringLiteral("reply-hex"),
-        QStringLiteral("result"),   QStringLiteral("track1"),   QStringLiteral("track2"),
-        QStringLiteral("track3"),   QStringLiteral("track1-data"), QStringLiteral("track2-data"),
-        QStringLiteral("track3-data"), QStringLiteral("card-type"), QStringLiteral("data"),
-        QStringLiteral("sw"),       QStringLiteral("response"), QStringLiteral("atr"),
-        QStringLiteral("sensors"),  QStringLiteral("word"),     QStringLiteral("state"),
-        QStringLiteral("stacker"),  QStringLiteral("position"),
+        QStringLiteral("exchange"),    QStringLiteral("status"),      QStringLiteral("entry"),
+        QStringLiteral("rear"),        QStringLiteral("text"),        QStringLiteral("box"),
+        QStringLiteral("model"),       QStringLiteral("reply"),       QStringLiteral("reply-hex"),
+        QStringLiteral("result"),      QStringLiteral("track1"),      QStringLiteral("track2"),
+        QStringLiteral("track3"),      QStringLiteral("track1-data"), QStringLiteral("track2-data"),
+        QStringLiteral("track3-data"), QStringLiteral("card-type"),   QStringLiteral("data"),
+        QStringLiteral("sw"),          QStringLiteral("response"),    QStringLiteral("atr"),
+        QStringLiteral("sensors"),     QStringLiteral("word"),        QStringLiteral("state"),
     };
     return fields;
 }
@@ -138,10 +137,10 @@ Failure extra(const Token &token) {
 
 bool isReaderWord(const QString &w) {
     static const QStringList words = {
-        QStringLiteral("detect"),     QStringLiteral("model"),    QStringLiteral("status"),
-        QStringLiteral("reset"),      QStringLiteral("sensors"),  QStringLiteral("read-tracks"),
-        QStringLiteral("card-type"),  QStringLiteral("rf-read"),  QStringLiteral("apdu"),
-        QStringLiteral("cpu-reset"),  QStringLiteral("mem-read"), QStringLiteral("mem-write"),
+        QStringLiteral("detect"),    QStringLiteral("model"),    QStringLiteral("status"),
+        QStringLiteral("reset"),     QStringLiteral("sensors"),  QStringLiteral("read-tracks"),
+        QStringLiteral("card-type"), QStringLiteral("rf-read"),  QStringLiteral("apdu"),
+        QStringLiteral("cpu-reset"), QStringLiteral("mem-read"), QStringLiteral("mem-write"),
         QStringLiteral("send")};
     return words.contains(w);
 }
@@ -168,9 +167,9 @@ std::optional<Failure> Parser::reader(const QList<Token> &t, Step &step) {
         step.kind = StepKind::Model;
         if (t.size() < 2)
             return missing(t, QStringLiteral("model name"));
-        static const QStringList models = {
-            QStringLiteral("KVR-416"), QStringLiteral("KVR-523"), QStringLiteral("KVR-527"),
-            QStringLiteral("KVR-634"), QStringLiteral("KVR-638"), QStringLiteral("KVR-690")};
+        static const QStringList models = {QStringLiteral("KVR-416"), QStringLiteral("KVR-523"),
+                                           QStringLiteral("KVR-527"), QStringLiteral("KVR-634"),
+                                           QStringLiteral("KVR-638"), QStringLiteral("KVR-690")};
         if (!models.contains(t[1].text))
             return Failure{t[1].column, QStringLiteral("unknown model \"%1\"").arg(t[1].text)};
         step.model = t[1].text;
@@ -272,8 +271,8 @@ std::optional<Failure> Parser::reader(const QList<Token> &t, Step &step) {
         if (!apdu)
             return Failure{t[1].column, QStringLiteral("an APDU is pairs of hexadecimal digits")};
         if (apdu->size() < 4 || apdu->size() > contact::kMaxSlotApdu)
-            return Failure{t[1].column, QStringLiteral("an APDU is 4 to %1 bytes")
-                                            .arg(contact::kMaxSlotApdu)};
+            return Failure{t[1].column,
+                           QStringLiteral("an APDU is 4 to %1 bytes").arg(contact::kMaxSlotApdu)};
         step.data = *apdu;
         return std::nullopt;
     }
@@ -323,8 +322,8 @@ std::optional<Failure> Parser::reader(const QList<Token> &t, Step &step) {
             data = *bytes;
             length = int(data.size());
         }
-        step.body = QByteArray("6") + (read ? '1' : '2') + char(*type) + *address +
-                    char(length) + data;
+        step.body =
+            QByteArray("6") + (read ? '1' : '2') + char(*type) + *address + char(length) + data;
         return noMore(6);
     }
     // send
@@ -334,8 +333,8 @@ std::optional<Failure> Parser::reader(const QList<Token> &t, Step &step) {
     for (qsizetype i = 1; i < t.size(); ++i) {
         const auto bytes = hexBytes(t[i].text);
         if (!bytes)
-            return Failure{t[i].column, QStringLiteral("\"%1\" is no hexadecimal byte")
-                                            .arg(t[i].text)};
+            return Failure{t[i].column,
+                           QStringLiteral("\"%1\" is no hexadecimal byte").arg(t[i].text)};
         step.body += *bytes;
     }
     if (step.body.size() > 1024)
@@ -404,8 +403,7 @@ std::optional<Failure> Parser::expect(const QList<Token> &t, Step &step) {
     if (step.op == ExpectOp::Matches) {
         const QRegularExpression re(step.value);
         if (!re.isValid())
-            return Failure{t[3].column,
-                           QStringLiteral("bad pattern: %1").arg(re.errorString())};
+            return Failure{t[3].column, QStringLiteral("bad pattern: %1").arg(re.errorString())};
     }
     return std::nullopt;
 }
@@ -504,7 +502,8 @@ std::variant<Script, ScriptError> Parser::parse(const QByteArray &source) {
             if (open.empty())
                 return error(lineNo, t[0].column, QStringLiteral("\"}\" without a repeat"));
             if (t.size() > 1)
-                return error(lineNo, t[1].column, QStringLiteral("unexpected \"%1\"").arg(t[1].text));
+                return error(lineNo, t[1].column,
+                             QStringLiteral("unexpected \"%1\"").arg(t[1].text));
             Step done = std::move(open.back().step);
             open.pop_back();
             into = open.empty() ? &script.steps : &open.back().step.steps;
@@ -515,7 +514,8 @@ std::variant<Script, ScriptError> Parser::parse(const QByteArray &source) {
         step.line = lineNo;
         step.column = t[0].column;
         step.text = line.trimmed();
-        if (const qsizetype hash = step.text.indexOf(QLatin1Char('#')); hash >= 0 && !t.back().quoted)
+        if (const qsizetype hash = step.text.indexOf(QLatin1Char('#'));
+            hash >= 0 && !t.back().quoted)
             step.text = step.text.left(hash).trimmed();
         if (t[0].text == QLatin1String("repeat") && !t[0].quoted) {
             step.kind = StepKind::Repeat;
@@ -525,11 +525,12 @@ std::variant<Script, ScriptError> Parser::parse(const QByteArray &source) {
             if (!count)
                 return error(lineNo, t[1].column, QStringLiteral("a count is 1 to 1000000"));
             if (t.size() < 3 || t[2].text != QLatin1String("{"))
-                return error(lineNo, t.size() < 3 ? t[1].column + int(t[1].text.size()) + 1
-                                                  : t[2].column,
+                return error(lineNo,
+                             t.size() < 3 ? t[1].column + int(t[1].text.size()) + 1 : t[2].column,
                              QStringLiteral("\"{\" expected after the count"));
             if (t.size() > 3)
-                return error(lineNo, t[3].column, QStringLiteral("unexpected \"%1\"").arg(t[3].text));
+                return error(lineNo, t[3].column,
+                             QStringLiteral("unexpected \"%1\"").arg(t[3].text));
             step.count = *count;
             step.column = t[2].column; // where the brace opens, for a missing "}"
             open.push_back(Open{std::move(step)});

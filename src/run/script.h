@@ -28,16 +28,16 @@ enum class StepKind {
 
 // The reader commands a script names.
 enum class ReaderOp {
-    Reset,     // pm: the parameter code the option gives
+    Reset, // pm: the parameter code the option gives
     Status,
     Sensors,
     ReadTracks, // body complete
     CardType,
-    RfRead,     // keyCheck and body
-    Apdu,       // data: the APDU; the protocol byte is known only at run time
-    CpuReset,   // body complete
-    MemRead,    // body complete
-    MemWrite,   // body complete
+    RfRead,   // keyCheck and body
+    Apdu,     // data: the APDU; the protocol byte is known only at run time
+    CpuReset, // body complete
+    MemRead,  // body complete
+    MemWrite, // body complete
 };
 
 enum class DispenserOp { Reset, Status, Dispense, DispenseDoor, Capture };

@@ -37,25 +37,29 @@ private slots:
         QTest::addColumn<int>("fault");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("status");
-        QTest::addColumn<int>("steps");   // records left by the run
+        QTest::addColumn<int>("steps"); // records left by the run
         QTest::addColumn<int>("failedLine");
         QTest::addColumn<QString>("failure");
 
         // The negative reply's box is the step's result, not a window.
-        QTest::newRow("negative reply") << int(sim::Fault::Kind::NegativeReply)
+        QTest::newRow("negative reply")
+            << int(sim::Fault::Kind::NegativeReply)
             << QByteArray("open\nstatus\nexpect exchange = negative\n"
                           "expect box = \"Error: Command Can Not Be Executed\"\nstatus\n"
                           "expect status = no-card\n")
             << kAllHeld << 6 << 0 << QString();
-        QTest::newRow("silence") << int(sim::Fault::Kind::Silence)
+        QTest::newRow("silence")
+            << int(sim::Fault::Kind::Silence)
             << QByteArray("open\nstatus\nexpect status = no-card\n") << kCheckFailed << 3 << 2
             << QStringLiteral("no answer (Caution: Communication Error / Possible causes: / "
                               "1)Communication setup error / 2)Wrong model selected / "
                               "3)No connected / 4)No power on unit)");
         QTest::newRow("hang-up") << int(sim::Fault::Kind::HangUp)
-            << QByteArray("open\nrepeat 3 {\n  status\n}\nclose\n") << kCheckFailed << 2 << 3
-            << QStringLiteral("the device went away");
-        QTest::newRow("unexpected reply") << int(sim::Fault::Kind::None)
+                                 << QByteArray("open\nrepeat 3 {\n  status\n}\nclose\n")
+                                 << kCheckFailed << 2 << 3
+                                 << QStringLiteral("the device went away");
+        QTest::newRow("unexpected reply")
+            << int(sim::Fault::Kind::None)
             << QByteArray("open\nstatus\nexpect status = card-at-ic\nexpect entry ~ \"^all\"\n")
             << kCheckFailed << 4 << 3
             << QStringLiteral("expected status = \"card-at-ic\", came \"no-card\"");
@@ -95,8 +99,8 @@ private slots:
         // The report names the failed step and says what came.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("report.xml"));
-        QVERIFY(writeJUnitReport(path, QStringLiteral("c.tvx"), runner.records(),
-                                 runner.stopReason()));
+        QVERIFY(
+            writeJUnitReport(path, QStringLiteral("c.tvx"), runner.records(), runner.stopReason()));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString xml = QString::fromUtf8(file.readAll());

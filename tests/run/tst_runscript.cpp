@@ -28,21 +28,21 @@ private slots:
         QTest::newRow("status") << QByteArray("status") << QByteArray::fromHex("3130");
         QTest::newRow("sensors") << QByteArray("sensors") << QByteArray::fromHex("312E");
         QTest::newRow("card-type") << QByteArray("card-type") << QByteArray::fromHex("3131");
-        QTest::newRow("tracks 1 2 3") << QByteArray("read-tracks 1 2 3")
-                                      << QByteArray::fromHex("45303037");
+        QTest::newRow("tracks 1 2 3")
+            << QByteArray("read-tracks 1 2 3") << QByteArray::fromHex("45303037");
         QTest::newRow("track 2") << QByteArray("read-tracks 2") << QByteArray::fromHex("45303032");
-        QTest::newRow("track 3 bin") << QByteArray("read-tracks 3 bin")
-                                     << QByteArray::fromHex("45303133");
-        QTest::newRow("tracks 1 3") << QByteArray("read-tracks 3 1")
-                                    << QByteArray::fromHex("45303036");
-        QTest::newRow("tracks 1 2") << QByteArray("read-tracks 1 2")
-                                    << QByteArray::fromHex("45303034");
-        QTest::newRow("tracks 2 3") << QByteArray("read-tracks 2 3")
-                                    << QByteArray::fromHex("45303035");
+        QTest::newRow("track 3 bin")
+            << QByteArray("read-tracks 3 bin") << QByteArray::fromHex("45303133");
+        QTest::newRow("tracks 1 3")
+            << QByteArray("read-tracks 3 1") << QByteArray::fromHex("45303036");
+        QTest::newRow("tracks 1 2")
+            << QByteArray("read-tracks 1 2") << QByteArray::fromHex("45303034");
+        QTest::newRow("tracks 2 3")
+            << QByteArray("read-tracks 2 3") << QByteArray::fromHex("45303035");
         QTest::newRow("rf-read") << QByteArray("rf-read sector 1 block 2 key FFFFFFFFFFFF")
                                  << QByteArray::fromHex("35330102");
-        QTest::newRow("cpu-reset iso") << QByteArray("cpu-reset iso")
-                                       << QByteArray::fromHex("373031");
+        QTest::newRow("cpu-reset iso")
+            << QByteArray("cpu-reset iso") << QByteArray::fromHex("373031");
         QTest::newRow("mem-read") << QByteArray("mem-read 24C02 addr 0010 len 16")
                                   << QByteArray::fromHex("363131001010");
         QTest::newRow("mem-write") << QByteArray("mem-write 24c64 addr 1F00 data A55A")
@@ -107,12 +107,12 @@ private slots:
                                       << int(DispenserOp::Dispense);
         QTest::newRow("820 door") << int(DeviceKind::Dispenser820) << QByteArray("dispense door")
                                   << int(DispenserOp::DispenseDoor);
-        QTest::newRow("820 capture") << int(DeviceKind::Dispenser820) << QByteArray("capture")
-                                     << int(DispenserOp::Capture);
-        QTest::newRow("840 status") << int(DeviceKind::Dispenser840) << QByteArray("status")
-                                    << int(DispenserOp::Status);
-        QTest::newRow("840 reset") << int(DeviceKind::Dispenser840) << QByteArray("reset")
-                                   << int(DispenserOp::Reset);
+        QTest::newRow("820 capture")
+            << int(DeviceKind::Dispenser820) << QByteArray("capture") << int(DispenserOp::Capture);
+        QTest::newRow("840 status")
+            << int(DeviceKind::Dispenser840) << QByteArray("status") << int(DispenserOp::Status);
+        QTest::newRow("840 reset")
+            << int(DeviceKind::Dispenser840) << QByteArray("reset") << int(DispenserOp::Reset);
     }
     void dispenserSteps() {
         QFETCH(int, device);
@@ -130,8 +130,9 @@ private slots:
         const int r = int(DeviceKind::Reader);
         QTest::newRow("unknown step") << r << QByteArray("open\n  frobnicate 3\n")
                                       << "t.tvx:2:3: unknown step \"frobnicate\"";
-        QTest::newRow("reset option") << r << QByteArray("reset sideways")
-                                      << "t.tvx:1:7: reset takes no-eject, eject-front or eject-rear";
+        QTest::newRow("reset option")
+            << r << QByteArray("reset sideways")
+            << "t.tvx:1:7: reset takes no-eject, eject-front or eject-rear";
         QTest::newRow("track 4") << r << QByteArray("read-tracks 1 4")
                                  << "t.tvx:1:15: a track is 1, 2 or 3";
         QTest::newRow("no track") << r << QByteArray("read-tracks")
@@ -142,44 +143,45 @@ private slots:
                                    << "t.tvx:1:16: a sector is 0 to 39";
         QTest::newRow("odd apdu") << r << QByteArray("apdu 008400000")
                                   << "t.tvx:1:6: an APDU is pairs of hexadecimal digits";
-        QTest::newRow("short apdu") << r << QByteArray("apdu 0084")
-                                    << "t.tvx:1:6: an APDU is 4 to 251 bytes";
-        QTest::newRow("send not hex") << r << QByteArray("send 31 3G")
-                                      << "t.tvx:1:9: \"3G\" is no hexadecimal byte";
+        QTest::newRow("short apdu")
+            << r << QByteArray("apdu 0084") << "t.tvx:1:6: an APDU is 4 to 251 bytes";
+        QTest::newRow("send not hex")
+            << r << QByteArray("send 31 3G") << "t.tvx:1:9: \"3G\" is no hexadecimal byte";
         QTest::newRow("mem card") << r << QByteArray("mem-read 24C03 addr 0000 len 1")
                                   << "t.tvx:1:10: a card is 24C01 to 24C64";
         QTest::newRow("mem length") << r << QByteArray("mem-read 24C02 addr 0000 len 129")
                                     << "t.tvx:1:30: a length is 1 to 128";
-        QTest::newRow("unknown field") << r << QByteArray("expect colour = red")
-                                       << "t.tvx:1:8: unknown field \"colour\"";
+        QTest::newRow("unknown field")
+            << r << QByteArray("expect colour = red") << "t.tvx:1:8: unknown field \"colour\"";
         QTest::newRow("bad operator") << r << QByteArray("expect sw == 9000")
                                       << "t.tvx:1:11: \"=\", \"!=\", \"~\" or \"ok\" expected";
         QTest::newRow("bad pattern") << r << QByteArray("expect reply ~ \"(\"")
                                      << "t.tvx:1:16: bad pattern: missing closing parenthesis";
-        QTest::newRow("open quote") << r << QByteArray("expect text = \"abc")
-                                    << "t.tvx:1:15: the quoted text does not end";
+        QTest::newRow("open quote")
+            << r << QByteArray("expect text = \"abc") << "t.tvx:1:15: the quoted text does not end";
         QTest::newRow("bad wait") << r << QByteArray("wait soon")
                                   << "t.tvx:1:6: a time is like 500ms or 2s";
         QTest::newRow("missing brace") << r << QByteArray("repeat 2 {\n  status\n")
                                        << "t.tvx:1:10: \"{\" of this repeat has no \"}\"";
         QTest::newRow("inner brace") << r << QByteArray("repeat 2 {\n repeat 3 {\n }\n")
                                      << "t.tvx:1:10: \"{\" of this repeat has no \"}\"";
-        QTest::newRow("stray brace") << r << QByteArray("status\n}\n")
-                                     << "t.tvx:2:1: \"}\" without a repeat";
+        QTest::newRow("stray brace")
+            << r << QByteArray("status\n}\n") << "t.tvx:2:1: \"}\" without a repeat";
         QTest::newRow("no brace") << r << QByteArray("repeat 5\n")
                                   << "t.tvx:1:10: \"{\" expected after the count";
         QTest::newRow("count 0") << r << QByteArray("repeat 0 {\n}\n")
                                  << "t.tvx:1:8: a count is 1 to 1000000";
         QTest::newRow("binary") << r << QByteArray("status\nst\x00tus\n", 14)
                                 << "t.tvx:2:3: binary byte 00h; a script is plain text";
-        QTest::newRow("not utf-8") << r << QByteArray("status \xff\xfe\n")
-                                   << "t.tvx:1:1: the file is not UTF-8 text";
-        QTest::newRow("extra word") << r << QByteArray("status now")
-                                    << "t.tvx:1:8: unexpected \"now\"";
-        QTest::newRow("dispenser on reader") << r << QByteArray("capture")
-                                             << "t.tvx:1:1: \"capture\" is not a reader step";
-        QTest::newRow("reader on dispenser") << int(DeviceKind::Dispenser820) << QByteArray("apdu 00840000")
-                                             << "t.tvx:1:1: \"apdu\" is not a dispenser step";
+        QTest::newRow("not utf-8")
+            << r << QByteArray("status \xff\xfe\n") << "t.tvx:1:1: the file is not UTF-8 text";
+        QTest::newRow("extra word")
+            << r << QByteArray("status now") << "t.tvx:1:8: unexpected \"now\"";
+        QTest::newRow("dispenser on reader")
+            << r << QByteArray("capture") << "t.tvx:1:1: \"capture\" is not a reader step";
+        QTest::newRow("reader on dispenser")
+            << int(DeviceKind::Dispenser820) << QByteArray("apdu 00840000")
+            << "t.tvx:1:1: \"apdu\" is not a dispenser step";
         QTest::newRow("840 door") << int(DeviceKind::Dispenser840) << QByteArray("dispense door")
                                   << "t.tvx:1:10: the KVR-840 has no door";
         QTest::newRow("840 capture") << int(DeviceKind::Dispenser840) << QByteArray("capture")
