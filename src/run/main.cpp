@@ -135,8 +135,18 @@ int main(int argc, char *argv[]) {
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("%1: cannot read: %2").arg(scriptPath, file.errorString()));
     auto parsed = parseScript(file.readAll(), scriptPath, device);
-    if (const auto *error = std::get_if<ScriptError>(&parsed))
+    if (const auto *error = std::get_if<ScriptError>(&parsed)) {
+        // The report says it too, so that a CI job shows why nothing ran.
+        if (!junit.isEmpty()) {
+            StepRecord record;
+            record.line = error->line;
+            record.text = QStringLiteral("script");
+            record.passed = false;
+            record.failure = error->text();
+            writeJUnitReport(junit, scriptPath, {record}, error->text());
+        }
         return fail(error->text());
+    }
     const Script script = std::get<Script>(std::move(parsed));
 
     std::unique_ptr<sim::ReaderSim> readerSim;
