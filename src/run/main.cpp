@@ -39,7 +39,7 @@ int fail(const QString &text) {
 
 const char kUsage[] =
     "usage: talvex-run (--port DEVICE [--device reader|KVR-820|KVR-840] | --sim MODEL)\n"
-    "                  [--baud 9600] [--address 15] [--sim-card none|plain|magnetic]\n"
+    "                  [--baud 9600] [--address 15] [--sim-card none|plain|magnetic|s50|cpu]\n"
     "                  [--junit FILE] [--verbose] SCRIPT\n"
     "       talvex-run --version\n"
     "MODEL: KVR-416, KVR-523, KVR-527, KVR-634, KVR-638, KVR-690, dispenser820, dispenser840\n";
@@ -160,6 +160,19 @@ int main(int argc, char *argv[]) {
             card.magnetic = sim::MagneticCard::testCard();
             readerSim->setCard(card);
             readerSim->setNextMagneticCard(sim::MagneticCard::testCard());
+        } else if (simCard == QLatin1String("s50")) {
+            sim::SimCard card;
+            card.kind = sim::CardKind::Contactless;
+            card.place = sim::CardPlace::RfPosition;
+            card.contactless = sim::ContactlessCard::fresh(sim::RfChip::S50);
+            card.typeCode = sim::rfTypeCode(sim::RfChip::S50);
+            readerSim->setCard(card);
+        } else if (simCard == QLatin1String("cpu")) {
+            sim::SimCard card;
+            card.kind = sim::CardKind::ContactCpu;
+            card.place = sim::CardPlace::IcPosition;
+            card.typeCode = QByteArrayLiteral("10");
+            readerSim->setCard(card);
         } else if (simCard == QLatin1String("plain")) {
             sim::SimCard card;
             card.kind = sim::CardKind::Plain;
