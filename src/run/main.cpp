@@ -11,13 +11,16 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <QTextStream>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 using namespace talvex;
 using namespace talvex::run;
@@ -43,6 +46,15 @@ const char kUsage[] =
     "                  [--junit FILE] [--verbose] SCRIPT\n"
     "       talvex-run --version\n"
     "MODEL: KVR-416, KVR-523, KVR-527, KVR-634, KVR-638, KVR-690, dispenser820, dispenser840\n";
+
+// SIGINT and SIGTERM reach the event loop through a pipe, so that the run
+// ends its step there and still writes its report.
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onStopSignal(int signal) {
+    const char byte = char(signal);
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
 
 QCoro::Task<> runToExit(Runner &runner, int &status) {
     status = co_await runner.run();
@@ -215,6 +227,21 @@ int main(int argc, char *argv[]) {
             text.replace(QLatin1String("\r\n"), QLatin1String("\n        "));
             say(QStringLiteral("        ") + text.trimmed());
         });
+
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (::pipe(g_signalPipe) == 0) {
+        stopNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &app, [&runner] {
+            char byte = 0;
+            [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
+            runner.interrupt(QStringLiteral("interrupted by signal %1").arg(int(byte)));
+        });
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
 
     int status = kScriptOrPortError;
     std::optional<QCoro::Task<>> task;

@@ -144,7 +144,25 @@ bool Runner::lineLost() const {
 
 QCoro::Task<int> Runner::run() {
     link::setMessageBoxes(&m_ctx->boxes);
-    co_await runSteps(m_script.steps);
+    try {
+        co_await runSteps(m_script.steps);
+    } catch (const link::Abandoned &) {
+        // Only interrupt() abandons a wait here: the run ends with the step
+        // it was in.
+    }
+    if (m_interrupted) {
+        StepRecord record;
+        if (m_current) {
+            record.line = m_current->line;
+            record.text = m_current->text;
+        }
+        record.passed = false;
+        record.failure = m_stop;
+        m_records.push_back(record);
+        if (m_listener)
+            m_listener(record);
+        m_status = kCheckFailed;
+    }
     link::setMessageBoxes(nullptr);
     if (m_port->PortOpen())
         m_port->setPortOpen(false);
@@ -153,6 +171,8 @@ QCoro::Task<int> Runner::run() {
 
 QCoro::Task<Runner::Outcome> Runner::runSteps(const std::vector<Step> &steps) {
     for (const Step &step : steps) {
+        if (m_interrupted)
+            co_return Outcome::Stop;
         const Outcome outcome = co_await runStep(step);
         if (outcome == Outcome::Stop)
             co_return Outcome::Stop;
@@ -170,6 +190,7 @@ QCoro::Task<Runner::Outcome> Runner::runStep(const Step &step) {
         co_return Outcome::Go;
     }
 
+    m_current = &step;
     StepRecord record;
     record.line = step.line;
     record.text = step.text;
@@ -265,6 +286,14 @@ QCoro::Task<Runner::Outcome> Runner::runStep(const Step &step) {
     if (m_listener)
         m_listener(record);
     co_return stop ? Outcome::Stop : Outcome::Go;
+}
+
+void Runner::interrupt(const QString &reason) {
+    if (m_interrupted)
+        return;
+    m_interrupted = true;
+    m_stop = reason;
+    m_port->abandonWait();
 }
 
 QCoro::Task<bool> Runner::exchange(QByteArray body) {

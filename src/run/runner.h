@@ -64,6 +64,10 @@ public:
     // Runs the whole script; the exit status.
     QCoro::Task<int> run();
 
+    // Ends the run at once (an operator's Ctrl-C): the step in progress is
+    // abandoned and recorded as failed with reason, and run() returns 1.
+    void interrupt(const QString &reason);
+
     const std::vector<StepRecord> &records() const { return m_records; }
     // Why the run stopped early, if it did.
     QString stopReason() const { return m_stop; }
@@ -93,6 +97,8 @@ private:
     std::function<void(const QString &)> m_traffic;
     QString m_stop;
     int m_status = kAllHeld;
+    bool m_interrupted = false;
+    const Step *m_current = nullptr;
 };
 
 // "line 3: expected status = card-at-ic, came no-card" and friends.

@@ -9,9 +9,11 @@
 #include "link/portmap.h"
 #include "sim/readersim.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace talvex;
 using namespace talvex::run;
@@ -112,6 +114,30 @@ private slots:
                                   .arg(failedLine + 1)
                                   .arg(failure.toHtmlEscaped())),
                  qPrintable(xml));
+    }
+
+    // An operator's Ctrl-C ends the wait in progress at once; the run reports
+    // that step and nothing after it.
+    void interrupted() {
+        sim::ReaderSim reader(sim::ReaderModel::Kvr690, 9600, sim::Transport::Loopback);
+        QVERIFY(reader.start());
+        reader.mapToPort(kPort);
+        const Script s = script("open\nrepeat 2 {\n  wait 5s\n}\nstatus\n");
+        Runner::Line line;
+        line.port = kPort;
+        Runner runner(s, line);
+        QTimer::singleShot(200, [&runner] { runner.interrupt(QStringLiteral("stopped by hand")); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(link::blockOn(runner.run()), kCheckFailed);
+        QVERIFY(clock.elapsed() < 4000);
+        QCOMPARE(runner.records().size(), size_t(2));
+        const StepRecord &last = runner.records().back();
+        QCOMPARE(last.line, 3);
+        QCOMPARE(last.text, QStringLiteral("wait 5s"));
+        QCOMPARE(last.passed, false);
+        QCOMPARE(last.failure, QStringLiteral("stopped by hand"));
+        QCOMPARE(runner.stopReason(), QStringLiteral("stopped by hand"));
     }
 
     void decodedSteps() {
