@@ -22,7 +22,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Talvex maintainers <talvex@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Bench tool for card readers and card dispensers")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Tries every command of six card reader models and two card dispenser models on "
     "RS-232 lines, shows the traffic, runs check scripts without a window "
     "(talvex-run) and simulates the devices (talvex-sim).")

@@ -27,6 +27,7 @@ echo "$contents" | grep -q '^-rwxr-xr-x .* ./usr/bin/talvex-run$' || fail "talve
 [ "$(dpkg-deb -f "$deb" Package)" = talvex ] || fail "Package field"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version field"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "Architecture field"
+dpkg-deb -f "$deb" Description | grep -q 'RS-232 lines, shows the traffic' || fail "Description"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
     echo "$depends" | grep -q "$dep" || fail "Depends lacks $dep: $depends"
