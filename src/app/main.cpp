@@ -19,9 +19,16 @@
 using namespace talvex;
 
 int main(int argc, char *argv[]) {
+    // Answered before the window system is asked for, so that it works anywhere.
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("talvex %s\n", TALVEX_VERSION);
+            return 0;
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talvex"));
-    QApplication::setApplicationVersion(QStringLiteral("5.0"));
+    QApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));
 
     QStringList portErrors;
     const QStringList arguments =
