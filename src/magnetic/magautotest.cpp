@@ -238,11 +238,17 @@ QCoro::Task<> MagneticTab::RsCommand_Click() {
         }
         // A line that hung up gets no dialog and no command: the status line
         // says the line is gone.
-        const QString trouble = m_reader.readerPort().lineTrouble();
-        if (trouble.isEmpty())
-            co_await setMethodOfReading('1');
+        link::SerialComm &line = m_reader.readerPort();
+        bool lineGone = false;
+        try {
+            line.InBufferCount();
+        } catch (const link::SerialError &) {
+            lineGone = true;
+        }
+        if (lineGone)
+            m_reader.showStatus(line.lineTrouble());
         else
-            m_reader.showStatus(trouble);
+            co_await setMethodOfReading('1');
     }
     if (m_hooks.unlockAfterAutoTest)
         m_hooks.unlockAfterAutoTest();
