@@ -118,8 +118,7 @@ public:
             co_return frame;
         const int need = at(frame.bytes, 1) * 256 + at(frame.bytes, 2) + 2;
         m_port.setInputLen(0);
-        frame.complete =
-            co_await m_port.waitForInBufferCount(need, link::clock().nowMs() + restMs);
+        frame.complete = co_await m_port.waitForInBufferCount(need, link::clock().nowMs() + restMs);
         frame.bytes += m_port.Input();
         co_return frame;
     }

@@ -454,9 +454,9 @@ void TestMagneticTab::saveData() {
     QCOMPARE(bench.boxes.shown[0].title, QStringLiteral("Save As..."));
     QCOMPARE(bench.boxes.shown[0].text,
              QStringLiteral("File Name is tracks.TXT\r\nFull path and file is ") + path);
-    QCOMPARE(fileLines(path), (QStringList{"Track1=" + kTrack1, "Track2=" + kTrack2,
-                                           "Track3=Read/Parity Error", "Parity Bit Error(LRC)",
-                                           ""}));
+    QCOMPARE(fileLines(path),
+             (QStringList{"Track1=" + kTrack1, "Track2=" + kTrack2, "Track3=Read/Parity Error",
+                          "Parity Bit Error(LRC)", ""}));
 
     // Cancelled: nothing written, nothing shown.
     QFile::remove(path);
@@ -764,8 +764,8 @@ void TestMagneticTab::pollRetryIntervals_data() {
     QTest::newRow("NAK") << QByteArray("\x15") << QByteArray() << 1500 << kStatusQueryLine;
     QTest::newRow("silence") << QByteArray() << QByteArray() << 100 << QString();
     QTest::newRow("other byte") << QByteArray("\x07") << QByteArray() << 100 << QString();
-    QTest::newRow("NAK for the status") << QByteArray("\x06") << QByteArray("\x15\x15") << 1500
-                                        << QString();
+    QTest::newRow("NAK for the status")
+        << QByteArray("\x06") << QByteArray("\x15\x15") << 1500 << QString();
     QTest::newRow("short status") << QByteArray("\x06") << QByteArray("\x02\x00") << 100
                                   << QString();
 }
@@ -798,14 +798,13 @@ void TestMagneticTab::lastStatusDecidesTheRepetitionLine_data() {
     // read of the first "J".
     QTest::newRow("J then N") << QByteArray("P0JJJ")
                               << QStringList{kStatusQueryLine, "SD: 05",
-                                             "RD: 02 00 05 50 30 4A 4A 4A 03 2E ", "",
-                                             kReadAllLine}
+                                             "RD: 02 00 05 50 30 4A 4A 4A 03 2E ", "", kReadAllLine}
                               << QStringList{"", kStatusQueryLine, "SD: 05", nextPoll, "", ""};
     QTest::newRow("K then N") << QByteArray("P0KJJ")
                               << QStringList{kStatusQueryLine, "SD: 05",
                                              "RD: 02 00 05 50 30 4B 4A 4A 03 2F ", kReadAllLine}
-                              << QStringList{"", "Same  1 times", "", kStatusQueryLine, "SD: 05",
-                                             nextPoll, "", ""};
+                              << QStringList{"",       "Same  1 times", "", kStatusQueryLine,
+                                             "SD: 05", nextPoll,        "", ""};
 }
 
 void TestMagneticTab::lastStatusDecidesTheRepetitionLine() {
@@ -848,9 +847,9 @@ void TestMagneticTab::autoReadCountsErrors() {
     bench.replies.insert("E007", link::buildReaderFrame(body));
     bench.startTest(QStringLiteral("1"));
     bench.pump();
-    QCOMPARE((QStringList{bench.text("ReadNumLabel"), bench.text("ErrNumLabel"),
-                          bench.text("Rate")}),
-             counts);
+    QCOMPARE(
+        (QStringList{bench.text("ReadNumLabel"), bench.text("ErrNumLabel"), bench.text("Rate")}),
+        counts);
     QVERIFY(!bench.tab().autoTestRunning());
     QVERIFY(bench.boxes.shown.isEmpty());
 }
@@ -897,8 +896,7 @@ void TestMagneticTab::kvr523StopOnALineThatWentAway_data() {
     QTest::addColumn<bool>("watchFindsIt");
     QTest::addColumn<QStringList>("boxes");
     QTest::newRow("Stop pressed") << false << QStringList();
-    QTest::newRow("the watch finds it")
-        << true << QStringList{link::text::communicationError()};
+    QTest::newRow("the watch finds it") << true << QStringList{link::text::communicationError()};
 }
 
 void TestMagneticTab::kvr523StopOnALineThatWentAway() {
