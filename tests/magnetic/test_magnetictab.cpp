@@ -290,6 +290,7 @@ private slots:
     void kvr523EotRearmsTheWatch();
 
     void autoTestKeepsItsPaceWhileTheWindowResponds();
+    void clickOnABusyLineIsRefused();
     void manualReadWithoutTracksSaysWhy_data();
     void manualReadWithoutTracksSaysWhy();
     void savedTrackFileKeepsEveryLineBreak();
@@ -718,6 +719,21 @@ void TestMagneticTab::autoTestKeepsItsPaceWhileTheWindowResponds() {
     QVERIFY2(took >= 800, qPrintable(QString::number(took)));
     QVERIFY2(worstGap < 250, qPrintable(QString::number(worstGap)));
     QVERIFY(bench.boxes.shown.isEmpty());
+}
+
+void TestMagneticTab::clickOnABusyLineIsRefused() {
+    SimBench bench(ReaderModel::Kvr690);
+    bench.insert();
+    bench.forgetTraffic();
+    link::SerialComm &port = bench.window.readerPort();
+    link::Operations other;
+    other.run(port, [&port] { return port.pause(300); });
+    bench.find<QPushButton>("ReadCardComm")->click();
+    QCOMPARE(bench.statusLine(),
+             QStringLiteral("COM21 is busy with the command before; this one was not sent."));
+    QVERIFY(testing::settle());
+    QCOMPARE(bench.sent(QByteArray::fromHex("020004453030370377")), 0);
+    QCOMPARE(bench.text("Track1Text1"), QString());
 }
 
 void TestMagneticTab::manualReadWithoutTracksSaysWhy_data() {
