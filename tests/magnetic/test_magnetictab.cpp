@@ -284,7 +284,6 @@ private slots:
     void autoTestReachesItsTarget();
     void quietPollsAreLoggedOnce();
     void stopCountsTheQuietPolls();
-    void parityErrorOnTrackTwo();
     void autoTestRefuses();
     void kvr523InitiativeUploading();
     void kvr523EotRearmsTheWatch();
@@ -582,22 +581,6 @@ void TestMagneticTab::stopCountsTheQuietPolls() {
                           "Same  3 times", "", ""}));
 }
 
-void TestMagneticTab::parityErrorOnTrackTwo() {
-    SimBench bench(ReaderModel::Kvr690);
-    sim::MagneticCard card = sim::MagneticCard::testCard();
-    card.tracks[1].fault = MagneticTrack::Fault::Parity;
-    bench.insert(card);
-    bench.startTest(QStringLiteral("1"));
-    bench.pump();
-    QCOMPARE(bench.text("ReadNumLabel"), QStringLiteral("1"));
-    QCOMPARE(bench.text("ErrNumLabel"), QStringLiteral("1"));
-    QCOMPARE(bench.text("Rate"), QStringLiteral("100"));
-    QCOMPARE(bench.texts("MCErrorNumS11", 0, 15).join(QString()),
-             QStringLiteral("000000010000000"));
-    QCOMPARE(bench.text("MCErrorNumS_4"), QStringLiteral("1"));
-    QCOMPARE(bench.text("MCErrorNumS_1"), QStringLiteral("0"));
-}
-
 void TestMagneticTab::autoTestRefuses() {
     SimBench bench(ReaderModel::Kvr416);
     bench.startTest(QStringLiteral("5"));
@@ -619,8 +602,8 @@ void TestMagneticTab::kvr523InitiativeUploading() {
     QCOMPARE(bench.sent(QByteArray::fromHex("020006463030303730"
                                             "0376")),
              1);
-    QTRY_VERIFY(!bench.find<QPushButton>("ReadCardComm")->isEnabled());
-    QVERIFY(!bench.find<QCheckBox>("Track1Check")->isEnabled());
+    QTRY_VERIFY(!bench.find<QCheckBox>("Track1Check")->isEnabled());
+    QVERIFY(!bench.find<QPushButton>("ReadCardComm")->isEnabled());
     QCOMPARE(bench.timer("Timer523a")->interval(), 1);
 
     // The watch awaits the reader on the line: each upload is answered as it
@@ -848,12 +831,14 @@ void TestMagneticTab::lastStatusDecidesTheRepetitionLine() {
 
 void TestMagneticTab::autoReadCountsErrors_data() {
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QStringList>("counts"); // Read Times, Error Times, Error Rate
+    // Read Times, Error Times, Error Rate, then the error types of all three
+    // tracks (STX, ETX, Parity, LRC, BLANK each).
+    QTest::addColumn<QStringList>("counts");
     QTest::newRow("all tracks read")
-        << QByteArray("P0Y07Y%A?\x1FY;1?\x1FY;2?") << QStringList{"1", "0", "0"};
-    QTest::newRow("track 3 LRC") << QByteArray("P0Y07Y%A?\x1FY;1?\x1FN\xE4")
-                                 << QStringList{"1", "1", "100"};
-    QTest::newRow("empty body") << QByteArray() << QStringList{"1", "1", "100"};
+        << QByteArray("P0Y07Y%A?\x1FY;1?\x1FY;2?") << QStringList{"1", "0", "0", "000000000000000"};
+    QTest::newRow("track 2 parity") << QByteArray("P0Y07Y%A?\x1FN\xE3\x1FY;2?")
+                                    << QStringList{"1", "1", "100", "000000010000000"};
+    QTest::newRow("empty body") << QByteArray() << QStringList{"1", "1", "100", "000000000000000"};
 }
 
 void TestMagneticTab::autoReadCountsErrors() {
@@ -863,9 +848,9 @@ void TestMagneticTab::autoReadCountsErrors() {
     bench.replies.insert("E007", link::buildReaderFrame(body));
     bench.startTest(QStringLiteral("1"));
     bench.pump();
-    QCOMPARE(
-        (QStringList{bench.text("ReadNumLabel"), bench.text("ErrNumLabel"), bench.text("Rate")}),
-        counts);
+    QCOMPARE((QStringList{bench.text("ReadNumLabel"), bench.text("ErrNumLabel"), bench.text("Rate"),
+                          bench.texts("MCErrorNumS11", 0, 15).join(QString())}),
+             counts);
     QVERIFY(!bench.tab().autoTestRunning());
     QVERIFY(bench.boxes.shown.isEmpty());
 }
