@@ -3,7 +3,6 @@
 // "MagAuto" file.
 
 #include "labelcount.h"
-#include "link/blockon.h"
 #include "magautolog.h"
 #include "magnetictab.h"
 
@@ -36,6 +35,9 @@ constexpr int kPollAfterNakMs = 1500;
 constexpr int kAnswerLimitMs = 5000;
 constexpr int kStatusLimitMs = 4000;
 constexpr quint8 EOT = 0x04;
+// How long one look of the uploading watch awaits the reader's bytes before
+// it checks the target again.
+constexpr int kUploadLookMs = 500;
 
 quint8 at(const QByteArray &bytes, qsizetype i) {
     return i < bytes.size() ? quint8(bytes.at(i)) : 0;
@@ -66,9 +68,9 @@ qint64 leadingWholeNumber(const QString &text) {
     return negative ? -value : value;
 }
 
-// The port steps every part of the test shares. Throws link::SerialError when
-// the line is gone. A wait that drags on shows the wait cursor; it is over
-// before any message box of the step.
+// The port steps every part of the test shares, awaited on the reader's
+// line. Throws link::SerialError when the line is gone. A wait that drags on
+// shows the wait cursor; it is over before any message box of the step.
 class DirectLine {
 public:
     explicit DirectLine(link::SerialComm &port) : m_port(port) {}
@@ -78,39 +80,47 @@ public:
         m_port.setOutput(bytes);
     }
     void sendByte(quint8 byte) { m_port.setOutput(QByteArray(1, char(byte))); }
-    std::optional<quint8> waitByte(int limitMs) {
+    QCoro::Task<std::optional<quint8>> waitByte(int limitMs) {
         const link::BusyStretch waiting;
         m_port.setInputLen(1);
-        if (!link::blockOn(m_port.waitForInBufferCount(1, link::clock().nowMs() + limitMs)))
-            return std::nullopt;
+        const bool arrived =
+            co_await m_port.waitForInBufferCount(1, link::clock().nowMs() + limitMs);
+        if (!arrived)
+            co_return std::nullopt;
         const QByteArray byte = m_port.Input();
         if (byte.isEmpty())
-            return std::nullopt;
-        return quint8(byte.at(0));
+            co_return std::nullopt;
+        co_return quint8(byte.at(0));
     }
     // Everything waiting once count bytes are there or the limit passed.
-    QByteArray waitBytes(int count, int limitMs) {
+    QCoro::Task<QByteArray> waitBytes(int count, int limitMs) {
         const link::BusyStretch waiting;
         m_port.setInputLen(0);
-        link::blockOn(m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs));
-        return m_port.Input();
+        co_await m_port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+        co_return m_port.Input();
     }
     // A reader frame: its header within headerMs, the rest within restMs.
-    // Returns what arrived, complete or not; complete says which.
-    QByteArray readFrame(int headerMs, int restMs, bool &complete) {
+    // What arrived, complete or not, and whether it is complete.
+    struct Frame {
+        QByteArray bytes;
+        bool complete = false;
+    };
+    QCoro::Task<Frame> readFrame(int headerMs, int restMs) {
         const link::BusyStretch waiting;
-        complete = false;
+        Frame frame;
         m_port.setInputLen(3);
-        if (!link::blockOn(m_port.waitForInBufferCount(3, link::clock().nowMs() + headerMs)))
-            return {};
-        QByteArray frame = m_port.Input();
-        if (frame.size() < 3)
-            return frame;
-        const int need = at(frame, 1) * 256 + at(frame, 2) + 2;
+        const bool header =
+            co_await m_port.waitForInBufferCount(3, link::clock().nowMs() + headerMs);
+        if (!header)
+            co_return frame;
+        frame.bytes = m_port.Input();
+        if (frame.bytes.size() < 3)
+            co_return frame;
+        const int need = at(frame.bytes, 1) * 256 + at(frame.bytes, 2) + 2;
         m_port.setInputLen(0);
-        complete = link::blockOn(m_port.waitForInBufferCount(need, link::clock().nowMs() + restMs));
-        frame += m_port.Input();
-        return frame;
+        frame.complete = co_await m_port.waitForInBufferCount(need, link::clock().nowMs() + restMs);
+        frame.bytes += m_port.Input();
+        co_return frame;
     }
 
 private:
@@ -136,11 +146,11 @@ void MagneticTab::noteFileWrite(const link::FileWrite &write) {
         m_hooks.noteFileWrite(write);
 }
 
-void MagneticTab::RCommand_Click() {
+QCoro::Task<> MagneticTab::RCommand_Click() {
     const QString current = model();
     if (current.isEmpty()) {
         link::showCaution(link::text::PortSetupFirst);
-        return;
+        co_return;
     }
     if (m_hooks.setReaderControlEnabled)
         m_hooks.setReaderControlEnabled(false);
@@ -149,6 +159,8 @@ void MagneticTab::RCommand_Click() {
     m_lastStatus = 0;
     m_pollCount = 0;
     m_quiet = false;
+    m_chatterLogged = 0;
+    m_chatterCutNoted = false;
     MCleartrack_Click();
     m_readNumLabel->setText(QStringLiteral("0"));
     m_errNumLabel->setText(QStringLiteral("0"));
@@ -159,7 +171,7 @@ void MagneticTab::RCommand_Click() {
         if (m_hooks.setReaderControlEnabled)
             m_hooks.setReaderControlEnabled(true);
         link::showCaution(QStringLiteral("The Value should > 0"));
-        return;
+        co_return;
     }
     if (m_hooks.stopRecordingToFile)
         m_hooks.stopRecordingToFile();
@@ -168,18 +180,20 @@ void MagneticTab::RCommand_Click() {
 
     if (current == QLatin1String("KVR-690")) {
         lockWindowForTest();
-        if (prepareEntryControl('0'))
-            prepareStopPosition();
+        const bool entered = co_await prepareEntryControl('0');
+        if (entered)
+            co_await prepareStopPosition();
     } else if (current == QLatin1String("KVR-634")) {
         lockWindowForTest();
         pollAgainAfter(kPollMs);
     } else if (current == QLatin1String("KVR-638")) {
         lockWindowForTest();
-        if (prepareEntryControl('1'))
+        const bool entered = co_await prepareEntryControl('1');
+        if (entered)
             pollAgainAfter(kPollMs);
     } else if (current == QLatin1String("KVR-523")) {
         lockWindowForTest();
-        prepareReadingMethod();
+        co_await prepareReadingMethod();
         m_timer523a->setInterval(1);
         m_timer523a->start();
     } else {
@@ -200,7 +214,15 @@ void MagneticTab::lockWindowForTest() {
     m_rsCommand->setEnabled(true);
 }
 
-void MagneticTab::RsCommand_Click() {
+void MagneticTab::stopAutoTest() {
+    // The step that waits on the line (a poll, the uploading watch) is the
+    // test's own: it is given up, and the stop runs at once.
+    if (m_operations.running())
+        m_reader.readerPort().abandonWait();
+    startClick(&MagneticTab::RsCommand_Click);
+}
+
+QCoro::Task<> MagneticTab::RsCommand_Click() {
     for (QTimer *timer :
          {m_readTrackTime, m_timera, m_timer634a, m_timer634b, m_timer523a, m_timer523b})
         timer->stop();
@@ -213,7 +235,19 @@ void MagneticTab::RsCommand_Click() {
             const QSignalBlocker quiet(m_readCardType523);
             m_readCardType523->setChecked(false);
         }
-        sendReadingMethod('1');
+        // A line that hung up gets no dialog and no command: the status line
+        // says the line is gone.
+        link::SerialComm &line = m_reader.readerPort();
+        bool lineGone = false;
+        try {
+            line.InBufferCount();
+        } catch (const link::SerialError &) {
+            lineGone = true;
+        }
+        if (lineGone)
+            m_reader.showStatus(line.lineTrouble());
+        else
+            co_await setMethodOfReading('1');
     }
     if (m_hooks.unlockAfterAutoTest)
         m_hooks.unlockAfterAutoTest();
@@ -224,9 +258,9 @@ void MagneticTab::RsCommand_Click() {
 
 void MagneticTab::ReadCardType523_Click() {
     if (m_readCardType523->isChecked()) {
-        RCommand_Click();
+        startClick(&MagneticTab::RCommand_Click);
     } else if (m_running) {
-        RsCommand_Click();
+        stopAutoTest();
     } else {
         sendReadingMethod('1');
     }
@@ -241,72 +275,77 @@ void MagneticTab::pollAgainAfter(int ms) {
     m_timera->start();
 }
 
-void MagneticTab::failStep() {
+QCoro::Task<> MagneticTab::failStep() {
     link::showCommunicationError();
     log(QString());
-    RsCommand_Click();
+    co_await RsCommand_Click();
 }
 
 // One preparation exchange on the port: the frame, ACK, ENQ, then the reply
 // frame (minReplyBytes of it within replyLimitMs). Logs every frame. Returns
 // the whole reply frame when it arrived; the caller judges it.
-std::optional<QByteArray> MagneticTab::directExchange(const QByteArray &body, int delayAfterEnqMs,
-                                                      int minReplyBytes, int replyLimitMs) {
+QCoro::Task<std::optional<QByteArray>> MagneticTab::directExchange(QByteArray body,
+                                                                   int delayAfterEnqMs,
+                                                                   int minReplyBytes,
+                                                                   int replyLimitMs) {
     // Started by a click: the whole exchange counts, DelayMs included.
     const link::BusyStretch waiting;
     DirectLine line(m_reader.readerPort());
     const QByteArray frame = link::buildReaderFrame(body);
     line.send(frame);
     log(magSentLine(frame));
-    const std::optional<quint8> answer = line.waitByte(link::kAckLimitMs);
+    const std::optional<quint8> answer = co_await line.waitByte(link::kAckLimitMs);
     if (!answer)
-        return std::nullopt;
+        co_return std::nullopt;
     log(magReceivedLine(QByteArray(1, char(*answer))));
     if (*answer != link::ACK)
-        return std::nullopt;
+        co_return std::nullopt;
     line.sendByte(link::ENQ);
     log(magEnquiryLine());
     if (delayAfterEnqMs > 0)
-        link::blockOn(link::DelayMs(m_reader.readerPort(), delayAfterEnqMs));
+        co_await link::DelayMs(m_reader.readerPort(), delayAfterEnqMs);
     bool complete = false;
     QByteArray reply;
     if (minReplyBytes > 0) {
-        reply = line.waitBytes(minReplyBytes, replyLimitMs);
+        reply = co_await line.waitBytes(minReplyBytes, replyLimitMs);
         complete = reply.size() >= minReplyBytes;
     } else {
-        reply = line.readFrame(link::kHeaderLimitMs, link::kRestLimitMs, complete);
+        const DirectLine::Frame got =
+            co_await line.readFrame(link::kHeaderLimitMs, link::kRestLimitMs);
+        reply = got.bytes;
+        complete = got.complete;
     }
     if (!reply.isEmpty())
         log(magReceivedLine(reply));
     if (!complete || !frameBccMatches(reply))
-        return std::nullopt;
-    return reply;
+        co_return std::nullopt;
+    co_return reply;
 }
 
-bool MagneticTab::prepareEntryControl(char rear) {
+QCoro::Task<bool> MagneticTab::prepareEntryControl(char rear) {
     std::optional<QByteArray> reply;
     try {
-        reply = directExchange(QByteArray("/2") + rear, 500, 0, 0);
+        reply = co_await directExchange(QByteArray("/2") + rear, 500, 0, 0);
     } catch (const link::SerialError &) {
         reply.reset();
     }
     if (!reply) {
-        failStep();
-        return false;
+        co_await failStep();
+        co_return false;
     }
-    return true;
+    co_return true;
 }
 
-void MagneticTab::prepareStopPosition() {
+QCoro::Task<> MagneticTab::prepareStopPosition() {
     std::optional<QByteArray> reply;
     try {
-        reply = directExchange(QByteArrayLiteral(".2"), 0, 8, kAnswerLimitMs);
+        reply = co_await directExchange(QByteArrayLiteral(".2"), 0, 8, kAnswerLimitMs);
     } catch (const link::SerialError &) {
         reply.reset();
     }
     if (!reply) {
-        failStep();
-        return;
+        co_await failStep();
+        co_return;
     }
     // Frame byte 3 is the first body byte, byte 5 the result (or error code).
     if (at(*reply, 3) == 'N') {
@@ -316,28 +355,28 @@ void MagneticTab::prepareStopPosition() {
                           QStringLiteral("Auto test"), link::MsgIcon::Information);
     } else {
         pollAgainAfter(kPollMs);
-        return;
+        co_return;
     }
     log(QString());
-    RsCommand_Click();
+    co_await RsCommand_Click();
 }
 
-void MagneticTab::prepareReadingMethod() {
+QCoro::Task<> MagneticTab::prepareReadingMethod() {
     const std::optional<char> method = reader::askReadingMethod(this);
     if (!method)
-        return;
+        co_return;
     const char mode = modeByte();
     std::optional<QByteArray> reply;
     try {
-        reply =
-            directExchange(reader::readingMethodBody(mode, '0', trackCodeByte(), *method), 0, 0, 0);
+        reply = co_await directExchange(
+            reader::readingMethodBody(mode, '0', trackCodeByte(), *method), 0, 0, 0);
     } catch (const link::SerialError &) {
         reply.reset();
     }
     if (!reply) {
         link::showCommunicationError();
         log(QString());
-        return;
+        co_return;
     }
     // Reply byte 6, frame byte 9: the result.
     if (at(*reply, 3) == 'N') {
@@ -350,13 +389,14 @@ void MagneticTab::prepareReadingMethod() {
     }
 }
 
-void MagneticTab::Timera_Timer() {
+QCoro::Task<> MagneticTab::Timera_Timer() {
     m_timera->stop();
     m_timer634a->stop();
     if (labelNumberOf(m_readNumLabel) >= m_target) {
-        RsCommand_Click();
-        return;
+        co_await RsCommand_Click();
+        co_return;
     }
+    bool lineFailed = false;
     try {
         DirectLine line(m_reader.readerPort());
         const QByteArray frame = link::buildReaderFrame(QByteArrayLiteral("10"));
@@ -366,15 +406,15 @@ void MagneticTab::Timera_Timer() {
         if (logNow)
             log(pollText);
 
-        const std::optional<quint8> answer = line.waitByte(kAnswerLimitMs);
+        const std::optional<quint8> answer = co_await line.waitByte(kAnswerLimitMs);
         if (answer == link::NAK) {
             pollAgainAfter(kPollAfterNakMs);
-            return;
+            co_return;
         }
         if (answer != link::ACK) {
             log(QString());
             pollAgainAfter(kPollMs);
-            return;
+            co_return;
         }
         line.sendByte(link::ENQ);
         pollText += QStringLiteral("\r\n") + magEnquiryLine();
@@ -382,11 +422,11 @@ void MagneticTab::Timera_Timer() {
             log(magEnquiryLine());
 
         const int need = model() == QLatin1String("KVR-634") ? 9 : 10;
-        const QByteArray status = line.waitBytes(need, kStatusLimitMs);
+        const QByteArray status = co_await line.waitBytes(need, kStatusLimitMs);
         if (status.size() < need) {
             log(QString());
             pollAgainAfter(at(status, 0) == link::NAK ? kPollAfterNakMs : kPollMs);
-            return;
+            co_return;
         }
         const QString received = magReceivedLine(status);
         pollText += QStringLiteral("\r\n") + received;
@@ -412,7 +452,7 @@ void MagneticTab::Timera_Timer() {
         if (!frameBccMatches(status)) {
             log(QString());
             pollAgainAfter(kPollMs);
-            return;
+            co_return;
         }
         if (m_running && (code == 'K' || code == 'J' || code == 'Y')) {
             if (code == 'J' && m_pollCount == 1)
@@ -424,32 +464,34 @@ void MagneticTab::Timera_Timer() {
             pollAgainAfter(kPollMs);
         }
     } catch (const link::SerialError &) {
-        failStep();
+        lineFailed = true;
     }
+    if (lineFailed)
+        co_await failStep();
 }
 
-void MagneticTab::Timer634a_Timer() {
+QCoro::Task<> MagneticTab::Timer634a_Timer() {
     m_timer634a->stop();
     m_timer634b->stop();
     if (!m_reader.portSetUp()) {
         link::showCaution(link::text::PortSetupFirst);
-        return;
+        co_return;
     }
     try {
         DirectLine line(m_reader.readerPort());
         const QByteArray frame = link::buildReaderFrame(readCommandBody());
         line.send(frame);
         log(magSentLine(frame));
-        const std::optional<quint8> answer = line.waitByte(kAnswerLimitMs);
+        const std::optional<quint8> answer = co_await line.waitByte(kAnswerLimitMs);
         if (!answer) {
             link::showCommunicationError();
             log(QString());
-            return;
+            co_return;
         }
         log(magReceivedLine(QByteArray(1, char(*answer))));
         if (*answer != link::ACK) {
             log(QString());
-            return;
+            co_return;
         }
         line.sendByte(link::ENQ);
         log(magEnquiryLine());
@@ -462,36 +504,47 @@ void MagneticTab::Timer634a_Timer() {
     }
 }
 
-void MagneticTab::Timer634b_Timer() {
+// Whether a read counts as an error: any track said "N", or the reply
+// carried no track sections at all (an empty body is no good read).
+bool MagneticTab::judgeAutoRead(const QByteArray &reply) {
+    TrackSections sections;
+    if (!parseTrackReply(reply, int(reply.size()), sections))
+        return true;
+    return showTracks(sections);
+}
+
+QCoro::Task<> MagneticTab::Timer634b_Timer() {
     m_timer634a->stop();
     m_timer634b->stop();
+    bool lineFailed = false;
     try {
         DirectLine line(m_reader.readerPort());
-        bool complete = false;
-        const QByteArray frame = line.readFrame(link::kHeaderLimitMs, link::kRestLimitMs, complete);
+        const DirectLine::Frame got =
+            co_await line.readFrame(link::kHeaderLimitMs, link::kRestLimitMs);
+        const QByteArray &frame = got.bytes;
         if (!frame.isEmpty())
             log(magReceivedLine(frame));
-        if (!complete || !frameBccMatches(frame)) {
+        if (!got.complete || !frameBccMatches(frame)) {
             log(QString());
-            return;
+            co_return;
         }
         const QByteArray reply = frame.mid(3);
         if (at(reply, 0) == 'N') {
             link::ShowReaderError(at(reply, 2));
             log(QString());
-            return;
+            co_return;
         }
-        TrackSections sections;
-        const bool anyError =
-            parseTrackReply(reply, int(reply.size()), sections) && showTracks(sections);
+        const bool anyError = judgeAutoRead(reply);
         if (m_running) {
             countAutoRead(anyError);
-            ejectAfterRead();
+            co_await ejectAfterRead();
         }
         log(QString());
     } catch (const link::SerialError &) {
-        failStep();
+        lineFailed = true;
     }
+    if (lineFailed)
+        co_await failStep();
 }
 
 void MagneticTab::countAutoRead(bool anyError) {
@@ -501,111 +554,150 @@ void MagneticTab::countAutoRead(bool anyError) {
     m_rate->setText(errorRateText(labelNumberOf(m_errNumLabel), labelNumberOf(m_readNumLabel)));
 }
 
-void MagneticTab::ejectAfterRead() {
+// Throws link::SerialError when the line is gone; the read step stops then.
+QCoro::Task<> MagneticTab::ejectAfterRead() {
     DirectLine line(m_reader.readerPort());
     const QByteArray frame = link::buildReaderFrame(QByteArrayLiteral("20"));
     line.send(frame);
     log(magSentLine(frame));
-    const std::optional<quint8> answer = line.waitByte(kAnswerLimitMs);
+    const std::optional<quint8> answer = co_await line.waitByte(kAnswerLimitMs);
     if (answer != link::ACK) {
         if (answer)
             log(magReceivedLine(QByteArray(1, char(*answer))));
-        failStep();
-        return;
+        co_await failStep();
+        co_return;
     }
     line.sendByte(link::ENQ);
     log(magEnquiryLine());
-    const QByteArray reply = line.waitBytes(8, kAnswerLimitMs);
+    const QByteArray reply = co_await line.waitBytes(8, kAnswerLimitMs);
     if (!reply.isEmpty())
         log(magReceivedLine(reply));
     if (reply.size() < 8 || !frameBccMatches(reply)) {
-        failStep();
-        return;
+        co_await failStep();
+        co_return;
     }
     const QString title = QStringLiteral("Eject Card");
-    switch (at(reply, 5)) {
-    case 'Y':
+    const quint8 result = at(reply, 5);
+    if (result == 'Y') {
         if (labelNumberOf(m_readNumLabel) < m_target)
             pollAgainAfter(kPollMs);
         else
-            RsCommand_Click();
-        break;
+            co_await RsCommand_Click();
+        co_return;
+    }
+    co_await RsCommand_Click();
+    switch (result) {
     case 'N':
-        RsCommand_Click();
         link::showMessage(QStringLiteral("Eject Card Error"), title, link::MsgIcon::Information);
         break;
     case 'E':
-        RsCommand_Click();
         link::showMessage(QStringLiteral("No Card In The Reader"), title,
                           link::MsgIcon::Information);
         break;
     case 'W':
-        RsCommand_Click();
         link::showMessage(QStringLiteral("The card is not on the IC card operation position"),
                           title, link::MsgIcon::Information);
         break;
     default:
-        // A result the reader has no word for: nothing more is done safely.
-        RsCommand_Click();
+        // A result the reader has no word for: nothing more is done safely,
+        // and the status line says why the test ended.
+        m_reader.showStatus(
+            QStringLiteral("Eject Card: unknown result %1h; the automatic test stopped.")
+                .arg(QString::number(result, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
         break;
     }
 }
 
-void MagneticTab::Timer523a_Timer() {
-    m_timer523b->stop();
-    if (labelNumberOf(m_readNumLabel) >= m_target) {
-        RsCommand_Click();
-        return;
+void MagneticTab::logUploadChatter(const QByteArray &got) {
+    if (m_chatterLogged < kChatterLogLimit) {
+        const QByteArray shown = got.left(kChatterLogLimit - m_chatterLogged);
+        m_chatterLogged += shown.size();
+        log(magReceivedLine(shown));
+        if (shown.size() == got.size())
+            return;
     }
-    try {
-        link::SerialComm &port = m_reader.readerPort();
-        if (port.InBufferCount() == 0)
-            return;
-        port.setInputLen(0);
-        const QByteArray got = port.Input();
-        if (got.isEmpty())
-            return;
-        log(magReceivedLine(got));
-        clearTrackDisplay();
-        if (got.size() < 4 && at(got, 0) == link::ENQ) {
-            port.setOutput(QByteArray(1, char(link::ACK)));
-            log(magUploadAckLine());
-            m_timer523a->stop();
-            m_timer523b->setInterval(1);
-            m_timer523b->start();
-        } else if (got.size() >= 4 && at(got, 3) == EOT) {
-            m_timer523a->setInterval(kPollMs);
-        }
-    } catch (const link::SerialError &) {
-        failStep();
+    if (!m_chatterCutNoted) {
+        m_chatterCutNoted = true;
+        m_reader.showStatus(
+            QStringLiteral("Uploading test: the line keeps sending bytes nobody asked for; "
+                           "after %1 of them the day's log no longer takes them.")
+                .arg(kChatterLogLimit));
     }
 }
 
-void MagneticTab::Timer523b_Timer() {
+QCoro::Task<> MagneticTab::Timer523a_Timer() {
+    m_timer523b->stop();
+    // Not fired again while this look waits: it is started anew below.
+    m_timer523a->stop();
+    if (labelNumberOf(m_readNumLabel) >= m_target) {
+        co_await RsCommand_Click();
+        co_return;
+    }
+    bool lineFailed = false;
+    try {
+        link::SerialComm &port = m_reader.readerPort();
+        // The look awaits the reader's next bytes instead of coming back every
+        // millisecond; it gives up after a while only to check the target.
+        const bool arrived =
+            co_await port.waitForInBufferCount(1, link::clock().nowMs() + kUploadLookMs);
+        if (!arrived) {
+            m_timer523a->start();
+            co_return;
+        }
+        port.setInputLen(0);
+        const QByteArray got = port.Input();
+        if (got.isEmpty()) {
+            m_timer523a->start();
+            co_return;
+        }
+        clearTrackDisplay();
+        if (got.size() < 4 && at(got, 0) == link::ENQ) {
+            log(magReceivedLine(got));
+            port.setOutput(QByteArray(1, char(link::ACK)));
+            log(magUploadAckLine());
+            m_timer523b->setInterval(1);
+            m_timer523b->start();
+        } else if (got.size() >= 4 && at(got, 3) == EOT) {
+            log(magReceivedLine(got));
+            m_timer523a->setInterval(kPollMs);
+            m_timer523a->start();
+        } else {
+            // Neither an upload request nor its end: line noise.
+            logUploadChatter(got);
+            m_timer523a->start();
+        }
+    } catch (const link::SerialError &) {
+        lineFailed = true;
+    }
+    if (lineFailed)
+        co_await failStep();
+}
+
+QCoro::Task<> MagneticTab::Timer523b_Timer() {
     m_timer523a->stop();
     m_timer523b->stop();
+    bool lineFailed = false;
     try {
         DirectLine line(m_reader.readerPort());
-        bool complete = false;
-        const QByteArray frame = line.readFrame(4000, link::kRestLimitMs, complete);
+        const DirectLine::Frame got = co_await line.readFrame(4000, link::kRestLimitMs);
+        const QByteArray &frame = got.bytes;
         if (!frame.isEmpty())
             log(magReceivedLine(frame));
-        if (!complete || !frameBccMatches(frame)) {
+        if (!got.complete || !frameBccMatches(frame)) {
             log(QString());
-            RsCommand_Click();
-            return;
+            co_await RsCommand_Click();
+            co_return;
         }
-        const QByteArray reply = frame.mid(3);
-        TrackSections sections;
-        const bool anyError =
-            parseTrackReply(reply, int(reply.size()), sections) && showTracks(sections);
+        const bool anyError = judgeAutoRead(frame.mid(3));
         if (m_running)
             countAutoRead(anyError);
         log(QString());
         m_timer523a->start();
     } catch (const link::SerialError &) {
-        failStep();
+        lineFailed = true;
     }
+    if (lineFailed)
+        co_await failStep();
 }
 
 } // namespace talvex::magnetic

@@ -1,5 +1,4 @@
 #include "magnetictab.h"
-#include "link/blockon.h"
 
 #include "labelcount.h"
 
@@ -8,6 +7,7 @@
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "link/serialcomm.h"
 #include "reader/readerreplies.h"
 #include "reader/readerwindow.h"
 #include "reader/readingmethod.h"
@@ -62,12 +62,25 @@ void showTrackText(QPlainTextEdit *box, const QString &text) {
     box->setPlainText(shown);
 }
 
+// Blanks off both ends, line breaks kept.
+QString trimBlanks(const QString &text) {
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text.at(from) == QLatin1Char(' '))
+        ++from;
+    while (to > from && text.at(to - 1) == QLatin1Char(' '))
+        --to;
+    return text.mid(from, to - from);
+}
+
 const char *const kErrorTypeCaptions[] = {"STX", "ETX", "Parity", "LRC", "BLANK"};
 
 } // namespace
 
 MagneticTab::MagneticTab(reader::ReaderWindow &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     // "Read Tracks Data": the manual read and its companions.
     m_mcardFrame1 = new QGroupBox(QStringLiteral("Read Tracks Data"), this);
     m_mcardFrame1->setObjectName(QStringLiteral("McardFrame1"));
@@ -104,21 +117,37 @@ MagneticTab::MagneticTab(reader::ReaderWindow &reader, QWidget *parent)
     m_timer523a = makeTimer(QStringLiteral("Timer523a"), this);
     m_timer523b = makeTimer(QStringLiteral("Timer523b"), this);
 
-    connect(m_readCardComm, &QPushButton::clicked, this, &MagneticTab::ReadCardComm_Click);
+    connect(m_readCardComm, &QPushButton::clicked, this,
+            [this] { startClick(&MagneticTab::ReadCardComm_Click); });
     connect(save, &QPushButton::clicked, this, &MagneticTab::MCARDSave_Click);
     connect(clear, &QPushButton::clicked, this, &MagneticTab::MCleartrack_Click);
     connect(m_clearReaderBuffer, &QPushButton::clicked, this,
-            &MagneticTab::ClearReaderBuffer_Click);
-    connect(m_rCommand, &QPushButton::clicked, this, &MagneticTab::RCommand_Click);
-    connect(m_rsCommand, &QPushButton::clicked, this, &MagneticTab::RsCommand_Click);
+            [this] { startClick(&MagneticTab::ClearReaderBuffer_Click); });
+    connect(m_rCommand, &QPushButton::clicked, this,
+            [this] { startClick(&MagneticTab::RCommand_Click); });
+    connect(m_rsCommand, &QPushButton::clicked, this, &MagneticTab::stopAutoTest);
     connect(m_openMagFileBtn, &QPushButton::clicked, this, &MagneticTab::OpenMagFileBtn_Click);
     connect(m_readCardType523, &QCheckBox::toggled, this, &MagneticTab::ReadCardType523_Click);
     connect(m_readTrackTime, &QTimer::timeout, this, &MagneticTab::ReadTrackTime_Timer);
-    connect(m_timera, &QTimer::timeout, this, &MagneticTab::Timera_Timer);
-    connect(m_timer634a, &QTimer::timeout, this, &MagneticTab::Timer634a_Timer);
-    connect(m_timer634b, &QTimer::timeout, this, &MagneticTab::Timer634b_Timer);
-    connect(m_timer523a, &QTimer::timeout, this, &MagneticTab::Timer523a_Timer);
-    connect(m_timer523b, &QTimer::timeout, this, &MagneticTab::Timer523b_Timer);
+    connect(m_timera, &QTimer::timeout, this, [this] { startStep(&MagneticTab::Timera_Timer); });
+    connect(m_timer634a, &QTimer::timeout, this,
+            [this] { startStep(&MagneticTab::Timer634a_Timer); });
+    connect(m_timer634b, &QTimer::timeout, this,
+            [this] { startStep(&MagneticTab::Timer634b_Timer); });
+    connect(m_timer523a, &QTimer::timeout, this,
+            [this] { startStep(&MagneticTab::Timer523a_Timer); });
+    connect(m_timer523b, &QTimer::timeout, this,
+            [this] { startStep(&MagneticTab::Timer523b_Timer); });
+}
+
+void MagneticTab::startStep(QCoro::Task<> (MagneticTab::*step)()) {
+    m_operations.run(
+        m_reader.readerPort(), [this, step] { return (this->*step)(); },
+        link::Operations::Start::Timer);
+}
+
+void MagneticTab::startClick(QCoro::Task<> (MagneticTab::*handler)()) {
+    m_operations.run(m_reader.readerPort(), [this, handler] { return (this->*handler)(); });
 }
 
 MagneticTab::~MagneticTab() = default;
@@ -255,14 +284,12 @@ void MagneticTab::clearTrackDisplay() {
     }
 }
 
-void MagneticTab::ReadCardComm_Click() {
+QCoro::Task<> MagneticTab::ReadCardComm_Click() {
     if (!m_reader.portSetUp()) {
         link::showCaution(link::text::PortSetupFirst);
-        return;
+        co_return;
     }
-    if (m_readBusy)
-        return;
-    m_readBusy = true;
+    // A second click while the read waits is refused by the line's holder.
     if (m_hooks.setReaderControlEnabled)
         m_hooks.setReaderControlEnabled(false);
     m_readCardComm->setEnabled(false);
@@ -271,18 +298,25 @@ void MagneticTab::ReadCardComm_Click() {
     const QByteArray frame = link::buildReaderFrame(readCommandBody());
     m_lastReply = link::newReplyBuffer();
     qint16 replyLength = 0;
-    const link::ReplyStatus status =
-        link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), m_lastReply, replyLength));
+    const link::ReplyStatus status = co_await link::SendReaderCommand(
+        m_reader, frame, int(frame.size()), m_lastReply, replyLength);
     m_lastReplyLength = replyLength;
     if (status == link::kReplyOk && replyLength != 0) {
         m_readTrackTime->setInterval(50);
         m_readTrackTime->start();
+        // No track sections follow these two answers: the box stays empty,
+        // so the status line says why.
+        const char result = reader::replyByte(m_lastReply, 2);
+        if (result == 'E')
+            m_reader.showStatus(QStringLiteral("Read Track Data: No Card In The Reader"));
+        else if (result == 'W')
+            m_reader.showStatus(QStringLiteral(
+                "Read Track Data: The card is not on the IC card operation position"));
     }
 
     if (m_hooks.setReaderControlEnabled)
         m_hooks.setReaderControlEnabled(true);
     m_readCardComm->setEnabled(true);
-    m_readBusy = false;
 }
 
 void MagneticTab::ReadTrackTime_Timer() {
@@ -342,23 +376,25 @@ void MagneticTab::MCARDSave_Click() {
                           QStringLiteral("Full path and file is ") + info.absoluteFilePath(),
                       QStringLiteral("Save As..."), link::MsgIcon::None);
 
-    QStringList lines;
+    // Each line ends with CR LF, the last one too. Only blanks are trimmed:
+    // the line break of an error text without detail stays.
+    QString contents;
     for (int t = 0; t < 3; ++t) {
-        QString text = m_tracks[t].text->toPlainText().trimmed();
+        QString text = trimBlanks(m_tracks[t].text->toPlainText());
         text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-        lines << QStringLiteral("Track%1=").arg(t + 1) + text;
+        contents += QStringLiteral("Track%1=").arg(t + 1) + text + QStringLiteral("\r\n");
     }
     // An unwritable place ends the save without a box, as it always has; the
     // status line names the cause.
-    noteFileWrite(
-        link::writeTextFile(path, lines.join(QStringLiteral("\r\n")), link::WriteMode::Replace));
+    noteFileWrite(link::writeTextFile(path, contents, link::WriteMode::Replace));
 }
 
-void MagneticTab::ClearReaderBuffer_Click() {
+QCoro::Task<> MagneticTab::ClearReaderBuffer_Click() {
     // No PortSetUp test of its own: the exchange refuses and says why.
-    const std::optional<QByteArray> reply = link::blockOn(link::exchangeBody(m_reader, QByteArrayLiteral("E9")));
+    const std::optional<QByteArray> reply =
+        co_await link::exchangeBody(m_reader, QByteArrayLiteral("E9"));
     if (!reply)
-        return;
+        co_return;
     const QString title = QStringLiteral("Clear Buffer Data");
     switch (reader::replyByte(*reply, 2)) {
     case 'Y':
@@ -382,13 +418,34 @@ void MagneticTab::setReadTrackControlsEnabled(bool on) {
         w.check->setEnabled(on);
 }
 
-void MagneticTab::sendReadingMethod(char upload) {
+QCoro::Task<> MagneticTab::setMethodOfReading(char upload) {
     const char mode = modeByte();
-    if (reader::SetMethodOfReading(m_reader, mode, trackCodeByte(), upload, this) &&
-        upload == '1') {
+    link::SerialComm &line = m_reader.readerPort();
+    try {
+        if (line.PortOpen())
+            line.setInBufferCount(0);
+    } catch (const link::SerialError &) {
+        // A line that went away shows up in the exchange, which reports it.
+    }
+    const std::optional<char> method = reader::askReadingMethod(this);
+    if (!method)
+        co_return;
+    const std::optional<QByteArray> reply = co_await link::exchangeBody(
+        m_reader, reader::readingMethodBody(mode, upload, trackCodeByte(), *method));
+    if (!reply)
+        co_return;
+    const char result = reader::replyByte(*reply, 6);
+    if (result == 'N')
+        link::showMessage(QStringLiteral("Set the Method of Reading Error"),
+                          QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);
+    if (result == 'Y' && upload == '1') {
         setReadTrackControlsEnabled(true);
         m_mcardFrame2->setEnabled(false);
     }
+}
+
+void MagneticTab::sendReadingMethod(char upload) {
+    m_operations.run(m_reader.readerPort(), [this, upload] { return setMethodOfReading(upload); });
 }
 
 } // namespace talvex::magnetic

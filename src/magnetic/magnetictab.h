@@ -1,7 +1,10 @@
 #pragma once
 
+#include "link/operations.h"
 #include "link/recordfile.h"
 #include "magnetic/trackparser.h"
+
+#include <QCoro/QCoroTask>
 
 #include <QByteArray>
 #include <QList>
@@ -56,29 +59,39 @@ public:
     QCheckBox *initiativeUploadBox() const { return m_readCardType523; } // ReadCardType523
     bool autoTestRunning() const { return m_running; }
 
-    // Track reading.
-    void ReadCardComm_Click();
+    // Track reading. The handlers that talk to the reader are awaited; the
+    // buttons start them on the reader's line through operations().
+    QCoro::Task<> ReadCardComm_Click();
     void ReadTrackTime_Timer();
     void MCARDSave_Click();
     void MCleartrack_Click();
-    void ClearReaderBuffer_Click();
+    QCoro::Task<> ClearReaderBuffer_Click();
     void clearTrackDisplay();
 
-    // The automatic test.
-    void RCommand_Click();
-    void RsCommand_Click();
+    // The automatic test. Each timer's tick starts its step on the line as a
+    // timer start: a tick that finds the line busy is skipped.
+    QCoro::Task<> RCommand_Click();
+    QCoro::Task<> RsCommand_Click();
     void ReadCardType523_Click();
     void OpenMagFileBtn_Click();
-    void Timera_Timer();
-    void Timer634a_Timer();
-    void Timer634b_Timer();
-    void Timer523a_Timer();
-    void Timer523b_Timer();
+    QCoro::Task<> Timera_Timer();
+    QCoro::Task<> Timer634a_Timer();
+    QCoro::Task<> Timer634b_Timer();
+    QCoro::Task<> Timer523a_Timer();
+    QCoro::Task<> Timer523b_Timer();
+
+    // "Stop" as the button does it: the test's step waiting on the line is
+    // given up, then the test stops (on the KVR-523 with the reading method).
+    void stopAutoTest();
 
     // The KVR-523 reading method through the ordinary exchange, with this
     // tab's data form and tracks; upload "1" (initiative uploading off) gives
     // the read controls back and closes the test frame on success.
+    QCoro::Task<> setMethodOfReading(char upload);
+    // The same, started on the reader's line as a click.
     void sendReadingMethod(char upload);
+
+    link::Operations &operations() { return m_operations; }
 
 private:
     struct TrackWidgets {
@@ -107,15 +120,20 @@ private:
 
     // Automatic test steps and their line handling (magautotest.cpp).
     void lockWindowForTest();
-    bool prepareEntryControl(char rear);
-    void prepareStopPosition();
-    void prepareReadingMethod();
-    void ejectAfterRead();
+    QCoro::Task<bool> prepareEntryControl(char rear);
+    QCoro::Task<> prepareStopPosition();
+    QCoro::Task<> prepareReadingMethod();
+    QCoro::Task<> ejectAfterRead();
     void countAutoRead(bool anyError);
+    bool judgeAutoRead(const QByteArray &reply);
+    void logUploadChatter(const QByteArray &got);
     void pollAgainAfter(int ms);
-    void failStep(); // comm failure box, an empty line, the test stops
-    std::optional<QByteArray> directExchange(const QByteArray &body, int delayAfterEnqMs,
-                                             int minReplyBytes, int replyLimitMs);
+    QCoro::Task<> failStep(); // comm failure box, an empty line, the test stops
+    QCoro::Task<std::optional<QByteArray>> directExchange(QByteArray body, int delayAfterEnqMs,
+                                                          int minReplyBytes, int replyLimitMs);
+    // Starts a step of the test on the reader's line from its timer.
+    void startStep(QCoro::Task<> (MagneticTab::*step)());
+    void startClick(QCoro::Task<> (MagneticTab::*handler)());
     void startLog();
     void log(const QString &line); // one line of the day's log
     void noteFileWrite(const link::FileWrite &write);
@@ -148,7 +166,6 @@ private:
     QTimer *m_timer523b = nullptr;
 
     // Track reading state kept between the read and its parse.
-    bool m_readBusy = false;
     bool m_binDisplay = false;
     QByteArray m_lastReply;
     int m_lastReplyLength = 0;
@@ -159,6 +176,15 @@ private:
     quint8 m_lastStatus = 0;
     qint64 m_pollCount = 0;
     bool m_quiet = false;
+    // Bytes of line noise written to the day's log by the uploading watch in
+    // this run; beyond kChatterLogLimit they are only counted.
+    static constexpr qint64 kChatterLogLimit = 4096;
+    qint64 m_chatterLogged = 0;
+    bool m_chatterCutNoted = false;
+
+    // Last member: going first, it gives up a command still waiting before
+    // any widget it uses goes.
+    link::Operations m_operations;
 };
 
 } // namespace talvex::magnetic

@@ -9,6 +9,7 @@
 
 #include "dispenser/fakamain.h"
 #include "dispenser/kvr820panel.h"
+#include "link/blockon.h"
 #include "link/portmap.h"
 #include "link/recordfile.h"
 #include "magnetic/magnetictab.h"
@@ -122,9 +123,10 @@ struct Rig {
             return;
         case TextFile::MagneticLog:
             child<QLineEdit>(tab, "LianXuText")->setText(QStringLiteral("1"));
-            tab.RCommand_Click();
-            tab.Timera_Timer();
-            return tab.RsCommand_Click();
+            link::blockOn(tab.RCommand_Click());
+            link::blockOn(tab.Timera_Timer());
+            link::blockOn(tab.RsCommand_Click());
+            return;
         case TextFile::SaveData:
             return tab.MCARDSave_Click();
         case TextFile::SaveTo:

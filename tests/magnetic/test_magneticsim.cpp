@@ -66,6 +66,7 @@ private slots:
     void noCardToRead();
     void swipeReadersReadTheLastSwipe();
     void statusShowsTheCard();
+    void feederReplacesEjectedCard_data();
     void feederReplacesEjectedCard();
     void initiativeUpload();
     void uploadGivesUpWithEot();
@@ -126,10 +127,13 @@ void TestMagneticSim::trackStates() {
 void TestMagneticSim::noCardToRead() {
     ReaderDevice reader(ReaderModel::Kvr690);
     QCOMPARE(exchange(reader, "E007", 0), QByteArray("P0E"));
-    SimCard atFront = magneticInside();
-    atFront.place = CardPlace::Front;
-    reader.setCard(atFront);
-    QCOMPARE(exchange(reader, "E007", 0), QByteArray("P0E"));
+    // A card pushed out at either end is no longer under the head.
+    for (CardPlace place : {CardPlace::Front, CardPlace::Rear}) {
+        SimCard out = magneticInside();
+        out.place = place;
+        reader.setCard(out);
+        QCOMPARE(exchange(reader, "E007", 0), QByteArray("P0E"));
+    }
     // A card without a stripe reads blank on every track asked for.
     reader.setCard(SimCard{CardKind::Plain, CardPlace::Inside, {}});
     QCOMPARE(exchange(reader, "E003", 0), QByteArray("P0Y03\x00\x1F\x00\x1FN\xE5", 11));
@@ -165,7 +169,16 @@ void TestMagneticSim::statusShowsTheCard() {
     }
 }
 
+void TestMagneticSim::feederReplacesEjectedCard_data() {
+    QTest::addColumn<QByteArray>("eject");
+    QTest::addColumn<QByteArray>("ejected");
+    QTest::newRow("to the front") << QByteArray("20") << QByteArray("P0Y");
+    QTest::newRow("to the rear") << QByteArray("23") << QByteArray("P3Y");
+}
+
 void TestMagneticSim::feederReplacesEjectedCard() {
+    QFETCH(QByteArray, eject);
+    QFETCH(QByteArray, ejected);
     ReaderDevice reader(ReaderModel::Kvr690);
     reader.setMoveTimeMs(0);
     MagneticCard other = MagneticCard::testCard();
@@ -174,10 +187,11 @@ void TestMagneticSim::feederReplacesEjectedCard() {
     reader.magneticHead().setNextCard(other);
     reader.magneticHead().setFeeder(true, 500);
 
-    QCOMPARE(exchange(reader, "20", 1000 * kMs), QByteArray("P0Y"));
-    QCOMPARE(exchange(reader, "10", 1000 * kMs), QByteArray("P0HJJ"));
+    QCOMPARE(exchange(reader, eject, 1000 * kMs), ejected);
+    QCOMPARE(exchange(reader, "E007", 1000 * kMs), QByteArray("P0E"));
+    exchange(reader, "10", 1000 * kMs);
     QCOMPARE(reader.nextWakeUs(), 1500 * kMs);
-    QCOMPARE(exchange(reader, "10", 1499 * kMs), QByteArray("P0HJJ"));
+    QCOMPARE(exchange(reader, "E007", 1499 * kMs), QByteArray("P0E"));
     QCOMPARE(exchange(reader, "10", 1500 * kMs), QByteArray("P0JJJ"));
     QCOMPARE(reader.card().magnetic.tracks[1].data, QByteArray(";77?"));
     // A card inside stays: the feeder waits for the next eject.

@@ -4,6 +4,7 @@
 
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
+#include "support/settle.h"
 
 #include "link/portmap.h"
 #include "reader/commonframe.h"
@@ -470,6 +471,7 @@ void TestReaderControl::detectionOf523SetsTheReadingMethod() {
         return clicks({"Option2", "Command1"})(d);
     };
     bench.window.DetectReaderModel();
+    QVERIFY(talvex::testing::settle()); // the reading method is awaited
     QCOMPARE(bench.dialogs.titles, QStringList{"Set the reading method"});
     QVERIFY(noticeAtOpen);
     QVERIFY(!noticeAfterInserting);
