@@ -101,25 +101,25 @@ MifareTab::MifareTab(link::ReaderLinkContext &reader, QWidget *parent)
     RFCARDTYPEOption_Click(0);
 
     // The choices follow what the buttons show, however they came to be set:
-    // a click, the keyboard or an assistive technology.
-    for (int i = 0; i < int(m_cardType.size()); ++i) {
-        connect(m_cardType.at(i), &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                RFCARDTYPEOption_Click(i);
-        });
-    }
-    for (int i = 0; i < int(m_sectorOption.size()); ++i) {
-        connect(m_sectorOption.at(i), &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                Option1_Click(i);
-        });
-    }
-    for (int i = 0; i < int(m_blockOption.size()); ++i) {
-        connect(m_blockOption.at(i), &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                lockNumberCmd_Click(i);
-        });
-    }
+    // a click, the keyboard or an assistive technology. A click on the button
+    // already chosen acts again, as a click always has.
+    const auto follow = [this](const QList<QRadioButton *> &options,
+                               void (MifareTab::*handler)(int)) {
+        for (int i = 0; i < int(options.size()); ++i) {
+            QRadioButton *option = options.at(i);
+            connect(option, &QRadioButton::toggled, this, [this, handler, i](bool on) {
+                if (on)
+                    (this->*handler)(i);
+            });
+            connect(option, &QRadioButton::clicked, this, [this, option, handler, i] {
+                if (option->isChecked())
+                    (this->*handler)(i);
+            });
+        }
+    };
+    follow(m_cardType, &MifareTab::RFCARDTYPEOption_Click);
+    follow(m_sectorOption, &MifareTab::Option1_Click);
+    follow(m_blockOption, &MifareTab::lockNumberCmd_Click);
     // A new entry, however chosen, fills the key cells; a click on the entry
     // already shown fills them again (after the user typed over them).
     connect(m_presetKeys, &QComboBox::currentIndexChanged, this, &MifareTab::RFPasswordList_Click);
