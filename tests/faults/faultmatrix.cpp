@@ -2,6 +2,7 @@
 
 #include "link/portmap.h"
 #include "link/qserialbackend.h"
+#include "support/settle.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -206,6 +207,7 @@ void runFaultRow(const WindowCase &window) {
         reason = goneReason(bench.reader.slavePath());
     if (line == kVanished) {
         window.act(bench);
+        QVERIFY(settle());
         QCOMPARE(bench.takeBoxes(), window.okBoxes);
         bench.reader.stop();
     }
@@ -218,6 +220,7 @@ void runFaultRow(const WindowCase &window) {
     bench.reader.injectFault(onTheWire);
     bench.clock.setScale(scale);
     window.act(bench);
+    QVERIFY(settle()); // on the sped-up clock, as the command ran
     bench.clock.setScale(1);
     // What the reader still sends after the program gave up arrives now; the
     // program must not answer it.
@@ -251,6 +254,7 @@ void runFaultRow(const WindowCase &window) {
         QCOMPARE(bench.takeBoxes(), QStringList());
     }
     window.act(bench);
+    QVERIFY(settle());
     QCOMPARE(bench.takeSent(), frame + enq);
     QCOMPARE(bench.takeBoxes(), window.okBoxes);
     QTRY_COMPARE(window.shown(bench), window.okShown);
