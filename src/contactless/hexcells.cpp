@@ -84,6 +84,11 @@ void HexCells::clear() {
         box->clear();
 }
 
+void HexCells::enter(int index, const QString &text) {
+    m_cells.at(index)->setText(text);
+    textEdited(index);
+}
+
 void HexCells::normalise(int index) {
     QLineEdit *box = m_cells.at(index);
     const QString text = normalised(box->text());

@@ -47,6 +47,9 @@ public:
     int previous(int index) const;
 
     void clear();
+    // Puts text into cell index as typing it would: a cell that is full then
+    // hands the focus to the next cell of the ring.
+    void enter(int index, const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,5 +1,4 @@
 #include "mifaretab.h"
-#include "link/blockon.h"
 
 #include "hexcells.h"
 #include "rfcommand.h"
@@ -21,6 +20,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace talvex::contactless {
 namespace {
@@ -81,7 +82,9 @@ bool isTrailer(int sector, int block) {
 } // namespace
 
 MifareTab::MifareTab(link::ReaderLinkContext &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildSelection());
     layout->addWidget(buildData());
@@ -91,11 +94,36 @@ MifareTab::MifareTab(link::ReaderLinkContext &reader, QWidget *parent)
 
     // The window's start state: first preset key, nothing chosen, S50.
     m_presetKeys->setCurrentIndex(0);
-    RFPasswordList_Click();
+    showPresetKey();
     m_sector = kNothingSelected;
     m_block = kNothingSelected;
     m_cardType.at(0)->setChecked(true);
     RFCARDTYPEOption_Click(0);
+
+    // The choices follow what the buttons show, however they came to be set:
+    // a click, the keyboard or an assistive technology. A click on the button
+    // already chosen acts again, as a click always has.
+    const auto follow = [this](const QList<QRadioButton *> &options,
+                               void (MifareTab::*handler)(int)) {
+        for (int i = 0; i < int(options.size()); ++i) {
+            QRadioButton *option = options.at(i);
+            connect(option, &QRadioButton::toggled, this, [this, handler, i](bool on) {
+                if (on)
+                    (this->*handler)(i);
+            });
+            connect(option, &QRadioButton::clicked, this, [this, option, handler, i] {
+                if (option->isChecked())
+                    (this->*handler)(i);
+            });
+        }
+    };
+    follow(m_cardType, &MifareTab::RFCARDTYPEOption_Click);
+    follow(m_sectorOption, &MifareTab::Option1_Click);
+    follow(m_blockOption, &MifareTab::lockNumberCmd_Click);
+    // A new entry, however chosen, fills the key cells; a click on the entry
+    // already shown fills them again (after the user typed over them).
+    connect(m_presetKeys, &QComboBox::currentIndexChanged, this, &MifareTab::RFPasswordList_Click);
+    connect(m_presetKeys, &QComboBox::activated, this, &MifareTab::RFPasswordList_Click);
 }
 
 QWidget *MifareTab::buildSelection() {
@@ -111,7 +139,6 @@ QWidget *MifareTab::buildSelection() {
     for (int i = 0; i < kinds.size(); ++i) {
         auto *option = new QRadioButton(kinds.at(i), typeFrame);
         option->setObjectName(QStringLiteral("RFCARDTYPEOption_%1").arg(i));
-        connect(option, &QRadioButton::clicked, this, [this, i] { RFCARDTYPEOption_Click(i); });
         typeLayout->addWidget(option);
         m_cardType.append(option);
     }
@@ -133,7 +160,6 @@ QWidget *MifareTab::buildSelection() {
         auto *option =
             new QRadioButton(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')), sectorFrame);
         option->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        connect(option, &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
         sectorGrid->addWidget(option, i / 8, i % 8);
         m_sectorOption.append(option);
     }
@@ -144,7 +170,6 @@ QWidget *MifareTab::buildSelection() {
     for (int i = 0; i < kBlocks; ++i) {
         auto *option = new QRadioButton(QStringLiteral("Block %1").arg(i), blockFrame);
         option->setObjectName(QStringLiteral("lockNumberCmd_%1").arg(i));
-        connect(option, &QRadioButton::clicked, this, [this, i] { lockNumberCmd_Click(i); });
         blockGrid->addWidget(option, i / 4, i % 4);
         m_blockOption.append(option);
     }
@@ -195,7 +220,6 @@ QWidget *MifareTab::buildKeys() {
     m_presetKeys = new QComboBox(block);
     m_presetKeys->setObjectName(QStringLiteral("RFPasswordList"));
     m_presetKeys->addItems(kPresetKeys);
-    connect(m_presetKeys, &QComboBox::activated, this, &MifareTab::RFPasswordList_Click);
     keyRow->addSpacing(12);
     keyRow->addWidget(presetLabel);
     keyRow->addWidget(m_presetKeys);
@@ -242,7 +266,7 @@ QGroupBox *MifareTab::buildCommands() {
     struct Button {
         const char *name;
         const char *caption;
-        void (MifareTab::*handler)();
+        QCoro::Task<> (MifareTab::*handler)();
     };
     const Button buttons[] = {
         {"CmdRfind", "Test RF Card", &MifareTab::CmdRfind_Click},
@@ -251,17 +275,23 @@ QGroupBox *MifareTab::buildCommands() {
         {"CmdRchange", "Change Password", &MifareTab::CmdRchange_Click},
         {"CmdRread", "Read Data", &MifareTab::CmdRread_Click},
         {"CmdRwrite", "Write Data", &MifareTab::CmdRwrite_Click},
-        {"CmdRVelue", "Value Operation", &MifareTab::CmdRVelue_Click},
     };
     auto *grid = new QGridLayout(m_rfcardFrame1);
     int i = 0;
     for (const Button &b : buttons) {
         auto *button = new QPushButton(QString::fromLatin1(b.caption), m_rfcardFrame1);
         button->setObjectName(QString::fromLatin1(b.name));
-        connect(button, &QPushButton::clicked, this, b.handler);
+        const auto handler = b.handler;
+        connect(button, &QPushButton::clicked, this, [this, handler] {
+            m_operations.run(m_reader.readerPort(), [this, handler] { return (this->*handler)(); });
+        });
         grid->addWidget(button, i / 4, i % 4);
         ++i;
     }
+    auto *value = new QPushButton(QStringLiteral("Value Operation"), m_rfcardFrame1);
+    value->setObjectName(QStringLiteral("CmdRVelue"));
+    connect(value, &QPushButton::clicked, this, &MifareTab::CmdRVelue_Click);
+    grid->addWidget(value, i / 4, i % 4);
     m_checkPassword = m_rfcardFrame1->findChild<QPushButton *>(QStringLiteral("CmdRpassword"));
     m_changePassword = m_rfcardFrame1->findChild<QPushButton *>(QStringLiteral("CmdRchange"));
     m_valueOperation = m_rfcardFrame1->findChild<QPushButton *>(QStringLiteral("CmdRVelue"));
@@ -388,29 +418,38 @@ void MifareTab::lockNumberCmd_Click(int index) {
     m_block = quint8(index);
 }
 
-void MifareTab::RFPasswordList_Click() {
+void MifareTab::showPresetKey() {
     const QString key = m_presetKeys->currentText();
     for (int n = 0; n < m_keyCells->count(); ++n)
         m_keyCells->cell(n)->setText(key.mid(2 * n, 2));
 }
 
-void MifareTab::CmdRfind_Click() {
+// Each pair goes in as if typed: a full cell hands the focus on, so the focus
+// ends in the cell after the last one filled.
+void MifareTab::RFPasswordList_Click() {
+    const QString key = m_presetKeys->currentText();
+    for (int n = 0; n < m_keyCells->count(); ++n)
+        m_keyCells->enter(n, key.mid(2 * n, 2));
+}
+
+QCoro::Task<> MifareTab::CmdRfind_Click() {
     if (!link::portReady(m_reader))
-        return;
-    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex("3530")));
+        co_return;
+    const auto reply = co_await exchangeBody(m_reader, QByteArray::fromHex("3530"));
     if (!reply)
-        return;
+        co_return;
     report(statusAt(*reply, 2), QStringLiteral("Test RF Card"),
            {{'Y', "Card Test Success"}, {'N', "Card Test Error"}});
 }
 
-void MifareTab::CmdRsn_Click() {
+QCoro::Task<> MifareTab::CmdRsn_Click() {
     if (!link::portReady(m_reader))
-        return;
+        co_return;
     m_serial->clear();
-    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex(ultralight() ? "3542" : "3531")));
+    const QByteArray body = QByteArray::fromHex(ultralight() ? "3542" : "3531");
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_serial->setText(replyHex(*reply, 3));
@@ -418,35 +457,35 @@ void MifareTab::CmdRsn_Click() {
            {{'Y', "Read Card S/N Success"}, {'N', "Read Card S/N Error"}});
 }
 
-void MifareTab::CmdRpassword_Click() {
+QCoro::Task<> MifareTab::CmdRpassword_Click() {
     if (!link::portReady(m_reader) || !discardWaitingBytes() || !selectionMade(false))
-        return;
+        co_return;
     const std::optional<QByteArray> key = keyBytes();
     if (!key)
-        return;
+        co_return;
     QByteArray body = QByteArray::fromHex("35");
     body += m_keyA->isChecked() ? '2' : '9';
     body += char(m_sector);
     body += *key;
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     report(statusAt(*reply, 3), QStringLiteral("Check Password"),
            {{'Y', "Check Password Success"}, {'0', "No RF Card In"}, {'3', "Password Error"}});
 }
 
-void MifareTab::CmdRchange_Click() {
+QCoro::Task<> MifareTab::CmdRchange_Click() {
     if (!link::portReady(m_reader) || !discardWaitingBytes() || !selectionMade(false))
-        return;
+        co_return;
     const std::optional<QByteArray> key = keyBytes();
     if (!key)
-        return;
+        co_return;
     QByteArray body = QByteArray::fromHex("3535");
     body += char(m_sector);
     body += *key;
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     report(statusAt(*reply, 3), QStringLiteral("Change Sector Password"),
            {{'Y', "Change Password Success"},
             {'0', "No RF Card In The Reader"},
@@ -456,70 +495,81 @@ void MifareTab::CmdRchange_Click() {
             {'4', "Wrong Block"}});
 }
 
-void MifareTab::CmdRread_Click() {
+QCoro::Task<> MifareTab::CmdRread_Click() {
     if (!link::portReady(m_reader))
-        return;
+        co_return;
     QByteArray body = QByteArray::fromHex("35");
     body += ultralight() ? 'C' : '3';
     body += char(m_sector);
     if (ultralight()) {
         if (selectionMade(false))
-            readCells(body, kPageFirstCell, kPageLastCell, "Read Data Success");
+            co_await readCells(body, kPageFirstCell, kPageLastCell, "Read Data Success");
     } else if (selectionMade(true)) {
-        readCells(body + char(m_block), 0, kCells - 1, "Read Success");
+        co_await readCells(body + char(m_block), 0, kCells - 1, "Read Success");
     }
 }
 
-// The status byte follows the parameters of the body, the data the status.
-void MifareTab::readCells(const QByteArray &body, int first, int last, const char *success) {
+// The status byte follows the parameters of the body, the data the status,
+// and ETX and BCC close the reply.
+QCoro::Task<> MifareTab::readCells(QByteArray body, int first, int last, const char *success) {
     m_dataCells->clear();
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const int statusIndex = int(body.size());
     const char status = statusAt(*reply, statusIndex);
     if (status != 'Y') {
         report(status, kReadTitle, kReadOutcomes);
-        return;
+        co_return;
     }
-    for (int i = first; i <= last; ++i)
-        cell(i)->setText(link::byteText(replyByte(*reply, statusIndex + 1 + i - first)));
-    report(status, kReadTitle, {{'Y', success}});
+    const int wanted = last - first + 1;
+    const int came = std::clamp(int(reply->size()) - 2 - (statusIndex + 1), 0, wanted);
+    for (int i = 0; i < came; ++i)
+        cell(first + i)->setText(link::byteText(replyByte(*reply, statusIndex + 1 + i)));
+    if (came < wanted) {
+        // The cells the reply did not reach stay empty: no success to report.
+        m_reader.showStatus(QStringLiteral("Read RF Card: the reply was short, %1 of %2 data "
+                                           "bytes came; only those are shown.")
+                                .arg(came)
+                                .arg(wanted));
+    } else {
+        report(status, kReadTitle, {{'Y', success}});
+    }
     cell(first)->setFocus();
 }
 
-void MifareTab::CmdRwrite_Click() {
+QCoro::Task<> MifareTab::CmdRwrite_Click() {
     if (!link::portReady(m_reader) || !discardWaitingBytes())
-        return;
+        co_return;
     QByteArray body = QByteArray::fromHex("35");
     body += ultralight() ? 'D' : '4';
     body += char(m_sector);
     if (ultralight()) {
         // The window protects no page; the card answers for its own.
         if (selectionMade(false))
-            writeCells(body, kPageFirstCell, kPageLastCell);
-        return;
+            co_await writeCells(body, kPageFirstCell, kPageLastCell);
+        co_return;
     }
     if (!selectionMade(true))
-        return;
+        co_return;
     if (m_sector == 0 && m_block == 0) {
         link::showCaution(QStringLiteral("Write Prohibit In The Block"));
-        return;
+        co_return;
     }
     if (isTrailer(m_sector, m_block) &&
         link::showMessage(QStringLiteral("Are you sure to modify\r\nthe password of present "
                                          "sector and control key memory area?"),
                           link::text::Caution, link::MsgIcon::Question,
                           link::MsgButtons::OkCancel) != link::MsgAnswer::Ok)
-        return;
-    writeCells(body + char(m_block), 0, kCells - 1);
+        co_return;
+    co_await writeCells(body + char(m_block), 0, kCells - 1);
 }
 
-void MifareTab::writeCells(const QByteArray &body, int first, int last) {
+QCoro::Task<> MifareTab::writeCells(QByteArray body, int first, int last) {
     const std::optional<QByteArray> cellData = cellBytes(first, last);
     if (!cellData)
-        return;
-    const auto reply = link::blockOn(exchangeBody(m_reader, body + *cellData));
+        co_return;
+    const auto reply = co_await exchangeBody(m_reader, body + *cellData);
     if (reply)
         report(statusAt(*reply, int(body.size())), kWriteTitle, kWriteOutcomes);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QList>
 #include <QWidget>
 
@@ -44,13 +47,14 @@ public:
     void lockNumberCmd_Click(int index);
     void RFPasswordList_Click();
 
-    void CmdRfind_Click();
-    void CmdRsn_Click();
-    void CmdRpassword_Click();
-    void CmdRchange_Click();
-    void CmdRread_Click();
-    void CmdRwrite_Click();
-    void CmdRVelue_Click();
+    // Each awaits the reader; the buttons start them one at a time on the line.
+    QCoro::Task<> CmdRfind_Click();
+    QCoro::Task<> CmdRsn_Click();
+    QCoro::Task<> CmdRpassword_Click();
+    QCoro::Task<> CmdRchange_Click();
+    QCoro::Task<> CmdRread_Click();
+    QCoro::Task<> CmdRwrite_Click();
+    void CmdRVelue_Click(); // sends nothing: opens the value window
 
 private:
     QWidget *buildSelection();
@@ -71,11 +75,14 @@ private:
     // one is needed, is chosen.
     bool selectionMade(bool needsBlock) const;
     // Sends body and shows the data of a "Y" in cells first ... last.
-    void readCells(const QByteArray &body, int first, int last, const char *success);
+    QCoro::Task<> readCells(QByteArray body, int first, int last, const char *success);
     // Sends body followed by the values of cells first ... last.
-    void writeCells(const QByteArray &body, int first, int last);
+    QCoro::Task<> writeCells(QByteArray body, int first, int last);
+    // The key of the chosen preset entry into the key cells.
+    void showPresetKey();
 
     link::ReaderLinkContext &m_reader;
+    link::Operations m_operations;
     quint8 m_sector = kNothingSelected;
     quint8 m_block = kNothingSelected;
 

@@ -1,11 +1,12 @@
 #include "rfvelueop.h"
-#include "link/blockon.h"
 
 #include "rfcommand.h"
 
+#include "link/exchange.h"
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "link/serialcomm.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -39,7 +40,10 @@ int valueBlockAddress(int sector, int block) {
 }
 
 RFVELUEOP::RFVELUEOP(link::ReaderLinkContext &reader, quint8 sector, quint8 block, QWidget *parent)
-    : QDialog(parent), m_reader(reader), m_sector(sector) {
+    : QDialog(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }),
+      m_sector(sector) {
     setObjectName(QStringLiteral("RFVELUEOP"));
     setWindowTitle(QStringLiteral("Value Operation"));
 
@@ -81,7 +85,7 @@ QWidget *RFVELUEOP::buildTab(int tab) {
         edit->setObjectName(QString::fromLatin1(name));
         return edit;
     };
-    void (RFVELUEOP::*execute)() = nullptr;
+    QCoro::Task<> (RFVELUEOP::*execute)() = nullptr;
     switch (tab) {
     case 0:
         m_text1 = box("Text1", "");
@@ -114,7 +118,9 @@ QWidget *RFVELUEOP::buildTab(int tab) {
     close->setObjectName(QStringLiteral("Command%1").arg(2 * tab + 2));
     run->setAutoDefault(false);
     close->setAutoDefault(false);
-    connect(run, &QPushButton::clicked, this, execute);
+    connect(run, &QPushButton::clicked, this, [this, execute] {
+        m_operations.run(m_reader.readerPort(), [this, execute] { return (this->*execute)(); });
+    });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *buttons = new QHBoxLayout;
@@ -154,29 +160,29 @@ std::optional<QByteArray> RFVELUEOP::amountBytes(const QLineEdit *box) {
     return littleEndian(quint32(value));
 }
 
-void RFVELUEOP::Command1_Click() {
+QCoro::Task<> RFVELUEOP::Command1_Click() {
     const std::optional<quint8> block = checkedBlock();
     if (!block)
-        return;
+        co_return;
     QByteArray body = QByteArray::fromHex("3533");
     body += char(m_sector);
     body += char(*block);
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const char status = statusAt(*reply, 4);
     if (status == 'Y') {
         const std::optional<quint32> value = valueBlockAmount(*reply);
         if (!value) {
             link::showMessage(QStringLiteral("Read Data Failure"),
                               QString::fromLatin1(kReadTitleBlank), link::MsgIcon::Information);
-            return;
+            co_return;
         }
         m_text5->setText(QStringLiteral("%1").arg(*value, 8, 16, QLatin1Char('0')).toUpper());
         m_text1->setText(QString::number(*value));
         link::showMessage(QStringLiteral("Read Data Successful"), kReadTitle,
                           link::MsgIcon::Information);
-        return;
+        co_return;
     }
     reportStatus(status, kReadTitle,
                  {{'0', "No RF Card in Reader"},
@@ -188,17 +194,17 @@ void RFVELUEOP::Command1_Click() {
                   {'W', "The card is not at the IC card position"}});
 }
 
-void RFVELUEOP::Command3_Click() {
+QCoro::Task<> RFVELUEOP::Command3_Click() {
     const std::optional<quint8> block = checkedBlock();
     if (!block)
-        return;
+        co_return;
     const std::optional<QByteArray> value = amountBytes(m_text2);
     if (!value)
-        return;
+        co_return;
     const int address = valueBlockAddress(m_sector, *block);
     if (address > 0xFF) {
         link::showCaution(link::text::DataNotEffective);
-        return;
+        co_return;
     }
     QByteArray complement = *value;
     for (char &b : complement)
@@ -213,9 +219,9 @@ void RFVELUEOP::Command3_Click() {
     body += notA;
     body += a;
     body += notA;
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     reportStatus(statusAt(*reply, 4), QStringLiteral("Write Block Data"),
                  {{'Y', "Write Block Data Succful"},
                   {'0', "No RF Card in Reader"},
@@ -227,23 +233,23 @@ void RFVELUEOP::Command3_Click() {
                   {'W', "The card is not at the IC card position"}});
 }
 
-void RFVELUEOP::changeValue(char pm, const QLineEdit *amount, const QString &title,
-                            const char *formatError, const char *overload,
-                            const char *noCardInReader) {
+QCoro::Task<> RFVELUEOP::changeValue(char pm, const QLineEdit *amount, QString title,
+                                     const char *formatError, const char *overload,
+                                     const char *noCardInReader) {
     const std::optional<quint8> block = checkedBlock();
     if (!block)
-        return;
+        co_return;
     const std::optional<QByteArray> value = amountBytes(amount);
     if (!value)
-        return;
+        co_return;
     QByteArray body = QByteArray::fromHex("35");
     body += pm;
     body += char(m_sector);
     body += char(*block);
     body += *value;
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const QByteArray success = (title + QStringLiteral(" Successful")).toLatin1();
     reportStatus(statusAt(*reply, 4), title,
                  {{'Y', success.constData()},
@@ -257,14 +263,14 @@ void RFVELUEOP::changeValue(char pm, const QLineEdit *amount, const QString &tit
                   {'W', "The card is not at the IC card position"}});
 }
 
-void RFVELUEOP::Command5_Click() {
-    changeValue('7', m_text3, QStringLiteral("Add Value"), "Block Error", "Value Overload",
-                "No Card in Reader");
+QCoro::Task<> RFVELUEOP::Command5_Click() {
+    co_await changeValue('7', m_text3, QStringLiteral("Add Value"), "Block Error", "Value Overload",
+                         "No Card in Reader");
 }
 
-void RFVELUEOP::Command7_Click() {
-    changeValue('8', m_text4, QStringLiteral("Devalue"), "Block Data Format Error",
-                "Devalue Overload", "No Card in the Reader");
+QCoro::Task<> RFVELUEOP::Command7_Click() {
+    co_await changeValue('8', m_text4, QStringLiteral("Devalue"), "Block Data Format Error",
+                         "Devalue Overload", "No Card in the Reader");
 }
 
 } // namespace talvex::contactless

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QDialog>
 
 #include <optional>
@@ -25,10 +28,10 @@ public:
     RFVELUEOP(link::ReaderLinkContext &reader, quint8 sector, quint8 block,
               QWidget *parent = nullptr);
 
-    void Command1_Click(); // Read
-    void Command3_Click(); // Initialize
-    void Command5_Click(); // Add value
-    void Command7_Click(); // Devalue
+    QCoro::Task<> Command1_Click(); // Read
+    QCoro::Task<> Command3_Click(); // Initialize
+    QCoro::Task<> Command5_Click(); // Add value
+    QCoro::Task<> Command7_Click(); // Devalue
 
 private:
     QWidget *buildTab(int tab);
@@ -37,10 +40,12 @@ private:
     std::optional<quint8> checkedBlock() const;
     // The amount typed into box as four bytes, least significant first.
     static std::optional<QByteArray> amountBytes(const QLineEdit *box);
-    void changeValue(char pm, const QLineEdit *amount, const QString &title,
-                     const char *formatError, const char *overload, const char *noCardInReader);
+    QCoro::Task<> changeValue(char pm, const QLineEdit *amount, QString title,
+                              const char *formatError, const char *overload,
+                              const char *noCardInReader);
 
     link::ReaderLinkContext &m_reader;
+    link::Operations m_operations;
     quint8 m_sector;
     QLabel *m_sectorLabel = nullptr; // Label13
     QComboBox *m_block = nullptr;    // Combo2

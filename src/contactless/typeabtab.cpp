@@ -1,10 +1,11 @@
 #include "typeabtab.h"
-#include "link/blockon.h"
 
 #include "rfcommand.h"
 
 #include "link/apdutext.h"
+#include "link/exchange.h"
 #include "link/messages.h"
+#include "link/serialcomm.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -26,7 +27,9 @@ constexpr int kMaxApduBytes = 255 - 4;
 } // namespace
 
 TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     m_rfcardFrame2 = new QGroupBox(QStringLiteral("CPU CARD"), this);
     m_rfcardFrame2->setObjectName(QStringLiteral("RFcardFrame2"));
     m_typeA = new QRadioButton(QStringLiteral("TYPE A"), m_rfcardFrame2);
@@ -41,7 +44,7 @@ TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
     struct Button {
         const char *name;
         const char *caption;
-        void (TypeABTab::*handler)();
+        QCoro::Task<> (TypeABTab::*handler)();
     };
     const Button buttons[] = {
         {"select_Card", "Polling", &TypeABTab::select_Card_Click},
@@ -54,7 +57,10 @@ TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
         auto *button = new QPushButton(QString::fromLatin1(b.caption), m_rfcardFrame2);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setMinimumWidth(110);
-        connect(button, &QPushButton::clicked, this, b.handler);
+        const auto handler = b.handler;
+        connect(button, &QPushButton::clicked, this, [this, handler] {
+            m_operations.run(m_reader.readerPort(), [this, handler] { return (this->*handler)(); });
+        });
         buttonRow->addWidget(button);
     }
     buttonRow->addStretch();
@@ -104,13 +110,13 @@ TypeABTab::TypeABTab(link::ReaderLinkContext &reader, QWidget *parent)
     layout->addStretch();
 }
 
-void TypeABTab::select_Card_Click() {
+QCoro::Task<> TypeABTab::select_Card_Click() {
     m_selectText->clear();
     m_backText->clear();
-    const auto reply =
-        link::blockOn(exchangeBody(m_reader, QByteArray::fromHex(m_typeA->isChecked() ? "3560" : "3561")));
+    const QByteArray body = QByteArray::fromHex(m_typeA->isChecked() ? "3560" : "3561");
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_selectText->setText(m_selectText->text() + replyHex(*reply, 3));
@@ -119,11 +125,11 @@ void TypeABTab::select_Card_Click() {
         {{'Y', "Polling Success"}, {'N', "Polling Error"}, {'E', "No Card In The Reader"}});
 }
 
-void TypeABTab::CPUTypeASNCmd_Click() {
+QCoro::Task<> TypeABTab::CPUTypeASNCmd_Click() {
     m_serial->clear();
-    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex("3569")));
+    const auto reply = co_await exchangeBody(m_reader, QByteArray::fromHex("3569"));
     if (!reply)
-        return;
+        co_return;
     const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_serial->setText(replyHex(*reply, 3));
@@ -133,23 +139,23 @@ void TypeABTab::CPUTypeASNCmd_Click() {
                   {'E', "No Card In The Reader"}});
 }
 
-void TypeABTab::SendCmd_Click() {
+QCoro::Task<> TypeABTab::SendCmd_Click() {
     const link::ApduText command = link::parseApduText(m_cmdText->currentText(), kMaxApduBytes);
     if (command.fault == link::ApduText::Fault::Empty) {
         link::showCaution(link::apduFaultText(command.fault));
-        return;
+        co_return;
     }
     m_backText->clear();
     if (command.fault != link::ApduText::Fault::None) {
         link::showCaution(link::apduFaultText(command.fault));
-        return;
+        co_return;
     }
     QByteArray body = QByteArray::fromHex("3565");
     body += link::apduLength(int(command.apdu.size()));
     body += command.apdu;
-    const auto reply = link::blockOn(exchangeBody(m_reader, body));
+    const auto reply = co_await exchangeBody(m_reader, body);
     if (!reply)
-        return;
+        co_return;
     const char status = statusAt(*reply, 2);
     if (status == 'Y')
         m_backText->setText(m_backText->text() + replyHex(*reply, 5));
@@ -157,11 +163,11 @@ void TypeABTab::SendCmd_Click() {
                  {{'Y', "Success"}, {'N', "Error"}, {'E', "No Card In The Reader"}});
 }
 
-void TypeABTab::Deselect_Card_Click() {
+QCoro::Task<> TypeABTab::Deselect_Card_Click() {
     m_selectText->clear();
-    const auto reply = link::blockOn(exchangeBody(m_reader, QByteArray::fromHex("3568")));
+    const auto reply = co_await exchangeBody(m_reader, QByteArray::fromHex("3568"));
     if (!reply)
-        return;
+        co_return;
     reportStatus(statusAt(*reply, 2), QStringLiteral("DESELECT"),
                  {{'Y', "Success"}, {'N', "Error"}, {'E', "No Card In The Reader"}});
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QWidget>
 
 class QComboBox;
@@ -23,13 +26,15 @@ public:
 
     QGroupBox *cpuCardFrame() const { return m_rfcardFrame2; } // RFcardFrame2
 
-    void select_Card_Click();
-    void CPUTypeASNCmd_Click();
-    void SendCmd_Click();
-    void Deselect_Card_Click();
+    // Each awaits the reader; the buttons start them one at a time on the line.
+    QCoro::Task<> select_Card_Click();
+    QCoro::Task<> CPUTypeASNCmd_Click();
+    QCoro::Task<> SendCmd_Click();
+    QCoro::Task<> Deselect_Card_Click();
 
 private:
     link::ReaderLinkContext &m_reader;
+    link::Operations m_operations;
     QGroupBox *m_rfcardFrame2 = nullptr;
     QRadioButton *m_typeA = nullptr;   // CPUOption1
     QLineEdit *m_selectText = nullptr; // ATR

@@ -5,6 +5,7 @@
 
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
+#include "support/settle.h"
 
 #include "link/exchange.h"
 #include "link/portmap.h"
@@ -19,6 +20,14 @@
 namespace talvex::testing {
 
 constexpr int kRfBenchPort = 17;
+
+// The reader window's context, keeping what the status line was told.
+class StatusLinkState : public link::ReaderLinkState {
+public:
+    using link::ReaderLinkState::ReaderLinkState;
+    void showStatus(const QString &text) override { statusLine.append(text); }
+    QStringList statusLine;
+};
 
 template <typename Tab> class RfBench {
 public:
@@ -84,12 +93,18 @@ public:
         return boxes.shown.isEmpty() ? QString() : boxes.shown.last().title;
     }
     template <typename T = QWidget> T *find(const char *name) const { return child<T>(tab, name); }
-    void click(const char *name) const { QTest::mouseClick(find(name), Qt::LeftButton); }
+    // A click, and the command it started run to its end.
+    void click(const char *name) const {
+        press(name);
+        QVERIFY(settle());
+    }
+    // A click alone: the command it started may still wait on the reader.
+    void press(const char *name) const { QTest::mouseClick(find(name), Qt::LeftButton); }
 
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
     link::SerialComm port;
-    link::ReaderLinkState state{port};
+    StatusLinkState state{port};
     Tab tab{state};
     sim::ReaderSim reader;
     bool started = false;

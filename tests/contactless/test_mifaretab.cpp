@@ -3,10 +3,13 @@
 // the line, the boxes and cells the user sees.
 
 #include "rfbench.h"
+#include "support/scriptedreader.h"
 
 #include "contactless/mifaretab.h"
 #include "contactless/rfvelueop.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,7 +79,56 @@ void execute(RFVELUEOP &w, int command, const char *box = nullptr, const QString
         w.findChild<QLineEdit *>(QLatin1String(box))->setText(text);
     QTest::mouseClick(testing::child(w, qPrintable(QStringLiteral("Command%1").arg(command))),
                       Qt::LeftButton);
+    QVERIFY(testing::settle());
 }
+
+// The tab on a scripted line whose reader gives the reply frames a test
+// writes, on the fake clock: a click runs to its end before it returns.
+constexpr int kScriptedPort = 18;
+
+struct ScriptedTab {
+    ScriptedTab() {
+        reader.replyTo = [this](const QByteArray &command) -> std::optional<QByteArray> {
+            const QByteArray body = command.mid(3, command.size() - 5);
+            if (!replies.contains(body))
+                return std::nullopt;
+            return link::buildReaderFrame(replies.value(body));
+        };
+        link::portmap::mapBackend(kScriptedPort, [this] {
+            auto backend = std::make_unique<testing::ScriptedBackend>(clock);
+            backend->onWrite = [this](const QByteArray &w, testing::ScriptedBackend &l) {
+                reader.respond(w, l);
+            };
+            return backend;
+        });
+        port.setCommPort(kScriptedPort);
+        port.setPortOpen(true);
+        state.m_portSetUp = true;
+        tab.show();
+    }
+    ~ScriptedTab() {
+        port.setPortOpen(false);
+        link::portmap::unmap(kScriptedPort);
+    }
+    void click(const QString &name) {
+        QTest::mouseClick(testing::child(tab, qPrintable(name)), Qt::LeftButton);
+    }
+    QString cells(int first, int last) const {
+        QString text;
+        for (int i = first; i <= last; ++i)
+            text += testing::child<QLineEdit>(tab, qPrintable(name("RFTextLIST", i)))->text();
+        return text;
+    }
+
+    testing::FakeClock clock;
+    link::ScopedClock scopedClock{clock};
+    testing::ScriptedReader reader;
+    QHash<QByteArray, QByteArray> replies; // command body -> reply body
+    testing::RecordingMessageBoxes boxes;
+    link::SerialComm port;
+    testing::StatusLinkState state{port};
+    MifareTab tab{state};
+};
 
 } // namespace
 
@@ -102,6 +154,14 @@ private slots:
     void valueWindowRefusals();
     void valueReadChecksTheComplement();
     void cardHalfOutOfTheReader();
+    void choicesWithoutTheMouse_data();
+    void choicesWithoutTheMouse();
+    void presetKeyChoice();
+    void trailerBoundary_data();
+    void trailerBoundary();
+    void shortReadReply_data();
+    void shortReadReply();
+    void secondClickWhileWaiting();
 };
 
 void TestMifareTab::startState() {
@@ -133,6 +193,8 @@ void TestMifareTab::cardKindLayout_data() {
     QTest::newRow("S50") << 0 << -1 << 16 << 4 << 0 << 15 << wide << true;
     QTest::newRow("S70") << 1 << -1 << 40 << 16 << 0 << 15 << wide << true;
     QTest::newRow("S70 sector 5") << 1 << 5 << 40 << 4 << 0 << 15 << wide << true;
+    QTest::newRow("S70 sector 31") << 1 << 31 << 40 << 4 << 0 << 15 << wide << true;
+    QTest::newRow("S70 sector 32") << 1 << 32 << 40 << 16 << 0 << 15 << wide << true;
     QTest::newRow("S70 sector 35") << 1 << 35 << 40 << 16 << 0 << 15 << wide << true;
     QTest::newRow("Ultralight") << 2 << -1 << 16 << 0 << 6 << 9 << narrow << false;
     QTest::newRow("Ultralight page 3") << 2 << 3 << 16 << 0 << 6 << 9 << narrow << false;
@@ -537,6 +599,10 @@ void TestMifareTab::valueWindowRefusals_data() {
     }
     QTest::newRow("negative amount") << 1 << "01" << 7 << "-5" << bad << QByteArray();
     QTest::newRow("beyond 32 bits") << 1 << "01" << 5 << "2147483648" << bad << QByteArray();
+    QTest::newRow("sector 31 block 2") << 31 << "02" << 3 << "0" << QString()
+                                       << hex("3534 1F02 00000000 FFFFFFFF 00000000 7E817E81");
+    QTest::newRow("sector 32 block 1") << 32 << "01" << 3 << "0" << QString()
+                                       << hex("3534 2001 00000000 FFFFFFFF 00000000 817E817E");
     QTest::newRow("sector 33 block 2") << 33 << "02" << 3 << "0" << QString()
                                        << hex("3534 2102 00000000 FFFFFFFF 00000000 926D926D");
     QTest::newRow("block 0E below sector 32")
@@ -629,6 +695,184 @@ void TestMifareTab::cardHalfOutOfTheReader() {
     inValueWindow(b, [&](RFVELUEOP &w) { execute(w, 5, "Text3", QStringLiteral("1")); });
     QCOMPARE(b.lastTitle(), QStringLiteral("Add Value"));
     QCOMPARE(b.lastBox(), QStringLiteral("The card is not at the IC card position"));
+}
+
+// A choice made without a mouse click (an assistive technology's toggle, the
+// program setting it) counts as the window shows it: the frames carry it.
+void TestMifareTab::choicesWithoutTheMouse_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("toggled") << 0;
+    QTest::newRow("accessibility toggle action") << 1;
+    QTest::newRow("checked") << 2;
+}
+
+void TestMifareTab::choicesWithoutTheMouse() {
+    QFETCH(int, way);
+    Bench b;
+    b.present(sim::RfChip::S70);
+    const auto choose = [&](const char *base, int index) {
+        auto *option = b.find<QRadioButton>(qPrintable(name(base, index)));
+        if (way == 0) {
+            option->toggle();
+        } else if (way == 1) {
+            QAccessibleInterface *item = QAccessible::queryAccessibleInterface(option);
+            QVERIFY(item && item->actionInterface());
+            item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        } else {
+            option->setChecked(true);
+        }
+        QVERIFY(option->isChecked());
+    };
+    choose("RFCARDTYPEOption", 1);
+    QVERIFY(b.find("Option1_39")->isEnabled());
+    choose("Option1", 35);
+    QCOMPARE(b.find<QLineEdit>("Text1_0")->text(), QStringLiteral("Sector 35"));
+    QCOMPARE(b.tab.selectedSector(), quint8(35));
+    QVERIFY(b.find("lockNumberCmd_12")->isEnabled());
+    choose("lockNumberCmd", 12);
+    QCOMPARE(b.tab.selectedBlock(), quint8(12));
+    // The sector choice emptied the key cells; the list's current entry fills them.
+    QCOMPARE(keyText(b), QString());
+    b.find<QComboBox>("RFPasswordList")->setCurrentIndex(2);
+    QCOMPARE(keyText(b), QStringLiteral("D3F7D3F7D3F7"));
+
+    b.takeFrames();
+    b.click("CmdRpassword");
+    QCOMPARE(b.sentBody(), hex("3532 23 D3F7D3F7D3F7"));
+    b.click("CmdRread");
+    QCOMPARE(b.sentBody(), hex("3533 230C"));
+    QCOMPARE(b.lastBox(), QStringLiteral("Password Wrong"));
+}
+
+// The key cells take the entry as typed digits would: the focus walks on and
+// ends in the cell after the last, p1. A click on the entry already shown
+// fills the cells again.
+void TestMifareTab::presetKeyChoice() {
+    Bench b;
+    b.tab.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&b.tab));
+    choose(b, "Option1", 1);
+    auto *presets = b.find<QComboBox>("RFPasswordList");
+    presets->setFocus();
+    QTest::keyClick(presets, Qt::Key_Down);
+    QCOMPARE(presets->currentIndex(), 1);
+    QCOMPARE(keyText(b), QStringLiteral("A0A1A2A3A4A5"));
+    QCOMPARE(QApplication::focusWidget(), b.find("p1"));
+    QCOMPARE(b.find<QLineEdit>("p1")->selectedText(), QStringLiteral("A0"));
+
+    b.find<QLineEdit>("p3")->setText(QStringLiteral("00"));
+    presets->setFocus();
+    emit presets->activated(1);
+    QCOMPARE(keyText(b), QStringLiteral("A0A1A2A3A4A5"));
+    QCOMPARE(QApplication::focusWidget(), b.find("p1"));
+}
+
+// Block 3 is the trailer below sector 32, block 15 from sector 32 on.
+void TestMifareTab::trailerBoundary_data() {
+    QTest::addColumn<int>("sector");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<bool>("trailer");
+    QTest::newRow("31/3") << 31 << 3 << true;
+    QTest::newRow("32/3") << 32 << 3 << false;
+    QTest::newRow("32/15") << 32 << 15 << true;
+    QTest::newRow("33/3") << 33 << 3 << false;
+    QTest::newRow("39/15") << 39 << 15 << true;
+}
+
+void TestMifareTab::trailerBoundary() {
+    QFETCH(int, sector);
+    QFETCH(int, block);
+    QFETCH(bool, trailer);
+    Bench b;
+    b.present(sim::RfChip::S70);
+    choose(b, "RFCARDTYPEOption", 1);
+    openSector(b, sector);
+    choose(b, "lockNumberCmd", block);
+    fillCells(b, 0, QStringLiteral("C0C1C2C3C4C5FF078069FFFFFFFFFFFF"));
+    b.boxes.answers = {link::MsgAnswer::Cancel};
+    b.click("CmdRwrite");
+    if (trailer) {
+        QCOMPARE(b.lastTitle(), QStringLiteral("Caution"));
+        QCOMPARE(b.boxes.shown.last().buttons, link::MsgButtons::OkCancel);
+        QCOMPARE(b.takeFrames().size(), 0);
+        return;
+    }
+    QByteArray body = hex("3534") + char(sector) + char(block);
+    QCOMPARE(b.sentBody(), body + hex("C0C1C2C3C4C5FF078069FFFFFFFFFFFF"));
+    QCOMPARE(b.lastBox(), QStringLiteral("Write Data Success"));
+}
+
+// A "Y" reply that carries fewer data bytes than the block or page holds:
+// only the bytes that came are shown, and the status line says so.
+void TestMifareTab::shortReadReply_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("cells"); // first ... last of the layout
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("block, 5 of 16")
+        << 0 << hex("3533 0101") << hex("5033 0101 59 1122334455") << "1122334455"
+        << ""
+        << "Read RF Card: the reply was short, 5 of 16 data bytes "
+           "came; only those are shown.";
+    QTest::newRow("block, none") << 0 << hex("3533 0101") << hex("5033 0101 59") << ""
+                                 << ""
+                                 << "Read RF Card: the reply was short, 0 of 16 data bytes "
+                                    "came; only those are shown.";
+    QTest::newRow("block, whole") << 0 << hex("3533 0101")
+                                  << hex("5033 0101 59 00112233445566778899AABBCCDDEEFF")
+                                  << "00112233445566778899AABBCCDDEEFF"
+                                  << "Read Success"
+                                  << "";
+    QTest::newRow("page, 2 of 4") << 2 << hex("3543 01") << hex("5043 01 59 DEAD") << "DEAD"
+                                  << ""
+                                  << "Read RF Card: the reply was short, 2 of 4 data bytes "
+                                     "came; only those are shown.";
+    QTest::newRow("page, whole") << 2 << hex("3543 01") << hex("5043 01 59 DEADBEEF") << "DEADBEEF"
+                                 << "Read Data Success"
+                                 << "";
+}
+
+void TestMifareTab::shortReadReply() {
+    QFETCH(int, kind);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, cells);
+    QFETCH(QString, box);
+    QFETCH(QString, status);
+
+    ScriptedTab t;
+    t.replies.insert(command, reply);
+    t.click(name("RFCARDTYPEOption", kind));
+    t.click(name("Option1", 1));
+    if (kind != 2)
+        t.click(name("lockNumberCmd", 1));
+    t.click(QStringLiteral("CmdRread"));
+    const int first = kind == 2 ? 6 : 0;
+    QCOMPARE(t.cells(first, kind == 2 ? 9 : 15), cells);
+    QCOMPARE(t.boxes.shown.isEmpty() ? QString() : t.boxes.shown.last().text, box);
+    QCOMPARE(t.state.statusLine.isEmpty() ? QString() : t.state.statusLine.last(), status);
+}
+
+// While an exchange waits on the reader a second click is refused: no second
+// frame goes out, and the status line says why.
+void TestMifareTab::secondClickWhileWaiting() {
+    Bench b;
+    b.present(sim::RfChip::S50);
+    b.reader.injectFault(sim::Fault::delay(400));
+    b.press("CmdRfind");
+    QTest::qWait(100);
+    QCOMPARE(b.takeFrames(), QList<QByteArray>{hex("02 00 02 35 30 03 06")});
+    b.press("CmdRsn");
+    QCOMPARE(b.state.statusLine,
+             QStringList{"COM17 is busy with the command before; this one was not sent."});
+    QVERIFY(testing::settle());
+    QCOMPARE(b.takeFrames().size(), 0);
+    QCOMPARE(b.boxes.shown.size(), 1);
+    QCOMPARE(b.lastBox(), QStringLiteral("Card Test Success"));
+    QCOMPARE(b.find<QLabel>("RFmessage")->text(), QString());
 }
 
 QTEST_MAIN(TestMifareTab)

@@ -113,6 +113,42 @@ void TestContactlessCards::sessions_data() {
                "3532 28 FFFFFFFFFFFF > 5032 28 31",
                "3532 27 FFFFFFFFFFFF > 5032 27 59",
            };
+    // The trailer holds key A (bytes 0-5), the access bytes (6-9) and key B
+    // (10-15); each key check compares only its own six bytes.
+    QTest::newRow("S50 keys A and B of a trailer")
+        << ReaderModel::Kvr690 << s50
+        << QStringList{
+               openSector1,
+               "3534 0103 A0A1A2A3A4A5 FF078069 B0B1B2B3B4B5 > 5034 0103 59",
+               "3539 01 B0B1B2B3B4B5 > 5039 01 59",
+               "3539 01 69B0B1B2B3B4 > 5039 01 33",
+               "3539 01 A0A1A2A3A4A5 > 5039 01 33",
+               "3532 01 B0B1B2B3B4B5 > 5032 01 33",
+               "3532 01 A0A1A2A3A4A5 > 5032 01 59",
+               "3533 0103 > 5033 0103 59 000000000000 FF078069 B0B1B2B3B4B5",
+               "3535 01 C0C1C2C3C4C5 > 5035 01 59",
+               "3532 01 C0C1C2C3C4C5 > 5032 01 59",
+               "3539 01 B0B1B2B3B4B5 > 5039 01 59",
+           };
+    // Sector 31 ends with block 3; sector 32 is the first of sixteen blocks,
+    // its block 3 plain data and block 15 the trailer.
+    QTest::newRow("S70 trailers either side of sector 32")
+        << ReaderModel::Kvr690 << int(RfChip::S70)
+        << QStringList{
+               "3532 1F FFFFFFFFFFFF > 5032 1F 59",
+               "3533 1F03 > 5033 1F03 59 000000000000 FF078069 FFFFFFFFFFFF",
+               "3532 20 FFFFFFFFFFFF > 5032 20 59",
+               "3534 2003 112233445566778899AABBCCDDEEFF00 > 5034 2003 59",
+               "3533 2003 > 5033 2003 59 112233445566778899AABBCCDDEEFF00",
+               "3534 200F D0D1D2D3D4D5 FF078069 E0E1E2E3E4E5 > 5034 200F 59",
+               "3533 200F > 5033 200F 59 000000000000 FF078069 E0E1E2E3E4E5",
+               "3539 20 E0E1E2E3E4E5 > 5039 20 59",
+               "3532 20 D0D1D2D3D4D5 > 5032 20 59",
+               "3535 20 F0F1F2F3F4F5 > 5035 20 59",
+               "3532 20 F0F1F2F3F4F5 > 5032 20 59",
+               "3532 20 D0D1D2D3D4D5 > 5032 20 33",
+               "3532 1F FFFFFFFFFFFF > 5032 1F 59",
+           };
     QTest::newRow("Ultralight pages")
         << ReaderModel::Kvr523 << int(RfChip::Ultralight)
         << QStringList{
