@@ -32,6 +32,7 @@ class ScaledLine final : public link::SerialBackend {
 public:
     ScaledLine(const QString &path, const ScaledClock &clock) : m_line(path), m_clock(clock) {
         m_line.setHangUpHandler([this] { reportHangUp(); });
+        m_line.setArrivalHandler([this] { reportArrival(); });
     }
     void open(const link::LineSettings &s) override { m_line.open(s); }
     void close() override { m_line.close(); }
