@@ -240,8 +240,8 @@ int main(int argc, char *argv[]) {
         run820.cards += p820.autoCount();
         run840.cards += p840.autoCount();
         run820.captured += bench::labelText(p820, "Label82012").toInt();
-        p820.Autostop820_Click();
-        p840.AutoStop840_Click();
+        bench::stopAutoTest(p820);
+        bench::stopAutoTest(p840);
     }
 
     std::printf("%s, %.0f s wall\n",
