@@ -44,7 +44,7 @@ const QByteArray kStatusFrame = QByteArray::fromHex("02000231300302");
 
 // On a loaded machine with two cores a wake-up may come late; what matters is
 // that nothing waits for a limit it need not wait for.
-constexpr qint64 kLateMs = 400;
+constexpr qint64 kLateMs = 1000;
 
 // The program's clock running fast, as a real-time clock: the limits pass in
 // a fraction of the time.
@@ -229,7 +229,7 @@ void TestAwaitedWait::waitEnds() {
     QCOMPARE(o.end, end);
     QVERIFY2(o.ms >= atLeastMs && o.ms <= byMs + kLateMs, qPrintable(QString::number(o.ms)));
     // The window's timers kept their pace: a 10 ms timer fired all along.
-    QVERIFY2(ticker.ticks >= atLeastMs / 10 / 2, qPrintable(QString::number(ticker.ticks)));
+    QVERIFY2(ticker.ticks >= atLeastMs / 10 / 4, qPrintable(QString::number(ticker.ticks)));
     if (end == QLatin1String("true"))
         QCOMPARE(comm->Input(), QByteArray(1, char(ACK)));
 }
@@ -270,7 +270,7 @@ void TestAwaitedWait::delayWaitsItsTime() {
     const Outcome o = await([&] { return pauseThenTrue(*line.comm, ms); });
     QCOMPARE(o.end, end);
     QVERIFY2(o.ms >= atLeastMs && o.ms <= atLeastMs + kLateMs, qPrintable(QString::number(o.ms)));
-    QVERIFY2(ticker.ticks >= atLeastMs / 10 / 2, qPrintable(QString::number(ticker.ticks)));
+    QVERIFY2(ticker.ticks >= atLeastMs / 10 / 4, qPrintable(QString::number(ticker.ticks)));
     if (byteMeanwhile)
         QCOMPARE(line.comm->InBufferCount(), 1);
 
