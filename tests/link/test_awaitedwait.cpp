@@ -178,6 +178,8 @@ private slots:
     void goneOperationsFreeTheirLine();
     void exchangeInRealTime_data();
     void exchangeInRealTime();
+    // Last: the application stays quitting for the rest of the process.
+    void runToEndOutlivesAQuit();
 };
 
 void TestAwaitedWait::waitEnds_data() {
@@ -446,6 +448,20 @@ void TestAwaitedWait::exchangeInRealTime() {
             QVERIFY2(ticker.ticks >= 10, qPrintable(QString::number(ticker.ticks)));
     }
     port.setPortOpen(false);
+}
+
+// A benchmark quits its application from a timer while a call that a test
+// or benchmark runs to its end still waits: the call must still end, with its
+// own result, before anything of it is let go.
+void TestAwaitedWait::runToEndOutlivesAQuit() {
+    Line line(Carrier::Pty);
+    QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
+    const Outcome o =
+        await([&] { return line.comm->waitForInBufferCount(1, link::clock().nowMs() + 300); });
+    QCOMPARE(o.end, QStringLiteral("false"));
+    QVERIFY2(o.ms >= 300, qPrintable(QString::number(o.ms)));
+    // Closing the port afterwards resumes nothing that is gone.
+    line.comm->setPortOpen(false);
 }
 
 QTEST_GUILESS_MAIN(TestAwaitedWait)
