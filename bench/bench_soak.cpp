@@ -38,6 +38,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace talvex;
 
@@ -215,6 +216,74 @@ int main(int argc, char *argv[]) {
         start840();
     }
 
+    // The figures, from wherever the end is noticed: while a device is
+    // awaited the tick may come from inside a wait that runs the event loop,
+    // so the run ends here and the process exits, devices and all, without
+    // unwinding what still waits.
+    auto finish = [&]() -> int {
+        const Sample end = sample(devices, clock);
+        if (magnetic) {
+            magneticDone += bench::magneticReads(reader);
+        }
+        if (dispenserTests && panelsSetUp) {
+            run820.cards += p820.autoCount();
+            run840.cards += p840.autoCount();
+            run820.captured += bench::labelText(p820, "Label82012").toInt();
+        }
+
+        std::printf("%s, %.0f s wall\n",
+                    idle           ? "both dispenser panels polling every 100 ms, no test running"
+                    : magneticOnly ? "magnetic test (KVR-690) alone"
+                                   : "magnetic test (KVR-690) and both dispensers' automatic tests",
+                    double(end.wallMs) / 1000.0);
+        if (magnetic)
+            std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone,
+                        magneticRuns, stalls);
+        if (compare && aloneMs > 0) {
+            const double ratio =
+                alone.perSecond() > 0 ? 100.0 * together.perSecond() / alone.perSecond() : 0;
+            std::printf(
+                "  magnetic reads/s: %.2f alone (%lld s), %.2f with both dispensers polling "
+                "and cycling (%lld s): %.1f %% (target >= 90 %%)\n",
+                alone.perSecond(), (alone.toMs - alone.fromMs) / 1000, together.perSecond(),
+                (together.toMs - together.fromMs) / 1000, ratio);
+        }
+        if (dispenserTests) {
+            std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
+                        run820.captured, run820.tests);
+            std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
+        }
+        std::printf("  resident memory: %ld kB at start, %ld kB after warm-up, %ld kB at end "
+                    "(peak after warm-up %ld kB)\n",
+                    start.residentKb, warm.residentKb, end.residentKb, residentPeakKb);
+        std::printf("  heap in use: %ld kB at start, %ld kB after warm-up, %ld kB at end "
+                    "(peak after warm-up %ld kB)\n",
+                    start.heapKb, warm.heapKb, end.heapKb, heapPeakKb);
+        std::printf("  simulated devices' process (not checked): resident %ld kB at start, %ld kB "
+                    "after warm-up, %ld kB at end\n",
+                    start.devicesKb, warm.devicesKb, end.devicesKb);
+        const double share = cpuShare(start, end);
+        std::printf("  CPU: %.2f s in %.0f s: %.3f %% of one core (%.3f %% after warm-up)\n",
+                    end.cpuS - start.cpuS, double(end.wallMs - start.wallMs) / 1000.0, share,
+                    cpuShare(warm, end));
+        std::printf("  message boxes: %d\n", boxes.shown);
+
+        bool ok = boxes.shown == 0;
+        const long residentGrowth = end.residentKb - warm.residentKb;
+        const long heapGrowth = end.heapKb - warm.heapKb;
+        if (residentGrowth > kResidentBoundKb || heapGrowth > kHeapBoundKb) {
+            std::printf("  MEMORY GREW: resident %+ld kB (bound %ld), heap %+ld kB (bound %ld)\n",
+                        residentGrowth, kResidentBoundKb, heapGrowth, kHeapBoundKb);
+            ok = false;
+        }
+        if (idle && share > kIdleCpuLimitPercent) {
+            std::printf("  CPU ABOVE %.0f %% OF ONE CORE\n", kIdleCpuLimitPercent);
+            ok = false;
+        }
+
+        return ok ? 0 : 1;
+    };
+
     QTimer watch;
     watch.setInterval(250);
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -282,79 +351,16 @@ int main(int argc, char *argv[]) {
                         magneticDone + (magnetic ? bench::magneticReads(reader) : 0));
             std::fflush(stdout);
         }
-        if (now >= qint64(seconds) * 1000)
-            app.quit();
+        if (now >= qint64(seconds) * 1000) {
+            const int rc = finish();
+            std::fflush(stdout);
+            std::fflush(stderr);
+            std::_Exit(rc);
+        }
     });
     watch.start();
     app.exec();
 
-    const Sample end = sample(devices, clock);
-    if (magnetic) {
-        magneticDone += bench::magneticReads(reader);
-        bench::stopMagneticTest(reader);
-    }
-    if (dispenserTests && panelsSetUp) {
-        run820.cards += p820.autoCount();
-        run840.cards += p840.autoCount();
-        run820.captured += bench::labelText(p820, "Label82012").toInt();
-        bench::stopAutoTest(p820);
-        bench::stopAutoTest(p840);
-    }
-
-    std::printf("%s, %.0f s wall\n",
-                idle           ? "both dispenser panels polling every 100 ms, no test running"
-                : magneticOnly ? "magnetic test (KVR-690) alone"
-                               : "magnetic test (KVR-690) and both dispensers' automatic tests",
-                double(end.wallMs) / 1000.0);
-    if (magnetic)
-        std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone, magneticRuns,
-                    stalls);
-    if (compare && aloneMs > 0) {
-        const double ratio =
-            alone.perSecond() > 0 ? 100.0 * together.perSecond() / alone.perSecond() : 0;
-        std::printf("  magnetic reads/s: %.2f alone (%lld s), %.2f with both dispensers polling "
-                    "and cycling (%lld s): %.1f %% (target >= 90 %%)\n",
-                    alone.perSecond(), (alone.toMs - alone.fromMs) / 1000, together.perSecond(),
-                    (together.toMs - together.fromMs) / 1000, ratio);
-    }
-    if (dispenserTests) {
-        std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
-                    run820.captured, run820.tests);
-        std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
-    }
-    std::printf("  resident memory: %ld kB at start, %ld kB after warm-up, %ld kB at end "
-                "(peak after warm-up %ld kB)\n",
-                start.residentKb, warm.residentKb, end.residentKb, residentPeakKb);
-    std::printf("  heap in use: %ld kB at start, %ld kB after warm-up, %ld kB at end "
-                "(peak after warm-up %ld kB)\n",
-                start.heapKb, warm.heapKb, end.heapKb, heapPeakKb);
-    std::printf("  simulated devices' process (not checked): resident %ld kB at start, %ld kB "
-                "after warm-up, %ld kB at end\n",
-                start.devicesKb, warm.devicesKb, end.devicesKb);
-    const double share = cpuShare(start, end);
-    std::printf("  CPU: %.2f s in %.0f s: %.3f %% of one core (%.3f %% after warm-up)\n",
-                end.cpuS - start.cpuS, double(end.wallMs - start.wallMs) / 1000.0, share,
-                cpuShare(warm, end));
-    std::printf("  message boxes: %d\n", boxes.shown);
-
-    bool ok = boxes.shown == 0;
-    const long residentGrowth = end.residentKb - warm.residentKb;
-    const long heapGrowth = end.heapKb - warm.heapKb;
-    if (residentGrowth > kResidentBoundKb || heapGrowth > kHeapBoundKb) {
-        std::printf("  MEMORY GREW: resident %+ld kB (bound %ld), heap %+ld kB (bound %ld)\n",
-                    residentGrowth, kResidentBoundKb, heapGrowth, kHeapBoundKb);
-        ok = false;
-    }
-    if (idle && share > kIdleCpuLimitPercent) {
-        std::printf("  CPU ABOVE %.0f %% OF ONE CORE\n", kIdleCpuLimitPercent);
-        ok = false;
-    }
-
-    if (panelsSetUp) {
-        p820.port().setPortOpen(false);
-        p840.port().setPortOpen(false);
-    }
-    if (magnetic)
-        reader.readerPort().setPortOpen(false);
-    return ok ? 0 : 1;
+    // Not reached: finish() ends the process.
+    return 1;
 }
