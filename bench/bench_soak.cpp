@@ -4,8 +4,13 @@
 // pseudo-terminals. The devices run in a child process, so the CPU figures are
 // the program's own.
 //
-//   bench_soak [--seconds N] [--idle | --magnetic-only]
-//       N seconds in all (default 600), the first tenth of them warm-up;
+//   bench_soak [--seconds N] [--alone-seconds A] [--idle | --magnetic-only]
+//       N seconds in all (default 600); without --idle and --magnetic-only
+//       the magnetic test first runs alone for A of them (default a quarter,
+//       at most 60), then the dispensers join in, and the run ends with the
+//       magnetic reads per second of both stretches and their ratio (target
+//       >= 90 %: the dispensers' polls and cycles must not slow the reader
+//       window down); a tenth of the rest is warm-up for the memory figures;
 //       --idle starts no test: the two dispenser panels only poll their
 //       status every 100 ms, which gives the CPU share of the polls;
 //       --magnetic-only runs the magnetic test alone, at its own pace (the
@@ -33,6 +38,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace talvex;
 
@@ -86,18 +92,22 @@ struct DispenserRun {
 
 int main(int argc, char *argv[]) {
     int seconds = 600;
+    int aloneSeconds = -1;
     bool idle = false;
     bool magneticOnly = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--seconds" && i + 1 < argc) {
             seconds = QByteArray(argv[++i]).toInt();
+        } else if (arg == "--alone-seconds" && i + 1 < argc) {
+            aloneSeconds = QByteArray(argv[++i]).toInt();
         } else if (arg == "--idle") {
             idle = true;
         } else if (arg == "--magnetic-only") {
             magneticOnly = true;
         } else {
-            std::fprintf(stderr, "usage: bench_soak [--seconds N] [--idle | --magnetic-only]\n");
+            std::fprintf(stderr, "usage: bench_soak [--seconds N] [--alone-seconds A] "
+                                 "[--idle | --magnetic-only]\n");
             return 2;
         }
     }
@@ -109,6 +119,13 @@ int main(int argc, char *argv[]) {
     const bool magnetic = !idle;
     const bool dispensers = !magneticOnly;
     const bool dispenserTests = dispensers && !idle;
+    // The magnetic test alone first, in the same run, for the comparison.
+    const bool compare = magnetic && dispenserTests;
+    if (aloneSeconds < 0)
+        aloneSeconds = std::min(60, seconds / 4);
+    if (!compare || aloneSeconds >= seconds)
+        aloneSeconds = 0;
+    const qint64 aloneMs = qint64(aloneSeconds) * 1000;
 
     // Before QApplication: the child must start with no threads but its own.
     bench::SimChild devices;
@@ -134,15 +151,19 @@ int main(int argc, char *argv[]) {
     dispenser::Fakamain dispenserWindow;
     dispenser::Kvr820Panel &p820 = *dispenserWindow.kvr820();
     dispenser::Kvr840Panel &p840 = *dispenserWindow.kvr840();
-    if (dispensers) {
+    bool panelsSetUp = false;
+    auto setUpPanels = [&] {
         bench::setUpPanel(p820, kKvr820Port);
         bench::setUpPanel(p840, kKvr840Port);
-    }
+        panelsSetUp = true;
+    };
+    if (dispensers && aloneMs == 0)
+        setUpPanels();
 
     QElapsedTimer clock;
     clock.start();
     const Sample start = sample(devices, clock);
-    const qint64 warmUpMs = qint64(seconds) * 100;
+    const qint64 warmUpMs = aloneMs + (qint64(seconds) * 1000 - aloneMs) / 10;
     Sample warm;
     long residentPeakKb = 0;
     long heapPeakKb = 0;
@@ -170,12 +191,98 @@ int main(int argc, char *argv[]) {
         ++run840.tests;
         bench::startAutoTest(p840, kCardsPerTest);
     };
+    // Magnetic reads so far, over every run of the test.
+    auto totalReads = [&] { return magneticDone + std::max(0, bench::magneticReads(reader)); };
+    // Reads per second of the magnetic test alone, then with the dispensers:
+    // each stretch counted after its first fifth (the test and the cycles
+    // getting going).
+    struct Stretch {
+        qint64 fromMs = -1;
+        int fromReads = 0;
+        qint64 toMs = 0;
+        int toReads = 0;
+        double perSecond() const {
+            return toMs > fromMs && fromMs >= 0
+                       ? 1000.0 * (toReads - fromReads) / double(toMs - fromMs)
+                       : 0;
+        }
+    };
+    Stretch alone;
+    Stretch together;
     if (magnetic)
         startMagnetic();
-    if (dispenserTests) {
+    if (dispenserTests && panelsSetUp) {
         start820();
         start840();
     }
+
+    // The figures, from wherever the end is noticed: while a device is
+    // awaited the tick may come from inside a wait that runs the event loop,
+    // so the run ends here and the process exits, devices and all, without
+    // unwinding what still waits.
+    auto finish = [&]() -> int {
+        const Sample end = sample(devices, clock);
+        if (magnetic) {
+            magneticDone += bench::magneticReads(reader);
+        }
+        if (dispenserTests && panelsSetUp) {
+            run820.cards += p820.autoCount();
+            run840.cards += p840.autoCount();
+            run820.captured += bench::labelText(p820, "Label82012").toInt();
+        }
+
+        std::printf("%s, %.0f s wall\n",
+                    idle           ? "both dispenser panels polling every 100 ms, no test running"
+                    : magneticOnly ? "magnetic test (KVR-690) alone"
+                                   : "magnetic test (KVR-690) and both dispensers' automatic tests",
+                    double(end.wallMs) / 1000.0);
+        if (magnetic)
+            std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone,
+                        magneticRuns, stalls);
+        if (compare && aloneMs > 0) {
+            const double ratio =
+                alone.perSecond() > 0 ? 100.0 * together.perSecond() / alone.perSecond() : 0;
+            std::printf(
+                "  magnetic reads/s: %.2f alone (%lld s), %.2f with both dispensers polling "
+                "and cycling (%lld s): %.1f %% (target >= 90 %%)\n",
+                alone.perSecond(), (alone.toMs - alone.fromMs) / 1000, together.perSecond(),
+                (together.toMs - together.fromMs) / 1000, ratio);
+        }
+        if (dispenserTests) {
+            std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
+                        run820.captured, run820.tests);
+            std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
+        }
+        std::printf("  resident memory: %ld kB at start, %ld kB after warm-up, %ld kB at end "
+                    "(peak after warm-up %ld kB)\n",
+                    start.residentKb, warm.residentKb, end.residentKb, residentPeakKb);
+        std::printf("  heap in use: %ld kB at start, %ld kB after warm-up, %ld kB at end "
+                    "(peak after warm-up %ld kB)\n",
+                    start.heapKb, warm.heapKb, end.heapKb, heapPeakKb);
+        std::printf("  simulated devices' process (not checked): resident %ld kB at start, %ld kB "
+                    "after warm-up, %ld kB at end\n",
+                    start.devicesKb, warm.devicesKb, end.devicesKb);
+        const double share = cpuShare(start, end);
+        std::printf("  CPU: %.2f s in %.0f s: %.3f %% of one core (%.3f %% after warm-up)\n",
+                    end.cpuS - start.cpuS, double(end.wallMs - start.wallMs) / 1000.0, share,
+                    cpuShare(warm, end));
+        std::printf("  message boxes: %d\n", boxes.shown);
+
+        bool ok = boxes.shown == 0;
+        const long residentGrowth = end.residentKb - warm.residentKb;
+        const long heapGrowth = end.heapKb - warm.heapKb;
+        if (residentGrowth > kResidentBoundKb || heapGrowth > kHeapBoundKb) {
+            std::printf("  MEMORY GREW: resident %+ld kB (bound %ld), heap %+ld kB (bound %ld)\n",
+                        residentGrowth, kResidentBoundKb, heapGrowth, kHeapBoundKb);
+            ok = false;
+        }
+        if (idle && share > kIdleCpuLimitPercent) {
+            std::printf("  CPU ABOVE %.0f %% OF ONE CORE\n", kIdleCpuLimitPercent);
+            ok = false;
+        }
+
+        return ok ? 0 : 1;
+    };
 
     QTimer watch;
     watch.setInterval(250);
@@ -196,7 +303,26 @@ int main(int argc, char *argv[]) {
                 startMagnetic();
             }
         }
-        if (dispenserTests) {
+        if (compare) {
+            const qint64 togetherFrom = aloneMs + (qint64(seconds) * 1000 - aloneMs) / 5;
+            if (alone.fromMs < 0 && aloneMs > 0 && now >= aloneMs / 5)
+                alone = {now, totalReads()};
+            if (!panelsSetUp && now >= aloneMs) {
+                alone.toMs = now;
+                alone.toReads = totalReads();
+                std::printf("magnetic test alone: %.2f reads/s; the dispensers join in\n",
+                            alone.perSecond());
+                std::fflush(stdout);
+                setUpPanels();
+                start820();
+                start840();
+            }
+            if (together.fromMs < 0 && now >= togetherFrom)
+                together = {now, totalReads()};
+            together.toMs = now;
+            together.toReads = totalReads();
+        }
+        if (dispenserTests && panelsSetUp) {
             if (!bench::autoTestRunning(p820, "Autostop820")) {
                 run820.cards += p820.autoCount();
                 run820.captured += bench::labelText(p820, "Label82012").toInt();
@@ -225,71 +351,16 @@ int main(int argc, char *argv[]) {
                         magneticDone + (magnetic ? bench::magneticReads(reader) : 0));
             std::fflush(stdout);
         }
-        if (now >= qint64(seconds) * 1000)
-            app.quit();
+        if (now >= qint64(seconds) * 1000) {
+            const int rc = finish();
+            std::fflush(stdout);
+            std::fflush(stderr);
+            std::_Exit(rc);
+        }
     });
     watch.start();
     app.exec();
 
-    const Sample end = sample(devices, clock);
-    if (magnetic) {
-        magneticDone += bench::magneticReads(reader);
-        bench::stopMagneticTest(reader);
-    }
-    if (dispenserTests) {
-        run820.cards += p820.autoCount();
-        run840.cards += p840.autoCount();
-        run820.captured += bench::labelText(p820, "Label82012").toInt();
-        p820.Autostop820_Click();
-        p840.AutoStop840_Click();
-    }
-
-    std::printf("%s, %.0f s wall\n",
-                idle           ? "both dispenser panels polling every 100 ms, no test running"
-                : magneticOnly ? "magnetic test (KVR-690) alone"
-                               : "magnetic test (KVR-690) and both dispensers' automatic tests",
-                double(end.wallMs) / 1000.0);
-    if (magnetic)
-        std::printf("  magnetic reads: %d in %d runs (%d stalled)\n", magneticDone, magneticRuns,
-                    stalls);
-    if (dispenserTests) {
-        std::printf("  KVR-820 cards dispensed: %d, captured: %d, in %d tests\n", run820.cards,
-                    run820.captured, run820.tests);
-        std::printf("  KVR-840 cards dispensed: %d in %d tests\n", run840.cards, run840.tests);
-    }
-    std::printf("  resident memory: %ld kB at start, %ld kB after warm-up, %ld kB at end "
-                "(peak after warm-up %ld kB)\n",
-                start.residentKb, warm.residentKb, end.residentKb, residentPeakKb);
-    std::printf("  heap in use: %ld kB at start, %ld kB after warm-up, %ld kB at end "
-                "(peak after warm-up %ld kB)\n",
-                start.heapKb, warm.heapKb, end.heapKb, heapPeakKb);
-    std::printf("  simulated devices' process (not checked): resident %ld kB at start, %ld kB "
-                "after warm-up, %ld kB at end\n",
-                start.devicesKb, warm.devicesKb, end.devicesKb);
-    const double share = cpuShare(start, end);
-    std::printf("  CPU: %.2f s in %.0f s: %.3f %% of one core (%.3f %% after warm-up)\n",
-                end.cpuS - start.cpuS, double(end.wallMs - start.wallMs) / 1000.0, share,
-                cpuShare(warm, end));
-    std::printf("  message boxes: %d\n", boxes.shown);
-
-    bool ok = boxes.shown == 0;
-    const long residentGrowth = end.residentKb - warm.residentKb;
-    const long heapGrowth = end.heapKb - warm.heapKb;
-    if (residentGrowth > kResidentBoundKb || heapGrowth > kHeapBoundKb) {
-        std::printf("  MEMORY GREW: resident %+ld kB (bound %ld), heap %+ld kB (bound %ld)\n",
-                    residentGrowth, kResidentBoundKb, heapGrowth, kHeapBoundKb);
-        ok = false;
-    }
-    if (idle && share > kIdleCpuLimitPercent) {
-        std::printf("  CPU ABOVE %.0f %% OF ONE CORE\n", kIdleCpuLimitPercent);
-        ok = false;
-    }
-
-    if (dispensers) {
-        p820.port().setPortOpen(false);
-        p840.port().setPortOpen(false);
-    }
-    if (magnetic)
-        reader.readerPort().setPortOpen(false);
-    return ok ? 0 : 1;
+    // Not reached: finish() ends the process.
+    return 1;
 }

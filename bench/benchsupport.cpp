@@ -9,12 +9,16 @@
 #include "sim/dispensersim.h"
 #include "sim/readersim.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -81,6 +85,26 @@ void feedMagneticCards(sim::ReaderSim &reader) {
     reader.setFeeder(true, 0);
 }
 
+bool runEventsUntil(const std::function<bool()> &done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return done();
+}
+
+bool clickButton(QWidget &window, const char *name) {
+    auto *button = window.findChild<QAbstractButton *>(QLatin1String(name));
+    if (!button) {
+        std::fprintf(stderr, "no button %s\n", name);
+        return false;
+    }
+    button->click();
+    return true;
+}
+
 bool setUpKvr690(shell::ReaderMain &window, int port) {
     window.readerPort().setCommPort(port);
     try {
@@ -91,6 +115,8 @@ bool setUpKvr690(shell::ReaderMain &window, int port) {
     }
     window.setPortSetUp(true);
     window.DetectReaderModel();
+    // Detection talks to the reader; it may go on after the call returns.
+    runEventsUntil([&] { return window.currentModel() == QLatin1String("KVR-690"); }, 15000);
     if (window.currentModel() != QLatin1String("KVR-690")) {
         std::fprintf(stderr, "no KVR-690 detected\n");
         return false;
@@ -100,11 +126,11 @@ bool setUpKvr690(shell::ReaderMain &window, int port) {
 
 void startMagneticTest(shell::ReaderMain &window, int reads) {
     window.findChild<QLineEdit *>(QStringLiteral("LianXuText"))->setText(QString::number(reads));
-    window.magneticTab()->RCommand_Click();
+    clickButton(window, "RCommand");
 }
 
 void stopMagneticTest(shell::ReaderMain &window) {
-    window.magneticTab()->RsCommand_Click();
+    clickButton(window, "RsCommand");
 }
 
 bool magneticTestRunning(shell::ReaderMain &window) {
@@ -133,7 +159,7 @@ void startAutoTest(dispenser::Kvr820Panel &panel, int quantity, bool capture) {
         .findChild<QRadioButton *>(capture ? QStringLiteral("Option8202_1")
                                            : QStringLiteral("Option8202_0"))
         ->setChecked(true);
-    panel.Autofaka820_Click();
+    clickButton(panel, "Autofaka820");
 }
 
 void startAutoTest(dispenser::Kvr840Panel &panel, int quantity) {
@@ -142,7 +168,15 @@ void startAutoTest(dispenser::Kvr840Panel &panel, int quantity) {
         check->click();
     panel.findChild<QLineEdit *>(QStringLiteral("Autonumber840"))
         ->setText(QString::number(quantity));
-    panel.AutoFaka840_Click();
+    clickButton(panel, "AutoFaka840");
+}
+
+void stopAutoTest(dispenser::Kvr820Panel &panel) {
+    clickButton(panel, "Autostop820");
+}
+
+void stopAutoTest(dispenser::Kvr840Panel &panel) {
+    clickButton(panel, "AutoStop840");
 }
 
 bool autoTestRunning(const QWidget &panel, const char *stopButton) {

@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <sys/types.h>
 
 class QWidget;
@@ -82,11 +84,19 @@ inline constexpr sim::DispenserMechanics kFastMechanics{.stackerCards = 100000,
 // A magnetic card in the reader, another brought by the feeder as soon as
 // one is ejected, and card moves that take no time.
 void feedMagneticCards(sim::ReaderSim &reader);
+// Runs the event loop until done() holds or timeoutMs pass; returns done().
+// Commands started by clicks run on meanwhile.
+bool runEventsUntil(const std::function<bool()> &done, int timeoutMs);
+// Clicks the named button of the window as the user does: nothing happens
+// while it is disabled. False when there is no such button.
+bool clickButton(QWidget &window, const char *name);
+
 // Opens the window's port, sets it up and detects the model; false (with the
 // reason on stderr) unless the reader answers as KVR-690.
 bool setUpKvr690(shell::ReaderMain &window, int port);
-// Starts the magnetic automatic test for the given number of reads.
+// Starts the magnetic automatic test for the given number of reads ("Read").
 void startMagneticTest(shell::ReaderMain &window, int reads);
+// "Stop"; the read that runs ends first.
 void stopMagneticTest(shell::ReaderMain &window);
 bool magneticTestRunning(shell::ReaderMain &window);
 // "Read Times" as shown.
@@ -99,6 +109,9 @@ void setUpPanel(dispenser::Kvr840Panel &panel, int port);
 // with capture, "1 Door && Capture"; KVR-840 with "Q'ty Setting" ticked.
 void startAutoTest(dispenser::Kvr820Panel &panel, int quantity, bool capture);
 void startAutoTest(dispenser::Kvr840Panel &panel, int quantity);
+// "Stop" of the panel's automatic test.
+void stopAutoTest(dispenser::Kvr820Panel &panel);
+void stopAutoTest(dispenser::Kvr840Panel &panel);
 // "Stop" is enabled only while the panel's automatic test runs.
 bool autoTestRunning(const QWidget &panel, const char *stopButton);
 QString labelText(const QWidget &panel, const char *name);

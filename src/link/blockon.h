@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QEventLoop>
 
@@ -11,7 +12,7 @@ namespace talvex::link {
 
 namespace detail {
 
-template<typename T>
+template <typename T>
 QCoro::Task<> runToEnd(QCoro::Task<T> &task, std::optional<T> &result, std::exception_ptr &error,
                        bool &done, QEventLoop &loop) {
     try {
@@ -34,28 +35,37 @@ inline QCoro::Task<> runToEnd(QCoro::Task<> &task, std::exception_ptr &error, bo
     loop.quit();
 }
 
+// Until the call has ended: it holds references into the caller's frame. The
+// loop may be told to leave early (the application quits and every loop of
+// the thread exits), and then refuses to run again; events are still
+// processed, without a spin, until the call is over.
+inline void runLoopUntil(QEventLoop &loop, const bool &done) {
+    while (!done) {
+        loop.exec();
+        if (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
 } // namespace detail
 
 // Runs an awaited call to its end from code that is not a coroutine itself:
 // tests, benchmarks and fuzz targets that drive the link without a window. A
 // wait that suspends runs a nested event loop, so window handlers never use
 // it. What the call throws is thrown again here.
-template<typename T>
-T blockOn(QCoro::Task<T> task) {
+template <typename T> T blockOn(QCoro::Task<T> task) {
     QEventLoop loop;
     bool done = false;
     std::exception_ptr error;
     if constexpr (std::is_void_v<T>) {
         [[maybe_unused]] auto run = detail::runToEnd(task, error, done, loop);
-        if (!done)
-            loop.exec();
+        detail::runLoopUntil(loop, done);
         if (error)
             std::rethrow_exception(error);
     } else {
         std::optional<T> result;
         [[maybe_unused]] auto run = detail::runToEnd(task, result, error, done, loop);
-        if (!done)
-            loop.exec();
+        detail::runLoopUntil(loop, done);
         if (error)
             std::rethrow_exception(error);
         return std::move(*result);

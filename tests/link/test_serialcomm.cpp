@@ -92,6 +92,8 @@ private slots:
 
     void bytesCrossTheLine();
     void settingsReachTheLine();
+    void inputTakesAtMostInputLen_data();
+    void inputTakesAtMostInputLen();
     void timeoutWaitSleeps();
     void hangUpLeavesNothingSpinning_data();
     void hangUpLeavesNothingSpinning();
@@ -323,6 +325,50 @@ void TestSerialComm::bytesCrossTheLine() {
     QVERIFY(comm.PortOpen());
     comm.setPortOpen(false);
     QVERIFY(!comm.PortOpen());
+}
+
+void TestSerialComm::inputTakesAtMostInputLen_data() {
+    QTest::addColumn<QByteArray>("counted"); // taken in by a count before the rest comes
+    QTest::addColumn<QByteArray>("later");   // waiting in the driver, never counted
+    QTest::addColumn<int>("inputLen");
+    QTest::addColumn<QList<QByteArray>>("reads");
+
+    using R = QList<QByteArray>;
+    QTest::newRow("nothing counted, five waiting, InputLen 3")
+        << QByteArray() << QByteArray("ABCDE") << 3 << R{"ABC", "DE", ""};
+    QTest::newRow("one counted, four more waiting, InputLen 3")
+        << QByteArray("A") << QByteArray("BCDE") << 3 << R{"ABC", "DE", ""};
+    QTest::newRow("nothing counted, three waiting, InputLen 1")
+        << QByteArray() << QByteArray("\x06\x02\x00", 3) << 1
+        << R{QByteArray("\x06", 1), QByteArray("\x02", 1), QByteArray("\x00", 1), ""};
+    QTest::newRow("two counted, a header's worth waiting, InputLen 3")
+        << QByteArray("\x02\x00", 2) << QByteArray("\x04P0AB", 5) << 3
+        << R{QByteArray("\x02\x00\x04", 3), "P0A", "B", ""};
+    QTest::newRow("InputLen 0 takes all, counted or not")
+        << QByteArray("AB") << QByteArray("CDE") << 0 << R{"ABCDE", ""};
+}
+
+// The exchange sets InputLen before each read and relies on never getting
+// more: bytes that arrived after the last count must stay for the next read.
+void TestSerialComm::inputTakesAtMostInputLen() {
+    QFETCH(QByteArray, counted);
+    QFETCH(QByteArray, later);
+    QFETCH(int, inputLen);
+    QFETCH(QList<QByteArray>, reads);
+
+    PtyLine line;
+    SerialComm comm;
+    openOn(comm, line);
+    if (!counted.isEmpty()) {
+        line.write(counted);
+        QVERIFY(countReaches(comm, int(counted.size())));
+    }
+    line.write(later);
+    // In the driver, not yet looked at: no count, no event loop.
+    usleep(100 * 1000);
+    comm.setInputLen(inputLen);
+    for (const QByteArray &expected : reads)
+        QCOMPARE(comm.Input(), expected);
 }
 
 void TestSerialComm::settingsReachTheLine() {
