@@ -156,6 +156,13 @@ void CaptureWriter::write(const ExchangeRecord &exchange, const DecodedFields &d
         fail(m_file.errorString());
 }
 
+void CaptureWriter::writeRaw(const QByteArray &lines) {
+    if (!m_file.isOpen())
+        return;
+    if (m_file.write(lines) != lines.size() || !m_file.flush())
+        fail(m_file.errorString());
+}
+
 void CaptureWriter::close() {
     if (m_file.isOpen())
         m_file.close();

@@ -46,6 +46,8 @@ public:
 
     bool open(const QString &path);
     void write(const ExchangeRecord &exchange, const DecodedFields &decoded);
+    // Lines already in the capture form (copied from another capture).
+    void writeRaw(const QByteArray &lines);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
