@@ -251,6 +251,13 @@ DecodedExchange decodeReader(const link::ExchangeRecord &e) {
     return d;
 }
 
+QString statusWords(const QByteArray &chars, const QStringList &texts) {
+    QString words = QStringLiteral("Status ") + QString::fromLatin1(chars);
+    if (!texts.isEmpty())
+        words += QStringLiteral(": ") + texts.join(QStringLiteral("; "));
+    return words;
+}
+
 // KVR-820 status replies: STX "S" "F" characters ETX BCC.
 QString status820Words(const QByteArray &bytes) {
     if (bytes.size() < 6 || bytes.at(0) != 0x02 || bytes.at(1) != 'S' || bytes.at(2) != 'F')
@@ -263,8 +270,7 @@ QString status820Words(const QByteArray &bytes) {
         decoded = dispenser::DecodeStatus820(chars, {});
     else
         return QStringLiteral("Status %1").arg(QString::fromLatin1(chars));
-    return QStringLiteral("Status %1: %2")
-        .arg(QString::fromLatin1(chars), decoded.texts.join(QStringLiteral("; ")));
+    return statusWords(chars, decoded.texts);
 }
 
 DecodedExchange decodeDispenser(const link::ExchangeRecord &e) {
@@ -305,8 +311,7 @@ DecodedExchange decodeDispenser(const link::ExchangeRecord &e) {
     if (e.answer.size() == 10 && first == kAck && e.answer.mid(4, 2) == address) {
         const QByteArray s1s2 = e.answer.mid(6, 2);
         const auto decoded = dispenser::decodeStatus840Display(s1s2, {});
-        d.status = QStringLiteral("Status %1: %2")
-                       .arg(QString::fromLatin1(s1s2), decoded.texts.join(QStringLiteral("; ")));
+        d.status = statusWords(s1s2, decoded.texts);
         return d;
     }
     if (e.answer.size() == 3 && e.answer.mid(1, 2) == address) {
