@@ -25,12 +25,13 @@ int hexDigit(QChar c) {
 // end and dropped, with tooLong set.
 QByteArray nextLine(QIODevice &input, bool &tooLong) {
     tooLong = false;
-    QByteArray line = input.readLine(kCaptureLineLimit + 1);
-    if (line.endsWith('\n') || line.size() <= kCaptureLineLimit)
+    // readLine(n) reads at most n - 1 bytes.
+    QByteArray line = input.readLine(kCaptureLineLimit + 2);
+    if (line.endsWith('\n') || input.atEnd())
         return line;
     tooLong = true;
     while (!input.atEnd()) {
-        const QByteArray more = input.readLine(kCaptureLineLimit + 1);
+        const QByteArray more = input.readLine(kCaptureLineLimit + 2);
         if (more.isEmpty() || more.endsWith('\n'))
             break;
     }
