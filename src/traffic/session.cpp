@@ -7,8 +7,9 @@
 namespace talvex::traffic {
 
 Session &Session::instance() {
-    static Session *session = new Session; // lives as long as the journal it listens to
-    return *session;
+    // Made after the journal it listens to, so it goes before it.
+    static Session session;
+    return session;
 }
 
 Session::Session()
