@@ -91,7 +91,8 @@ int replay(QStringList args, QTextStream &out, QTextStream &err) {
         err << "cannot start: " << error << "\n";
         return 1;
     }
-    out << "Replaying " << plan.exchanges.size() << " exchanges of " << plan.port << " ("
+    out << "Replaying " << plan.exchanges.size() << " exchanges of "
+        << (plan.port.isEmpty() ? QStringLiteral("the capture") : plan.port) << " ("
         << (plan.model.isEmpty() ? talvex::link::lineKindName(plan.kind) : plan.model) << ") on "
         << host->slavePath() << " at " << baud << " bit/s" << Qt::endl;
 
