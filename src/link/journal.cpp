@@ -59,4 +59,21 @@ Journal &journal() {
     return instance;
 }
 
+void recordDispenserExchange(LineKind kind, int commPort, const QByteArray &sent,
+                             const QByteArray &answer, qint64 elapsedMs) {
+    if (sent.isEmpty() && answer.isEmpty())
+        return;
+    ExchangeRecord record;
+    record.time = QDateTime::currentDateTime().addMSecs(-elapsedMs);
+    record.kind = kind;
+    record.port = QStringLiteral("COM%1").arg(commPort);
+    record.model = kind == LineKind::Dispenser840 ? QStringLiteral("KVR-840")
+                   : kind == LineKind::Dispenser820 ? QStringLiteral("KVR-820")
+                                                    : journal().readerModel();
+    record.sent = sent;
+    record.answer = answer;
+    record.elapsedMs = elapsedMs;
+    journal().record(record);
+}
+
 } // namespace talvex::link

@@ -58,4 +58,10 @@ private:
 
 Journal &journal();
 
+// One call for a dispenser link: the frame it wrote (empty for bytes read
+// after the answer, the KVR-820 status reply) and what it read back (empty
+// for nothing), on port number commPort. Nothing is recorded when both are empty.
+void recordDispenserExchange(LineKind kind, int commPort, const QByteArray &sent,
+                             const QByteArray &answer, qint64 elapsedMs = 0);
+
 } // namespace talvex::link

@@ -52,6 +52,7 @@ class TestTrafficPane : public QObject {
 private slots:
     void rowsInWordsAndCopied();
     void historyKeepsTheNewest();
+    void dispenserLinksRecordInOneCall();
     void saveSessionWritesBeforeAndAfter();
 };
 
@@ -85,6 +86,20 @@ void TestTrafficPane::historyKeepsTheNewest() {
     QCOMPARE(model.index(0, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("3"));
     QCOMPARE(model.index(2, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("5"));
     QCOMPARE(traffic::TrafficModel::kDefaultLimit, 10000);
+}
+
+void TestTrafficPane::dispenserLinksRecordInOneCall() {
+    traffic::TrafficPane pane;
+    link::recordDispenserExchange(link::LineKind::Dispenser820, 2,
+                                  QByteArray::fromHex("024643340330"), "\x06");
+    link::recordDispenserExchange(link::LineKind::Dispenser820, 2, {}, {}); // nothing read
+    link::recordDispenserExchange(link::LineKind::Dispenser840, 3,
+                                  QByteArray::fromHex("02313544430302"), {});
+    QCOMPARE(pane.model().rowCount(), 2);
+    QCOMPARE(pane.model().rowText(0).section(QLatin1Char('\t'), 1),
+             QStringLiteral("COM2\tSD+RD\tDispense to the door\tACK: accepted\t06\t.\t0"));
+    QCOMPARE(pane.model().rowText(1).section(QLatin1Char('\t'), 1),
+             QStringLiteral("COM3\tSD\tDispense\tNo answer\t\t\t0"));
 }
 
 void TestTrafficPane::saveSessionWritesBeforeAndAfter() {
