@@ -173,8 +173,9 @@ void CaptureWriter::fail(const QString &why) {
     const QString name = m_file.fileName();
     m_file.close();
     if (m_report)
-        m_report(QStringLiteral("Session capture stopped: cannot write %1 (%2). The session goes on.")
-                     .arg(name, why));
+        m_report(
+            QStringLiteral("Session capture stopped: cannot write %1 (%2). The session goes on.")
+                .arg(name, why));
 }
 
 CaptureContents readCapture(QIODevice &input) {
@@ -202,10 +203,11 @@ CaptureContents readCapture(QIODevice &input) {
     const QJsonValue version = header.value(QLatin1String("version"));
     if (version.toInteger(-1) != kCaptureVersion) {
         contents.error = lineError(
-            1, QStringLiteral("capture format version %1 is unknown (this program reads version %2)")
-                   .arg(version.isDouble() ? QString::number(version.toDouble())
-                                           : QStringLiteral("\"%1\"").arg(version.toString()))
-                   .arg(kCaptureVersion));
+            1,
+            QStringLiteral("capture format version %1 is unknown (this program reads version %2)")
+                .arg(version.isDouble() ? QString::number(version.toDouble())
+                                        : QStringLiteral("\"%1\"").arg(version.toString()))
+                .arg(kCaptureVersion));
         return contents;
     }
 

@@ -62,9 +62,9 @@ private:
 // What a capture reader could make of a file.
 struct CaptureContents {
     bool ok = false;
-    QString error;              // one line naming the line, when !ok
+    QString error; // one line naming the line, when !ok
     QList<ExchangeRecord> exchanges;
-    QStringList skipped;        // one line per skipped line (the first few)
+    QStringList skipped; // one line per skipped line (the first few)
     qint64 skippedCount = 0;
 };
 

@@ -52,7 +52,9 @@ int Journal::listen(Listener listener) {
     return key;
 }
 
-void Journal::unlisten(int key) { m_listeners.erase(key); }
+void Journal::unlisten(int key) {
+    m_listeners.erase(key);
+}
 
 Journal &journal() {
     static Journal instance;
@@ -67,7 +69,7 @@ void recordDispenserExchange(LineKind kind, int commPort, const QByteArray &sent
     record.time = QDateTime::currentDateTime().addMSecs(-elapsedMs);
     record.kind = kind;
     record.port = QStringLiteral("COM%1").arg(commPort);
-    record.model = kind == LineKind::Dispenser840 ? QStringLiteral("KVR-840")
+    record.model = kind == LineKind::Dispenser840   ? QStringLiteral("KVR-840")
                    : kind == LineKind::Dispenser820 ? QStringLiteral("KVR-820")
                                                     : journal().readerModel();
     record.sent = sent;

@@ -13,7 +13,7 @@ namespace talvex::link {
 // dispenser links.
 enum class LineKind { Reader, Dispenser820, Dispenser840 };
 
-QString lineKindName(LineKind kind);                     // "reader", "dispenser820", "dispenser840"
+QString lineKindName(LineKind kind); // "reader", "dispenser820", "dispenser840"
 bool lineKindFromName(const QString &name, LineKind &kind);
 
 // One exchange as it crossed the line, whatever the window made of it.

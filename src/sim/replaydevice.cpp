@@ -8,7 +8,9 @@ namespace {
 
 constexpr qint64 kUsPerMs = 1000;
 
-QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
+QString hex(const QByteArray &bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
 
 } // namespace
 

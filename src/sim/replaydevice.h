@@ -46,8 +46,8 @@ protected:
 
 private:
     struct Answer {
-        QByteArray answer;    // first bytes back for the command
-        QByteArray afterEnq;  // reader: the reply frame; KVR-820: the status reply
+        QByteArray answer;   // first bytes back for the command
+        QByteArray afterEnq; // reader: the reply frame; KVR-820: the status reply
         qint64 elapsedMs = 0;
     };
     struct Recorded {

@@ -33,8 +33,9 @@ ReplayPlan planReplay(const link::CaptureContents &contents, const QString &port
         plan.exchanges.append(e);
     }
     if (plan.exchanges.isEmpty()) {
-        plan.error = port.isEmpty() ? QStringLiteral("the capture holds no exchange")
-                                    : QStringLiteral("the capture holds no exchange on %1").arg(port);
+        plan.error = port.isEmpty()
+                         ? QStringLiteral("the capture holds no exchange")
+                         : QStringLiteral("the capture holds no exchange on %1").arg(port);
         return plan;
     }
     plan.ok = true;

@@ -18,8 +18,7 @@ Session::Session()
     m_spoolPath = QDir::temp().filePath(
         QStringLiteral("talvex-session-%1.jsonl").arg(QCoreApplication::applicationPid()));
     m_spool.open(m_spoolPath);
-    m_listenKey =
-        link::journal().listen([this](const link::ExchangeRecord &e) { onExchange(e); });
+    m_listenKey = link::journal().listen([this](const link::ExchangeRecord &e) { onExchange(e); });
 }
 
 Session::~Session() {
@@ -55,7 +54,9 @@ bool Session::captureTo(const QString &path) {
     return m_capture.isOpen();
 }
 
-QString Session::capturePath() const { return m_capture.isOpen() ? m_capture.path() : QString(); }
+QString Session::capturePath() const {
+    return m_capture.isOpen() ? m_capture.path() : QString();
+}
 
 bool startCapture(const QString &path, Session::Report report) {
     Session &session = Session::instance();

@@ -173,8 +173,8 @@ QString positiveWords(const QString &model, const QByteArray &body, const QByteA
                    : QString();
     }
     if (cm == '1' && pm == '1') {
-        const auto *type = reader::findCardType(reader::replyByte(reply, 2),
-                                                reader::replyByte(reply, 3));
+        const auto *type =
+            reader::findCardType(reader::replyByte(reply, 2), reader::replyByte(reply, 3));
         return type ? QString::fromUtf8(type->message).trimmed() : QString();
     }
     if (cm == 'E' && pm == '0')
@@ -197,8 +197,8 @@ DecodedExchange decodeReader(const link::ExchangeRecord &e) {
     d.command = readerCommandName(e.model, body);
     if (d.command.isEmpty()) {
         d.known = false;
-        d.command = QStringLiteral("Unknown command %1").arg(link::hexText(body.isEmpty() ? frame
-                                                                                           : body));
+        d.command =
+            QStringLiteral("Unknown command %1").arg(link::hexText(body.isEmpty() ? frame : body));
     }
 
     if (e.answer.isEmpty()) {
@@ -288,8 +288,8 @@ DecodedExchange decodeDispenser(const link::ExchangeRecord &e) {
     }
     // STX [ADDH ADDL] text ETX BCC
     const int skip = is840 ? 3 : 1;
-    const QByteArray text = e.sent.size() >= skip + 2 ? e.sent.mid(skip, e.sent.size() - skip - 2)
-                                                      : QByteArray();
+    const QByteArray text =
+        e.sent.size() >= skip + 2 ? e.sent.mid(skip, e.sent.size() - skip - 2) : QByteArray();
     d.command = dispenserCommandName(e.kind, text);
     if (d.command.isEmpty()) {
         d.known = false;

@@ -34,8 +34,7 @@ inline link::ExchangeRecord readerExchange(sim::Device &device, const QByteArray
 // A dispenser command: the frame, the answer, and for the KVR-820 the ENQ
 // after an ACK and the status reply that may follow it (returned in late).
 inline link::ExchangeRecord dispenserExchange(sim::Device &device, link::LineKind kind,
-                                              const QByteArray &frame,
-                                              QByteArray *late = nullptr) {
+                                              const QByteArray &frame, QByteArray *late = nullptr) {
     static qint64 now = 1'000'000;
     link::ExchangeRecord e;
     e.kind = kind;

@@ -55,14 +55,18 @@ private slots:
 };
 
 void TestCapture::lineHoldsBytesAndWords() {
-    QCOMPARE(captureLine(statusExchange(), {{QStringLiteral("command"), QStringLiteral("Status query")}}),
-             QByteArray(R"({"answer":"06","decoded":{"command":"Status query"},"direction":"SD+RD",)"
-                        R"("kind":"reader","model":"KVR-690","ms":12,"port":"COM1",)"
-                        R"("reply":"02 00 03 50 30 4E 03 2C","sent":"02 00 02 31 30 03 02",)"
-                        R"("time":"2026-12-07T04:20:00.123"})"
-                        "\n"));
-    QVERIFY(captureHeaderLine(QDateTime(QDate(2026, 12, 7), QTime(4, 0)))
-                .startsWith(R"({"format":"talvex-capture","started":"2026-12-07T04:00:00.000","version":1})"));
+    QCOMPARE(
+        captureLine(statusExchange(),
+                    {{QStringLiteral("command"), QStringLiteral("Status query")}}),
+        QByteArray(R"({"answer":"06","decoded":{"command":"Status query"},"direction":"SD+RD",)"
+                   R"("kind":"reader","model":"KVR-690","ms":12,"port":"COM1",)"
+                   R"("reply":"02 00 03 50 30 4E 03 2C","sent":"02 00 02 31 30 03 02",)"
+                   R"("time":"2026-12-07T04:20:00.123"})"
+                   "\n"));
+    QVERIFY(
+        captureHeaderLine(QDateTime(QDate(2026, 12, 7), QTime(4, 0)))
+            .startsWith(
+                R"({"format":"talvex-capture","started":"2026-12-07T04:00:00.000","version":1})"));
 }
 
 void TestCapture::writtenAsTheSessionGoes() {
@@ -119,27 +123,29 @@ void TestCapture::badFiles_data() {
     QTest::addColumn<int>("exchanges");
     QTest::addColumn<QStringList>("skipped");
 
-    QTest::newRow("empty") << QByteArray() << "line 1: no capture header (the file is empty or "
-                                              "its first line is not one)"
+    QTest::newRow("empty") << QByteArray()
+                           << "line 1: no capture header (the file is empty or "
+                              "its first line is not one)"
                            << 0 << QStringList();
-    QTest::newRow("not JSON") << QByteArray("hello\n") << "line 1: not a Talvex session capture header"
-                              << 0 << QStringList();
+    QTest::newRow("not JSON") << QByteArray("hello\n")
+                              << "line 1: not a Talvex session capture header" << 0
+                              << QStringList();
     QTest::newRow("other version")
         << QByteArray(R"({"format":"talvex-capture","version":2})") + "\n" + kGoodLine
         << "line 1: capture format version 2 is unknown (this program reads version 1)" << 0
         << QStringList();
-    QTest::newRow("truncated last line")
-        << kHeader + kGoodLine + kGoodLine.left(40) << QString() << 1
-        << QStringList{"line 3: cut off (not JSON)"};
-    QTest::newRow("stray lines") << kHeader + "[1,2]\n\n" + kGoodLine + "{\"kind\":\"printer\",\"sent\":\"02\"}\n"
+    QTest::newRow("truncated last line") << kHeader + kGoodLine + kGoodLine.left(40) << QString()
+                                         << 1 << QStringList{"line 3: cut off (not JSON)"};
+    QTest::newRow("stray lines") << kHeader + "[1,2]\n\n" + kGoodLine +
+                                        "{\"kind\":\"printer\",\"sent\":\"02\"}\n"
                                  << QString() << 1
                                  << QStringList{"line 2: not JSON",
                                                 "line 5: unknown line kind \"printer\""};
     QTest::newRow("bad hex") << kHeader + R"({"kind":"reader","sent":"0G"})" + "\n" + kGoodLine
                              << QString() << 1 << QStringList{"line 2: \"sent\" is not hex bytes"};
-    QTest::newRow("enormous line") << kHeader + QByteArray(2 << 20, 'x') + "\n" + kGoodLine
-                                   << QString() << 1
-                                   << QStringList{"line 2: longer than 1048576 bytes"};
+    QTest::newRow("enormous line")
+        << kHeader + QByteArray(2 << 20, 'x') + "\n" + kGoodLine << QString() << 1
+        << QStringList{"line 2: longer than 1048576 bytes"};
 }
 
 void TestCapture::badFiles() {

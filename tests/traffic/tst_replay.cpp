@@ -151,8 +151,8 @@ void TestReplay::dispensersAnswerAsCaptured() {
                                            recorded(LineKind::Dispenser820, "024643340330", "")};
     sim::ReplayDevice d820(LineKind::Dispenser820, capture820);
     QByteArray after;
-    auto e = testing::dispenserExchange(d820, LineKind::Dispenser820,
-                                        testing::dispenserFrame("RF"), &after);
+    auto e = testing::dispenserExchange(d820, LineKind::Dispenser820, testing::dispenserFrame("RF"),
+                                        &after);
     QCOMPARE(e.answer, QByteArray("\x06"));
     QCOMPARE(after, QByteArray::fromHex("0253463030300341"));
     e = testing::dispenserExchange(d820, LineKind::Dispenser820, testing::dispenserFrame("FC4"),

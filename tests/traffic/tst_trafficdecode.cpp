@@ -60,7 +60,8 @@ void TestTrafficDecode::readerTabs_data() {
         << "P: positive; No card or card reader is not inserted in place";
     QTest::newRow("device: card type of a contact CPU card")
         << "KVR-690" << cardOf(sim::CardKind::ContactCpu, "10") << QByteArray("11")
-        << "Card type detection" << "P: positive; CPU Card(T=0)";
+        << "Card type detection"
+        << "P: positive; CPU Card(T=0)";
     QTest::newRow("magnetic: read all tracks")
         << "KVR-690" << magneticCard() << QByteArray("E007") << "Read track 1+2+3, ASCII"
         << "P: positive; Track 1: read; Track 2: Byte Parity Error(Parity); Track 3: read";
@@ -104,15 +105,17 @@ void TestTrafficDecode::dispensers_data() {
 
     QTest::newRow("820 dispense to the door")
         << LineKind::Dispenser820 << QByteArray("FC4") << "Dispense to the door"
-        << "ACK: accepted" << "";
-    QTest::newRow("820 status")
-        << LineKind::Dispenser820 << QByteArray("RF") << "Status query" << "ACK: accepted"
-        << "Status 000";
-    QTest::newRow("840 status")
-        << LineKind::Dispenser840 << QByteArray("15AP") << "Status query"
-        << "Status 00: Waiting for Dispensing" << "";
-    QTest::newRow("840 reset")
-        << LineKind::Dispenser840 << QByteArray("15RS") << "Reset" << "ACK: accepted" << "";
+        << "ACK: accepted"
+        << "";
+    QTest::newRow("820 status") << LineKind::Dispenser820 << QByteArray("RF") << "Status query"
+                                << "ACK: accepted"
+                                << "Status 000";
+    QTest::newRow("840 status") << LineKind::Dispenser840 << QByteArray("15AP") << "Status query"
+                                << "Status 00: Waiting for Dispensing"
+                                << "";
+    QTest::newRow("840 reset") << LineKind::Dispenser840 << QByteArray("15RS") << "Reset"
+                               << "ACK: accepted"
+                               << "";
 }
 
 void TestTrafficDecode::dispensers() {
@@ -124,8 +127,7 @@ void TestTrafficDecode::dispensers() {
 
     sim::DispenserDevice820 d820;
     sim::DispenserDevice840 d840;
-    sim::Device &device =
-        kind == LineKind::Dispenser820 ? static_cast<sim::Device &>(d820) : d840;
+    sim::Device &device = kind == LineKind::Dispenser820 ? static_cast<sim::Device &>(d820) : d840;
     QByteArray late;
     const auto e = testing::dispenserExchange(device, kind, testing::dispenserFrame(text), &late);
     const auto d = traffic::decodeExchange(e);
@@ -152,22 +154,33 @@ void TestTrafficDecode::faultsAndStrangers_data() {
     const QByteArray status = QByteArray::fromHex("0200023130 0300");
     const QByteArray ack("\x06");
     QTest::newRow("silence") << status << QByteArray() << QByteArray() << "Status query"
-                             << "No answer" << "";
+                             << "No answer"
+                             << "";
     QTest::newRow("NAK") << status << QByteArray("\x15") << QByteArray() << "Status query"
-                         << "NAK: the reader refused the frame" << "";
+                         << "NAK: the reader refused the frame"
+                         << "";
     QTest::newRow("ACK only") << status << ack << QByteArray() << "Status query"
-                              << "ACK, then no reply" << "";
+                              << "ACK, then no reply"
+                              << "";
     QTest::newRow("short reply") << status << ack << QByteArray::fromHex("020005503059")
-                                 << "Status query" << "Reply cut short: 3 of 7 bytes"
+                                 << "Status query"
+                                 << "Reply cut short: 3 of 7 bytes"
                                  << "50 30 59";
     QTest::newRow("wrong BCC") << status << ack << QByteArray::fromHex("02000350305903FF")
-                               << "Status query" << "Reply BCC wrong" << "59";
+                               << "Status query"
+                               << "Reply BCC wrong"
+                               << "59";
     QTest::newRow("negative, undefined command")
         << QByteArray::fromHex("0200025A5A0303") << ack << QByteArray::fromHex("0200034E5A000316")
-        << "Unknown command 5A 5A" << "N: negative, error 00: Undefined Command" << "00";
+        << "Unknown command 5A 5A"
+        << "N: negative, error 00: Undefined Command"
+        << "00";
     QTest::newRow("negative, power")
-        << status << ack << QByteArray::fromHex("0200034E300503") + char(0x02 ^ 0x03 ^ 0x4E ^ 0x30 ^ 0x05 ^ 0x03)
-        << "Status query" << "N: negative, error 05: Possible Causes" << "05";
+        << status << ack
+        << QByteArray::fromHex("0200034E300503") + char(0x02 ^ 0x03 ^ 0x4E ^ 0x30 ^ 0x05 ^ 0x03)
+        << "Status query"
+        << "N: negative, error 05: Possible Causes"
+        << "05";
 }
 
 void TestTrafficDecode::faultsAndStrangers() {

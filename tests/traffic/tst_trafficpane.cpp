@@ -72,9 +72,10 @@ void TestTrafficPane::rowsInWordsAndCopied() {
     link::journal().record(statusQuery(40));
     link::journal().record(statusQuery(3));
     pane.view().sortByColumn(traffic::TrafficModel::Ms, Qt::DescendingOrder);
-    const QStringList ms{pane.view().model()->index(0, traffic::TrafficModel::Ms).data().toString(),
-                         pane.view().model()->index(1, traffic::TrafficModel::Ms).data().toString(),
-                         pane.view().model()->index(2, traffic::TrafficModel::Ms).data().toString()};
+    const QStringList ms{
+        pane.view().model()->index(0, traffic::TrafficModel::Ms).data().toString(),
+        pane.view().model()->index(1, traffic::TrafficModel::Ms).data().toString(),
+        pane.view().model()->index(2, traffic::TrafficModel::Ms).data().toString()};
     QCOMPARE(ms, (QStringList{"40", "12", "3"}));
 }
 
