@@ -92,10 +92,17 @@ void TrafficPane::saveSession() {
         m_statusLine(QStringLiteral("Capturing the session to %1").arg(path));
 }
 
-TrafficPane *attachPane(QWidget *parent, TrafficPane::StatusLine statusLine) {
+TrafficPane *attachPane(QWidget *parent, TrafficPane::StatusLine statusLine, QWidget *after) {
     auto *pane = new TrafficPane(parent, std::move(statusLine));
-    if (parent && parent->layout())
-        parent->layout()->addWidget(pane);
+    QLayout *layout = parent ? parent->layout() : nullptr;
+    if (!layout)
+        return pane;
+    auto *box = qobject_cast<QBoxLayout *>(layout);
+    const int at = after ? layout->indexOf(after) : -1;
+    if (box && at >= 0)
+        box->insertWidget(at + 1, pane, 1);
+    else
+        layout->addWidget(pane);
     return pane;
 }
 

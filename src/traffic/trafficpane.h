@@ -46,8 +46,11 @@ private:
     StatusLine m_statusLine;
 };
 
-// Puts a traffic pane into parent (into its layout when it has one) and
-// returns it. statusLine shows file trouble on the window's status line.
-TrafficPane *attachPane(QWidget *parent, TrafficPane::StatusLine statusLine = {});
+// Puts a traffic pane into parent and returns it: right after the widget
+// after when parent's layout is a box layout holding it, else at the end of
+// parent's layout, if it has one. statusLine shows file trouble on the
+// window's status line.
+TrafficPane *attachPane(QWidget *parent, TrafficPane::StatusLine statusLine = {},
+                        QWidget *after = nullptr);
 
 } // namespace talvex::traffic

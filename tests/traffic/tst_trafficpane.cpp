@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QtTest>
 
 using namespace talvex;
@@ -111,7 +112,13 @@ void TestTrafficPane::saveSessionWritesBeforeAndAfter() {
     QStringList statusLine;
     traffic::TrafficPane *pane = nullptr;
     QWidget window;
-    pane = traffic::attachPane(&window, [&statusLine](const QString &t) { statusLine << t; });
+    auto *layout = new QVBoxLayout(&window);
+    auto *log = new QWidget(&window);
+    layout->addWidget(log);
+    layout->addWidget(new QWidget(&window));
+    pane = traffic::attachPane(
+        &window, [&statusLine](const QString &t) { statusLine << t; }, log);
+    QCOMPARE(layout->indexOf(pane), 1); // right below the log
 
     const qint64 before = traffic::Session::instance().exchangeCount();
     link::journal().record(statusQuery(7)); // before the file was chosen
