@@ -3,6 +3,7 @@
 #include "busywait.h"
 #include "clock.h"
 #include "frame.h"
+#include "journal.h"
 #include "messages.h"
 #include "replycodes.h"
 #include "serialcomm.h"
@@ -55,6 +56,23 @@ public:
             ctx.appendTrafficLog(text);
     }
 
+    // The same bytes for the journal; nothing when nothing was sent.
+    void journalTo(ReaderLinkContext &ctx, const QDateTime &sentAt, qint64 elapsedMs) const {
+        if (!m_wasSent)
+            return;
+        ExchangeRecord record;
+        record.time = sentAt;
+        record.kind = LineKind::Reader;
+        record.port = QStringLiteral("COM%1").arg(ctx.readerPort().CommPort());
+        record.model = journal().readerModel();
+        record.sent = m_sent;
+        if (m_answer)
+            record.answer = QByteArray(1, static_cast<char>(*m_answer));
+        record.reply = m_header + m_rest;
+        record.elapsedMs = elapsedMs;
+        journal().record(record);
+    }
+
 private:
     QByteArray m_sent;
     bool m_wasSent = false;
@@ -73,6 +91,9 @@ public:
     QCoro::Task<Ending> run(QByteArray frame, int count, QByteArray &reply, qint16 &replyLength);
 
     ReplyStatus result() const { return m_result; }
+    void recordInJournal() const {
+        m_transcript.journalTo(m_ctx, m_sentAt, m_clock.nowMs() - m_start);
+    }
     // Before any message box: the user reads it with the ordinary cursor.
     void endWaiting() { m_waiting.end(); }
 
@@ -91,6 +112,7 @@ private:
     ReaderLinkContext &m_ctx;
     Clock &m_clock;
     qint64 m_start;
+    QDateTime m_sentAt;
     Transcript m_transcript;
     ReplyStatus m_result = kReplyOk;
     BusyStretch m_waiting;
@@ -109,6 +131,7 @@ QCoro::Task<Ending> ReaderExchange::run(QByteArray frame, int count, QByteArray 
         co_return Ending::Fault;
     const QByteArray send = frame.left(count);
     m_start = m_clock.nowMs();
+    m_sentAt = QDateTime::currentDateTime();
     port.setOutput(send);
     m_transcript.sent(send);
 
@@ -236,6 +259,7 @@ QCoro::Task<ReplyStatus> SendReaderCommand(ReaderLinkContext &ctx, QByteArray fr
         ending = Ending::Fault;
     }
     exchange.endWaiting();
+    exchange.recordInJournal();
 
     if (ctx.recordingToFile())
         ctx.appendRecord(ctx.trafficLog());

@@ -1,8 +1,11 @@
 // talvex-sim: a simulated reader or dispenser on a pseudo-terminal, for trying
 // the program (or anything else) without hardware.
 
+#include "sim/devicehost.h"
 #include "sim/dispensersim.h"
 #include "sim/readersim.h"
+#include "sim/replaydevice.h"
+#include "sim/replaysession.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -21,8 +24,85 @@ namespace {
 int usage(QTextStream &err) {
     err << "usage: talvex-sim reader [--model KVR-690] [--baud 9600] [--wire]\n"
            "       talvex-sim dispenser820 [--baud 9600] [--wire]\n"
-           "       talvex-sim dispenser840 [--baud 9600] [--address 15] [--wire]\n";
+           "       talvex-sim dispenser840 [--baud 9600] [--address 15] [--wire]\n"
+           "       talvex-sim replay FILE [--port-name COM1] [--timing] [--baud 9600]\n";
     return 2;
+}
+
+void blockStopSignals(sigset_t &stopSignals) {
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+}
+
+// Plays the device side of a captured session on a pseudo-terminal.
+int replay(QStringList args, QTextStream &out, QTextStream &err) {
+    if (args.isEmpty())
+        return usage(err);
+    const QString file = args.takeFirst();
+    QString port;
+    bool timing = false;
+    int baud = 9600;
+    while (!args.isEmpty()) {
+        const QString opt = args.takeFirst();
+        if (opt == QLatin1String("--timing")) {
+            timing = true;
+            continue;
+        }
+        if (args.isEmpty())
+            return usage(err);
+        const QString value = args.takeFirst();
+        bool ok = true;
+        if (opt == QLatin1String("--port-name"))
+            port = value;
+        else if (opt == QLatin1String("--baud"))
+            baud = value.toInt(&ok);
+        else
+            ok = false;
+        if (!ok || baud <= 0)
+            return usage(err);
+    }
+
+    const ReplayPlan plan = planReplay(talvex::link::readCaptureFile(file), port);
+    for (const QString &note : plan.notes)
+        err << "talvex-sim replay: " << file << ": " << note << "\n";
+    if (!plan.ok) {
+        err << "talvex-sim replay: " << file << ": " << plan.error << Qt::endl;
+        return 1;
+    }
+    err.flush();
+
+    sigset_t stopSignals;
+    blockStopSignals(stopSignals);
+
+    ReplayDevice device(plan.kind, plan.exchanges);
+    device.setBaud(baud);
+    device.setTiming(timing);
+    // Called on the device thread; stderr is unbuffered and each line is one write.
+    device.setNotice([](const QString &text) {
+        const QByteArray line = "talvex-sim replay: " + text.toLocal8Bit() + "\n";
+        fputs(line.constData(), stderr);
+    });
+    auto host = createHost(Transport::Pty);
+    host->attach(&device);
+    QString error;
+    if (!host->start(&error)) {
+        err << "cannot start: " << error << "\n";
+        return 1;
+    }
+    out << "Replaying " << plan.exchanges.size() << " exchanges of "
+        << (plan.port.isEmpty() ? QStringLiteral("the capture") : plan.port) << " ("
+        << (plan.model.isEmpty() ? talvex::link::lineKindName(plan.kind) : plan.model) << ") on "
+        << host->slavePath() << " at " << baud << " bit/s" << Qt::endl;
+
+    const timespec second{1, 0};
+    while (sigtimedwait(&stopSignals, nullptr, &second) < 0) {
+        if (!host->isRunning())
+            break;
+    }
+    host->stop();
+    return 0;
 }
 
 } // namespace
@@ -35,6 +115,8 @@ int main(int argc, char *argv[]) {
     if (args.isEmpty())
         return usage(err);
     const QString kind = args.takeFirst();
+    if (kind == QLatin1String("replay"))
+        return replay(args, out, err);
 
     QString modelName = QStringLiteral("KVR-690");
     QString address = QStringLiteral("15");
@@ -66,10 +148,7 @@ int main(int argc, char *argv[]) {
     // blocked here, before the device thread starts, so it inherits the mask
     // and a signal never lands where nobody waits for it.
     sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    blockStopSignals(stopSignals);
 
     std::unique_ptr<ReaderSim> reader;
     std::unique_ptr<DispenserSim> dispenser;
