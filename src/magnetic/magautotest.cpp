@@ -213,7 +213,7 @@ void MagneticTab::RsCommand_Click() {
             const QSignalBlocker quiet(m_readCardType523);
             m_readCardType523->setChecked(false);
         }
-        sendReadingMethod('1');
+        link::blockOn(sendReadingMethod('1'));
     }
     if (m_hooks.unlockAfterAutoTest)
         m_hooks.unlockAfterAutoTest();
@@ -228,7 +228,7 @@ void MagneticTab::ReadCardType523_Click() {
     } else if (m_running) {
         RsCommand_Click();
     } else {
-        sendReadingMethod('1');
+        link::blockOn(sendReadingMethod('1'));
     }
 }
 

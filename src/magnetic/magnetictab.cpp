@@ -382,10 +382,10 @@ void MagneticTab::setReadTrackControlsEnabled(bool on) {
         w.check->setEnabled(on);
 }
 
-void MagneticTab::sendReadingMethod(char upload) {
+QCoro::Task<> MagneticTab::sendReadingMethod(char upload) {
     const char mode = modeByte();
-    if (reader::SetMethodOfReading(m_reader, mode, trackCodeByte(), upload, this) &&
-        upload == '1') {
+    const bool set = co_await reader::SetMethodOfReading(m_reader, mode, trackCodeByte(), upload, this);
+    if (set && upload == '1') {
         setReadTrackControlsEnabled(true);
         m_mcardFrame2->setEnabled(false);
     }

@@ -3,6 +3,7 @@
 #include "link/recordfile.h"
 #include "magnetic/trackparser.h"
 
+#include <QCoro/QCoroTask>
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -78,7 +79,7 @@ public:
     // The KVR-523 reading method through the ordinary exchange, with this
     // tab's data form and tracks; upload "1" (initiative uploading off) gives
     // the read controls back and closes the test frame on success.
-    void sendReadingMethod(char upload);
+    QCoro::Task<> sendReadingMethod(char upload);
 
 private:
     struct TrackWidgets {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 
 #include <optional>
 
@@ -22,7 +23,8 @@ std::optional<char> askReadingMethod(QWidget *parent);
 // The whole command through the exchange: clears the receive buffer, asks for
 // the method, sends, and shows the error box on "N" at reply byte 6. True on
 // "Y". A cancelled dialog sends nothing and returns false.
-bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char upload,
-                        QWidget *parent);
+// Awaited: the window answers while the reader is waited for.
+QCoro::Task<bool> SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char upload,
+                                     QWidget *parent);
 
 } // namespace talvex::reader
