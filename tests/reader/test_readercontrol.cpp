@@ -2,6 +2,7 @@
 // pseudo-terminal: the frames each button puts on the line, the boxes it
 // shows, and the dialog flows around them.
 
+#include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
 
@@ -87,7 +88,7 @@ struct Bench {
         window.readerPort().setSettings(QStringLiteral("9600n81"));
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
         forget();
     }
     ~Bench() { link::portmap::unmap(kPort); }
@@ -469,7 +470,7 @@ void TestReaderControl::detectionOf523SetsTheReadingMethod() {
         noticeAfterInserting = !child<QLabel>(d, "NoticeText")->isHidden();
         return clicks({"Option2", "Command1"})(d);
     };
-    bench.window.DetectReaderModel();
+    link::blockOn(bench.window.DetectReaderModel());
     QCOMPARE(bench.dialogs.titles, QStringList{"Set the reading method"});
     QVERIFY(noticeAtOpen);
     QVERIFY(!noticeAfterInserting);
@@ -481,7 +482,7 @@ void TestReaderControl::detectionOf523SetsTheReadingMethod() {
 
     // Cancelled: the reset only.
     bench.forget();
-    bench.window.DetectReaderModel();
+    link::blockOn(bench.window.DetectReaderModel());
     QCOMPARE(bench.bodies(), QList<QByteArray>{"00"});
     QCOMPARE(bench.window.currentModel(), QStringLiteral("KVR-523"));
 }

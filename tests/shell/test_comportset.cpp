@@ -2,6 +2,7 @@
 // pseudo-terminal, and against scripted lines on a fake clock where time
 // limits matter.
 
+#include "support/settle.h"
 #include "support/fakeclock.h"
 #include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
@@ -65,7 +66,10 @@ struct Bench {
         combo("PortCombo")->setCurrentText(portText);
         combo("BaudCombo")->setCurrentText(baudText);
     }
-    void ok() { button("Command1")->click(); }
+    void ok() {
+        button("Command1")->click();
+        testing::settle();
+    }
     bool focusIn(QComboBox *box) {
         QWidget *w = dialog.focusWidget();
         return w != nullptr && (w == box || w->parentWidget() == box);
@@ -328,6 +332,7 @@ void TestComportset::scanThenCancelKeepsTheReaderSetUp() {
     // keeps the connection state as the scan found it.
     shell::comportset again(b.state);
     child<QPushButton>(again, "Command3")->click();
+    QVERIFY(testing::settle());
     QCOMPARE(child<QLabel>(again, "Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM8 Baut Rate 9600"));
     child<QPushButton>(again, "Command2")->click();
@@ -457,6 +462,7 @@ void TestComportset::scanFindsTheReaderAt57600OnCom12() {
     Bench b;
     QTest::mouseClick(b.label("AutoLabel"), Qt::LeftButton);
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
 
     QCOMPARE(b.label("Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM12 Baut Rate 57600"));
@@ -500,6 +506,7 @@ void TestComportset::scanTriesRatesInOrderAndFindsCom16() {
     Bench b;
     const qint64 start = clock.nowMs();
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
 
     QCOMPARE(b.label("Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM16 Baut Rate 38400"));
@@ -552,6 +559,7 @@ void TestComportset::scanJudgesTheReply() {
 
     Bench b;
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
     QCOMPARE(b.label("Label1")->text(),
              found ? QStringLiteral("Found KVR Reader AT COM1 Baut Rate 9600")
                    : QStringLiteral("No Found KVR Reader"));
@@ -565,6 +573,7 @@ void TestComportset::scanWithoutAnyReader() {
         link::portmap::mapPath(port, QString());
     Bench b;
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
     QCOMPARE(b.label("Label1")->text(), QStringLiteral("No Found KVR Reader"));
     QCOMPARE(b.combo("PortCombo")->currentText(), QStringLiteral("COM1"));
     QVERIFY(b.boxes.shown.isEmpty());

@@ -1,3 +1,4 @@
+#include "link/blockon.h"
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
@@ -101,7 +102,7 @@ struct ScriptedBench {
             const QByteArray body = command.mid(3, command.size() - 5);
             return link::buildReaderFrame(body == "00" ? "P0" + resetData : body.left(2) + "Y");
         };
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
     }
     void run(const QString &commandText) {
         find<QLineEdit>("CommandStr")->setText(commandText);
@@ -238,7 +239,7 @@ void TestReaderMain::detectsModelFromResetReply() {
     bench.hidePictures(); // as "Setup Comm" leaves them before detection
     if (resetData.isEmpty()) {
         bench.reader.setReply(link::buildReaderFrame("690"));
-        bench.window.DetectReaderModel();
+        link::blockOn(bench.window.DetectReaderModel());
     } else {
         bench.detect(resetData);
     }
@@ -816,7 +817,7 @@ void TestReaderMain::detectsEverySimulatedModel() {
         window.readerPort().setSettings(QStringLiteral("9600n81"));
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
         QCOMPARE(window.currentModel(), sim::readerModelName(readerModel));
         QCOMPARE(child<QPushButton>(window, "IRPOP")->text(),
                  readerModel == sim::ReaderModel::Kvr690 ? QStringLiteral("Move Card")
