@@ -8,6 +8,7 @@
 #include "support/scripteddialogs.h"
 #include "support/scriptedreader.h"
 
+#include "link/blockon.h"
 #include "link/frame.h"
 #include "link/portmap.h"
 #include "link/recordfile.h"
@@ -174,7 +175,7 @@ struct SimBench : Bench {
         window.readerPort().setCommPort(kSimPort);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
     }
     ~SimBench() {
         window.readerPort().setPortOpen(false);
@@ -234,7 +235,7 @@ struct ScriptedBench : Bench {
         window.readerPort().setCommPort(kScriptedPort);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
     }
     ~ScriptedBench() { link::portmap::unmap(kScriptedPort); }
 

@@ -4,6 +4,7 @@
 
 #include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
+#include "support/settle.h"
 #include "support/scripteddialogs.h"
 
 #include "link/portmap.h"
@@ -14,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,11 +54,21 @@ QString sentLine(const QByteArray &body) {
     return QStringLiteral("SD: ") + QString::fromLatin1(frame.toHex(' ').toUpper()) + u' ';
 }
 
+// Clicks a dialog's button and lets the command it started, if any, finish;
+// the command whose dialog it is goes on waiting for it.
+void clickInDialog(QAbstractButton *button) {
+    const int before = link::Operations::runningAnywhere();
+    button->click();
+    QDeadlineTimer deadline(30000);
+    while (link::Operations::runningAnywhere() > before && !deadline.hasExpired())
+        QTest::qWait(5);
+}
+
 // A dialog step: click the named controls in order and return the result.
 ui::DialogScript clicks(QStringList names) {
     return [names](QDialog &dialog) {
         for (const QString &name : names)
-            child<QAbstractButton>(dialog, qPrintable(name))->click();
+            clickInDialog(child<QAbstractButton>(dialog, qPrintable(name)));
         return dialog.result();
     };
 }
@@ -120,7 +132,10 @@ struct Bench {
             out << box(r);
         return out;
     }
-    void click(const char *button) { child<QPushButton>(window, button)->click(); }
+    void click(const char *button) {
+        child<QPushButton>(window, button)->click();
+        QVERIFY(testing::settle());
+    }
     reader::CommonFrame *common() const { return window.commonFrame(); }
     QString log() const { return window.trafficLog(); }
 
@@ -605,6 +620,7 @@ void TestReaderControl::newSpeedNeedsANewSetup() {
             child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM%1").arg(kPort));
             child<QComboBox>(d, "BaudCombo")->setCurrentText(baud);
             child<QPushButton>(d, "Command1")->click();
+            testing::settle();
             return d.result();
         };
         bench.click("IROpencom");
