@@ -10,6 +10,7 @@
 #include "link/portmap.h"
 #include "reader/commonframe.h"
 #include "reader/extendtab.h"
+#include "reader/kvr523setreadtype.h"
 #include "shell/readermain.h"
 #include "sim/readersim.h"
 
@@ -168,6 +169,7 @@ private slots:
     void sensorWindowsShowTheCard();
     void glitterTimesAreChecked();
     void serialNumberIsShown();
+    void choicesWithoutTheMouseAndUnofferedSpeed();
     void newSpeedNeedsANewSetup();
 };
 
@@ -578,6 +580,25 @@ void TestReaderControl::glitterTimesAreChecked() {
                                         "Indicator Light Success"});
     QCOMPARE(p2Text, QStringLiteral("007"));
     QCOMPARE(bench.bodies(), QList<QByteArray>{QByteArray("I\xFF\x07")});
+
+    // Pasted numbers count by their whole part: "12.7" is 12, 0Ch.
+    struct Paste {
+        const char *on;
+        const char *off;
+        QByteArray body;
+    };
+    const Paste pastes[] = {{"12.7", "3", QByteArray("I\x0C\x03")},
+                            {"255.9", "0.5", QByteArray("I\xFF\x00", 3)}};
+    for (const Paste &p : pastes) {
+        bench.forget();
+        bench.dialogs.steps << [&p](QDialog &d) {
+            child<QLineEdit>(d, "p1")->setText(QString::fromLatin1(p.on));
+            child<QLineEdit>(d, "p2")->setText(QString::fromLatin1(p.off));
+            return clicks({"Command1"})(d);
+        };
+        bench.click("IRLEDCMD2");
+        QCOMPARE(bench.bodies(), QList<QByteArray>{p.body});
+    }
 }
 
 void TestReaderControl::serialNumberIsShown() {
@@ -606,6 +627,46 @@ void TestReaderControl::serialNumberIsShown() {
     bench.click("Type523Readsn");
     QCOMPARE(bench.shown(), QStringList{"Error|Command Can Not Be Executed"});
     QVERIFY(bench.dialogs.classes.isEmpty());
+}
+
+void TestReaderControl::choicesWithoutTheMouseAndUnofferedSpeed() {
+    // The reading method's notice follows the selection made by keyboard too.
+    {
+        reader::KVR523SetReadType dialog;
+        auto *inserting = child<QRadioButton>(dialog, "Option1");
+        auto *pulling = child<QRadioButton>(dialog, "Option2");
+        auto *notice = child<QLabel>(dialog, "NoticeText");
+        pulling->setChecked(true);
+        QVERIFY(!notice->isHidden());
+        inserting->setChecked(true);
+        QVERIFY(notice->isHidden());
+    }
+    // 57600 bits/s: nothing sent, and the status line says why.
+    Bench bench(ReaderModel::Kvr638);
+    bench.dialogs.steps << choose(1);
+    bench.click("IRcomb");
+    QCOMPARE(bench.bodies(), QList<QByteArray>());
+    QVERIFY(bench.shown().isEmpty());
+    QCOMPARE(bench.window.lineReason(),
+             QStringLiteral("57600 bits/s is not offered by the reader; nothing was sent."));
+    // The stop position: "OK" sends and shows the result, then closes.
+    bool openWhileSent = false;
+    bool closedAfter = false;
+    Bench kvr690(ReaderModel::Kvr690);
+    kvr690.dialogs.steps << [&](QDialog &d) {
+        child<QAbstractButton>(d, "Option2")->click();
+        child<QAbstractButton>(d, "Command1")->click();
+        // Not closed yet while the position is on its way.
+        openWhileSent = d.result() == 0 && kvr690.shown().isEmpty();
+        testing::settle();
+        closedAfter = d.result() == QDialog::Accepted;
+        return d.result();
+    };
+    kvr690.click("IRWeizhi");
+    QCOMPARE(kvr690.bodies(), QList<QByteArray>{".1"});
+    QCOMPARE(kvr690.shown(), QStringList{"Set the card stop position|Success"});
+    QVERIFY(openWhileSent);
+    QVERIFY(closedAfter);
 }
 
 void TestReaderControl::newSpeedNeedsANewSetup() {

@@ -7,17 +7,22 @@
 
 #include "link/clock.h"
 #include "link/frame.h"
+#include "link/operations.h"
 #include "link/portmap.h"
 #include "link/recordfile.h"
 #include "link/replycodes.h"
 #include "shell/modeltable.h"
 #include "shell/readermain.h"
 #include "sim/readermodel.h"
+#include "sim/fault.h"
 #include "sim/readersim.h"
 #include "ui/seams.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QTimer>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -180,6 +185,8 @@ private slots:
     void detectsEverySimulatedModel();
     // Last: closing the window asks the application to quit.
     void exitClosesPort();
+    void waitsLeaveTheWindowFree_data();
+    void waitsLeaveTheWindowFree();
 
 private:
     std::unique_ptr<QTemporaryDir> m_recordDir;
@@ -824,6 +831,79 @@ void TestReaderMain::detectsEverySimulatedModel() {
                                                          : QStringLiteral("Eject"));
         QVERIFY(window.trafficLog().startsWith(QStringLiteral("SD: 02 00 02 30 30 03 03 \r\n")));
     }
+    QCOMPARE(boxes.texts(), QStringList());
+    link::portmap::unmap(1);
+}
+
+// A reader that stays silent: the command line waits out its 3 s for ACK.
+// Meanwhile the window answers, a second command on the line is refused, and
+// each way of closing ends the wait with no box afterwards.
+void TestReaderMain::waitsLeaveTheWindowFree_data() {
+    QTest::addColumn<QString>("close");
+    QTest::newRow("Exit") << QStringLiteral("EXITGRM");
+    QTest::newRow("Comm Close") << QStringLiteral("IRCLOSECOM");
+    QTest::newRow("window destroyed") << QString();
+}
+
+void TestReaderMain::waitsLeaveTheWindowFree() {
+    QFETCH(QString, close);
+    sim::ReaderSim reader(sim::ReaderModel::Kvr690);
+    QMutex mutex;
+    QByteArray sent;
+    reader.setTrafficListener([&](sim::Direction d, const QByteArray &bytes) {
+        if (d == sim::Direction::FromProgram) {
+            QMutexLocker lock(&mutex);
+            sent += bytes;
+        }
+    });
+    QString error;
+    QVERIFY2(reader.start(&error), qPrintable(error));
+    link::portmap::mapPath(1, reader.slavePath());
+    reader.injectFault(sim::Fault::of(sim::Fault::Kind::Silence));
+
+    RecordingMessageBoxes boxes;
+    auto window = std::make_unique<ReaderMain>();
+    window->readerPort().setCommPort(1);
+    window->readerPort().setSettings(QStringLiteral("9600n81"));
+    window->readerPort().setPortOpen(true);
+    window->setPortSetUp(true);
+    child<QLineEdit>(*window, "CommandStr")->setText(QStringLiteral("30 30"));
+    child<QPushButton>(*window, "ExuteCommandBtn")->click();
+    QCOMPARE(link::Operations::runningAnywhere(), 1);
+
+    // A 10 ms timer fires on time while the exchange waits.
+    QElapsedTimer since;
+    since.start();
+    qint64 firedAt = -1;
+    QTimer::singleShot(10, [&] { firedAt = since.elapsed(); });
+    QTRY_VERIFY_WITH_TIMEOUT(firedAt >= 0, 1000);
+    QVERIFY2(firedAt < 500, qPrintable(QString::number(firedAt)));
+    QCOMPARE(link::Operations::runningAnywhere(), 1);
+
+    // Run again, and a reader control button: neither reaches the line.
+    const QString busy =
+        QStringLiteral("COM1 is busy with the command before; this one was not sent.");
+    for (const char *button : {"ExuteCommandBtn", "IRStatus"}) {
+        child<QLabel>(*window, "StatusLine")->clear();
+        child<QPushButton>(*window, button)->click();
+        QCOMPARE(window->lineReason(), busy);
+    }
+    QTest::qWait(100);
+    {
+        QMutexLocker lock(&mutex);
+        QCOMPARE(sent, hex("02000230300303"));
+    }
+    QVERIFY(boxes.shown.isEmpty());
+
+    if (close.isEmpty()) {
+        window.reset();
+    } else {
+        child<QPushButton>(*window, qPrintable(close))->click();
+        QVERIFY(!window->readerPort().PortOpen());
+    }
+    QCOMPARE(link::Operations::runningAnywhere(), 0);
+    // Past the 3 s limit the abandoned exchange would have shown its box.
+    QTest::qWait(3200);
     QCOMPARE(boxes.texts(), QStringList());
     link::portmap::unmap(1);
 }
