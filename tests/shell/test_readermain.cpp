@@ -27,6 +27,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
@@ -185,6 +186,7 @@ private slots:
     void detectsEverySimulatedModel();
     // Last: closing the window asks the application to quit.
     void exitClosesPort();
+    void boxesShowDeviceTextAsItIs();
     void waitsLeaveTheWindowFree_data();
     void waitsLeaveTheWindowFree();
 
@@ -833,6 +835,23 @@ void TestReaderMain::detectsEverySimulatedModel() {
     }
     QCOMPARE(boxes.texts(), QStringList());
     link::portmap::unmap(1);
+}
+
+// A reset reply or a typed text is shown as sent, never as markup.
+void TestReaderMain::boxesShowDeviceTextAsItIs() {
+    const QString texts[] = {QStringLiteral("<b>V3</b> &amp; 1"),
+                             QStringLiteral("Found <i>COM3</i>\r\nnext line")};
+    for (const QString &text : texts) {
+        link::MessageRequest request;
+        request.title = QStringLiteral("Reader Reset");
+        request.text = text;
+        const auto box = ui::makeMessageBox(request, nullptr);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Reader Reset"));
+    }
+    link::MessageRequest reset;
+    reset.text = QStringLiteral("<b>V3</b> &amp; 1\r\nok");
+    QCOMPARE(ui::makeMessageBox(reset, nullptr)->text(), QStringLiteral("<b>V3</b> &amp; 1\nok"));
 }
 
 // A reader that stays silent: the command line waits out its 3 s for ACK.
