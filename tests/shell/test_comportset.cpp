@@ -16,7 +16,9 @@
 #include "link/portmap.h"
 #include "link/serialcomm.h"
 #include "shell/comportset.h"
+#include "sim/fault.h"
 #include "sim/readersim.h"
+#include "link/operations.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -131,6 +133,7 @@ private slots:
     void probeJudgesTheLine_data();
     void probeJudgesTheLine();
     void scanFindsTheReaderAt57600OnCom12();
+    void closingMidScanEndsIt();
     void scanTriesRatesInOrderAndFindsCom16();
     void scanJudgesTheReply_data();
     void scanJudgesTheReply();
@@ -452,6 +455,29 @@ void TestComportset::probeJudgesTheLine() {
     // A failed probe closes the port again; a good one leaves it open.
     QCOMPARE(b.port.PortOpen(), setUp);
     QCOMPARE(b.state.trafficLog(), log);
+}
+
+// Closing the dialog while the scan waits on a port ends the scan there:
+// the port is closed, nothing more is written, no box comes afterwards.
+void TestComportset::closingMidScanEndsIt() {
+    const auto reader = startReader(1);
+    reader->injectFault(sim::Fault::of(sim::Fault::Kind::Silence));
+    RecordingMessageBoxes boxes;
+    link::SerialComm port;
+    link::ReaderLinkState state{port};
+    auto dialog = std::make_unique<shell::comportset>(state);
+    child<QPushButton>(*dialog, "Command3")->click();
+    QTest::qWait(50);
+    QVERIFY(port.busy());
+    QVERIFY(port.PortOpen());
+    QCOMPARE(port.CommPort(), 1);
+    dialog.reset();
+    QVERIFY(!port.busy());
+    QCOMPARE(link::Operations::runningAnywhere(), 0);
+    port.setPortOpen(false);
+    QTest::qWait(400);
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(!port.PortOpen());
 }
 
 void TestComportset::scanFindsTheReaderAt57600OnCom12() {
