@@ -384,7 +384,8 @@ void MagneticTab::setReadTrackControlsEnabled(bool on) {
 
 QCoro::Task<> MagneticTab::sendReadingMethod(char upload) {
     const char mode = modeByte();
-    const bool set = co_await reader::SetMethodOfReading(m_reader, mode, trackCodeByte(), upload, this);
+    const bool set =
+        co_await reader::SetMethodOfReading(m_reader, mode, trackCodeByte(), upload, this);
     if (set && upload == '1') {
         setReadTrackControlsEnabled(true);
         m_mcardFrame2->setEnabled(false);

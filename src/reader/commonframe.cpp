@@ -58,7 +58,8 @@ constexpr ResultTexts kBaudRate{"Set Baud Rate", "Reader Baud Rate Setup Success
 
 CommonFrame::CommonFrame(ReaderWindow &reader, QWidget *parent)
     : QGroupBox(QStringLiteral("COMMON"), parent), m_reader(reader),
-      m_operations([this](link::SerialComm &line) { m_reader.showStatus(link::busyLineText(line)); }) {
+      m_operations(
+          [this](link::SerialComm &line) { m_reader.showStatus(link::busyLineText(line)); }) {
     setObjectName(QStringLiteral("FrameComm"));
     auto make = [this](const char *name, const char *caption) {
         auto *button = new QPushButton(QString::fromLatin1(caption), this);
@@ -108,7 +109,7 @@ QCoro::Task<bool> CommonFrame::send(QByteArray commandBody) {
     m_replyLength = 0;
     const link::ReplyStatus status = co_await link::SendReaderCommand(
         m_reader, frame, int(frame.size()), m_reply, m_replyLength);
-    co_return status == link::kReplyOk && m_replyLength != 0;
+    co_return status == link::kReplyOk &&m_replyLength != 0;
 }
 
 bool CommonFrame::portReady() const {
@@ -240,7 +241,8 @@ QCoro::Task<> CommonFrame::enterControl690() {
         rear = dialog.rearValue();
     }
     if (front >= 1 && front <= 4 && rear >= 1 && rear <= 2) {
-        const bool replied = co_await send(QByteArray("/") + char('0' + front) + char('0' + rear - 1));
+        const bool replied =
+            co_await send(QByteArray("/") + char('0' + front) + char('0' + rear - 1));
         if (replied)
             showResult(kEnterControl, replyByte(m_reply, 3));
     }

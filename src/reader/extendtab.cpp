@@ -50,8 +50,9 @@ void showResult(const ResultTexts &texts, char result) {
 } // namespace
 
 ExtendFunctionTab::ExtendFunctionTab(link::ReaderLinkContext &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader),
-      m_operations([this](link::SerialComm &line) { m_reader.showStatus(link::busyLineText(line)); }) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     m_otherFrame1 = makeFrame(QStringLiteral("OTHERFRAME1"), QStringLiteral("Reader SN"),
                               {{QStringLiteral("Type523Readsn"), QStringLiteral("Read SN")}}, this);
     m_otherFrame2 =

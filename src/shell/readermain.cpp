@@ -140,9 +140,8 @@ ReaderMain::ReaderMain(QWidget *parent)
     connect(m_frameComm->closeCommButton(), &QPushButton::clicked, this,
             &ReaderMain::IRCLOSECOM_Click);
     connect(m_exitGrm, &QPushButton::clicked, this, &ReaderMain::EXITGRM_Click);
-    connect(m_exuteCommandBtn, &QPushButton::clicked, this, [this] {
-        m_operations.run(m_mscomm1, [this] { return ExuteCommandBtn_Click(); });
-    });
+    connect(m_exuteCommandBtn, &QPushButton::clicked, this,
+            [this] { m_operations.run(m_mscomm1, [this] { return ExuteCommandBtn_Click(); }); });
     connect(m_clearSdtdText, &QPushButton::clicked, this, &ReaderMain::ClearSDTDText_Click);
     connect(m_checkRecordToFile, &QCheckBox::toggled, this, &ReaderMain::CheckRecordToFile_Click);
     connect(m_openRecFileBtn, &QPushButton::clicked, this, &ReaderMain::OpenRecFileBtn_Click);
@@ -361,7 +360,8 @@ void ReaderMain::setKeepTrafficLog(bool on) {
 // --- model detection and layout -------------------------------------------
 
 QCoro::Task<> ReaderMain::DetectReaderModel() {
-    const std::optional<QByteArray> reply = co_await link::exchangeBody(*this, QByteArrayLiteral("00"));
+    const std::optional<QByteArray> reply =
+        co_await link::exchangeBody(*this, QByteArrayLiteral("00"));
     if (!reply)
         co_return;
 
