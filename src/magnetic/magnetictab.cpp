@@ -419,26 +419,9 @@ void MagneticTab::setReadTrackControlsEnabled(bool on) {
 }
 
 QCoro::Task<> MagneticTab::setMethodOfReading(char upload) {
-    const char mode = modeByte();
-    link::SerialComm &line = m_reader.readerPort();
-    try {
-        if (line.PortOpen())
-            line.setInBufferCount(0);
-    } catch (const link::SerialError &) {
-        // A line that went away shows up in the exchange, which reports it.
-    }
-    const std::optional<char> method = reader::askReadingMethod(this);
-    if (!method)
-        co_return;
-    const std::optional<QByteArray> reply = co_await link::exchangeBody(
-        m_reader, reader::readingMethodBody(mode, upload, trackCodeByte(), *method));
-    if (!reply)
-        co_return;
-    const char result = reader::replyByte(*reply, 6);
-    if (result == 'N')
-        link::showMessage(QStringLiteral("Set the Method of Reading Error"),
-                          QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);
-    if (result == 'Y' && upload == '1') {
+    const bool set =
+        co_await reader::SetMethodOfReading(m_reader, modeByte(), trackCodeByte(), upload, this);
+    if (set && upload == '1') {
         setReadTrackControlsEnabled(true);
         m_mcardFrame2->setEnabled(false);
     }

@@ -31,4 +31,11 @@ char CardPosition::parameterCode() const {
     return n == 0 ? '\0' : char('0' + n - 1);
 }
 
+void CardPosition::okClicked() {
+    if (m_okAction)
+        m_okAction();
+    else
+        accept();
+}
+
 } // namespace talvex::reader

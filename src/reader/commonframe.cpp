@@ -1,5 +1,4 @@
 #include "commonframe.h"
-#include "link/blockon.h"
 
 #include "cardposition.h"
 #include "combot.h"
@@ -18,6 +17,7 @@
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "link/serialcomm.h"
 #include "ui/seams.h"
 
 #include <QAbstractButton>
@@ -57,7 +57,9 @@ constexpr ResultTexts kBaudRate{"Set Baud Rate", "Reader Baud Rate Setup Success
 } // namespace
 
 CommonFrame::CommonFrame(ReaderWindow &reader, QWidget *parent)
-    : QGroupBox(QStringLiteral("COMMON"), parent), m_reader(reader) {
+    : QGroupBox(QStringLiteral("COMMON"), parent), m_reader(reader),
+      m_operations(
+          [this](link::SerialComm &line) { m_reader.showStatus(link::busyLineText(line)); }) {
     setObjectName(QStringLiteral("FrameComm"));
     auto make = [this](const char *name, const char *caption) {
         auto *button = new QPushButton(QString::fromLatin1(caption), this);
@@ -82,23 +84,32 @@ CommonFrame::CommonFrame(ReaderWindow &reader, QWidget *parent)
     for (int i = 0; i < order.size(); ++i)
         grid->addWidget(order.at(i), i / 2, i % 2);
 
-    connect(m_irreset, &QPushButton::clicked, this, &CommonFrame::IRRESET_Click);
-    connect(m_irstatus, &QPushButton::clicked, this, &CommonFrame::IRStatus_Click);
-    connect(m_sensorState, &QPushButton::clicked, this, &CommonFrame::SensorState_Click);
-    connect(m_irprohibit, &QPushButton::clicked, this, &CommonFrame::IRProhibit_Click);
+    using Command = QCoro::Task<> (CommonFrame::*)();
+    auto wire = [this](QPushButton *button, Command handler) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { start([this, handler] { return (this->*handler)(); }); });
+    };
+    wire(m_irreset, &CommonFrame::IRRESET_Click);
+    wire(m_irstatus, &CommonFrame::IRStatus_Click);
+    wire(m_sensorState, &CommonFrame::SensorState_Click);
+    wire(m_irprohibit, &CommonFrame::IRProhibit_Click);
+    wire(m_ircardtype, &CommonFrame::IRCARDTYPE_Click);
+    wire(m_ircomb, &CommonFrame::IRcomb_Click);
     connect(m_irpop, &QPushButton::clicked, this, &CommonFrame::IRPOP_Click);
     connect(m_irweizhi, &QPushButton::clicked, this, &CommonFrame::IRWeizhi_Click);
-    connect(m_ircardtype, &QPushButton::clicked, this, &CommonFrame::IRCARDTYPE_Click);
-    connect(m_ircomb, &QPushButton::clicked, this, &CommonFrame::IRcomb_Click);
 }
 
-bool CommonFrame::send(const QByteArray &commandBody) {
+void CommonFrame::start(const link::Operations::Handler &handler) {
+    m_operations.run(m_reader.readerPort(), handler);
+}
+
+QCoro::Task<bool> CommonFrame::send(QByteArray commandBody) {
     const QByteArray frame = link::buildReaderFrame(commandBody);
     m_reply = link::newReplyBuffer();
     m_replyLength = 0;
-    const link::ReplyStatus status =
-        link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength));
-    return status == link::kReplyOk && m_replyLength != 0;
+    const link::ReplyStatus status = co_await link::SendReaderCommand(
+        m_reader, frame, int(frame.size()), m_reply, m_replyLength);
+    co_return status == link::kReplyOk &&m_replyLength != 0;
 }
 
 bool CommonFrame::portReady() const {
@@ -110,9 +121,9 @@ bool CommonFrame::portReady() const {
 
 // --- reset, status, sensors -------------------------------------------------
 
-void CommonFrame::IRRESET_Click() {
+QCoro::Task<> CommonFrame::IRRESET_Click() {
     if (!portReady())
-        return;
+        co_return;
     const QString model = m_reader.currentModel();
     char pm = '\0';
     if (model == QLatin1String("KVR-416") || model == QLatin1String("KVR-523")) {
@@ -132,22 +143,31 @@ void CommonFrame::IRRESET_Click() {
         if (resetOption >= 1 && resetOption <= 3)
             pm = char('0' + resetOption - 1);
     }
-    if (pm == '\0' || !send(body('0', pm)))
-        return;
+    if (pm == '\0')
+        co_return;
+    const bool replied = co_await send(body('0', pm));
+    if (!replied)
+        co_return;
     link::showMessage(resetReplyText(m_reply, m_replyLength), QStringLiteral("Reader Reset"),
                       link::MsgIcon::Information);
 }
 
-void CommonFrame::IRStatus_Click() {
-    if (!portReady() || !send("10"))
-        return;
+QCoro::Task<> CommonFrame::IRStatus_Click() {
+    if (!portReady())
+        co_return;
+    const bool replied = co_await send("10");
+    if (!replied)
+        co_return;
     if (const std::optional<MessageBox> box = statusBox(m_reader.currentModel(), m_reply))
         showInformation(*box);
 }
 
-void CommonFrame::SensorState_Click() {
-    if (!portReady() || !send("1."))
-        return;
+QCoro::Task<> CommonFrame::SensorState_Click() {
+    if (!portReady())
+        co_return;
+    const bool replied = co_await send("1.");
+    if (!replied)
+        co_return;
     const QString model = m_reader.currentModel();
     if (model == QLatin1String("KVR-638")) {
         m_sensors638 = m_reply.mid(2, 4);
@@ -162,107 +182,142 @@ void CommonFrame::SensorState_Click() {
 
 // --- card entry ---------------------------------------------------------------
 
-void CommonFrame::silentStatusQuery() {
-    if (!send("10"))
-        return;
+QCoro::Task<> CommonFrame::silentStatusQuery() {
+    const bool replied = co_await send("10");
+    if (!replied)
+        co_return;
     if (const int front = reader::frontEntryState(replyByte(m_reply, 3)))
         m_frontEntryState = front;
     if (const int rear = reader::rearEntryState(replyByte(m_reply, 4)))
         m_rearEntryState = rear;
 }
 
-void CommonFrame::IRProhibit_Click() {
+QCoro::Task<> CommonFrame::IRProhibit_Click() {
     if (!portReady())
-        return;
+        co_return;
     const QString model = m_reader.currentModel();
     if (model == QLatin1String("KVR-634")) {
         IRProhibitOptionForm634 dialog(this);
         ui::execModal(dialog);
-        if (dialog.value() == 0)
-            return;
-        if (send(body('/', dialog.value() == 1 ? '1' : '0')))
+        const int value = dialog.value();
+        if (value == 0)
+            co_return;
+        const bool replied = co_await send(body('/', value == 1 ? '1' : '0'));
+        if (replied)
             showResult(kEnterControl, replyByte(m_reply, 2));
     } else if (model == QLatin1String("KVR-638")) {
-        enterControl638();
+        co_await enterControl638();
     } else if (model == QLatin1String("KVR-690")) {
-        enterControl690();
+        co_await enterControl690();
     }
 }
 
-void CommonFrame::enterControl638() {
-    silentStatusQuery();
+QCoro::Task<> CommonFrame::enterControl638() {
+    co_await silentStatusQuery();
     m_reader.setKeepTrafficLog(true);
-    IRProhibitOptionForm638 dialog(m_frontEntryState, this);
-    ui::execModal(dialog);
-    const int front = dialog.value();
-    if (front >= 1 && front <= 3 && send(QByteArray("/") + char('0' + front) + '1'))
-        showResult(kEnterControl, replyByte(m_reply, 2));
+    int front = 0;
+    {
+        IRProhibitOptionForm638 dialog(m_frontEntryState, this);
+        ui::execModal(dialog);
+        front = dialog.value();
+    }
+    if (front >= 1 && front <= 3) {
+        const bool replied = co_await send(QByteArray("/") + char('0' + front) + '1');
+        if (replied)
+            showResult(kEnterControl, replyByte(m_reply, 2));
+    }
     m_reader.setKeepTrafficLog(false);
 }
 
-void CommonFrame::enterControl690() {
-    silentStatusQuery();
+QCoro::Task<> CommonFrame::enterControl690() {
+    co_await silentStatusQuery();
     m_reader.setKeepTrafficLog(true);
-    IRProhibitOptionForm690 dialog(m_frontEntryState, m_rearEntryState, this);
-    ui::execModal(dialog);
-    const int front = dialog.frontValue();
-    const int rear = dialog.rearValue();
-    if (front >= 1 && front <= 4 && rear >= 1 && rear <= 2 &&
-        send(QByteArray("/") + char('0' + front) + char('0' + rear - 1)))
-        showResult(kEnterControl, replyByte(m_reply, 3));
+    int front = 0;
+    int rear = 0;
+    {
+        IRProhibitOptionForm690 dialog(m_frontEntryState, m_rearEntryState, this);
+        ui::execModal(dialog);
+        front = dialog.frontValue();
+        rear = dialog.rearValue();
+    }
+    if (front >= 1 && front <= 4 && rear >= 1 && rear <= 2) {
+        const bool replied =
+            co_await send(QByteArray("/") + char('0' + front) + char('0' + rear - 1));
+        if (replied)
+            showResult(kEnterControl, replyByte(m_reply, 3));
+    }
     m_reader.setKeepTrafficLog(false);
 }
 
 // --- eject and card moves -----------------------------------------------------
 
 void CommonFrame::IRPOP_Click() {
-    if (!portReady())
+    if (m_reader.currentModel() == QLatin1String("KVR-690") && m_reader.portSetUp()) {
+        // The dialog stays up for one move after the other; each "OK" is a
+        // command of its own, refused while the one before still waits.
+        PopOptionForm690 dialog(
+            [this](int value) { start([this, value] { return moveCard690(value); }); }, this);
+        ui::execModal(dialog);
         return;
+    }
+    start([this] { return eject(); });
+}
+
+QCoro::Task<> CommonFrame::eject() {
+    if (!portReady())
+        co_return;
     const QString model = m_reader.currentModel();
     if (model == QLatin1String("KVR-634") || model == QLatin1String("KVR-527")) {
-        if (send("20"))
+        const bool replied = co_await send("20");
+        if (replied)
             showResult(model == QLatin1String("KVR-634") ? kEject634 : kEject527,
                        replyByte(m_reply, 2));
     } else if (model == QLatin1String("KVR-638")) {
-        PopOptionForm638 dialog(this);
-        ui::execModal(dialog);
-        const int option = dialog.value();
-        if ((option == 1 || option == 2) && send(body('2', option == 1 ? '0' : '1')))
+        int option = 0;
+        {
+            PopOptionForm638 dialog(this);
+            ui::execModal(dialog);
+            option = dialog.value();
+        }
+        if (option != 1 && option != 2)
+            co_return;
+        const bool replied = co_await send(body('2', option == 1 ? '0' : '1'));
+        if (replied)
             showResult(kEject634, replyByte(m_reply, 2));
-    } else if (model == QLatin1String("KVR-690")) {
-        PopOptionForm690 dialog([this](int value) { moveCard690(value); }, this);
-        ui::execModal(dialog);
     } else {
         link::showCaution(QStringLiteral("No ejection command for this sample"));
     }
 }
 
-void CommonFrame::moveCard690(int value) {
+QCoro::Task<> CommonFrame::moveCard690(int value) {
     const char pm = PopOptionForm690::parameterCode(value);
     if (pm == '\0')
-        return;
+        co_return;
     if (pm == '7') {
         // Cleaning needs an empty reader; a query that fails counts as a card.
         bool cardPresent = true;
-        if (send("10") && replyByte(m_reply, 2) == 'N')
+        const bool replied = co_await send("10");
+        if (replied && replyByte(m_reply, 2) == 'N')
             cardPresent = false;
         if (cardPresent) {
             link::showMessage(
                 QStringLiteral("Please first remove the cards, then use 'Clean Reader' command"),
                 QStringLiteral("Reader Status"), link::MsgIcon::Information);
-            return;
+            co_return;
         }
     }
-    if (!send(body('2', pm)))
-        return;
+    const bool moved = co_await send(body('2', pm));
+    if (!moved)
+        co_return;
     if (const std::optional<MessageBox> box = moveCardBox(pm, replyByte(m_reply, 2)))
         showInformation(*box);
 }
 
-void CommonFrame::MoveCardToIcPosition() {
+QCoro::Task<> CommonFrame::MoveCardToIcPosition() {
     m_cardMoved = false;
-    if (!send("2/"))
-        return;
+    const bool replied = co_await send("2/");
+    if (!replied)
+        co_return;
     const char result = replyByte(m_reply, 2);
     if (result == 'Y')
         m_cardMoved = true;
@@ -273,34 +328,49 @@ void CommonFrame::MoveCardToIcPosition() {
 // --- stop position ------------------------------------------------------------
 
 void CommonFrame::IRWeizhi_Click() {
+    if (m_reader.readerPort().busy()) {
+        m_reader.showStatus(link::busyLineText(m_reader.readerPort()));
+        return;
+    }
     if (!portReady())
         return;
     CardPosition dialog(m_currentStopPosition, m_chosenStopPosition, this);
-    if (ui::execModal(dialog) != QDialog::Accepted)
-        return;
-    if (!send(body('.', dialog.parameterCode())))
-        return;
-    const char result = replyByte(m_reply, 2);
-    if (result == 'Y')
-        m_currentStopPosition = m_chosenStopPosition;
-    showResult(kStopPosition, result);
+    QPointer<CardPosition> open(&dialog);
+    // "OK" sends the position, shows the result, then closes the dialog.
+    dialog.setOkAction([this, open] {
+        const char pm = open->parameterCode();
+        start([this, open, pm] { return setStopPosition(open, pm); });
+    });
+    ui::execModal(dialog);
+}
+
+QCoro::Task<> CommonFrame::setStopPosition(QPointer<CardPosition> dialog, char pm) {
+    const bool replied = co_await send(body('.', pm));
+    if (replied) {
+        const char result = replyByte(m_reply, 2);
+        if (result == 'Y')
+            m_currentStopPosition = m_chosenStopPosition;
+        showResult(kStopPosition, result);
+    }
+    if (dialog)
+        dialog->accept();
 }
 
 // --- card type ----------------------------------------------------------------
 
-void CommonFrame::IRCARDTYPE_Click() {
+QCoro::Task<> CommonFrame::IRCARDTYPE_Click() {
     if (!portReady())
-        return;
+        co_return;
     const QString model = m_reader.currentModel();
     if (model == QLatin1String("KVR-690")) {
-        MoveCardToIcPosition();
+        co_await MoveCardToIcPosition();
         if (m_cardMoved) {
             m_reader.setKeepTrafficLog(true);
-            detectCardType();
+            co_await detectCardType();
             m_reader.setKeepTrafficLog(false);
         }
     } else if (!model.isEmpty()) {
-        detectCardType();
+        co_await detectCardType();
     } else {
         link::showCaution(QStringLiteral("No AutoTest command for this sample"));
     }
@@ -325,12 +395,13 @@ void selectTab(QWidget *window, const char *name, int index) {
 
 } // namespace
 
-void CommonFrame::detectCardType() {
-    if (!send("11"))
-        return;
+QCoro::Task<> CommonFrame::detectCardType() {
+    const bool replied = co_await send("11");
+    if (!replied)
+        co_return;
     const CardTypeRow *row = findCardType(replyByte(m_reply, 2), replyByte(m_reply, 3));
     if (!row)
-        return;
+        co_return;
     QWidget *top = window();
     using T = CardTypeRow::Target;
     if (row->tab >= 0)
@@ -359,16 +430,26 @@ void CommonFrame::detectCardType() {
 
 // --- reader speed -------------------------------------------------------------
 
-void CommonFrame::IRcomb_Click() {
+QCoro::Task<> CommonFrame::IRcomb_Click() {
     if (!portReady())
-        return;
-    Combot dialog(this);
-    ui::execModal(dialog);
-    const int choice = dialog.value();
-    // 57600 bit/s has an option but no code the reader knows: nothing is sent.
+        co_return;
+    int choice = 0;
+    {
+        Combot dialog(this);
+        ui::execModal(dialog);
+        choice = dialog.value();
+    }
+    // 57600 bit/s has an option but no code the reader knows: nothing is sent,
+    // and the status line says so.
+    if (choice == 1) {
+        m_reader.showStatus(QStringLiteral("57600 bits/s is not offered by the reader; "
+                                           "nothing was sent."));
+        co_return;
+    }
     if (choice < 4 || choice > 6)
-        return;
-    if (send(body('4', char('3' + choice - 4))))
+        co_return;
+    const bool replied = co_await send(body('4', char('3' + choice - 4)));
+    if (replied)
         showResult(kBaudRate, replyByte(m_reply, 2));
 }
 

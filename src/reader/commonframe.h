@@ -1,12 +1,17 @@
 #pragma once
 
+#include "link/operations.h"
+
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QGroupBox>
+#include <QPointer>
 
 class QPushButton;
 
 namespace talvex::reader {
 
+class CardPosition;
 class ReaderWindow;
 
 // The "COMMON" frame (FrameComm) beside the tabs: the commands that act on the
@@ -29,17 +34,22 @@ public:
     QPushButton *cardTypeButton() const { return m_ircardtype; }     // IRCARDTYPE
     QPushButton *enterControlButton() const { return m_irprohibit; } // IRProhibit
 
-    void IRRESET_Click();
-    void IRStatus_Click();
-    void SensorState_Click();
-    void IRProhibit_Click();
+    // The handlers that talk to the reader await it; their buttons start them
+    // as commands of the frame, refused while the reader's line is busy.
+    QCoro::Task<> IRRESET_Click();
+    QCoro::Task<> IRStatus_Click();
+    QCoro::Task<> SensorState_Click();
+    QCoro::Task<> IRProhibit_Click();
+    // Eject; the KVR-690's move dialog stays open, and each of its "OK"s
+    // starts one move.
     void IRPOP_Click();
+    // The stop position dialog; its "OK" sends, shows the result, then closes it.
     void IRWeizhi_Click();
-    void IRCARDTYPE_Click();
-    void IRcomb_Click();
+    QCoro::Task<> IRCARDTYPE_Click();
+    QCoro::Task<> IRcomb_Click();
 
     // Move the card to the IC card operation position; sets cardMoved() on "Y".
-    void MoveCardToIcPosition();
+    QCoro::Task<> MoveCardToIcPosition();
     bool cardMoved() const { return m_cardMoved; }
 
     int currentStopPosition() const { return m_currentStopPosition; }
@@ -50,16 +60,21 @@ public:
     QByteArray sensorSnapshot690() const { return m_sensors690; }
 
 private:
+    // Starts a command on the reader's line unless one runs there already.
+    void start(const link::Operations::Handler &handler);
     // Frames body, runs the exchange; true on 0 with a reply.
-    bool send(const QByteArray &body);
+    QCoro::Task<bool> send(QByteArray body);
     bool portReady() const;
-    void silentStatusQuery();
-    void enterControl638();
-    void enterControl690();
-    void moveCard690(int value);
-    void detectCardType();
+    QCoro::Task<> eject();
+    QCoro::Task<> silentStatusQuery();
+    QCoro::Task<> enterControl638();
+    QCoro::Task<> enterControl690();
+    QCoro::Task<> moveCard690(int value);
+    QCoro::Task<> setStopPosition(QPointer<CardPosition> dialog, char pm);
+    QCoro::Task<> detectCardType();
 
     ReaderWindow &m_reader;
+    link::Operations m_operations;
     QByteArray m_reply;
     qint16 m_replyLength = 0;
 

@@ -1,5 +1,4 @@
 #include "extendtab.h"
-#include "link/blockon.h"
 
 #include "ledcmd1form.h"
 #include "ledcmd2form.h"
@@ -12,6 +11,7 @@
 #include "link/frame.h"
 #include "link/messages.h"
 #include "link/replycodes.h"
+#include "link/serialcomm.h"
 #include "ui/seams.h"
 
 #include <QGroupBox>
@@ -50,7 +50,9 @@ void showResult(const ResultTexts &texts, char result) {
 } // namespace
 
 ExtendFunctionTab::ExtendFunctionTab(link::ReaderLinkContext &reader, QWidget *parent)
-    : QWidget(parent), m_reader(reader) {
+    : QWidget(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     m_otherFrame1 = makeFrame(QStringLiteral("OTHERFRAME1"), QStringLiteral("Reader SN"),
                               {{QStringLiteral("Type523Readsn"), QStringLiteral("Read SN")}}, this);
     m_otherFrame2 =
@@ -70,9 +72,12 @@ ExtendFunctionTab::ExtendFunctionTab(link::ReaderLinkContext &reader, QWidget *p
     layout->addWidget(m_otherFrame3);
     layout->addStretch();
 
-    auto wire = [this](const char *name, void (ExtendFunctionTab::*handler)()) {
+    auto wire = [this](const char *name, QCoro::Task<> (ExtendFunctionTab::*handler)()) {
         connect(findChild<QPushButton *>(QLatin1String(name)), &QPushButton::clicked, this,
-                handler);
+                [this, handler] {
+                    m_operations.run(m_reader.readerPort(),
+                                     [this, handler] { return (this->*handler)(); });
+                });
     };
     wire("Type523Readsn", &ExtendFunctionTab::Type523Readsn_Click);
     wire("IRLEDCMD1", &ExtendFunctionTab::IRLEDCMD1_Click);
@@ -88,68 +93,87 @@ bool ExtendFunctionTab::portReady() const {
     return false;
 }
 
-char ExtendFunctionTab::send(const QByteArray &body) {
+QCoro::Task<char> ExtendFunctionTab::send(QByteArray body) {
     const QByteArray frame = link::buildReaderFrame(body);
     m_reply = link::newReplyBuffer();
     m_replyLength = 0;
-    if (link::blockOn(link::SendReaderCommand(m_reader, frame, int(frame.size()), m_reply, m_replyLength)) !=
-            link::kReplyOk ||
-        m_replyLength == 0)
-        return '\0';
-    return replyByte(m_reply, 2);
+    const link::ReplyStatus status = co_await link::SendReaderCommand(
+        m_reader, frame, int(frame.size()), m_reply, m_replyLength);
+    if (status != link::kReplyOk || m_replyLength == 0)
+        co_return '\0';
+    co_return replyByte(m_reply, 2);
 }
 
 // The shutter light takes "0" for on; the three-colour light "1".
-void ExtendFunctionTab::IRLEDCMD1_Click() {
+QCoro::Task<> ExtendFunctionTab::IRLEDCMD1_Click() {
     if (!portReady())
-        return;
-    LEDCMD1FORM dialog(this);
-    ui::execModal(dialog);
-    if (dialog.value() == 1 || dialog.value() == 2)
-        showResult(kOnOff, send(QByteArray("F") + (dialog.value() == 1 ? '0' : '1')));
+        co_return;
+    int value = 0;
+    {
+        LEDCMD1FORM dialog(this);
+        ui::execModal(dialog);
+        value = dialog.value();
+    }
+    if (value != 1 && value != 2)
+        co_return;
+    const char result = co_await send(QByteArray("F") + (value == 1 ? '0' : '1'));
+    showResult(kOnOff, result);
 }
 
-void ExtendFunctionTab::IRLEDCMD2_Click() {
+QCoro::Task<> ExtendFunctionTab::IRLEDCMD2_Click() {
     if (!portReady())
-        return;
-    LEDCMD2FORM dialog(this);
-    ui::execModal(dialog);
-    if (dialog.onTime() < 0 || dialog.offTime() < 0)
-        return;
-    showResult(kGlitter, send(QByteArray("I") + char(dialog.onTime()) + char(dialog.offTime())));
+        co_return;
+    int on = -1;
+    int off = -1;
+    {
+        LEDCMD2FORM dialog(this);
+        ui::execModal(dialog);
+        on = dialog.onTime();
+        off = dialog.offTime();
+    }
+    if (on < 0 || off < 0)
+        co_return;
+    const char result = co_await send(QByteArray("I") + char(on) + char(off));
+    showResult(kGlitter, result);
 }
 
-void ExtendFunctionTab::IRLEDCMD3_Click() {
+QCoro::Task<> ExtendFunctionTab::IRLEDCMD3_Click() {
     if (!portReady())
-        return;
-    LEDCMD3FORM dialog(this);
-    ui::execModal(dialog);
-    if (dialog.colour() == 0 || dialog.action() == 0)
-        return;
+        co_return;
     QByteArray body("\x80");
-    body += char('0' + dialog.colour() - 1);
-    body += dialog.action() == 2 ? '1' : '0';
-    showResult(kOnOff, send(body));
+    {
+        LEDCMD3FORM dialog(this);
+        ui::execModal(dialog);
+        if (dialog.colour() == 0 || dialog.action() == 0)
+            co_return;
+        body += char('0' + dialog.colour() - 1);
+        body += dialog.action() == 2 ? '1' : '0';
+    }
+    const char result = co_await send(body);
+    showResult(kOnOff, result);
 }
 
-void ExtendFunctionTab::IRLEDCMD4_Click() {
+QCoro::Task<> ExtendFunctionTab::IRLEDCMD4_Click() {
     if (!portReady())
-        return;
-    LEDCMD4FORM dialog(this);
-    ui::execModal(dialog);
-    if (dialog.colourCode() == '\0' || dialog.onTime() < 0 || dialog.offTime() < 0)
-        return;
+        co_return;
     QByteArray body("\x81");
-    body += dialog.colourCode();
-    body += char(dialog.onTime());
-    body += char(dialog.offTime());
-    showResult(kGlitter, send(body));
+    {
+        LEDCMD4FORM dialog(this);
+        ui::execModal(dialog);
+        if (dialog.colourCode() == '\0' || dialog.onTime() < 0 || dialog.offTime() < 0)
+            co_return;
+        body += dialog.colourCode();
+        body += char(dialog.onTime());
+        body += char(dialog.offTime());
+    }
+    const char result = co_await send(body);
+    showResult(kGlitter, result);
 }
 
-void ExtendFunctionTab::Type523Readsn_Click() {
+QCoro::Task<> ExtendFunctionTab::Type523Readsn_Click() {
     if (!portReady())
-        return;
-    const char result = send("0:");
+        co_return;
+    const char result = co_await send("0:");
     if (result == 'Y') {
         m_serialNumber = serialNumberText(m_reply, m_replyLength);
         ReadSnForm form(m_serialNumber, this);

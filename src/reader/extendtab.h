@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/operations.h"
+
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QWidget>
 
 class QGroupBox;
@@ -22,11 +25,12 @@ public:
     QGroupBox *shutterLightFrame() const { return m_otherFrame2; } // OTHERFRAME2
     QGroupBox *colourLightFrame() const { return m_otherFrame3; }  // OTHERFRAME3
 
-    void IRLEDCMD1_Click();
-    void IRLEDCMD2_Click();
-    void IRLEDCMD3_Click();
-    void IRLEDCMD4_Click();
-    void Type523Readsn_Click();
+    // Each awaits the reader; its button starts it as a command of the tab.
+    QCoro::Task<> IRLEDCMD1_Click();
+    QCoro::Task<> IRLEDCMD2_Click();
+    QCoro::Task<> IRLEDCMD3_Click();
+    QCoro::Task<> IRLEDCMD4_Click();
+    QCoro::Task<> Type523Readsn_Click();
 
     // The last serial number read.
     QString serialNumber() const { return m_serialNumber; }
@@ -34,10 +38,11 @@ public:
 private:
     // Frames body, runs the exchange, returns the result byte at reply byte 2,
     // or 00h when there is no reply to judge.
-    char send(const QByteArray &body);
+    QCoro::Task<char> send(QByteArray body);
     bool portReady() const;
 
     link::ReaderLinkContext &m_reader;
+    link::Operations m_operations;
     QByteArray m_reply;
     qint16 m_replyLength = 0;
     QString m_serialNumber;

@@ -8,21 +8,25 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace talvex::reader {
 namespace {
 
-// The whole number a box of digits holds, capped so that long texts stay
-// "above 255" without overflowing.
-int timeValue(const QString &digits) {
+// The whole part of the number a box holds: its leading digits, so that a
+// pasted "12.7" counts 12; capped so that long texts stay "above 255" without
+// overflowing. A pasted text that starts with no digit holds no number: as
+// out of range.
+int timeValue(const QString &text) {
     int value = 0;
-    for (QChar c : digits) {
+    qsizetype digits = 0;
+    for (QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return 1000; // pasted text: as out of range
-        value = value * 10 + c.digitValue();
-        if (value > 999)
-            return 1000;
+            break;
+        ++digits;
+        value = std::min(value * 10 + c.digitValue(), 1000);
     }
-    return value;
+    return digits == 0 ? 1000 : value;
 }
 
 } // namespace

@@ -26,8 +26,15 @@ KVR523SetReadType::KVR523SetReadType(QWidget *parent)
         m_notice->setVisible(on);
         m_noticeText->setVisible(on);
     };
-    connect(inserting, &QRadioButton::clicked, this, [showNotice] { showNotice(false); });
-    connect(pulling, &QRadioButton::clicked, this, [showNotice] { showNotice(true); });
+    // The notice follows the selection, whether made by mouse or keyboard.
+    connect(inserting, &QRadioButton::toggled, this, [showNotice](bool on) {
+        if (on)
+            showNotice(false);
+    });
+    connect(pulling, &QRadioButton::toggled, this, [showNotice](bool on) {
+        if (on)
+            showNotice(true);
+    });
 }
 
 void KVR523SetReadType::okClicked() {

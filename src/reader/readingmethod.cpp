@@ -1,5 +1,4 @@
 #include "readingmethod.h"
-#include "link/blockon.h"
 
 #include "kvr523setreadtype.h"
 #include "readerreplies.h"
@@ -31,8 +30,8 @@ std::optional<char> askReadingMethod(QWidget *parent) {
     return std::nullopt;
 }
 
-bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char upload,
-                        QWidget *parent) {
+QCoro::Task<bool> SetMethodOfReading(link::ReaderLinkContext &reader, char mode, char trackCode,
+                                     char upload, QWidget *parent) {
     try {
         if (reader.readerPort().PortOpen())
             reader.readerPort().setInBufferCount(0);
@@ -41,16 +40,16 @@ bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char up
     }
     const std::optional<char> method = askReadingMethod(parent);
     if (!method)
-        return false;
+        co_return false;
     const std::optional<QByteArray> reply =
-        link::blockOn(link::exchangeBody(reader, readingMethodBody(mode, upload, trackCode, *method)));
+        co_await link::exchangeBody(reader, readingMethodBody(mode, upload, trackCode, *method));
     if (!reply)
-        return false;
+        co_return false;
     const char result = replyByte(*reply, 6);
     if (result == 'N')
         link::showMessage(QStringLiteral("Set the Method of Reading Error"),
                           QStringLiteral("Set the Method of Reading"), link::MsgIcon::Information);
-    return result == 'Y';
+    co_return result == 'Y';
 }
 
 } // namespace talvex::reader

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 
 #include <optional>
 
 class QWidget;
 
-namespace talvex::reader {
+namespace talvex::link {
+class ReaderLinkContext;
+}
 
-class ReaderWindow;
+namespace talvex::reader {
 
 // "Set the Method of Reading" of the KVR-523: body "F" "0" M U T R with M the
 // data form and T the track code of the magnetic tab, U "0" for initiative
@@ -22,7 +25,8 @@ std::optional<char> askReadingMethod(QWidget *parent);
 // The whole command through the exchange: clears the receive buffer, asks for
 // the method, sends, and shows the error box on "N" at reply byte 6. True on
 // "Y". A cancelled dialog sends nothing and returns false.
-bool SetMethodOfReading(ReaderWindow &reader, char mode, char trackCode, char upload,
-                        QWidget *parent);
+// Awaited: the window answers while the reader is waited for.
+QCoro::Task<bool> SetMethodOfReading(link::ReaderLinkContext &reader, char mode, char trackCode,
+                                     char upload, QWidget *parent);
 
 } // namespace talvex::reader

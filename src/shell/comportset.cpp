@@ -65,7 +65,9 @@ void closeQuietly(link::SerialComm &port) {
 } // namespace
 
 comportset::comportset(link::ReaderLinkContext &reader, QWidget *parent)
-    : QDialog(parent), m_reader(reader) {
+    : QDialog(parent), m_reader(reader), m_operations([this](link::SerialComm &line) {
+          m_reader.showStatus(link::busyLineText(line));
+      }) {
     setObjectName(QStringLiteral("comportset"));
     setWindowTitle(QStringLiteral("Communication Setting"));
 
@@ -133,9 +135,13 @@ comportset::comportset(link::ReaderLinkContext &reader, QWidget *parent)
     main->addWidget(m_scanArea);
     main->addStretch();
 
-    connect(ok, &QPushButton::clicked, this, &comportset::Command1_Click);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        m_operations.run(m_reader.readerPort(), [this] { return Command1_Click(); });
+    });
     connect(cancel, &QPushButton::clicked, this, &comportset::Command2_Click);
-    connect(scan, &QPushButton::clicked, this, &comportset::Command3_Click);
+    connect(scan, &QPushButton::clicked, this, [this] {
+        m_operations.run(m_reader.readerPort(), [this] { return Command3_Click(); });
+    });
 
     setFixedWidth(twipsToPixels(kWidthTwips));
     applyFold();
@@ -178,20 +184,20 @@ bool comportset::eventFilter(QObject *watched, QEvent *event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void comportset::Command1_Click() {
+QCoro::Task<> comportset::Command1_Click() {
     m_reader.setPortSetUp(false);
 
     const int port = portNumberOf(m_portCombo->currentText());
     if (port == 0) {
         link::showCaution(QStringLiteral("Comm Port Setup Invalid"));
         m_portCombo->setFocus();
-        return;
+        co_return;
     }
     const int baud = baudOf(m_baudCombo->currentText());
     if (baud == 0) {
         link::showCaution(QStringLiteral("Baud Rate Setup Invalid"));
         m_baudCombo->setFocus();
-        return;
+        co_return;
     }
 
     link::SerialComm &comm = m_reader.readerPort();
@@ -199,7 +205,7 @@ void comportset::Command1_Click() {
     if (error == 0) {
         QString result;
         try {
-            result = ProbeReaderAfterSetup(m_reader, m_negativeProbeReply);
+            result = co_await ProbeReaderAfterSetup(m_reader, m_negativeProbeReply);
         } catch (const link::SerialError &) {
             // The line failed while the probe ran (it hung up, or the driver
             // refused a write): as far as the user can tell, nothing answered.
@@ -208,7 +214,7 @@ void comportset::Command1_Click() {
         if (result != QStringLiteral("ERROR")) {
             m_reader.setPortSetUp(true);
             accept();
-            return;
+            co_return;
         }
         if (!m_negativeProbeReply) {
             link::showCaution(QStringLiteral("Unit not detected\r\n"
@@ -217,7 +223,7 @@ void comportset::Command1_Click() {
                                              "3.Communication line not connected"));
         }
         closeQuietly(comm);
-        return;
+        co_return;
     }
 
     if (error == link::kPortNotFound) {
@@ -233,16 +239,12 @@ void comportset::Command2_Click() {
     reject();
 }
 
-void comportset::Command3_Click() {
+QCoro::Task<> comportset::Command3_Click() {
     // The connection state is OK's and "Close Comm"'s alone: a scan that finds
     // the set-up reader again leaves it usable after Cancel.
     m_label1->setText(QStringLiteral("请稍候，正在扫描......"));
-    // The scan holds the window thread for its whole run; paint the notice now
-    // so that the user sees why nothing reacts.
-    m_label1->repaint();
-
     ReaderScan scanner(m_reader.readerPort());
-    const ReaderScan::Found found = scanner.scan();
+    const ReaderScan::Found found = co_await scanner.scan();
     if (found.port != 0) {
         m_label1->setText(QStringLiteral("Found KVR Reader AT COM") + QString::number(found.port) +
                           QStringLiteral(" Baut Rate ") + QString::number(found.baud));

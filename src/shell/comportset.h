@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/operations.h"
+
+#include <QCoro/QCoroTask>
 #include <QDialog>
 
 class QComboBox;
@@ -27,9 +30,12 @@ public:
     static constexpr int kFoldedTwips = 3165;
     static constexpr int kUnfoldedTwips = 4485;
 
-    void Command1_Click(); // "OK"
-    void Command2_Click(); // "Cancel"
-    void Command3_Click(); // "SCAN"
+    // OK and SCAN await the reader; their buttons start them through the
+    // dialog's operations. Cancel is never refused: closing the dialog
+    // abandons whatever still waits.
+    QCoro::Task<> Command1_Click(); // "OK"
+    void Command2_Click();          // "Cancel"
+    QCoro::Task<> Command3_Click(); // "SCAN"
     void AutoLabel_Click();
 
 protected:
@@ -48,6 +54,7 @@ private:
     QLabel *m_label1 = nullptr;
     bool m_showScanArea = false;
     bool m_negativeProbeReply = false;
+    link::Operations m_operations;
 };
 
 } // namespace talvex::shell

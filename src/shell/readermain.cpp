@@ -1,5 +1,4 @@
 #include "readermain.h"
-#include "link/blockon.h"
 
 #include "comportset.h"
 #include "modeltable.h"
@@ -102,7 +101,9 @@ QString trimBlanks(const QString &text) {
 
 } // namespace
 
-ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
+ReaderMain::ReaderMain(QWidget *parent)
+    : QWidget(parent),
+      m_operations([this](link::SerialComm &line) { showLineReason(link::busyLineText(line)); }) {
     setObjectName(QStringLiteral("ReaderMain"));
     setWindowTitle(QStringLiteral("Talvex5.0_EN"));
 
@@ -139,7 +140,8 @@ ReaderMain::ReaderMain(QWidget *parent) : QWidget(parent) {
     connect(m_frameComm->closeCommButton(), &QPushButton::clicked, this,
             &ReaderMain::IRCLOSECOM_Click);
     connect(m_exitGrm, &QPushButton::clicked, this, &ReaderMain::EXITGRM_Click);
-    connect(m_exuteCommandBtn, &QPushButton::clicked, this, &ReaderMain::ExuteCommandBtn_Click);
+    connect(m_exuteCommandBtn, &QPushButton::clicked, this,
+            [this] { m_operations.run(m_mscomm1, [this] { return ExuteCommandBtn_Click(); }); });
     connect(m_clearSdtdText, &QPushButton::clicked, this, &ReaderMain::ClearSDTDText_Click);
     connect(m_checkRecordToFile, &QCheckBox::toggled, this, &ReaderMain::CheckRecordToFile_Click);
     connect(m_openRecFileBtn, &QPushButton::clicked, this, &ReaderMain::OpenRecFileBtn_Click);
@@ -357,10 +359,11 @@ void ReaderMain::setKeepTrafficLog(bool on) {
 
 // --- model detection and layout -------------------------------------------
 
-void ReaderMain::DetectReaderModel() {
-    const std::optional<QByteArray> reply = link::blockOn(link::exchangeBody(*this, QByteArrayLiteral("00")));
+QCoro::Task<> ReaderMain::DetectReaderModel() {
+    const std::optional<QByteArray> reply =
+        co_await link::exchangeBody(*this, QByteArrayLiteral("00"));
     if (!reply)
-        return;
+        co_return;
 
     // The data: from byte 2 up to the last body byte, without ETX and BCC.
     const QString replyData = QString::fromLatin1(reply->mid(2, qMax(0, reply->size() - 4)));
@@ -371,7 +374,7 @@ void ReaderMain::DetectReaderModel() {
             m_typeImage.at(row.picture)->show();
         m_frameComm->ejectButton()->setText(row.ejectCaption);
         if (row.setsReadingMethod)
-            setMethodOfReadingAfterDetection();
+            co_await setMethodOfReadingAfterDetection();
     }
     ApplyModelLayout();
 }
@@ -405,8 +408,8 @@ void ReaderMain::ApplyModelLayout() {
     }
 }
 
-void ReaderMain::setMethodOfReadingAfterDetection() {
-    m_magneticTab->sendReadingMethod('1');
+QCoro::Task<> ReaderMain::setMethodOfReadingAfterDetection() {
+    co_await m_magneticTab->setMethodOfReading('1');
 }
 
 void ReaderMain::applyUploadCheckBoxRule() {
@@ -439,21 +442,32 @@ void ReaderMain::showNoModel() {
 // --- port -----------------------------------------------------------------
 
 void ReaderMain::IROpencom_Click() {
+    // The dialog reopens the port: not under a command that waits on it.
+    if (m_mscomm1.busy()) {
+        showLineReason(link::busyLineText(m_mscomm1));
+        return;
+    }
     {
         comportset dialog(*this, this);
         ui::execModal(dialog);
     }
     if (!m_portSetUp)
         return;
+    m_operations.run(m_mscomm1, [this] { return detectAfterSetup(); });
+}
+
+QCoro::Task<> ReaderMain::detectAfterSetup() {
     for (QLabel *picture : std::as_const(m_typeImage))
         picture->hide();
     // The log keeps the dialog's probe and adds the detection's reset to it.
     m_checkRecord->setChecked(true);
-    DetectReaderModel();
+    co_await DetectReaderModel();
     m_checkRecord->setChecked(false);
 }
 
 void ReaderMain::closeReaderPort() {
+    // A line that hung up may not close; the command waiting on it ends anyway.
+    m_mscomm1.abandonWait();
     try {
         if (m_mscomm1.PortOpen()) {
             m_mscomm1.setRTSEnable(false);
@@ -484,21 +498,21 @@ void ReaderMain::closeEvent(QCloseEvent *event) {
 
 // --- command line ---------------------------------------------------------
 
-void ReaderMain::ExuteCommandBtn_Click() {
+QCoro::Task<> ReaderMain::ExuteCommandBtn_Click() {
     if (!m_portSetUp) {
         link::showCaution(link::text::PortSetupFirst);
-        return;
+        co_return;
     }
     const QString text = trimBlanks(m_commandStr->text());
     m_commandStr->setText(text);
     const qsizetype length = text.size();
     if (length == 0) {
         link::showCaution(QStringLiteral("Enter the Command and then Press 'Send'"));
-        return;
+        co_return;
     }
     if ((length + 1) % 3 != 0) {
         link::showCaution(QStringLiteral("Error:Please Check The Data Effective"));
-        return;
+        co_return;
     }
     const int byteCount = int((length + 1) / 3);
     if (const std::optional<QByteArray> body = link::parseTypedHex(text, byteCount)) {
@@ -506,7 +520,7 @@ void ReaderMain::ExuteCommandBtn_Click() {
         QByteArray reply = link::newReplyBuffer();
         qint16 replyLength = 0;
         // The exchange has reported whatever went wrong; the line only sends.
-        link::blockOn(link::SendReaderCommand(*this, frame, byteCount + 5, reply, replyLength));
+        co_await link::SendReaderCommand(*this, frame, byteCount + 5, reply, replyLength);
     } else {
         link::showCaution(link::text::DataNotEffective);
     }

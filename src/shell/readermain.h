@@ -1,10 +1,12 @@
 #pragma once
 
 #include "link/exchange.h"
+#include "link/operations.h"
 #include "link/recordfile.h"
 #include "link/serialcomm.h"
 #include "reader/readerwindow.h"
 
+#include <QCoro/QCoroTask>
 #include <QWidget>
 
 class QCheckBox;
@@ -71,14 +73,18 @@ public:
     // A file of the window written, or not: a failure shows in the status line.
     void noteFileWrite(const link::FileWrite &write);
 
-    void DetectReaderModel();
+    // Asks the reader its model (body "00") and lays the window out for it.
+    QCoro::Task<> DetectReaderModel();
     void ApplyModelLayout();
     void LockForAutoRead();
 
+    // The settings dialog, then the model detection as a command of the window.
     void IROpencom_Click();
+    // "Close Comm", "Exit" and closing the window are never refused: they close
+    // the port, which abandons whatever command still waits on it.
     void IRCLOSECOM_Click();
     void EXITGRM_Click();
-    void ExuteCommandBtn_Click();
+    QCoro::Task<> ExuteCommandBtn_Click();
     void ClearSDTDText_Click();
     void CheckRecordToFile_Click();
     void OpenRecFileBtn_Click();
@@ -103,7 +109,9 @@ private:
     void applyUploadCheckBoxRule();
     // Detection of a KVR-523 also tells it how to read, with initiative
     // uploading off.
-    void setMethodOfReadingAfterDetection();
+    QCoro::Task<> setMethodOfReadingAfterDetection();
+    // The detection right after setup keeps its reset in the traffic log.
+    QCoro::Task<> detectAfterSetup();
     void showNoModel();
     void closeReaderPort();
     void setLinkLabelColour(const QColor &colour);
@@ -138,6 +146,9 @@ private:
     QPushButton *m_openRecFileBtn = nullptr;
     QPushButton *m_exitGrm = nullptr;
     ui::StatusLine *m_statusLine = nullptr;
+    // After the port: destroyed first, so that what still waits is abandoned
+    // while the line is there.
+    link::Operations m_operations;
 };
 
 } // namespace talvex::shell

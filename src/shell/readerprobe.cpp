@@ -1,5 +1,4 @@
 #include "readerprobe.h"
-#include "link/blockon.h"
 
 #include "link/busywait.h"
 #include "link/clock.h"
@@ -22,8 +21,9 @@ constexpr int kRestLimitMs = 5000;
 const QString kOk = QStringLiteral("OK");
 const QString kError = QStringLiteral("ERROR");
 
-bool waitFor(link::SerialComm &port, int count, int limitMs) {
-    return link::blockOn(port.waitForInBufferCount(count, link::clock().nowMs() + limitMs));
+QCoro::Task<bool> waitFor(link::SerialComm &port, int count, int limitMs) {
+    const bool arrived = co_await port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+    co_return arrived;
 }
 
 } // namespace
@@ -55,7 +55,8 @@ int reopenPort(link::SerialComm &port, int portNumber, int baud) {
     return 0;
 }
 
-QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativeProbeReply) {
+QCoro::Task<QString> ProbeReaderAfterSetup(link::ReaderLinkContext &reader,
+                                           bool &negativeProbeReply) {
     negativeProbeReply = false;
     link::SerialComm &port = reader.readerPort();
     link::BusyStretch waiting;
@@ -66,43 +67,46 @@ QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativePro
     port.setOutput(frame);
     reader.appendTrafficLog(link::sentLine(frame));
 
-    if (!waitFor(port, 1, kFirstAnswerLimitMs))
-        return kError;
+    const bool answered = co_await waitFor(port, 1, kFirstAnswerLimitMs);
+    if (!answered)
+        co_return kError;
     port.setInputLen(0);
     const QByteArray answer = port.Input();
     if (answer.isEmpty())
-        return kError;
+        co_return kError;
     reader.appendTrafficLog(link::answerLine(byteAt(answer, 0)));
     if (byteAt(answer, 0) != link::ACK)
-        return kError;
+        co_return kError;
 
     port.setOutput(QByteArray(1, static_cast<char>(link::ENQ)));
     reader.appendTrafficLog(link::enqLine());
-    if (!waitFor(port, 3, kHeaderLimitMs))
-        return kError;
+    const bool headerIn = co_await waitFor(port, 3, kHeaderLimitMs);
+    if (!headerIn)
+        co_return kError;
     port.setInputLen(3);
     const QByteArray header = port.Input();
     if (header.size() < 3)
-        return kError;
+        co_return kError;
 
     const int need = byteAt(header, 1) * 256 + byteAt(header, 2) + 2;
-    if (!waitFor(port, need, kRestLimitMs)) {
+    const bool restIn = co_await waitFor(port, need, kRestLimitMs);
+    if (!restIn) {
         reader.appendTrafficLog(link::replyLine(header));
-        return kError;
+        co_return kError;
     }
     port.setInputLen(0);
     const QByteArray rest = port.Input();
     reader.appendTrafficLog(link::replyLine(header + rest) + QStringLiteral("\r\n"));
     if (!link::replyBccMatches(header, rest))
-        return kError;
+        co_return kError;
 
     waiting.end();
     if (byteAt(rest, 0) == 'N') {
         link::ShowReaderError(byteAt(rest, 2));
         negativeProbeReply = true;
-        return kError;
+        co_return kError;
     }
-    return isReaderStatusByte(byteAt(rest, 2)) ? kOk : QString();
+    co_return isReaderStatusByte(byteAt(rest, 2)) ? kOk : QString();
 }
 
 } // namespace talvex::shell

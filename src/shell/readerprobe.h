@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QString>
 
 namespace talvex::link {
@@ -29,7 +30,10 @@ int reopenPort(link::SerialComm &port, int portNumber, int baud);
 // "ERROR". A negative reply shows its error code's box and sets
 // negativeProbeReply, so that the caller does not pile a second box on it.
 // Port errors (a line that goes away midway) escape as link::SerialError.
-QString ProbeReaderAfterSetup(link::ReaderLinkContext &reader, bool &negativeProbeReply);
+// Awaited: the window answers while the reader is waited for; closing the
+// port abandons it.
+QCoro::Task<QString> ProbeReaderAfterSetup(link::ReaderLinkContext &reader,
+                                           bool &negativeProbeReply);
 
 // Whether the reply body's third byte says a reader understood the status query.
 bool isReaderStatusByte(quint8 byte);

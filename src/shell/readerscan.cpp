@@ -1,5 +1,4 @@
 #include "readerscan.h"
-#include "link/blockon.h"
 
 #include "readerprobe.h"
 
@@ -18,13 +17,14 @@ constexpr int kAnswerDelayMs = 250;
 constexpr int kHeaderLimitMs = 5000;
 constexpr int kRestLimitMs = 3000;
 
-bool waitFor(link::SerialComm &port, int count, int limitMs) {
-    return link::blockOn(port.waitForInBufferCount(count, link::clock().nowMs() + limitMs));
+QCoro::Task<bool> waitFor(link::SerialComm &port, int count, int limitMs) {
+    const bool arrived = co_await port.waitForInBufferCount(count, link::clock().nowMs() + limitMs);
+    co_return arrived;
 }
 
 } // namespace
 
-ReaderScan::Found ReaderScan::scan() {
+QCoro::Task<ReaderScan::Found> ReaderScan::scan() {
     const link::BusyStretch waiting;
     m_portOpenOk = false;
     for (int portNumber = 1; portNumber <= kLastPort; ++portNumber) {
@@ -33,9 +33,9 @@ ReaderScan::Found ReaderScan::scan() {
             if (!m_portOpenOk)
                 continue;
             m_readerFound = false;
-            ProbeReaderForScan();
+            co_await ProbeReaderForScan();
             if (m_readerFound)
-                return Found{portNumber, baud};
+                co_return Found{portNumber, baud};
             m_portOpenOk = false;
             try {
                 if (m_port.PortOpen())
@@ -45,35 +45,37 @@ ReaderScan::Found ReaderScan::scan() {
             }
         }
     }
-    return {};
+    co_return Found{};
 }
 
 void ReaderScan::OpenPortForScan(int portNumber, int baud) {
     m_portOpenOk = reopenPort(m_port, portNumber, baud) == 0;
 }
 
-void ReaderScan::ProbeReaderForScan() {
+QCoro::Task<> ReaderScan::ProbeReaderForScan() {
     try {
         m_port.setOutput(statusQueryFrame());
-        link::blockOn(link::DelayMs(m_port, kAnswerDelayMs));
+        co_await link::DelayMs(m_port, kAnswerDelayMs);
         if (m_port.InBufferCount() == 0)
-            return;
+            co_return;
         m_port.setInputLen(1);
         if (byteAt(m_port.Input(), 0) != link::ACK)
-            return;
+            co_return;
 
         m_port.setOutput(QByteArray(1, static_cast<char>(link::ENQ)));
-        if (!waitFor(m_port, 3, kHeaderLimitMs))
-            return;
+        const bool headerIn = co_await waitFor(m_port, 3, kHeaderLimitMs);
+        if (!headerIn)
+            co_return;
         m_port.setInputLen(3);
         const QByteArray header = m_port.Input();
         const int need = byteAt(header, 1) * 256 + byteAt(header, 2) + 2;
-        if (!waitFor(m_port, need, kRestLimitMs))
-            return;
+        const bool restIn = co_await waitFor(m_port, need, kRestLimitMs);
+        if (!restIn)
+            co_return;
         m_port.setInputLen(0);
         const QByteArray rest = m_port.Input();
         if (!link::replyBccMatches(header, rest))
-            return;
+            co_return;
         m_readerFound = isReaderStatusByte(byteAt(rest, 2));
     } catch (const link::SerialError &) {
         // A line that fails midway has no reader worth finding on it.

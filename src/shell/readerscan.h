@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
+
 namespace talvex::link {
 class SerialComm;
 }
@@ -19,10 +21,11 @@ public:
 
     // Stops at the first port and rate where a reader answers, leaving that
     // port open; otherwise the port is left closed.
-    Found scan();
+    // Awaited; closing the port abandons it.
+    QCoro::Task<Found> scan();
 
     void OpenPortForScan(int portNumber, int baud);
-    void ProbeReaderForScan();
+    QCoro::Task<> ProbeReaderForScan();
 
     bool portOpenOk() const { return m_portOpenOk; }   // PortOpenOk
     bool readerFound() const { return m_readerFound; } // ReaderFound

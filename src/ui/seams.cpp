@@ -14,7 +14,7 @@ using link::MsgAnswer;
 using link::MsgButtons;
 using link::MsgIcon;
 
-MsgAnswer WidgetMessageBoxes::show(const link::MessageRequest &request)
+std::unique_ptr<QMessageBox> makeMessageBox(const link::MessageRequest &request, QWidget *parent)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (request.icon) {
@@ -31,8 +31,16 @@ MsgAnswer WidgetMessageBoxes::show(const link::MessageRequest &request)
 
     QString text = request.text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(icon, request.title, text, buttons, QApplication::activeWindow());
-    switch (box.exec()) {
+    auto box = std::make_unique<QMessageBox>(icon, request.title, text, buttons, parent);
+    // Boxes carry what readers and users sent: shown as it is, never as markup.
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+MsgAnswer WidgetMessageBoxes::show(const link::MessageRequest &request)
+{
+    const std::unique_ptr<QMessageBox> box = makeMessageBox(request, QApplication::activeWindow());
+    switch (box->exec()) {
     case QMessageBox::Cancel: return MsgAnswer::Cancel;
     case QMessageBox::Yes: return MsgAnswer::Yes;
     case QMessageBox::No: return MsgAnswer::No;

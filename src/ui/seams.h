@@ -4,11 +4,16 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QDialog;
+class QMessageBox;
 class QWidget;
 
 namespace talvex::ui {
+
+// The box for a request: its text always plain, CR LF as line breaks.
+std::unique_ptr<QMessageBox> makeMessageBox(const link::MessageRequest &request, QWidget *parent);
 
 // Message boxes as QMessageBox, owned by the window that is active.
 class WidgetMessageBoxes final : public link::MessageBoxes {

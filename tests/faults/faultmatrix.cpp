@@ -1,5 +1,7 @@
 #include "faultmatrix.h"
 
+#include "support/settle.h"
+
 #include "link/portmap.h"
 #include "link/qserialbackend.h"
 #include "support/settle.h"
@@ -32,6 +34,7 @@ class ScaledLine final : public link::SerialBackend {
 public:
     ScaledLine(const QString &path, const ScaledClock &clock) : m_line(path), m_clock(clock) {
         m_line.setHangUpHandler([this] { reportHangUp(); });
+        // An awaited wait wakes on arrival, not only at its time limit.
         m_line.setArrivalHandler([this] { reportArrival(); });
     }
     void open(const link::LineSettings &s) override { m_line.open(s); }
@@ -101,10 +104,11 @@ FaultBench::~FaultBench() {
 bool FaultBench::setUpComm() {
     dialogs.steps << [](QDialog &dialog) {
         child<QPushButton>(dialog, "Command1")->click();
+        testing::settle();
         return dialog.result();
     };
     window.IROpencom_Click();
-    return window.portSetUp();
+    return testing::settle() && window.portSetUp();
 }
 
 QByteArray FaultBench::takeSent() {
@@ -125,7 +129,10 @@ QString FaultBench::statusLine() const {
 }
 
 std::function<void(FaultBench &)> click(const char *button) {
-    return [button](FaultBench &b) { child<QAbstractButton>(b.host(), button)->click(); };
+    return [button](FaultBench &b) {
+        child<QAbstractButton>(b.host(), button)->click();
+        QVERIFY(settle());
+    };
 }
 
 std::function<QString(FaultBench &)> textOf(const char *box) {

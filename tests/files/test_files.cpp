@@ -4,6 +4,7 @@
 // names the file and the reason, and clears once the same file takes a write
 // again. The windows talk to simulated devices over pseudo-terminals.
 
+#include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
 
@@ -75,7 +76,7 @@ struct Rig {
             readerWindow.readerPort().setCommPort(5);
             readerWindow.readerPort().setPortOpen(true);
             readerWindow.setPortSetUp(true);
-            readerWindow.DetectReaderModel();
+            link::blockOn(readerWindow.DetectReaderModel());
             QCOMPARE(readerWindow.currentModel(), QStringLiteral("KVR-634"));
         } else {
             QVERIFY2(dispenserSim.start(&error), qPrintable(error));
@@ -106,7 +107,7 @@ struct Rig {
         }
         readerWindow.ClearSDTDText_Click();
         child<QLineEdit>(readerWindow, "CommandStr")->setText(QStringLiteral("31 30"));
-        readerWindow.ExuteCommandBtn_Click();
+        link::blockOn(readerWindow.ExuteCommandBtn_Click());
         return readerWindow.trafficLog().contains(QStringLiteral("RD: 02 00 "));
     }
     void toggleRecording() {

@@ -3,6 +3,7 @@
 // Bad text typed into the reader window and its dialogs: a reader window set
 // up with a scripted KVR-690 that answers every command.
 
+#include "link/blockon.h"
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
@@ -42,7 +43,7 @@ struct ReaderBench {
         window.readerPort().setCommPort(kPort);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
         boxes.shown.clear();
         writesBefore = line->writes().size();
     }

@@ -9,6 +9,7 @@
 #include "support/scriptedreader.h"
 #include "support/settle.h"
 
+#include "link/blockon.h"
 #include "link/frame.h"
 #include "link/portmap.h"
 #include "link/recordfile.h"
@@ -189,7 +190,7 @@ struct SimBench : Bench {
         window.readerPort().setCommPort(kSimPort);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
     }
     ~SimBench() {
         window.readerPort().setPortOpen(false);
@@ -250,7 +251,7 @@ struct ScriptedBench : Bench {
         window.readerPort().setCommPort(kScriptedPort);
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
     }
     ~ScriptedBench() { link::portmap::unmap(kScriptedPort); }
     void readTracks() {

@@ -2,18 +2,21 @@
 // pseudo-terminal: the frames each button puts on the line, the boxes it
 // shows, and the dialog flows around them.
 
+#include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
-#include "support/scripteddialogs.h"
 #include "support/settle.h"
+#include "support/scripteddialogs.h"
 
 #include "link/portmap.h"
 #include "reader/commonframe.h"
 #include "reader/extendtab.h"
+#include "reader/kvr523setreadtype.h"
 #include "shell/readermain.h"
 #include "sim/readersim.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,11 +55,21 @@ QString sentLine(const QByteArray &body) {
     return QStringLiteral("SD: ") + QString::fromLatin1(frame.toHex(' ').toUpper()) + u' ';
 }
 
+// Clicks a dialog's button and lets the command it started, if any, finish;
+// the command whose dialog it is goes on waiting for it.
+void clickInDialog(QAbstractButton *button) {
+    const int before = link::Operations::runningAnywhere();
+    button->click();
+    QDeadlineTimer deadline(30000);
+    while (link::Operations::runningAnywhere() > before && !deadline.hasExpired())
+        QTest::qWait(5);
+}
+
 // A dialog step: click the named controls in order and return the result.
 ui::DialogScript clicks(QStringList names) {
     return [names](QDialog &dialog) {
         for (const QString &name : names)
-            child<QAbstractButton>(dialog, qPrintable(name))->click();
+            clickInDialog(child<QAbstractButton>(dialog, qPrintable(name)));
         return dialog.result();
     };
 }
@@ -88,7 +101,7 @@ struct Bench {
         window.readerPort().setSettings(QStringLiteral("9600n81"));
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
         forget();
     }
     ~Bench() { link::portmap::unmap(kPort); }
@@ -120,7 +133,10 @@ struct Bench {
             out << box(r);
         return out;
     }
-    void click(const char *button) { child<QPushButton>(window, button)->click(); }
+    void click(const char *button) {
+        child<QPushButton>(window, button)->click();
+        QVERIFY(testing::settle());
+    }
     reader::CommonFrame *common() const { return window.commonFrame(); }
     QString log() const { return window.trafficLog(); }
 
@@ -153,6 +169,7 @@ private slots:
     void sensorWindowsShowTheCard();
     void glitterTimesAreChecked();
     void serialNumberIsShown();
+    void choicesWithoutTheMouseAndUnofferedSpeed();
     void newSpeedNeedsANewSetup();
 };
 
@@ -470,8 +487,7 @@ void TestReaderControl::detectionOf523SetsTheReadingMethod() {
         noticeAfterInserting = !child<QLabel>(d, "NoticeText")->isHidden();
         return clicks({"Option2", "Command1"})(d);
     };
-    bench.window.DetectReaderModel();
-    QVERIFY(talvex::testing::settle()); // the reading method is awaited
+    link::blockOn(bench.window.DetectReaderModel());
     QCOMPARE(bench.dialogs.titles, QStringList{"Set the reading method"});
     QVERIFY(noticeAtOpen);
     QVERIFY(!noticeAfterInserting);
@@ -483,7 +499,7 @@ void TestReaderControl::detectionOf523SetsTheReadingMethod() {
 
     // Cancelled: the reset only.
     bench.forget();
-    bench.window.DetectReaderModel();
+    link::blockOn(bench.window.DetectReaderModel());
     QCOMPARE(bench.bodies(), QList<QByteArray>{"00"});
     QCOMPARE(bench.window.currentModel(), QStringLiteral("KVR-523"));
 }
@@ -564,6 +580,25 @@ void TestReaderControl::glitterTimesAreChecked() {
                                         "Indicator Light Success"});
     QCOMPARE(p2Text, QStringLiteral("007"));
     QCOMPARE(bench.bodies(), QList<QByteArray>{QByteArray("I\xFF\x07")});
+
+    // Pasted numbers count by their whole part: "12.7" is 12, 0Ch.
+    struct Paste {
+        const char *on;
+        const char *off;
+        QByteArray body;
+    };
+    const Paste pastes[] = {{"12.7", "3", QByteArray("I\x0C\x03")},
+                            {"255.9", "0.5", QByteArray("I\xFF\x00", 3)}};
+    for (const Paste &p : pastes) {
+        bench.forget();
+        bench.dialogs.steps << [&p](QDialog &d) {
+            child<QLineEdit>(d, "p1")->setText(QString::fromLatin1(p.on));
+            child<QLineEdit>(d, "p2")->setText(QString::fromLatin1(p.off));
+            return clicks({"Command1"})(d);
+        };
+        bench.click("IRLEDCMD2");
+        QCOMPARE(bench.bodies(), QList<QByteArray>{p.body});
+    }
 }
 
 void TestReaderControl::serialNumberIsShown() {
@@ -594,6 +629,46 @@ void TestReaderControl::serialNumberIsShown() {
     QVERIFY(bench.dialogs.classes.isEmpty());
 }
 
+void TestReaderControl::choicesWithoutTheMouseAndUnofferedSpeed() {
+    // The reading method's notice follows the selection made by keyboard too.
+    {
+        reader::KVR523SetReadType dialog;
+        auto *inserting = child<QRadioButton>(dialog, "Option1");
+        auto *pulling = child<QRadioButton>(dialog, "Option2");
+        auto *notice = child<QLabel>(dialog, "NoticeText");
+        pulling->setChecked(true);
+        QVERIFY(!notice->isHidden());
+        inserting->setChecked(true);
+        QVERIFY(notice->isHidden());
+    }
+    // 57600 bits/s: nothing sent, and the status line says why.
+    Bench bench(ReaderModel::Kvr638);
+    bench.dialogs.steps << choose(1);
+    bench.click("IRcomb");
+    QCOMPARE(bench.bodies(), QList<QByteArray>());
+    QVERIFY(bench.shown().isEmpty());
+    QCOMPARE(bench.window.lineReason(),
+             QStringLiteral("57600 bits/s is not offered by the reader; nothing was sent."));
+    // The stop position: "OK" sends and shows the result, then closes.
+    bool openWhileSent = false;
+    bool closedAfter = false;
+    Bench kvr690(ReaderModel::Kvr690);
+    kvr690.dialogs.steps << [&](QDialog &d) {
+        child<QAbstractButton>(d, "Option2")->click();
+        child<QAbstractButton>(d, "Command1")->click();
+        // Not closed yet while the position is on its way.
+        openWhileSent = d.result() == 0 && kvr690.shown().isEmpty();
+        testing::settle();
+        closedAfter = d.result() == QDialog::Accepted;
+        return d.result();
+    };
+    kvr690.click("IRWeizhi");
+    QCOMPARE(kvr690.bodies(), QList<QByteArray>{".1"});
+    QCOMPARE(kvr690.shown(), QStringList{"Set the card stop position|Success"});
+    QVERIFY(openWhileSent);
+    QVERIFY(closedAfter);
+}
+
 void TestReaderControl::newSpeedNeedsANewSetup() {
     Bench bench(ReaderModel::Kvr638);
     bench.dialogs.steps << choose(5);
@@ -606,6 +681,7 @@ void TestReaderControl::newSpeedNeedsANewSetup() {
             child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM%1").arg(kPort));
             child<QComboBox>(d, "BaudCombo")->setCurrentText(baud);
             child<QPushButton>(d, "Command1")->click();
+            testing::settle();
             return d.result();
         };
         bench.click("IROpencom");

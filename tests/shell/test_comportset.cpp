@@ -2,6 +2,7 @@
 // pseudo-terminal, and against scripted lines on a fake clock where time
 // limits matter.
 
+#include "support/settle.h"
 #include "support/fakeclock.h"
 #include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
@@ -15,7 +16,9 @@
 #include "link/portmap.h"
 #include "link/serialcomm.h"
 #include "shell/comportset.h"
+#include "sim/fault.h"
 #include "sim/readersim.h"
+#include "link/operations.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -65,7 +68,10 @@ struct Bench {
         combo("PortCombo")->setCurrentText(portText);
         combo("BaudCombo")->setCurrentText(baudText);
     }
-    void ok() { button("Command1")->click(); }
+    void ok() {
+        button("Command1")->click();
+        testing::settle();
+    }
     bool focusIn(QComboBox *box) {
         QWidget *w = dialog.focusWidget();
         return w != nullptr && (w == box || w->parentWidget() == box);
@@ -127,6 +133,7 @@ private slots:
     void probeJudgesTheLine_data();
     void probeJudgesTheLine();
     void scanFindsTheReaderAt57600OnCom12();
+    void closingMidScanEndsIt();
     void scanTriesRatesInOrderAndFindsCom16();
     void scanJudgesTheReply_data();
     void scanJudgesTheReply();
@@ -328,6 +335,7 @@ void TestComportset::scanThenCancelKeepsTheReaderSetUp() {
     // keeps the connection state as the scan found it.
     shell::comportset again(b.state);
     child<QPushButton>(again, "Command3")->click();
+    QVERIFY(testing::settle());
     QCOMPARE(child<QLabel>(again, "Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM8 Baut Rate 9600"));
     child<QPushButton>(again, "Command2")->click();
@@ -449,6 +457,29 @@ void TestComportset::probeJudgesTheLine() {
     QCOMPARE(b.state.trafficLog(), log);
 }
 
+// Closing the dialog while the scan waits on a port ends the scan there:
+// the port is closed, nothing more is written, no box comes afterwards.
+void TestComportset::closingMidScanEndsIt() {
+    const auto reader = startReader(1);
+    reader->injectFault(sim::Fault::of(sim::Fault::Kind::Silence));
+    RecordingMessageBoxes boxes;
+    link::SerialComm port;
+    link::ReaderLinkState state{port};
+    auto dialog = std::make_unique<shell::comportset>(state);
+    child<QPushButton>(*dialog, "Command3")->click();
+    QTest::qWait(50);
+    QVERIFY(port.busy());
+    QVERIFY(port.PortOpen());
+    QCOMPARE(port.CommPort(), 1);
+    dialog.reset();
+    QVERIFY(!port.busy());
+    QCOMPARE(link::Operations::runningAnywhere(), 0);
+    port.setPortOpen(false);
+    QTest::qWait(400);
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(!port.PortOpen());
+}
+
 void TestComportset::scanFindsTheReaderAt57600OnCom12() {
     for (int port = 1; port <= 11; ++port)
         link::portmap::mapPath(port, QString());
@@ -457,6 +488,7 @@ void TestComportset::scanFindsTheReaderAt57600OnCom12() {
     Bench b;
     QTest::mouseClick(b.label("AutoLabel"), Qt::LeftButton);
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
 
     QCOMPARE(b.label("Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM12 Baut Rate 57600"));
@@ -500,6 +532,7 @@ void TestComportset::scanTriesRatesInOrderAndFindsCom16() {
     Bench b;
     const qint64 start = clock.nowMs();
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
 
     QCOMPARE(b.label("Label1")->text(),
              QStringLiteral("Found KVR Reader AT COM16 Baut Rate 38400"));
@@ -552,6 +585,7 @@ void TestComportset::scanJudgesTheReply() {
 
     Bench b;
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
     QCOMPARE(b.label("Label1")->text(),
              found ? QStringLiteral("Found KVR Reader AT COM1 Baut Rate 9600")
                    : QStringLiteral("No Found KVR Reader"));
@@ -565,6 +599,7 @@ void TestComportset::scanWithoutAnyReader() {
         link::portmap::mapPath(port, QString());
     Bench b;
     b.button("Command3")->click();
+    QVERIFY(testing::settle());
     QCOMPARE(b.label("Label1")->text(), QStringLiteral("No Found KVR Reader"));
     QCOMPARE(b.combo("PortCombo")->currentText(), QStringLiteral("COM1"));
     QVERIFY(b.boxes.shown.isEmpty());

@@ -7,6 +7,7 @@
 #include "shell/aboutdialog.h"
 #include "shell/readermain.h"
 #include "sim/readersim.h"
+#include "support/settle.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scripteddialogs.h"
 #include "ui/seams.h"
@@ -54,14 +55,17 @@ void TestLauncher::readerWalkthrough() {
     // "Setup Comm": COM1 and 9600 bits/s are the dialog's own defaults.
     dialogs.steps.append([](QDialog &dialog) {
         button(dialog, "Command1")->click();
+        testing::settle();
         return dialog.result();
     });
     // "Setup Comm" again: unfold, scan, take what was found.
     dialogs.steps.append([&scanResult](QDialog &dialog) {
         QTest::mouseClick(dialog.findChild<QLabel *>(QStringLiteral("AutoLabel")), Qt::LeftButton);
         button(dialog, "Command3")->click();
+        testing::settle();
         scanResult = dialog.findChild<QLabel *>(QStringLiteral("Label1"))->text();
         button(dialog, "Command1")->click();
+        testing::settle();
         return dialog.result();
     });
 
@@ -74,6 +78,7 @@ void TestLauncher::readerWalkthrough() {
     QVERIFY(window);
 
     button(*window, "IROpencom")->click();
+    QVERIFY(testing::settle());
     QVERIFY(window->portSetUp());
     QCOMPARE(window->currentModel(), QStringLiteral("KVR-690"));
     QCOMPARE(button(*window, "IRPOP")->text(), QStringLiteral("Move Card"));

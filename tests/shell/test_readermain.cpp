@@ -1,3 +1,4 @@
+#include "link/blockon.h"
 #include "support/fakeclock.h"
 #include "support/recordingmessageboxes.h"
 #include "support/scriptedbackend.h"
@@ -6,21 +7,27 @@
 
 #include "link/clock.h"
 #include "link/frame.h"
+#include "link/operations.h"
 #include "link/portmap.h"
 #include "link/recordfile.h"
 #include "link/replycodes.h"
 #include "shell/modeltable.h"
 #include "shell/readermain.h"
 #include "sim/readermodel.h"
+#include "sim/fault.h"
 #include "sim/readersim.h"
 #include "ui/seams.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QTimer>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
@@ -101,7 +108,7 @@ struct ScriptedBench {
             const QByteArray body = command.mid(3, command.size() - 5);
             return link::buildReaderFrame(body == "00" ? "P0" + resetData : body.left(2) + "Y");
         };
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
     }
     void run(const QString &commandText) {
         find<QLineEdit>("CommandStr")->setText(commandText);
@@ -179,6 +186,9 @@ private slots:
     void detectsEverySimulatedModel();
     // Last: closing the window asks the application to quit.
     void exitClosesPort();
+    void boxesShowDeviceTextAsItIs();
+    void waitsLeaveTheWindowFree_data();
+    void waitsLeaveTheWindowFree();
 
 private:
     std::unique_ptr<QTemporaryDir> m_recordDir;
@@ -238,7 +248,7 @@ void TestReaderMain::detectsModelFromResetReply() {
     bench.hidePictures(); // as "Setup Comm" leaves them before detection
     if (resetData.isEmpty()) {
         bench.reader.setReply(link::buildReaderFrame("690"));
-        bench.window.DetectReaderModel();
+        link::blockOn(bench.window.DetectReaderModel());
     } else {
         bench.detect(resetData);
     }
@@ -816,13 +826,103 @@ void TestReaderMain::detectsEverySimulatedModel() {
         window.readerPort().setSettings(QStringLiteral("9600n81"));
         window.readerPort().setPortOpen(true);
         window.setPortSetUp(true);
-        window.DetectReaderModel();
+        link::blockOn(window.DetectReaderModel());
         QCOMPARE(window.currentModel(), sim::readerModelName(readerModel));
         QCOMPARE(child<QPushButton>(window, "IRPOP")->text(),
                  readerModel == sim::ReaderModel::Kvr690 ? QStringLiteral("Move Card")
                                                          : QStringLiteral("Eject"));
         QVERIFY(window.trafficLog().startsWith(QStringLiteral("SD: 02 00 02 30 30 03 03 \r\n")));
     }
+    QCOMPARE(boxes.texts(), QStringList());
+    link::portmap::unmap(1);
+}
+
+// A reset reply or a typed text is shown as sent, never as markup.
+void TestReaderMain::boxesShowDeviceTextAsItIs() {
+    const QString texts[] = {QStringLiteral("<b>V3</b> &amp; 1"),
+                             QStringLiteral("Found <i>COM3</i>\r\nnext line")};
+    for (const QString &text : texts) {
+        link::MessageRequest request;
+        request.title = QStringLiteral("Reader Reset");
+        request.text = text;
+        const auto box = ui::makeMessageBox(request, nullptr);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Reader Reset"));
+    }
+    link::MessageRequest reset;
+    reset.text = QStringLiteral("<b>V3</b> &amp; 1\r\nok");
+    QCOMPARE(ui::makeMessageBox(reset, nullptr)->text(), QStringLiteral("<b>V3</b> &amp; 1\nok"));
+}
+
+// A reader that stays silent: the command line waits out its 3 s for ACK.
+// Meanwhile the window answers, a second command on the line is refused, and
+// each way of closing ends the wait with no box afterwards.
+void TestReaderMain::waitsLeaveTheWindowFree_data() {
+    QTest::addColumn<QString>("close");
+    QTest::newRow("Exit") << QStringLiteral("EXITGRM");
+    QTest::newRow("Comm Close") << QStringLiteral("IRCLOSECOM");
+    QTest::newRow("window destroyed") << QString();
+}
+
+void TestReaderMain::waitsLeaveTheWindowFree() {
+    QFETCH(QString, close);
+    sim::ReaderSim reader(sim::ReaderModel::Kvr690);
+    QMutex mutex;
+    QByteArray sent;
+    reader.setTrafficListener([&](sim::Direction d, const QByteArray &bytes) {
+        if (d == sim::Direction::FromProgram) {
+            QMutexLocker lock(&mutex);
+            sent += bytes;
+        }
+    });
+    QString error;
+    QVERIFY2(reader.start(&error), qPrintable(error));
+    link::portmap::mapPath(1, reader.slavePath());
+    reader.injectFault(sim::Fault::of(sim::Fault::Kind::Silence));
+
+    RecordingMessageBoxes boxes;
+    auto window = std::make_unique<ReaderMain>();
+    window->readerPort().setCommPort(1);
+    window->readerPort().setSettings(QStringLiteral("9600n81"));
+    window->readerPort().setPortOpen(true);
+    window->setPortSetUp(true);
+    child<QLineEdit>(*window, "CommandStr")->setText(QStringLiteral("30 30"));
+    child<QPushButton>(*window, "ExuteCommandBtn")->click();
+    QCOMPARE(link::Operations::runningAnywhere(), 1);
+
+    // A 10 ms timer fires on time while the exchange waits.
+    QElapsedTimer since;
+    since.start();
+    qint64 firedAt = -1;
+    QTimer::singleShot(10, [&] { firedAt = since.elapsed(); });
+    QTRY_VERIFY_WITH_TIMEOUT(firedAt >= 0, 1000);
+    QVERIFY2(firedAt < 500, qPrintable(QString::number(firedAt)));
+    QCOMPARE(link::Operations::runningAnywhere(), 1);
+
+    // Run again, and a reader control button: neither reaches the line.
+    const QString busy =
+        QStringLiteral("COM1 is busy with the command before; this one was not sent.");
+    for (const char *button : {"ExuteCommandBtn", "IRStatus"}) {
+        child<QLabel>(*window, "StatusLine")->clear();
+        child<QPushButton>(*window, button)->click();
+        QCOMPARE(window->lineReason(), busy);
+    }
+    QTest::qWait(100);
+    {
+        QMutexLocker lock(&mutex);
+        QCOMPARE(sent, hex("02000230300303"));
+    }
+    QVERIFY(boxes.shown.isEmpty());
+
+    if (close.isEmpty()) {
+        window.reset();
+    } else {
+        child<QPushButton>(*window, qPrintable(close))->click();
+        QVERIFY(!window->readerPort().PortOpen());
+    }
+    QCOMPARE(link::Operations::runningAnywhere(), 0);
+    // Past the 3 s limit the abandoned exchange would have shown its box.
+    QTest::qWait(3200);
     QCOMPARE(boxes.texts(), QStringList());
     link::portmap::unmap(1);
 }
