@@ -1,3 +1,4 @@
+#include "traffic/session.h"
 #include "demodevices.h"
 #include "launchtime.h"
 #include "screenshots.h"
@@ -54,7 +55,11 @@ int main(int argc, char *argv[]) {
     const QCommandLineOption loopbackOption(
         QStringLiteral("loopback"),
         QStringLiteral("Run the simulated devices in-process instead of on pseudo-terminals."));
-    parser.addOptions({demoOption, modelOption, screenshotOption, loopbackOption});
+    const QCommandLineOption captureOption(
+        QStringLiteral("capture"),
+        QStringLiteral("Write every exchange of the session to FILE (JSON Lines)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({demoOption, modelOption, screenshotOption, loopbackOption, captureOption});
     parser.process(arguments);
 
     const std::optional<sim::ReaderModel> model =
@@ -75,6 +80,11 @@ int main(int argc, char *argv[]) {
             return 1;
         }
     }
+
+    if (parser.isSet(captureOption))
+        traffic::startCapture(parser.value(captureOption), [](const QString &text) {
+            std::fprintf(stderr, "talvex: %s\n", qPrintable(text));
+        });
 
     if (parser.isSet(screenshotOption)) {
         // Unattended: message boxes go to stderr and are answered OK.

@@ -3,6 +3,7 @@
 #include "link/busywait.h"
 #include "link/clock.h"
 #include "link/frame.h"
+#include "link/journal.h"
 #include "link/serialcomm.h"
 #include "link/serialerror.h"
 
@@ -132,6 +133,9 @@ QCoro::Task<QString> Link820::send(QByteArray text, bool logged) {
         const qint64 deadline = link::clock().nowMs() + kAckLimitMs;
         const bool answered = co_await m_port.waitForInBufferCount(1, deadline);
         const QByteArray answer = answered ? m_port.Input() : QByteArray();
+        if (logged)
+            link::recordDispenserExchange(link::LineKind::Dispenser820, m_port.CommPort(), frame,
+                                          answer, link::clock().nowMs() + kAckLimitMs - deadline);
         // "RD: " follows the wait whatever it brought; a missing or wrong
         // acknowledgement leaves the line empty.
         if (logged)
@@ -176,6 +180,8 @@ QCoro::Task<QByteArray> Link820::readReplyAfter(int waitMs, int size, char kind)
         co_await waitOnPort(m_port, waitMs);
         if (m_port.InBufferCount() > 0)
             reply = m_port.Input();
+        if (m_userWaits)
+            link::recordDispenserExchange(link::LineKind::Dispenser820, m_port.CommPort(), {}, reply);
     } catch (const link::SerialError &error) {
         m_portError(error.number());
         co_return QByteArray();
@@ -189,6 +195,8 @@ QCoro::Task<QByteArray> Link820::readReplyWithin(int limitMs, int size, char kin
         const link::BusyStretch waiting(m_userWaits);
         co_await m_port.waitForInBufferCount(size, link::clock().nowMs() + limitMs);
         reply = m_port.Input();
+        if (m_userWaits)
+            link::recordDispenserExchange(link::LineKind::Dispenser820, m_port.CommPort(), {}, reply);
     } catch (const link::SerialError &error) {
         m_portError(error.number());
         co_return QByteArray();
@@ -212,6 +220,7 @@ QCoro::Task<QString> Link840::SendCommand840(QByteArray address, QByteArray comm
         m_port.setOutput(frame);
         co_await waitOnPort(m_port, kAnswerWaitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
+        link::recordDispenserExchange(link::LineKind::Dispenser840, m_port.CommPort(), frame, reply);
         if (!reply.isEmpty())
             m_log.append(QStringLiteral("RD: "));
         // Only a three-byte answer is logged; any other goes to the status line.
@@ -251,6 +260,10 @@ QCoro::Task<QString> Link840::status(QByteArray address, StatusDecode decode, bo
         const int waitMs = logged ? kAnswerWaitMs : kPollAnswerWaitMs;
         co_await waitOnPort(m_port, waitMs);
         const QByteArray reply = m_port.InBufferCount() > 0 ? m_port.Input() : QByteArray();
+        // Only what the log shows joins the decoded view; the quiet polls do not.
+        if (logged)
+            link::recordDispenserExchange(link::LineKind::Dispenser840, m_port.CommPort(), frame,
+                                          reply);
         if (logged && !reply.isEmpty())
             m_log.append(trafficLine(QStringLiteral("RD: "), reply));
         const QByteArray characters = statusCharacters840(reply, address);

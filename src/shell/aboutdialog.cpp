@@ -1,5 +1,7 @@
 #include "aboutdialog.h"
 
+#include "traffic/trafficpane.h"
+
 #include "dispenser/fakamain.h"
 #include "readermain.h"
 
@@ -49,7 +51,11 @@ void AboutDialog::Command1_Click() {
 }
 
 void AboutDialog::Command2_Click() {
-    openDeviceWindow(new dispenser::Fakamain);
+    auto *fakamain = new dispenser::Fakamain;
+    traffic::attachPane(
+        fakamain, [fakamain](const QString &text) { fakamain->showLineReason(text); },
+        fakamain->findChild<QWidget *>(QStringLiteral("SDTDText")));
+    openDeviceWindow(fakamain);
 }
 
 void AboutDialog::openDeviceWindow(QWidget *window) {

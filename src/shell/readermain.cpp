@@ -1,5 +1,8 @@
 #include "readermain.h"
 
+#include "link/journal.h"
+#include "traffic/trafficpane.h"
+
 #include "comportset.h"
 #include "modeltable.h"
 #include "shuomingform.h"
@@ -223,6 +226,7 @@ QWidget *ReaderMain::buildMonitorTab() {
     layout->addWidget(m_sdtdText, 1);
     layout->addLayout(logButtons);
     layout->addWidget(m_commandLineFrame);
+    traffic::attachPane(tab, [this](const QString &text) { showStatus(text); }, m_sdtdText);
     return tab;
 }
 
@@ -370,6 +374,7 @@ QCoro::Task<> ReaderMain::DetectReaderModel() {
     m_frameComm->ejectButton()->setText(QStringLiteral("Eject"));
     for (const ReaderModelKey &row : modelKeysFound(replyData)) {
         m_typeLabel->setText(row.name);
+        link::journal().setReaderModel(row.name);
         if (row.picture >= 0)
             m_typeImage.at(row.picture)->show();
         m_frameComm->ejectButton()->setText(row.ejectCaption);

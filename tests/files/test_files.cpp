@@ -4,8 +4,8 @@
 // names the file and the reason, and clears once the same file takes a write
 // again. The windows talk to simulated devices over pseudo-terminals.
 
-#include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
+#include "support/settle.h"
 #include "support/scripteddialogs.h"
 
 #include "dispenser/fakamain.h"
@@ -84,6 +84,7 @@ struct Rig {
             dialogs.steps.append([](QDialog &d) {
                 child<QComboBox>(d, "PortCombo")->setCurrentText(QStringLiteral("COM6"));
                 child<QPushButton>(d, "Command1")->click();
+                talvex::testing::settle(); // the detection that "OK" started
                 return d.result();
             });
             dispenserWindow.kvr820()->KVR820Setup_Click();
@@ -102,7 +103,11 @@ struct Rig {
     bool statusAnswered() {
         if (!isReader) {
             dispenserWindow.ClearData_Click();
-            dispenserWindow.kvr820()->KVR820RF_Click();
+            // Through the button, so that a status poll on the line is waited
+            // for rather than crossed.
+            child<QPushButton>(*dispenserWindow.kvr820(), "KVR820RF")->click();
+            if (!talvex::testing::settle())
+                return false;
             return dispenserWindow.trafficLog().contains(QStringLiteral("RD:"));
         }
         readerWindow.ClearSDTDText_Click();
