@@ -12,6 +12,7 @@
 #include "dispenser/kvr820panel.h"
 #include "dispenser/kvr840panel.h"
 #include "link/exchange.h"
+#include "link/operations.h"
 #include "link/serialcomm.h"
 #include "shell/aboutdialog.h"
 #include "shell/comportset.h"
@@ -35,6 +36,16 @@ namespace talvex::app {
 
 namespace {
 
+// Lets the commands that clicks started run to their end, as a user waits for
+// a reply before looking: handlers await their devices while the loop runs.
+void settleCommands() {
+    const QDeadlineTimer until(30000);
+    while (link::Operations::runningAnywhere() > 0 && !until.hasExpired()) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+}
+
 // Answers the port dialog as a user who knows where the reader is would.
 class SetupScript final : public ui::DialogRunner {
 public:
@@ -47,6 +58,7 @@ public:
         settings->findChild<QComboBox *>(QStringLiteral("BaudCombo"))
             ->setCurrentText(QStringLiteral("9600 bits/s"));
         settings->findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
+        settleCommands();
         return settings->result();
     }
 };
@@ -84,7 +96,8 @@ public:
             return QDialog::Rejected;
         settings->findChild<QComboBox *>(QStringLiteral("PortCombo"))
             ->setCurrentText(QStringLiteral("COM%1").arg(m_port));
-        settings->Command1_Click();
+        settings->findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
+        settleCommands();
         return settings->result();
     }
 
@@ -102,9 +115,10 @@ void watch(int ms) {
 }
 
 void click(QWidget &window, const char *name) {
-    if (auto *button = window.findChild<QAbstractButton *>(QString::fromLatin1(name)))
+    if (auto *button = window.findChild<QAbstractButton *>(QString::fromLatin1(name))) {
         button->click();
-    else
+        settleCommands();
+    } else
         std::fprintf(stderr, "talvex: no button %s\n", name);
 }
 
@@ -137,7 +151,7 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
         ui::setDialogRunner(&at820);
         dispenserWindow.kvr820()->KVR820Setup_Click();
         watch(500);
-        dispenserWindow.kvr820()->KVR820DC_Click();
+        click(dispenserWindow, "KVR820DC");
         watch(2500);
         saver.save(dispenserWindow, QStringLiteral("fakamain-820"));
         DispenserSetupScript at840(DemoDevices::kKvr840Port);
@@ -145,7 +159,7 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
         dispenserWindow.findChild<QTabWidget *>()->setCurrentIndex(1);
         dispenserWindow.kvr840()->KVR840Setup_Click();
         watch(500);
-        dispenserWindow.kvr840()->KVR840DC_Click();
+        click(dispenserWindow, "KVR840DC");
         watch(2500);
         saver.save(dispenserWindow, QStringLiteral("fakamain-840"));
         ui::setDialogRunner(nullptr);
@@ -159,7 +173,7 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
         shell::comportset settings(readerWindow);
         saver.save(settings, QStringLiteral("comportset-folded"));
         settings.AutoLabel_Click();
-        settings.Command3_Click();
+        click(settings, "Command3");
         saver.save(settings, QStringLiteral("comportset-unfolded"));
         settings.hide();
     }
@@ -219,6 +233,12 @@ int takeScreenshots(const QString &directory, DemoDevices &devices) {
         for (const char *name : {"select_Card", "CPUTypeASNCmd", "SendCmd"})
             click(readerWindow, name);
         saver.save(readerWindow, QStringLiteral("typeab"));
+        // The decoded view of what these clicks put on the line.
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->tabText(i) == QStringLiteral("MONITOR"))
+                tabs->setCurrentIndex(i);
+        }
+        saver.save(readerWindow, QStringLiteral("traffic"));
         tabs->setCurrentIndex(0);
         devices.reader().setCard(before);
     }
