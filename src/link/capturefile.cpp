@@ -1,5 +1,7 @@
 #include "capturefile.h"
 
+#include "frame.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -9,17 +11,6 @@ namespace talvex::link {
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
-
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
 
 // The next line, at most kCaptureLineLimit bytes; a longer one is read to its
 // end and dropped, with tooLong set.
@@ -91,7 +82,7 @@ bool bytesFromHexText(const QString &text, QByteArray &bytes) {
                 return false; // half a byte
             continue;
         }
-        const int d = hexDigit(c);
+        const int d = hexDigitValue(c);
         if (d < 0)
             return false;
         if (high < 0) {

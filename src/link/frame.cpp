@@ -69,8 +69,6 @@ QString HexToBits(const QString &text) {
     return out;
 }
 
-namespace {
-
 int hexDigitValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9')
@@ -81,8 +79,6 @@ int hexDigitValue(QChar c) {
         return u - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 std::optional<quint8> hexByteText(const QString &text) {
     if (text.isEmpty() || text.size() > 2)

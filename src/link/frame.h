@@ -33,6 +33,9 @@ QString HexPad2(const QString &text);
 // "3F" -> "00111111"; characters other than 0-9 and A-F are skipped.
 QString HexToBits(const QString &text);
 
+// The value of one hexadecimal digit, either case; -1 for any other character.
+int hexDigitValue(QChar c);
+
 // One byte typed in a box or cell: one or two hexadecimal digits and nothing
 // else (no sign, blank or "0x"). Nothing when the text is not such a byte.
 std::optional<quint8> hexByteText(const QString &text);
