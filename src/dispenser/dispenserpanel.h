@@ -67,12 +67,15 @@ protected:
                              [this, handler] { return (static_cast<Panel *>(this)->*handler)(); });
         });
     }
-    // A window timer's tick: skipped while the line is busy, never queued.
-    template <class Panel> void onTick(WindowTimer *timer, QCoro::Task<> (Panel::*handler)()) {
-        connectTick(timer, [this, handler] {
+    // A window timer's tick: skipped while the line is busy, never queued,
+    // except that a step's tick waits for a status poll in progress to end.
+    template <class Panel>
+    void onTick(WindowTimer *timer, QCoro::Task<> (Panel::*handler)(),
+                link::Operations::Start start = link::Operations::Start::Timer) {
+        connectTick(timer, [this, handler, start] {
             m_operations.run(
                 m_port, [this, handler] { return (static_cast<Panel *>(this)->*handler)(); },
-                link::Operations::Start::Timer);
+                start);
         });
     }
     QComboBox *addBaudList(const char *name, QWidget *parent);

@@ -65,7 +65,7 @@ Kvr820Panel::Kvr820Panel(TrafficLog &log, std::function<void(const QString &)> r
     m_nextDc = new WindowTimer(QStringLiteral("fakatime8201"), kStepMs, this);
     m_nextFc0 = new WindowTimer(QStringLiteral("fakatime8202"), kStepMs, this);
     m_capture = new WindowTimer(QStringLiteral("shoukatime820"), kStepMs, this);
-    onTick(m_poll, &Kvr820Panel::Timer820_Timer);
+    onTick(m_poll, &Kvr820Panel::Timer820_Timer, link::Operations::Start::Poll);
     onTick(m_nextDc, &Kvr820Panel::fakatime8201_Timer);
     onTick(m_nextFc0, &Kvr820Panel::fakatime8202_Timer);
     onTick(m_capture, &Kvr820Panel::shoukatime820_Timer);

@@ -36,7 +36,7 @@ Kvr840Panel::Kvr840Panel(TrafficLog &log, std::function<void(const QString &)> r
       m_link(
           m_port, log, [this](int n) { PortError840(n); }, std::move(reportCause)) {
     m_nextCard = new WindowTimer(QStringLiteral("FakaTime840"), 1000, this);
-    onTick(m_poll, &Kvr840Panel::Timer840_Timer);
+    onTick(m_poll, &Kvr840Panel::Timer840_Timer, link::Operations::Start::Poll);
     onTick(m_nextCard, &Kvr840Panel::FakaTime840_Timer);
 
     auto *commandFrame = new QGroupBox(QStringLiteral("Command"), this);

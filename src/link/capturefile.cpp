@@ -13,21 +13,37 @@ namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
 
 // The next line, at most kCaptureLineLimit bytes; a longer one is read to its
-// end and dropped, with tooLong set.
-QByteArray nextLine(QIODevice &input, bool &tooLong) {
-    tooLong = false;
-    // readLine(n) reads at most n - 1 bytes.
-    QByteArray line = input.readLine(kCaptureLineLimit + 2);
-    if (line.endsWith('\n') || input.atEnd())
-        return line;
-    tooLong = true;
-    while (!input.atEnd()) {
-        const QByteArray more = input.readLine(kCaptureLineLimit + 2);
-        if (more.isEmpty() || more.endsWith('\n'))
-            break;
+// end and dropped, with tooLong set. The lines are read through one buffer of
+// the largest size, so that a file of a million short lines does not cost a
+// million allocations of that size.
+class LineReader {
+public:
+    explicit LineReader(QIODevice &input) : m_input(input), m_buffer(kCaptureLineLimit + 2, '\0') {}
+
+    QByteArray next(bool &tooLong) {
+        tooLong = false;
+        QByteArray line = read();
+        if (line.endsWith('\n') || m_input.atEnd())
+            return line;
+        tooLong = true;
+        while (!m_input.atEnd()) {
+            const QByteArray more = read();
+            if (more.isEmpty() || more.endsWith('\n'))
+                break;
+        }
+        return {};
     }
-    return {};
-}
+
+private:
+    // readLine(data, n) reads at most n - 1 bytes.
+    QByteArray read() {
+        const qint64 n = m_input.readLine(m_buffer.data(), m_buffer.size());
+        return n > 0 ? QByteArray(m_buffer.constData(), n) : QByteArray();
+    }
+
+    QIODevice &m_input;
+    QByteArray m_buffer;
+};
 
 QString lineError(qint64 number, const QString &what) {
     return QStringLiteral("line %1: %2").arg(number).arg(what);
@@ -176,8 +192,9 @@ CaptureContents readCapture(QIODevice &input) {
             contents.skipped.append(lineError(number, why));
     };
 
+    LineReader lines(input);
     bool tooLong = false;
-    QByteArray line = nextLine(input, tooLong);
+    QByteArray line = lines.next(tooLong);
     if (tooLong || line.trimmed().isEmpty()) {
         contents.error = lineError(1, QStringLiteral("no capture header (the file is empty or its "
                                                      "first line is not one)"));
@@ -204,7 +221,7 @@ CaptureContents readCapture(QIODevice &input) {
 
     qint64 number = 1;
     while (!input.atEnd()) {
-        line = nextLine(input, tooLong);
+        line = lines.next(tooLong);
         ++number;
         if (tooLong) {
             skip(number, QStringLiteral("longer than %1 bytes").arg(kCaptureLineLimit));

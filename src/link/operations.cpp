@@ -37,6 +37,10 @@ QCoro::Task<> Operations::holdWhile(std::shared_ptr<Operations::State> state, Se
     auto &lines = state->lines;
     lines.erase(std::find(lines.begin(), lines.end(), line));
     line->m_holder = nullptr;
+    line->m_heldByPoll = false;
+    // A command that came while a poll held the line goes now.
+    if (const std::function<void()> next = std::exchange(line->m_afterPoll, nullptr))
+        next();
 }
 
 Operations::Operations(Refusal refused)
@@ -46,17 +50,31 @@ Operations::~Operations() {
     m_state->alive = false;
     for (SerialComm *line : std::exchange(m_state->lines, {})) {
         line->m_holder = nullptr;
+        line->m_heldByPoll = false;
+        line->m_afterPoll = nullptr;
         line->abandonWait();
     }
 }
 
 bool Operations::run(SerialComm &line, const Handler &handler, Start start) {
     if (line.m_holder) {
+        if (start != Start::Poll && line.m_heldByPoll && !line.m_afterPoll) {
+            // Behind a poll: started the moment it ends, unless these
+            // operations are gone by then.
+            line.m_afterPoll = [this, state = std::weak_ptr<State>(m_state), &line, handler,
+                                start] {
+                const std::shared_ptr<State> owner = state.lock();
+                if (owner && owner->alive)
+                    run(line, handler, start);
+            };
+            return true;
+        }
         if (start == Start::User && m_refused)
             m_refused(line);
         return false;
     }
     line.m_holder = this;
+    line.m_heldByPoll = start == Start::Poll;
     m_state->lines.push_back(&line);
     ++g_running;
     // The command starts at once and runs to its first wait; holding it is

@@ -18,7 +18,10 @@ class SerialComm;
 // paint, other lines keep their pace. A click that would start a second
 // command on a line that is busy is refused (told to the refusal listener, for
 // the status line); a timer's tick on a busy line is skipped in silence, never
-// queued behind.
+// queued behind. A background status poll gives way instead: a click or a
+// step tick that finds the line busy with a poll runs as soon as that poll
+// ends (one such command at a time), as a poll that stands aside for the
+// commands does; a poll tick on a busy line is skipped.
 //
 // Destroying the Operations (its window closes) abandons every command of its
 // that still waits: the wait throws Abandoned, the handler unwinds without a
@@ -27,7 +30,8 @@ class Operations {
 public:
     enum class Start {
         User,  // a click or a key: refused aloud when the line is busy
-        Timer, // a poll or a test's tick: skipped in silence
+        Timer, // a test's step tick: skipped in silence
+        Poll,  // a background status poll: skipped, and gives way to the others
     };
     using Refusal = std::function<void(SerialComm &line)>;
     using Handler = std::function<QCoro::Task<>()>;
@@ -38,7 +42,7 @@ public:
     Operations &operator=(const Operations &) = delete;
 
     // Starts handler() on line unless another command holds it; returns
-    // whether it started. The handler must wait only on that line. Pass a
+    // whether it started (or will, once the poll holding the line ends). The handler must wait only on that line. Pass a
     // lambda that calls a member coroutine (the lambda itself must not be a
     // coroutine: it is gone once run() returns).
     bool run(SerialComm &line, const Handler &handler, Start start = Start::User);

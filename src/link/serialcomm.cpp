@@ -23,6 +23,7 @@ int clampToInt(qint64 n) {
 SerialComm::SerialComm() = default;
 
 SerialComm::~SerialComm() {
+    m_afterPoll = nullptr;
     abandonWait();
     if (m_backend)
         m_backend->close();
@@ -121,6 +122,7 @@ bool SerialComm::PortOpen() const {
 
 void SerialComm::setPortOpen(bool open) {
     if (!open) {
+        m_afterPoll = nullptr;
         abandonWait();
         if (m_backend) {
             m_backend->close();

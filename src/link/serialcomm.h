@@ -133,6 +133,8 @@ private:
     int m_inputLen = 0;
     std::unique_ptr<SerialBackend> m_backend;
     const Operations *m_holder = nullptr;
+    bool m_heldByPoll = false;         // the holder's command is a background poll
+    std::function<void()> m_afterPoll; // the command that waits for that poll to end
     Sleep *m_sleep = nullptr;          // the wait in progress, if suspended
     std::unique_ptr<QTimer> m_wakeTimer; // made on the first suspended wait
 };

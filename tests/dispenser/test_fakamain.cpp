@@ -805,10 +805,10 @@ void TestFakamain::awaitedWaitsOverPseudoTerminals() {
     QTRY_VERIFY_WITH_TIMEOUT(p.port().busy(), 2000);
     QVERIFY(keepsPace());
     QVERIFY(p.port().busy());
-    // A click meanwhile is refused aloud and sends nothing.
+    // A click meanwhile is not refused: it waits for the poll to end, and
+    // sends nothing until then.
     child<QPushButton>(p, "KVR820AP")->click();
-    QCOMPARE(window->lineReason(),
-             QStringLiteral("COM2 is busy with the command before; this one was not sent."));
+    QVERIFY(!window->lineReason().contains(QStringLiteral("busy")));
     // Nothing but the one poll's frame while it waits.
     QCOMPARE(takeReceived(), QByteArray::fromHex("0241500310"));
     k820.stop();
