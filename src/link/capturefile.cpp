@@ -131,7 +131,9 @@ QByteArray captureLine(const ExchangeRecord &exchange, const DecodedFields &deco
     o.insert(QLatin1String("direction"), captureDirection(exchange));
     o.insert(QLatin1String("sent"), hexText(exchange.sent));
     o.insert(QLatin1String("answer"), hexText(exchange.answer));
-    if (exchange.kind == LineKind::Reader)
+    // Every reply that was read is written back, whatever the line: a file
+    // read and written again keeps its bytes.
+    if (exchange.kind == LineKind::Reader || !exchange.reply.isEmpty())
         o.insert(QLatin1String("reply"), hexText(exchange.reply));
     o.insert(QLatin1String("ms"), exchange.elapsedMs);
     QJsonObject fields;
