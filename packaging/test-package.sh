@@ -19,7 +19,7 @@ for path in ./usr/bin/talvex ./usr/bin/talvex-sim ./usr/bin/talvex-run \
             ./usr/share/man/man1/talvex.1 ./usr/share/man/man1/talvex-sim.1 \
             ./usr/share/man/man1/talvex-run.1 ./usr/share/applications/talvex.desktop \
             ./usr/share/icons/hicolor/scalable/apps/talvex.svg \
-            ./usr/share/doc/talvex/examples/inspection.tvx; do
+            ./usr/share/doc/talvex/examples/incoming-check.tvx; do
     echo "$contents" | grep -q " $path\$" || fail "$path missing"
 done
 echo "$contents" | grep -q '^-rwxr-xr-x .* ./usr/bin/talvex-run$' || fail "talvex-run not executable"
@@ -44,9 +44,9 @@ grep -q "Talvex $version" "$work/root/usr/share/man/man1/talvex-run.1" || fail "
 if [ "$(id -u)" = 0 ] && command -v runuser >/dev/null && ! dpkg -s talvex >/dev/null 2>&1; then
     dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i"; }
     status=0
-    cp /usr/share/doc/talvex/examples/inspection.tvx "$work/inspection.tvx"
-    chmod 755 "$work"; chmod 644 "$work/inspection.tvx"
-    runuser -u nobody -- /usr/bin/talvex-run --sim KVR-690 "$work/inspection.tvx" || status=$?
+    cp /usr/share/doc/talvex/examples/incoming-check.tvx "$work/incoming-check.tvx"
+    chmod 755 "$work"; chmod 644 "$work/incoming-check.tvx"
+    runuser -u nobody -- /usr/bin/talvex-run --sim KVR-690 "$work/incoming-check.tvx" || status=$?
     [ "$(runuser -u nobody -- /usr/bin/talvex-run --version)" = "talvex-run $version" ] || status=1
     dpkg -r talvex >/dev/null 2>&1 || true
     [ "$status" = 0 ] || fail "installed talvex-run ended with $status"
