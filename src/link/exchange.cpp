@@ -57,11 +57,11 @@ public:
     }
 
     // The same bytes for the journal; nothing when nothing was sent.
-    void journalTo(ReaderLinkContext &ctx, const QDateTime &sentAt, qint64 elapsedMs) const {
-        if (!m_wasSent)
+    void journalTo(ReaderLinkContext &ctx, qint64 sentAtMs, qint64 elapsedMs) const {
+        if (!m_wasSent || !journal().listening())
             return;
         ExchangeRecord record;
-        record.time = sentAt;
+        record.time = QDateTime::fromMSecsSinceEpoch(sentAtMs);
         record.kind = LineKind::Reader;
         record.port = QStringLiteral("COM%1").arg(ctx.readerPort().CommPort());
         record.model = journal().readerModel();
@@ -92,7 +92,7 @@ public:
 
     ReplyStatus result() const { return m_result; }
     void recordInJournal() const {
-        m_transcript.journalTo(m_ctx, m_sentAt, m_clock.nowMs() - m_start);
+        m_transcript.journalTo(m_ctx, m_sentAtMs, m_clock.nowMs() - m_start);
     }
     // Before any message box: the user reads it with the ordinary cursor.
     void endWaiting() { m_waiting.end(); }
@@ -112,7 +112,7 @@ private:
     ReaderLinkContext &m_ctx;
     Clock &m_clock;
     qint64 m_start;
-    QDateTime m_sentAt;
+    qint64 m_sentAtMs = 0; // since the epoch; made a local time only for the journal
     Transcript m_transcript;
     ReplyStatus m_result = kReplyOk;
     BusyStretch m_waiting;
@@ -131,7 +131,7 @@ QCoro::Task<Ending> ReaderExchange::run(QByteArray frame, int count, QByteArray 
         co_return Ending::Fault;
     const QByteArray send = frame.left(count);
     m_start = m_clock.nowMs();
-    m_sentAt = QDateTime::currentDateTime();
+    m_sentAtMs = QDateTime::currentMSecsSinceEpoch();
     port.setOutput(send);
     m_transcript.sent(send);
 

@@ -63,7 +63,7 @@ Journal &journal() {
 
 void recordDispenserExchange(LineKind kind, int commPort, const QByteArray &sent,
                              const QByteArray &answer, qint64 elapsedMs) {
-    if (sent.isEmpty() && answer.isEmpty())
+    if ((sent.isEmpty() && answer.isEmpty()) || !journal().listening())
         return;
     ExchangeRecord record;
     record.time = QDateTime::currentDateTime().addMSecs(-elapsedMs);

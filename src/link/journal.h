@@ -45,6 +45,8 @@ public:
     // Returns a key for unlisten().
     int listen(Listener listener);
     void unlisten(int key);
+    // Whether anybody listens: a record nobody hears need not be made.
+    bool listening() const { return !m_listeners.empty(); }
 
     // The reader model the window detected; the reader link does not know it.
     void setReaderModel(const QString &model) { m_readerModel = model; }

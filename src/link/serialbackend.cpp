@@ -1,5 +1,6 @@
 #include "serialbackend.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace talvex::link {
@@ -39,6 +40,19 @@ QString lineSettingsText(const LineSettings &s) {
         .arg(QChar::fromLatin1(s.parity))
         .arg(s.dataBits)
         .arg(s.stopBits);
+}
+
+void retireBackend(std::unique_ptr<SerialBackend> backend) {
+    if (!backend)
+        return;
+    backend->setArrivalHandler(nullptr);
+    backend->setHangUpHandler(nullptr);
+    backend->close();
+    if (!backend->reporting() || !QCoreApplication::instance())
+        return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [gone = std::shared_ptr<SerialBackend>(std::move(backend))] {}, Qt::QueuedConnection);
 }
 
 } // namespace talvex::link

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace talvex::link {
 
@@ -67,22 +68,37 @@ public:
 
     // Called from the owning thread's event loop when bytes may have arrived,
     // so that an awaited wait looks again without polling. A transport whose
-    // waits only pass on a driven clock need not call it.
+    // waits only pass on a driven clock need not call it. The wait goes on
+    // inside the call, and may close the line: see retireBackend().
     void setArrivalHandler(std::function<void()> handler) { m_arrivalHandler = std::move(handler); }
+
+    // True while an arrival is being told.
+    bool reporting() const { return m_reporting > 0; }
 
 protected:
     void reportHangUp() const {
         if (m_hangUpHandler)
             m_hangUpHandler();
     }
-    void reportArrival() const {
-        if (m_arrivalHandler)
-            m_arrivalHandler();
+    void reportArrival() {
+        if (!m_arrivalHandler)
+            return;
+        ++m_reporting;
+        // A copy: the handler may be dropped while it runs.
+        const std::function<void()> handler = m_arrivalHandler;
+        handler();
+        --m_reporting;
     }
 
 private:
     std::function<void()> m_hangUpHandler;
     std::function<void()> m_arrivalHandler;
+    int m_reporting = 0;
 };
+
+// Closes a backend and destroys it: at once, or, when the wait that closed it
+// runs inside the backend's own arrival report (the transport still on the
+// stack), once the event loop is back. It tells nobody anything after this.
+void retireBackend(std::unique_ptr<SerialBackend> backend);
 
 } // namespace talvex::link

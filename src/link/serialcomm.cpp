@@ -25,8 +25,7 @@ SerialComm::SerialComm() = default;
 SerialComm::~SerialComm() {
     m_afterPoll = nullptr;
     abandonWait();
-    if (m_backend)
-        m_backend->close();
+    retireBackend(std::move(m_backend));
 }
 
 void SerialComm::Sleep::await_suspend(std::coroutine_handle<> handler) {
@@ -49,10 +48,22 @@ void SerialComm::Sleep::await_suspend(std::coroutine_handle<> handler) {
 }
 
 void SerialComm::wake() {
-    // Resumed from the timer, never from inside the transport's own signal:
-    // the handler may close the port, and the transport is still on the stack.
     if (m_sleep && m_wakeTimer)
         m_wakeTimer->start(0);
+}
+
+void SerialComm::takeArrival() {
+    // Resumed right here, inside the transport's report, and only once the
+    // bytes it waits for are in or the line is gone: an exchange's answer
+    // costs no extra turn of the event loop. Closing the line from here is
+    // safe (retireBackend).
+    if (!m_sleep || m_sleep->m_want <= 0 || !m_backend)
+        return;
+    if (m_backend->isOpen() && m_backend->bufferedCount() < m_sleep->m_want)
+        return;
+    m_wakeTimer->stop();
+    Sleep *sleep = std::exchange(m_sleep, nullptr);
+    sleep->m_handler.resume();
 }
 
 void SerialComm::abandonWait() {
@@ -124,10 +135,7 @@ void SerialComm::setPortOpen(bool open) {
     if (!open) {
         m_afterPoll = nullptr;
         abandonWait();
-        if (m_backend) {
-            m_backend->close();
-            m_backend.reset();
-        }
+        retireBackend(std::move(m_backend));
         return;
     }
     if (m_backend)
@@ -148,7 +156,7 @@ void SerialComm::setPortOpen(bool open) {
         noteFault(LineFault::DeviceGone, opened->lineName());
         wake();
     });
-    m_backend->setArrivalHandler([this] { wake(); });
+    m_backend->setArrivalHandler([this] { takeArrival(); });
     setTrouble({});
 }
 
@@ -223,12 +231,13 @@ void SerialComm::setRTSEnable(bool on) {
 }
 
 QCoro::Task<bool> SerialComm::waitForInBufferCount(int count, qint64 deadlineMs) {
-    // The first look asks the driver; after that the wait itself (or the
-    // event loop, for an awaited one) has taken in what arrived.
+    // The first look asks the driver unless enough is in already; after that
+    // the wait itself (or the event loop, for an awaited one) has taken in
+    // what arrived.
     for (bool first = true;; first = false) {
         // Looked up again after every turn: the port may have been closed.
         SerialBackend &backend = openBackend();
-        if ((first ? backend.bytesAvailable() : backend.bufferedCount()) >= count)
+        if (backend.bufferedCount() >= count || (first && backend.bytesAvailable() >= count))
             co_return true;
         if (!backend.isOpen())
             break;
@@ -241,7 +250,7 @@ QCoro::Task<bool> SerialComm::waitForInBufferCount(int count, qint64 deadlineMs)
         // Woken early once, when the stretch the wait belongs to turns busy.
         const qint64 wakeAt = std::min(deadlineMs, nextBusyCheckMs());
         if (clock().realTime()) {
-            co_await Sleep(*this, wakeAt);
+            co_await Sleep(*this, wakeAt, count);
         } else {
             backend.waitForReadyRead(clampToInt(wakeAt - now));
             if (!backend.isOpen())
@@ -260,7 +269,7 @@ QCoro::Task<> SerialComm::pause(qint64 ms) {
     for (qint64 now = c.nowMs(); now < until; now = c.nowMs()) {
         const qint64 wakeAt = std::min(until, nextBusyCheckMs());
         if (c.realTime())
-            co_await Sleep(*this, wakeAt);
+            co_await Sleep(*this, wakeAt, 0);
         else
             c.sleepMs(wakeAt - now);
         checkBusy();

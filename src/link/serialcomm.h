@@ -97,11 +97,12 @@ public:
 private:
     friend class Operations;
 
-    // Suspends the awaiting handler until wakeAtMs on the clock, an arrival,
-    // a hang-up, or abandonment (then it throws Abandoned).
+    // Suspends the awaiting handler until wakeAtMs on the clock, a hang-up,
+    // abandonment (then it throws Abandoned), or, for want > 0, want bytes in.
     class Sleep {
     public:
-        Sleep(SerialComm &line, qint64 wakeAtMs) : m_line(line), m_wakeAtMs(wakeAtMs) {}
+        Sleep(SerialComm &line, qint64 wakeAtMs, int want)
+            : m_line(line), m_wakeAtMs(wakeAtMs), m_want(want) {}
         bool await_ready() const noexcept { return false; }
         void await_suspend(std::coroutine_handle<> handler);
         void await_resume() const {
@@ -113,11 +114,12 @@ private:
         friend class SerialComm;
         SerialComm &m_line;
         qint64 m_wakeAtMs;
+        int m_want;
         std::coroutine_handle<> m_handler;
         bool m_abandoned = false;
     };
     void wake();
-    void watchArrivals();
+    void takeArrival();
 
     // Throws kPortNotOpen while closed and kPortIoFailed after a hang-up.
     SerialBackend &openBackend();

@@ -177,6 +177,7 @@ private slots:
     void oneCommandALine();
     void pollGivesWay();
     void goneOperationsFreeTheirLine();
+    void wokenHandlerEndsItsLine();
     void exchangeInRealTime_data();
     void exchangeInRealTime();
     // Last: the application stays quitting for the rest of the process.
@@ -398,6 +399,47 @@ void TestAwaitedWait::goneOperationsFreeTheirLine() {
         QVERIFY(next.run(comm, [&] { return commands.note("next"); }));
         QCOMPARE(commands.steps, (QStringList{"sent", "next"}));
         QCOMPARE(refused, 0);
+    }
+}
+
+// A handler goes on right where its answer is told, inside the transport's
+// own report: whatever it does to its line there, the transport stays whole
+// until the report is over (the sanitizer pass holds the proof), and the
+// device is free at once for whoever opens it next.
+void TestAwaitedWait::wokenHandlerEndsItsLine() {
+    enum class End { Close, Destroy, CloseAndReopen };
+    for (const Carrier carrier : {Carrier::Pty, Carrier::Loopback}) {
+        for (const End end : {End::Close, End::Destroy, End::CloseAndReopen}) {
+            const QString row = QStringLiteral("%1, end %2")
+                                    .arg(carrier == Carrier::Pty ? "pty" : "loopback")
+                                    .arg(int(end));
+            Line line(carrier);
+            QStringList steps;
+            auto handler = [&]() -> QCoro::Task<> {
+                const bool got = co_await line.comm->waitForInBufferCount(
+                    1, link::clock().nowMs() + 5000);
+                steps << (got ? QStringLiteral("answered") : QStringLiteral("no answer"));
+                if (end == End::Destroy) {
+                    line.comm.reset();
+                    co_return;
+                }
+                line.comm->setPortOpen(false);
+                if (end == End::CloseAndReopen) {
+                    line.comm->setPortOpen(true);
+                    steps << (line.comm->PortOpen() ? QStringLiteral("open again")
+                                                    : QStringLiteral("closed"));
+                }
+            };
+            line.byteIn(50);
+            blockOn(handler());
+            QTest::qWait(20); // the transport's report ends, and what it left goes
+            QStringList expected{"answered"};
+            if (end == End::CloseAndReopen)
+                expected << "open again";
+            QVERIFY2(steps == expected, qPrintable(row + ": " + steps.join(", ")));
+            if (line.comm)
+                line.comm->setPortOpen(false);
+        }
     }
 }
 
