@@ -85,9 +85,10 @@ for baud in 9600 19200 38400 57600; do
         "$(ms "$(field "$f" 'raw termios' 3)")"
 done
 f="$out/exchange-nowire.txt"
-printf '| exchange, no emulation (%s runs) | median %s µs against %s µs for the bare client: %s × | ≤ 1.25 × |\n' \
+printf '| exchange, no emulation (%s runs) | median %s µs against %s µs for the bare client: %s × (window thread CPU %s µs an exchange, bare client %s µs) | ≤ 1.25 × |\n' \
     "$((count * 10))" "$(field "$f" SendReaderCommand 2)" "$(field "$f" 'raw termios' 3)" \
-    "$(field "$f" 'exchange / floor' 4)"
+    "$(field "$f" 'exchange / floor' 4)" "$(field "$f" 'window thread CPU' 4)" \
+    "$(field "$f" 'window thread CPU' 10)"
 f="$out/silence.txt"
 printf '| waiting out the 3 s no-answer limit (3 times) | %s ms of CPU in %s s: %s %% of one core | ≤ 1 %% |\n' \
     "$(field "$f" total: 5)" "$(field "$f" total: 2)" "$(field "$f" total: 8)"
