@@ -42,9 +42,10 @@ public:
     Operations &operator=(const Operations &) = delete;
 
     // Starts handler() on line unless another command holds it; returns
-    // whether it started (or will, once the poll holding the line ends). The handler must wait only on that line. Pass a
-    // lambda that calls a member coroutine (the lambda itself must not be a
-    // coroutine: it is gone once run() returns).
+    // whether it started (or will, once the poll holding the line ends). The
+    // handler must wait only on that line. Pass a lambda that calls a member
+    // coroutine (the lambda itself must not be a coroutine: it is gone once
+    // run() returns).
     bool run(SerialComm &line, const Handler &handler, Start start = Start::User);
 
     // Whether a command of these operations still runs.
