@@ -24,6 +24,16 @@ void TrafficModel::append(const TrafficRow &row) {
     endInsertRows();
 }
 
+void TrafficModel::setLimit(int limit) {
+    m_limit = qMax(1, limit);
+    const int excess = int(m_rows.size()) - m_limit;
+    if (excess <= 0)
+        return;
+    beginRemoveRows({}, 0, excess - 1);
+    m_rows.erase(m_rows.begin(), m_rows.begin() + excess);
+    endRemoveRows();
+}
+
 void TrafficModel::clear() {
     beginResetModel();
     m_rows.clear();

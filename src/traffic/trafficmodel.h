@@ -33,6 +33,8 @@ public:
     void append(const TrafficRow &row);
     void clear();
     int limit() const { return m_limit; }
+    // A new limit; the oldest rows beyond it go at once.
+    void setLimit(int limit);
     const TrafficRow &row(int index) const { return m_rows[size_t(index)]; }
 
     // Tab-separated text of rows, one a line, in the columns' order.

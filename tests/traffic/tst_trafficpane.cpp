@@ -88,6 +88,15 @@ void TestTrafficPane::historyKeepsTheNewest() {
     QCOMPARE(model.index(0, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("3"));
     QCOMPARE(model.index(2, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("5"));
     QCOMPARE(traffic::TrafficModel::kDefaultLimit, 10000);
+
+    // A shorter history drops the oldest at once and keeps to its length.
+    model.setLimit(2);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.index(0, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("4"));
+    model.append(traffic::trafficRow(statusQuery(6)));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.index(0, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("5"));
+    QCOMPARE(model.index(1, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("6"));
 }
 
 void TestTrafficPane::dispenserLinksRecordInOneCall() {
