@@ -227,11 +227,8 @@ void TestDispenserFaults::faultMatrix_data() {
         QTest::newRow(name) << Command::Ap820 << fault << delayMs << log << sent
                             << QString::fromLatin1(shown) << reason;
     };
-    row820("820 silence", F::Silence, 0, unanswered820, ap820, "", noAnswer820);
     row820("820 NAK", F::Nak, 0, sd820 + "RD: \r\n", ap820, "", "KVR-820: unexpected reply 15");
     row820("820 ACK, no status", F::AckOnly, 0, enq820, apEnq820, "", noStatus820);
-    row820("820 header only", F::FirstBytes, 0, enq820 + "RD:02 53 46 \r\n", apEnq820, "",
-           odd820 + "02 53 46");
     row820("820 truncated", F::Truncated, 0, enq820 + "RD:02 53 46 30 30 31 30 \r\n", apEnq820, "",
            odd820 + "02 53 46 30 30 31 30");
     // The BCC of a status frame is never checked.
@@ -274,11 +271,8 @@ void TestDispenserFaults::faultMatrix_data() {
     };
     const QString odd = QStringLiteral("KVR-840: unexpected reply ");
     const QString noAnswer840 = QStringLiteral("KVR-840: no answer within 250 ms");
-    rowAp("840 AP silence", F::Silence, 0, "", "", noAnswer840);
     rowAp("840 AP NAK", F::Nak, 0, "15 31 35 \r\n", "", odd + "15 31 35");
     rowAp("840 AP ACK, no status", F::AckOnly, 0, "06 31 35 \r\n", "", odd + "06 31 35");
-    rowAp("840 AP header only", F::FirstBytes, 0, "06 31 35 02 31 35 \r\n", "",
-          odd + "06 31 35 02 31 35");
     rowAp("840 AP truncated", F::Truncated, 0, "06 31 35 02 31 35 30 31 \r\n", "",
           odd + "06 31 35 02 31 35 30 31");
     rowAp("840 AP wrong BCC", F::WrongBcc, 0, "06 31 35 02 31 35 30 31 03 FB \r\n", "01", "");
@@ -310,11 +304,9 @@ void TestDispenserFaults::faultMatrix_data() {
                             << sdDc840 + QLatin1String(received) + "\r\n"
                             << dc840 << QString::fromLatin1(counted) << reason;
     };
-    rowDc("840 DC silence", F::Silence, 0, "", "0 1", noAnswer840);
     // ERROR1: a refusal is counted as an error.
     rowDc("840 DC NAK", F::Nak, 0, "RD: 15 31 35 \r\n", "0 1", "");
     // Only a three-byte answer is logged.
-    rowDc("840 DC first byte", F::FirstBytes, 0, "RD: ", "0 1", odd + "06");
     rowDc("840 DC truncated", F::Truncated, 0, "RD: ", "0 1", odd + "06 31");
     rowDc("840 DC other address", F::OtherAddress, 0, "RD: 06 30 30 \r\n", "0 1", "");
     rowDc("840 DC extra bytes", F::ExtraBytes, 0, "RD: ", "0 1", odd + "06 31 35 AA 55 00");

@@ -110,52 +110,44 @@ void TestDispenserSim::machine_data() {
         change(x);
         return x;
     };
-    using L = QStringList;
+    // The model comes from the row name.
+    const auto row = [](const char *name, const QStringList &steps, int stackerAfter,
+                        const DispenserMechanics &mechanics) {
+        QTest::newRow(name) << QByteArray(name).startsWith("820") << mechanics << steps
+                            << stackerAfter;
+    };
+    const auto stacker = [&](int cards) { return with([=](auto &x) { x.stackerCards = cards; }); };
 
     // KVR-820: Z A B C for "AP", A B C for "RF".
-    QTest::newRow("820 dispense to the door")
-        << true << m
-        << L{"AP=0000", "DC=ack", "AP=0800", "+799", "AP=0800", "+1", "AP=0001", "RF=001"} << 99;
-    QTest::newRow("820 card taken") << true << m << L{"DC", "+800", "take", "AP=0000"} << 99;
-    QTest::newRow("820 dispense out") << true << m << L{"FC0", "+800", "AP=0000"} << 99;
-    QTest::newRow("820 to a sensor") << true << m << L{"FC7", "+800", "AP=0003"} << 99;
-    QTest::newRow("820 capture") << true << m << L{"DC", "+800", "CP", "AP=0401", "+600", "AP=0000"}
-                                 << 99;
-    QTest::newRow("820 capture nothing") << true << m << L{"CP", "AP=0100"} << 100;
-    QTest::newRow("820 second dispense refused")
-        << true << m << L{"DC", "+800", "DC", "AP=0201"} << 99;
-    QTest::newRow("820 pre-empty") << true << with([](auto &x) { x.stackerCards = 20; })
-                                   << L{"AP=0000", "DC", "+800", "AP=0011"} << 19;
-    QTest::newRow("820 last card") << true << with([](auto &x) { x.stackerCards = 1; })
-                                   << L{"DC", "+800", "AP=0019", "take", "AP=0018"} << 0;
-    QTest::newRow("820 empty") << true << with([](auto &x) { x.stackerCards = 0; })
-                               << L{"DC", "AP=0218"} << 0;
-    QTest::newRow("820 bin full") << true << with([](auto &x) {
-        x.binCapacity = 1;
-    }) << L{"DC", "+800", "CP", "+600", "AP=1000", "DC", "+800", "CP", "AP=1101"}
-                                  << 98;
-    QTest::newRow("820 jam") << true << m
-                             << L{"jam", "DC", "AP=0800", "+800", "AP=2202", "RS", "AP=0000"} << 99;
-    QTest::newRow("820 jam on capture")
-        << true << m << L{"DC", "+800", "jam", "CP", "+600", "AP=2101"} << 99;
-    QTest::newRow("820 clip card")
-        << true << m << L{"clip", "AP=0020", "DC", "AP=0220", "RS", "AP=0000"} << 100;
-    QTest::newRow("820 door") << true << m << L{"SI=0", "IN2=ack", "SI=2"} << 100;
+    row("820 dispense to the door",
+        {"AP=0000", "DC=ack", "AP=0800", "+799", "AP=0800", "+1", "AP=0001", "RF=001"}, 99, m);
+    row("820 card taken", {"DC", "+800", "take", "AP=0000"}, 99, m);
+    row("820 dispense out", {"FC0", "+800", "AP=0000"}, 99, m);
+    row("820 to a sensor", {"FC7", "+800", "AP=0003"}, 99, m);
+    row("820 capture", {"DC", "+800", "CP", "AP=0401", "+600", "AP=0000"}, 99, m);
+    row("820 capture nothing", {"CP", "AP=0100"}, 100, m);
+    row("820 second dispense refused", {"DC", "+800", "DC", "AP=0201"}, 99, m);
+    row("820 pre-empty", {"AP=0000", "DC", "+800", "AP=0011"}, 19, stacker(20));
+    row("820 last card", {"DC", "+800", "AP=0019", "take", "AP=0018"}, 0, stacker(1));
+    row("820 empty", {"DC", "AP=0218"}, 0, stacker(0));
+    row("820 bin full", {"DC", "+800", "CP", "+600", "AP=1000", "DC", "+800", "CP", "AP=1101"}, 98,
+        with([](auto &x) { x.binCapacity = 1; }));
+    row("820 jam", {"jam", "DC", "AP=0800", "+800", "AP=2202", "RS", "AP=0000"}, 99, m);
+    row("820 jam on capture", {"DC", "+800", "jam", "CP", "+600", "AP=2101"}, 99, m);
+    row("820 clip card", {"clip", "AP=0020", "DC", "AP=0220", "RS", "AP=0000"}, 100, m);
+    row("820 door", {"SI=0", "IN2=ack", "SI=2"}, 100, m);
 
     // KVR-840: S1 S2.
-    QTest::newRow("840 dispense, card taken")
-        << false << m << L{"AP=00", "DC=ack", "AP=10", "+800", "AP=20", "take", "AP=30"} << 99;
-    QTest::newRow("840 card falls out") << false << with([](auto &x) { x.holdAtMouth = false; })
-                                        << L{"DC", "+800", "AP=30", "DC", "AP=10"} << 99;
-    QTest::newRow("840 card not taken yet") << false << m << L{"DC", "+800", "DC", "AP=60"} << 99;
-    QTest::newRow("840 pre-empty") << false << with([](auto &x) { x.stackerCards = 20; })
-                                   << L{"AP=00", "DC", "+800", "AP=21"} << 19;
-    QTest::newRow("840 empty") << false << with([](auto &x) { x.stackerCards = 0; })
-                               << L{"AP=02", "DC", "AP=62"} << 0;
-    QTest::newRow("840 jam") << false << m << L{"jam", "DC", "+800", "AP=40", "RS", "AP=00"} << 99;
-    QTest::newRow("840 clip card")
-        << false << m << L{"clip", "DC", "+800", "AP=40", "RS", "DC", "+800", "AP=20"} << 98;
-    QTest::newRow("840 pre-dispense switch") << false << m << L{"IP=ack", "IE=ack"} << 100;
+    row("840 dispense, card taken", {"AP=00", "DC=ack", "AP=10", "+800", "AP=20", "take", "AP=30"},
+        99, m);
+    row("840 card falls out", {"DC", "+800", "AP=30", "DC", "AP=10"}, 99,
+        with([](auto &x) { x.holdAtMouth = false; }));
+    row("840 card not taken yet", {"DC", "+800", "DC", "AP=60"}, 99, m);
+    row("840 pre-empty", {"AP=00", "DC", "+800", "AP=21"}, 19, stacker(20));
+    row("840 empty", {"AP=02", "DC", "AP=62"}, 0, stacker(0));
+    row("840 jam", {"jam", "DC", "+800", "AP=40", "RS", "AP=00"}, 99, m);
+    row("840 clip card", {"clip", "DC", "+800", "AP=40", "RS", "DC", "+800", "AP=20"}, 98, m);
+    row("840 pre-dispense switch", {"IP=ack", "IE=ack"}, 100, m);
 }
 
 void TestDispenserSim::machine() {

@@ -81,133 +81,87 @@ private slots:
 };
 
 void TestDispenserStatus::kvr820_data() {
-    QTest::addColumn<QString>("command"); // "AP" (Z A B C) or "RF" (A B C)
-    QTest::addColumn<QByteArray>("chars");
+    QTest::addColumn<QByteArray>("chars"); // Z A B C of "AP", or A B C of "RF"
     QTest::addColumn<State820>("before");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<State820>("after");
     QTest::addColumn<QStringList>("events");
 
-    using L = QStringList;
+    const auto row = [](const char *name, const char *chars, const State820 &before,
+                        const QStringList &texts, const State820 &after,
+                        const QStringList &events) {
+        QTest::newRow(name) << QByteArray(chars) << before << texts << after << events;
+    };
     const auto run = &S8::dispenseRunning, cap = &S8::captureRunning;
     const auto dd = &S8::dispenseDone, cd = &S8::captureDone;
     const auto da = &S8::dispenseAllowed, ca = &S8::captureAllowed, au = &S8::autoRunning;
+    const QString success = QStringLiteral("Card Dispense Success");
+    const QString empty = QStringLiteral("Stacker Is Empty");
     // B "8" and C "F" touch nothing, so rows about one character use them.
 
-    // Character A.
-    QTest::newRow("A 0 dispense ends")
-        << "AP" << QByteArray("008F") << s820({run, au}) << L{"Card Dispense Success"}
-        << s820({dd, au}) << L{"dispensed", "dispenseRate", "advanceDispense"};
-    QTest::newRow("A 0 capture ends")
-        << "AP" << QByteArray("008F") << s820({cap, dd})
-        << L{"Card Dispense Success", "Card Capture Success"} << s820({cd, ca})
-        << L{"captured", "captureRate", "advanceCapture"};
-    QTest::newRow("A 0 after a dispense") << "AP" << QByteArray("008F") << s820({dd, da})
-                                          << L{"Card Dispense Success"} << s820({dd, ca}) << L{};
-    QTest::newRow("A 0 after a capture") << "AP" << QByteArray("008F") << s820({cd, ca})
-                                         << L{"Card Capture Success"} << s820({cd, da}) << L{};
-    QTest::newRow("A 0 RF counts nothing")
-        << "RF" << QByteArray("08F") << s820({run, dd, ca})
-        << L{"Card Dispense Success", "Card Dispense Success"} << s820({dd, ca}) << L{};
-    QTest::newRow("A 8") << "AP" << QByteArray("088F") << s820({cd, da, ca})
-                         << L{"Card Is Dispensing"} << s820({run}) << L{"disable"};
-    QTest::newRow("A 8 RF") << "RF" << QByteArray("88F") << s820({dd, da})
-                            << L{"Card Is Dispensing"} << s820({run, da}) << L{};
-    QTest::newRow("A 4") << "AP" << QByteArray("048F") << s820({dd, da}) << L{"Card Is Capturing"}
-                         << s820({cap}) << L{"disable"};
-    QTest::newRow("A 2 while dispensing")
-        << "AP" << QByteArray("028F") << s820({run, au, da}) << L{"Card Dispense Error"} << s820({})
-        << L{"dispenseError", "dispenseRate", "disable", "stop"};
-    QTest::newRow("A 2 again") << "AP" << QByteArray("028F") << s820({da})
-                               << L{"Card Dispense Error"} << s820({da}) << L{"dispenseRate"};
-    QTest::newRow("A 1 while capturing")
-        << "AP" << QByteArray("018F") << s820({cap, ca}) << L{"Card Capture Error"} << s820({})
-        << L{"captureError", "captureRate", "disable"};
-    QTest::newRow("A other") << "AP" << QByteArray("058F") << s820({run}) << L{} << s820({run})
-                             << L{};
+    row("A 0 dispense ends", "008F", s820({run, au}), {success}, s820({dd, au}),
+        {"dispensed", "dispenseRate", "advanceDispense"});
+    row("A 0 capture ends", "008F", s820({cap, dd}), {success, "Card Capture Success"},
+        s820({cd, ca}), {"captured", "captureRate", "advanceCapture"});
+    row("A 0 after a dispense", "008F", s820({dd, da}), {success}, s820({dd, ca}), {});
+    row("A 0 after a capture", "008F", s820({cd, ca}), {"Card Capture Success"}, s820({cd, da}),
+        {});
+    row("A 0 RF counts nothing", "08F", s820({run, dd, ca}), {success, success}, s820({dd, ca}),
+        {});
+    row("A 8", "088F", s820({cd, da, ca}), {"Card Is Dispensing"}, s820({run}), {"disable"});
+    row("A 8 RF", "88F", s820({dd, da}), {"Card Is Dispensing"}, s820({run, da}), {});
+    row("A 4", "048F", s820({dd, da}), {"Card Is Capturing"}, s820({cap}), {"disable"});
+    row("A 2 while dispensing", "028F", s820({run, au, da}), {"Card Dispense Error"}, s820({}),
+        {"dispenseError", "dispenseRate", "disable", "stop"});
+    row("A 2 again", "028F", s820({da}), {"Card Dispense Error"}, s820({da}), {"dispenseRate"});
+    row("A 1 while capturing", "018F", s820({cap, ca}), {"Card Capture Error"}, s820({}),
+        {"captureError", "captureRate", "disable"});
+    row("A other", "058F", s820({run}), {}, s820({run}), {});
 
-    // Character Z.
-    QTest::newRow("Z 1") << "AP" << QByteArray("158F") << s820({da}) << L{"Error Card Bin Is Full"}
-                         << s820({da}) << L{};
-    QTest::newRow("Z 2") << "AP" << QByteArray("258F") << s820({da, ca})
-                         << L{"Dispenser Error Alarm"} << s820({}) << L{};
-    QTest::newRow("Z 3") << "AP" << QByteArray("358F") << s820({da}) << L{} << s820({da}) << L{};
+    row("Z 1", "158F", s820({da}), {"Error Card Bin Is Full"}, s820({da}), {});
+    row("Z 2", "258F", s820({da, ca}), {"Dispenser Error Alarm"}, s820({}), {});
+    row("Z 3", "358F", s820({da}), {}, s820({da}), {});
 
-    // Character B.
-    QTest::newRow("B 0") << "AP" << QByteArray("050F") << s820({}, P1) << L{}
-                         << s820({}, P1 | kStackerMarks) << L{};
-    QTest::newRow("B 1") << "AP" << QByteArray("051F") << s820({ca}) << L{"Stacker Is Pre-empty"}
-                         << s820({da}, kAll820 & ~Marks(StackerUpper)) << L{};
-    QTest::newRow("B 1 RF") << "RF" << QByteArray("51F") << s820({ca}) << L{"Stacker Is Pre-empty"}
-                            << s820({ca}, kAll820 & ~Marks(StackerUpper)) << L{};
-    QTest::newRow("B 2") << "AP" << QByteArray("052F") << s820({da})
-                         << L{"Card Dispenser Clip Card"} << s820({}) << L{"disable"};
-    QTest::newRow("B 3") << "AP" << QByteArray("053F") << s820({ca})
-                         << L{"Card Dispenser Clip Card"} << s820({}) << L{"disable"};
-    QTest::newRow("B 4") << "AP" << QByteArray("054F") << s820({da}) << L{"Card Overlapped"}
-                         << s820({}) << L{"disable"};
+    const Marks noUpper = kAll820 & ~Marks(StackerUpper);
+    row("B 0", "050F", s820({}, P1), {}, s820({}, P1 | kStackerMarks), {});
+    row("B 1", "051F", s820({ca}), {"Stacker Is Pre-empty"}, s820({da}, noUpper), {});
+    row("B 1 RF", "51F", s820({ca}), {"Stacker Is Pre-empty"}, s820({ca}, noUpper), {});
+    row("B 2", "052F", s820({da}), {"Card Dispenser Clip Card"}, s820({}), {"disable"});
+    row("B 3", "053F", s820({ca}), {"Card Dispenser Clip Card"}, s820({}), {"disable"});
+    row("B 4", "054F", s820({da}), {"Card Overlapped"}, s820({}), {"disable"});
 
     // Character C: texts, picture and the allowed flags.
-    QTest::newRow("C 0") << "AP" << QByteArray("0580") << s820({ca}) << L{}
-                         << s820({da}, kStackerMarks) << L{};
-    QTest::newRow("C 1 to the door")
-        << "AP" << QByteArray("0581") << s820({da}, kAll820, 5) << L{"Card Stopped at the Door"}
-        << s820({ca}, kStackerMarks | P6, 5) << L{};
-    QTest::newRow("C 1 leave sensor 2")
-        << "AP" << QByteArray("0581") << s820({}, kAll820, 3) << L{"Card Stopped at the Door"}
-        << s820({ca}, kStackerMarks | P5, 3) << L{};
-    QTest::newRow("C 1 out") << "AP" << QByteArray("0581") << s820({}, P2, 6)
-                             << L{"Card Stopped at the Door"} << s820({ca}, P2, 6) << L{};
-    QTest::newRow("C 2") << "AP" << QByteArray("0582") << s820({da}, kAll820, 2) << L{}
-                         << s820({ca}, kStackerMarks | P3, 2) << L{};
-    QTest::newRow("C 3") << "AP" << QByteArray("0583") << s820({}, kAll820, 4)
-                         << L{"Card Stopped at the Reading Position"}
-                         << s820({ca}, kStackerMarks | P4, 4) << L{};
-    QTest::newRow("C 4") << "AP" << QByteArray("0584") << s820({ca})
-                         << L{"Card Pre-dispense", "Waiting for Dispensing"}
-                         << s820({da}, kStackerMarks | P1) << L{};
-    QTest::newRow("C 6") << "AP" << QByteArray("0586") << s820({}, kAll820, 1) << L{}
-                         << s820({ca}, kStackerMarks | P2, 1) << L{};
-    QTest::newRow("C 8") << "AP" << QByteArray("0588") << s820({da, ca}) << L{"Stacker Is Empty"}
-                         << s820({}, 0) << L{};
-    QTest::newRow("C 9") << "AP" << QByteArray("0589") << s820({da}) << L{"Stacker Is Empty"}
-                         << s820({ca}, P6) << L{};
-    QTest::newRow("C A") << "AP" << QByteArray("058A") << s820({}) << L{}
-                         << s820({da, ca}, kStackerMarks | P3) << L{};
-    QTest::newRow("C A RF") << "RF" << QByteArray("58A") << s820({}) << L{}
-                            << s820({ca}, kStackerMarks | P3) << L{};
-    QTest::newRow("C B") << "AP" << QByteArray("058B") << s820({}) << L{"Stacker Is Empty"}
-                         << s820({da, ca}, kStackerMarks | P4) << L{};
-    QTest::newRow("C B RF") << "RF" << QByteArray("58B") << s820({da}) << L{"Stacker Is Empty"}
-                            << s820({ca}, kStackerMarks | P4) << L{};
-    QTest::newRow("C C") << "AP" << QByteArray("058C") << s820({}) << L{"Stacker Is Empty"}
-                         << s820({da, ca}, kStackerMarks | P1) << L{};
-    QTest::newRow("C E") << "AP" << QByteArray("058E") << s820({}) << L{"Stacker Is Empty"}
-                         << s820({da, ca}, kStackerMarks | P2) << L{};
-    QTest::newRow("C other") << "AP" << QByteArray("0585") << s820({ca}, P4) << L{}
-                             << s820({ca}, P4) << L{};
-
-    // The two polls of a manual dispense, as a user sees them.
-    QTest::newRow("idle, then dispensing")
-        << "AP" << QByteArray("0800") << s820({}) << L{"Card Is Dispensing"}
-        << s820({run, da}, kStackerMarks) << L{"disable"};
-    QTest::newRow("dispensed to the door")
-        << "AP" << QByteArray("0001") << s820({run, da}, kStackerMarks, 5)
-        << L{"Card Dispense Success", "Card Stopped at the Door"}
-        << s820({dd, ca}, kStackerMarks | P6, 5)
-        << L{"dispensed", "dispenseRate", "advanceDispense"};
+    const Marks st = kStackerMarks;
+    const QString door = QStringLiteral("Card Stopped at the Door");
+    row("C 0", "0580", s820({ca}), {}, s820({da}, st), {});
+    row("C 1 to the door", "0581", s820({da}, kAll820, 5), {door}, s820({ca}, st | P6, 5), {});
+    row("C 1 leave sensor 2", "0581", s820({}, kAll820, 3), {door}, s820({ca}, st | P5, 3), {});
+    row("C 1 out", "0581", s820({}, P2, 6), {door}, s820({ca}, P2, 6), {});
+    row("C 2", "0582", s820({da}, kAll820, 2), {}, s820({ca}, st | P3, 2), {});
+    row("C 3", "0583", s820({}, kAll820, 4), {"Card Stopped at the Reading Position"},
+        s820({ca}, st | P4, 4), {});
+    row("C 4", "0584", s820({ca}), {"Card Pre-dispense", "Waiting for Dispensing"},
+        s820({da}, st | P1), {});
+    row("C 6", "0586", s820({}, kAll820, 1), {}, s820({ca}, st | P2, 1), {});
+    row("C 8", "0588", s820({da, ca}), {empty}, s820({}, 0), {});
+    row("C 9", "0589", s820({da}), {empty}, s820({ca}, P6), {});
+    row("C A", "058A", s820({}), {}, s820({da, ca}, st | P3), {});
+    row("C A RF", "58A", s820({}), {}, s820({ca}, st | P3), {});
+    row("C B", "058B", s820({}), {empty}, s820({da, ca}, st | P4), {});
+    row("C C", "058C", s820({}), {empty}, s820({da, ca}, st | P1), {});
+    row("C E", "058E", s820({}), {empty}, s820({da, ca}, st | P2), {});
+    row("C other", "0585", s820({ca}, P4), {}, s820({ca}, P4), {});
 }
 
 void TestDispenserStatus::kvr820() {
-    QFETCH(QString, command);
     QFETCH(QByteArray, chars);
     QFETCH(State820, before);
     QFETCH(QStringList, texts);
     QFETCH(State820, after);
     QFETCH(QStringList, events);
 
-    const Decoded820 d = command == QLatin1String("AP") ? DecodeStatus820(chars, before)
-                                                        : DecodeStatus820Short(chars, before);
+    const Decoded820 d =
+        chars.size() == 4 ? DecodeStatus820(chars, before) : DecodeStatus820Short(chars, before);
     QCOMPARE(d.texts, texts);
     QCOMPARE(d.state.marks, after.marks);
     QVERIFY(d.state == after);
@@ -222,65 +176,51 @@ void TestDispenserStatus::kvr840_data() {
     QTest::addColumn<State840>("after");
     QTest::addColumn<QStringList>("events");
 
-    using L = QStringList;
+    const auto row = [](bool counting, const char *chars, const State840 &before,
+                        const QStringList &texts, const State840 &after,
+                        const QStringList &events) {
+        QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(counting ? "count" : "show", chars)))
+            << counting << QByteArray(chars) << before << texts << after << events;
+    };
     const auto al = &S4::dispenseAllowed, pe = &S4::dispensePending;
     const auto sc = &S4::successCounted, au = &S4::autoRunning;
-    const Marks stackers = kStackerMarks;
+    const Marks st = kStackerMarks;
+    const QString waiting = QStringLiteral("Waiting for Dispensing");
+    const QString notExecuted = QStringLiteral("Dispensing Command can not be Executed");
     // S2 "9" touches nothing, so rows about S1 use it.
 
-    // Display decoding.
-    QTest::newRow("show 0") << false << QByteArray("09") << s840({}) << L{"Waiting for Dispensing"}
-                            << s840({}, stackers | Q1) << L{};
-    QTest::newRow("show 1") << false << QByteArray("19") << s840({al}) << L{"Card Is Dispensing"}
-                            << s840({al}, stackers | Q2) << L{};
-    QTest::newRow("show 2") << false << QByteArray("29") << s840({})
-                            << L{"Waiting for Card to be Taken"} << s840({}, stackers | Q3) << L{};
-    QTest::newRow("show 3") << false << QByteArray("39") << s840({pe}) << L{"Card Dispense Success"}
-                            << s840({pe}, stackers) << L{};
-    QTest::newRow("show 4") << false << QByteArray("49") << s840({pe}) << L{"Card Dispensing Error"}
-                            << s840({pe}, stackers) << L{};
-    QTest::newRow("show 5") << false << QByteArray("59") << s840({}) << L{"Card Pre-dispense"}
-                            << s840({}) << L{};
-    QTest::newRow("show 6") << false << QByteArray("69") << s840({pe})
-                            << L{"Dispensing Command can not be Executed"} << s840({pe}) << L{};
-    QTest::newRow("show S2 0") << false << QByteArray("90") << s840({}, Q2) << L{}
-                               << s840({}, Q2 | stackers) << L{};
-    QTest::newRow("show S2 1") << false << QByteArray("91") << s840({}, Q2)
-                               << L{"Stacker Is Pre-empty"} << s840({}, Q2 | StackerLower) << L{};
-    QTest::newRow("show S2 2") << false << QByteArray("92") << s840({pe, al})
-                               << L{"Stacker Is Empty"} << s840({pe, al}, kCardMarks840) << L{};
+    const bool show = false;
+    row(show, "09", s840({}), {waiting}, s840({}, st | Q1), {});
+    row(show, "19", s840({al}), {"Card Is Dispensing"}, s840({al}, st | Q2), {});
+    row(show, "29", s840({}), {"Waiting for Card to be Taken"}, s840({}, st | Q3), {});
+    row(show, "39", s840({pe}), {"Card Dispense Success"}, s840({pe}, st), {});
+    row(show, "49", s840({pe}), {"Card Dispensing Error"}, s840({pe}, st), {});
+    row(show, "59", s840({}), {"Card Pre-dispense"}, s840({}), {});
+    row(show, "69", s840({pe}), {notExecuted}, s840({pe}), {});
+    row(show, "90", s840({}, Q2), {}, s840({}, Q2 | st), {});
+    row(show, "91", s840({}, Q2), {"Stacker Is Pre-empty"}, s840({}, Q2 | StackerLower), {});
+    row(show, "92", s840({pe, al}), {"Stacker Is Empty"}, s840({pe, al}, kCardMarks840), {});
 
-    // Counting decoding.
-    QTest::newRow("count 0") << true << QByteArray("00") << s840({}, Q2)
-                             << L{"Waiting for Dispensing"} << s840({al}, stackers | Q1) << L{};
-    QTest::newRow("count 0 pre-empty") << true << QByteArray("01") << s840({}, Q3)
-                                       << L{"Waiting for Dispensing", "Stacker Is Pre-empty"}
-                                       << s840({al}, StackerLower | Q1) << L{};
-    QTest::newRow("count 0 empty") << true << QByteArray("02") << s840({al}, Q3)
-                                   << L{"Stacker Is Empty"} << s840({}, Q3) << L{};
-    QTest::newRow("count 0 other S2") << true << QByteArray("09") << s840({}, stackers | Q3)
-                                      << L{"Waiting for Dispensing"} << s840({al}, stackers) << L{};
-    QTest::newRow("count 1") << true << QByteArray("19") << s840({al}, Q1)
-                             << L{"Card Is Dispensing"} << s840({}, Q1) << L{};
-    QTest::newRow("count 2") << true << QByteArray("29") << s840({al})
-                             << L{"Waiting for Card to be Taken"} << s840({}, stackers | Q3) << L{};
-    QTest::newRow("count 3 pending")
-        << true << QByteArray("39") << s840({pe, au}) << L{"Card Dispense Success"}
-        << s840({al, sc, au}, stackers) << L{"dispensed", "rate", "advance"};
-    QTest::newRow("count 3 counted already")
-        << true << QByteArray("39") << s840({sc}) << L{"Card Dispense Success"}
-        << s840({al, sc}, stackers) << L{};
-    QTest::newRow("count 4 pending")
-        << true << QByteArray("49") << s840({pe, sc, au, al}) << L{"Card Dispensing Error"}
-        << s840({}, stackers) << L{"error", "rate", "stop"};
-    QTest::newRow("count 5") << true << QByteArray("59") << s840({al}) << L{"Card Pre-dispense"}
-                             << s840({}) << L{};
-    QTest::newRow("count 6 pending")
-        << true << QByteArray("69") << s840({pe, au, al})
-        << L{"Dispensing Command can not be Executed"} << s840({}) << L{"rate", "stop"};
-    QTest::newRow("count S2 2 pending")
-        << true << QByteArray("92") << s840({pe, au, al}) << L{"Stacker Is Empty"}
-        << s840({}, kCardMarks840) << L{"rate", "stop"};
+    const bool count = true;
+    row(count, "00", s840({}, Q2), {waiting}, s840({al}, st | Q1), {});
+    row(count, "01", s840({}, Q3), {waiting, "Stacker Is Pre-empty"}, s840({al}, StackerLower | Q1),
+        {});
+    row(count, "02", s840({al}, Q3), {"Stacker Is Empty"}, s840({}, Q3), {});
+    row(count, "09", s840({}, st | Q3), {waiting}, s840({al}, st), {});
+    row(count, "19", s840({al}, Q1), {"Card Is Dispensing"}, s840({}, Q1), {});
+    row(count, "29", s840({al}), {"Waiting for Card to be Taken"}, s840({}, st | Q3), {});
+    // Pending: the dispense this poll answers for is counted once.
+    row(count, "39", s840({pe, au}), {"Card Dispense Success"}, s840({al, sc, au}, st),
+        {"dispensed", "rate", "advance"});
+    QTest::newRow("count 39 counted already")
+        << true << QByteArray("39") << s840({sc}) << QStringList{"Card Dispense Success"}
+        << s840({al, sc}, st) << QStringList{};
+    row(count, "49", s840({pe, sc, au, al}), {"Card Dispensing Error"}, s840({}, st),
+        {"error", "rate", "stop"});
+    row(count, "59", s840({al}), {"Card Pre-dispense"}, s840({}), {});
+    row(count, "69", s840({pe, au, al}), {notExecuted}, s840({}), {"rate", "stop"});
+    row(count, "92", s840({pe, au, al}), {"Stacker Is Empty"}, s840({}, kCardMarks840),
+        {"rate", "stop"});
 }
 
 void TestDispenserStatus::kvr840() {

@@ -26,40 +26,22 @@ const QString kDataBits = QStringLiteral("Caution|Invalid Data Bits Setting");
 const QString kStopBits = QStringLiteral("Caution|Invalid Stop Bits Setting");
 
 const QList<InputRow> kRows = {
-    {"ComPortSet820", {}, "PortCombo", "", "Command1", kPort},
     {"ComPortSet820", {}, "PortCombo", "COM16", "Command1", kPort},
-    {"ComPortSet820", {}, "PortCombo", "COM0", "Command1", kPort},
-    {"ComPortSet840", {}, "PortCombo", "COM-3", "Command1", kPort},
     {"ComPortSet840", {}, "PortCombo", "com3", "Command1", kPort},
-    {"ComPortSet820", {"PortCombo=COM2"}, "BaudCombo", "", "Command1", kBaud},
     {"ComPortSet820", {"PortCombo=COM2"}, "BaudCombo", "57600 bits/s", "Command1", kBaud},
-    {"ComPortSet840", {"PortCombo=COM3"}, "BaudCombo", "-9600 bits/s", "Command1", kBaud},
     {"ComPortSet840", {"PortCombo=COM3"}, "BaudCombo", "9600", "Command1", kBaud},
     {"ComPortSet820", {"PortCombo=COM2"}, "ParityCombo", "", "Command1", kParity},
-    {"ComPortSet840", {"PortCombo=COM3"}, "ParityCombo", "Mark", "Command1", kParity},
-    {"ComPortSet820", {"PortCombo=COM2"}, "DatabitCombo", "6 bits", "Command1", kDataBits},
     {"ComPortSet840", {"PortCombo=COM3"}, "DatabitCombo", "-8 bits", "Command1", kDataBits},
     {"ComPortSet820", {"PortCombo=COM2"}, "StopbitCombo", "1.5 bits", "Command1", kStopBits},
-    {"ComPortSet840", {"PortCombo=COM3"}, "StopbitCombo", "", "Command1", kStopBits},
-
-    {"Fakamain", {}, "Text8201", "", "Autofaka820", kQuantity},
     {"Fakamain", {}, "Text8201", "0", "Autofaka820", kQuantity},
     {"Fakamain", {}, "Text8201", "-5", "Autofaka820", kQuantity},
-    {"Fakamain", {}, "Text8201", "abc", "Autofaka820", kQuantity},
-    {"Fakamain", {}, "Text8201", ".9", "Autofaka820", kQuantity},
     {"Fakamain", {}, "Text8201", u"\uFF15"_qs, "Autofaka820", kQuantity},
-    {"Fakamain", {"Check8401"}, "Autonumber840", "", "AutoFaka840", kQuantity},
     {"Fakamain", {"Check8401"}, "Autonumber840", "0", "AutoFaka840", kQuantity},
-    {"Fakamain", {"Check8401"}, "Autonumber840", "-1", "AutoFaka840", kQuantity},
-    {"Fakamain", {"Check8401"}, "Autonumber840", "abc", "AutoFaka840", kQuantity},
     {"Fakamain", {"Check8401"}, "Autonumber840", u"\u0663"_qs, "AutoFaka840", kQuantity},
     {"Fakamain", {}, "Autonumber840", "5", "AutoFaka840", kQuantity},
     {"Fakamain", {}, "KVR820FcAdd", "", "KVR820FC", kPosition},
-    {"Fakamain", {}, "KVR820FcAdd", "Nowhere", "KVR820FC", kPosition},
     {"Fakamain", {}, "KVR820FcAdd", "to the door", "KVR820FC", kPosition},
-    {"Fakamain", {}, "cmbBaut820", "", "KVR820CS", kBaud},
     {"Fakamain", {}, "cmbBaut820", "57600", "KVR820CS", kBaud},
-    {"Fakamain", {}, "cmbBaut840", "-9600", "KVR840CS", kBaud},
     {"Fakamain", {}, "cmbBaut840", "9600 bits/s", "KVR840CS", kBaud},
 };
 
@@ -146,7 +128,6 @@ void TestDispenserInput::oddTextIsTakenItsOwnWay() {
         {{"Check8401", "Autonumber840=5abc", "AutoFaka840"}, "15DC"},
         // The address is a fixed list: typing cannot put another in.
         {{"cmbAddress840=7", "KVR840DC"}, "15DC"},
-        {{"cmbAddress840=", "KVR840DC"}, "15DC"},
     };
     for (const auto &row : rows) {
         VirtualDispensers v;

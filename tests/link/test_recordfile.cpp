@@ -21,12 +21,8 @@ void TestRecordFile::dateInTheFileName_data() {
     // 9 March 2024 as each locale writes its short date, "/" turned into "-".
     QTest::newRow("en_US: slashes") << "en_US"
                                     << "3-9-24";
-    QTest::newRow("en_GB: slashes") << "en_GB"
-                                    << "09-03-2024";
     QTest::newRow("de_DE: dots stay") << "de_DE"
                                       << "09.03.24";
-    QTest::newRow("zh_CN: slashes") << "zh_CN"
-                                    << "2024-3-9";
     QTest::newRow("C: numeric, no blanks") << "C"
                                            << "2024-03-09";
 }

@@ -84,7 +84,6 @@ private slots:
     void settingsText();
     void commandLine_data();
     void commandLine();
-    void defaultDevicePaths();
 
     void portErrors();
     void propertiesOfClosedPort_data();
@@ -101,56 +100,37 @@ private slots:
     void inputBufferIsBounded();
     void openFaultsAndTheirWords_data();
     void openFaultsAndTheirWords();
-    void heldPortNamesItsHolder();
 };
 
 void TestSerialComm::settingsText_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<QString>("canonical");
+    QTest::addColumn<QString>("canonical"); // empty: refused
 
-    QTest::newRow("compact") << "9600n81" << true << 9600 << "9600,n,8,1";
-    QTest::newRow("commas") << "9600,n,8,1" << true << 9600 << "9600,n,8,1";
-    QTest::newRow("upper case") << "115200E72" << true << 115200 << "115200,e,7,2";
-    QTest::newRow("odd, commas") << "1200,O,7,1" << true << 1200 << "1200,o,7,1";
-    QTest::newRow("any positive baud") << "12345n81" << true << 12345 << "12345,n,8,1";
-    QTest::newRow("empty") << "" << false << 0 << "";
-    QTest::newRow("baud only") << "9600" << false << 0 << "";
-    QTest::newRow("no stop bits") << "9600n8" << false << 0 << "";
-    QTest::newRow("mark parity") << "9600m81" << false << 0 << "";
-    QTest::newRow("9 data bits") << "9600n91" << false << 0 << "";
-    QTest::newRow("3 stop bits") << "9600n83" << false << 0 << "";
-    QTest::newRow("zero baud") << "0n81" << false << 0 << "";
-    QTest::newRow("negative baud") << "-9600n81" << false << 0 << "";
-    QTest::newRow("baud overflows") << "99999999999n81" << false << 0 << "";
-    QTest::newRow("blank inside") << "9600 n81" << false << 0 << "";
-    QTest::newRow("mixed separators") << "9600,n81" << false << 0 << "";
-    QTest::newRow("trailing comma") << "9600,n,8,1," << false << 0 << "";
-    QTest::newRow("semicolons") << "9600;n;8;1" << false << 0 << "";
+    QTest::newRow("compact") << "9600n81" << QStringLiteral("9600,n,8,1");
+    QTest::newRow("upper case") << "115200E72" << QStringLiteral("115200,e,7,2");
+    QTest::newRow("odd, commas") << "1200,O,7,1" << QStringLiteral("1200,o,7,1");
+    QTest::newRow("any positive baud") << "12345n81" << QStringLiteral("12345,n,8,1");
+    QTest::newRow("empty") << "" << QString();
+    QTest::newRow("no stop bits") << "9600n8" << QString();
+    QTest::newRow("mark parity") << "9600m81" << QString();
+    QTest::newRow("9 data bits") << "9600n91" << QString();
+    QTest::newRow("3 stop bits") << "9600n83" << QString();
+    QTest::newRow("zero baud") << "0n81" << QString();
+    QTest::newRow("baud overflows") << "99999999999n81" << QString();
+    QTest::newRow("blank inside") << "9600 n81" << QString();
+    QTest::newRow("mixed separators") << "9600,n81" << QString();
+    QTest::newRow("trailing comma") << "9600,n,8,1," << QString();
 }
 
 void TestSerialComm::settingsText() {
     QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QFETCH(int, baud);
     QFETCH(QString, canonical);
-
-    LineSettings s;
-    QCOMPARE(parseLineSettings(text, &s), valid);
 
     SerialComm comm;
     comm.setSettings("4800,e,7,2");
-    const int error = errorOf([&] { comm.setSettings(text); });
-    if (valid) {
-        QCOMPARE(s.baud, baud);
-        QCOMPARE(lineSettingsText(s), canonical);
-        QCOMPARE(error, 0);
-        QCOMPARE(comm.Settings(), canonical);
-    } else {
-        QCOMPARE(error, 380);
-        QCOMPARE(comm.Settings(), QString("4800,e,7,2")); // the old settings stay
-    }
+    QCOMPARE(errorOf([&] { comm.setSettings(text); }), canonical.isEmpty() ? 380 : 0);
+    // Refused settings leave the old ones.
+    QCOMPARE(comm.Settings(), canonical.isEmpty() ? QString("4800,e,7,2") : canonical);
 }
 
 void TestSerialComm::commandLine_data() {
@@ -162,8 +142,6 @@ void TestSerialComm::commandLine_data() {
     using L = QStringList;
     const L none;
     QTest::newRow("no options") << L{"talvex", "-x"} << L{"talvex", "-x"} << none << 0;
-    QTest::newRow("separate value")
-        << L{"talvex", "--port", "COM3=/dev/ttyUSB0"} << L{"talvex"} << L{"3=/dev/ttyUSB0"} << 0;
     QTest::newRow("joined value") << L{"talvex", "--port=COM3=/dev/ttyUSB0", "more"}
                                   << L{"talvex", "more"} << L{"3=/dev/ttyUSB0"} << 0;
     QTest::newRow("repeated") << L{"--port", "COM1=/dev/a", "--port=com2=/dev/b"} << none
@@ -198,17 +176,10 @@ void TestSerialComm::commandLine() {
     QCOMPARE(actual, mapped);
 }
 
-void TestSerialComm::defaultDevicePaths() {
-    QCOMPARE(portmap::devicePath(1), QString("/dev/ttyS0"));
-    QCOMPARE(portmap::devicePath(16), QString("/dev/ttyS15"));
-    portmap::mapPath(2, "/dev/ttyUSB1");
-    QCOMPARE(portmap::devicePath(2), QString("/dev/ttyUSB1"));
-    portmap::unmap(2);
-    QCOMPARE(portmap::devicePath(2), QString("/dev/ttyS1"));
-}
-
 void TestSerialComm::portErrors() {
     SerialComm comm;
+    QStringList reasons;
+    comm.setTroubleListener([&](const QString &r) { reasons << r; });
     QCOMPARE(comm.CommPort(), 1);
     QCOMPARE(errorOf([&] { comm.setCommPort(0); }), 380);
     QCOMPARE(errorOf([&] { comm.setCommPort(256); }), 380);
@@ -221,8 +192,9 @@ void TestSerialComm::portErrors() {
         portmap::mapPath(kPort, path);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 8002);
         QVERIFY(!comm.PortOpen());
-        QCOMPARE(errorOf([&] { comm.InBufferCount(); }), 8018);
     }
+    // A port that does not exist has its own box; no further reason.
+    QVERIFY(reasons.isEmpty());
     // A closed port may be closed again.
     QCOMPARE(errorOf([&] { comm.setPortOpen(false); }), 0);
 
@@ -235,9 +207,14 @@ void TestSerialComm::portErrors() {
 
     // QSerialPort's lock file turns a second open of the same device away.
     SerialComm second;
+    second.setTroubleListener([&](const QString &r) { reasons << r; });
     second.setCommPort(kPort);
     QCOMPARE(errorOf([&] { second.setPortOpen(true); }), 8005);
     QVERIFY(!second.PortOpen());
+    QCOMPARE(reasons.size(), 1);
+    QVERIFY2(reasons.first().endsWith(QStringLiteral("): the port is held by another program. "
+                                                     "Close that program or choose another port.")),
+             qPrintable(reasons.first()));
     comm.setPortOpen(false);
     QCOMPARE(errorOf([&] { second.setPortOpen(true); }), 0);
     QVERIFY(second.PortOpen());
@@ -253,7 +230,6 @@ void TestSerialComm::propertiesOfClosedPort_data() {
     QTest::newRow("InputLen") << Use([](SerialComm &c) { c.setInputLen(1); });
     QTest::newRow("Input") << Use([](SerialComm &c) { c.Input(); });
     QTest::newRow("Output bytes") << Use([](SerialComm &c) { c.setOutput(QByteArray("\x05")); });
-    QTest::newRow("Output text") << Use([](SerialComm &c) { c.setOutput(QString("OK")); });
     QTest::newRow("DTREnable") << Use([](SerialComm &c) { c.setDTREnable(false); });
     QTest::newRow("RTSEnable") << Use([](SerialComm &c) { c.setRTSEnable(false); });
     QTest::newRow("wait") << Use([](SerialComm &c) { talvex::link::blockOn(c.waitForInBufferCount(1, deadlineIn(100))); });
@@ -295,15 +271,8 @@ void TestSerialComm::bytesCrossTheLine() {
     QCOMPARE(comm.Input(), QByteArray("\x06\x02\x00\x00\x03", 5));
     QCOMPARE(comm.InBufferCount(), 0);
     QCOMPARE(comm.Input(), QByteArray());
-    QCOMPARE(comm.OutBufferCount(), 0);
 
-    line.write("ABCDE");
-    QVERIFY(talvex::link::blockOn(comm.waitForInBufferCount(5, deadlineIn(kArrivalLimitMs))));
-    comm.setInputLen(1);
-    QCOMPARE(comm.Input(), QByteArray("A"));
     comm.setInputLen(3);
-    QCOMPARE(comm.Input(), QByteArray("BCD"));
-    QCOMPARE(comm.Input(), QByteArray("E"));
     QCOMPARE(errorOf([&] { comm.setInputLen(-1); }), 380);
     QCOMPARE(comm.InputLen(), 3);
 
@@ -322,9 +291,6 @@ void TestSerialComm::bytesCrossTheLine() {
     // Dropping the modem lines before a close: a pseudo-terminal has none.
     QCOMPARE(errorOf([&] { comm.setDTREnable(false); }), 0);
     QCOMPARE(errorOf([&] { comm.setRTSEnable(false); }), 0);
-    QVERIFY(comm.PortOpen());
-    comm.setPortOpen(false);
-    QVERIFY(!comm.PortOpen());
 }
 
 void TestSerialComm::inputTakesAtMostInputLen_data() {
@@ -334,8 +300,6 @@ void TestSerialComm::inputTakesAtMostInputLen_data() {
     QTest::addColumn<QList<QByteArray>>("reads");
 
     using R = QList<QByteArray>;
-    QTest::newRow("nothing counted, five waiting, InputLen 3")
-        << QByteArray() << QByteArray("ABCDE") << 3 << R{"ABC", "DE", ""};
     QTest::newRow("one counted, four more waiting, InputLen 3")
         << QByteArray("A") << QByteArray("BCDE") << 3 << R{"ABC", "DE", ""};
     QTest::newRow("nothing counted, three waiting, InputLen 1")
@@ -526,55 +490,23 @@ void TestSerialComm::inputBufferIsBounded() {
 
 void TestSerialComm::openFaultsAndTheirWords_data() {
     QTest::addColumn<int>("error");
-    QTest::addColumn<int>("fault");
-    QTest::newRow("EACCES") << EACCES << int(LineFault::PermissionDenied);
-    QTest::newRow("EPERM") << EPERM << int(LineFault::PermissionDenied);
-    QTest::newRow("EBUSY") << EBUSY << int(LineFault::HeldElsewhere);
-    QTest::newRow("device free, lock file held") << 0 << int(LineFault::HeldElsewhere);
-    QTest::newRow("ENOENT") << ENOENT << int(LineFault::None);
-    QTest::newRow("EIO") << EIO << int(LineFault::None);
+    QTest::addColumn<QString>("words");
+    const QString denied = "permission denied. Your user needs access to the serial device, e.g. "
+                           "membership of the dialout group: sudo usermod -aG dialout $USER, then "
+                           "log out and in again.";
+    const QString held = "the port is held by another program. Close that program or choose "
+                         "another port.";
+    QTest::newRow("EACCES") << EACCES << denied;
+    QTest::newRow("EPERM") << EPERM << denied;
+    QTest::newRow("EBUSY") << EBUSY << held;
+    QTest::newRow("device free, lock file held") << 0 << held;
+    QTest::newRow("ENOENT") << ENOENT << QString();
 }
 
 void TestSerialComm::openFaultsAndTheirWords() {
     QFETCH(int, error);
-    QFETCH(int, fault);
-    QCOMPARE(int(openFaultFromErrno(error)), fault);
-    const QString words = lineFaultText(LineFault(fault));
-    switch (LineFault(fault)) {
-    case LineFault::PermissionDenied:
-        QCOMPARE(words, QStringLiteral("permission denied. Your user needs access to the serial "
-                                       "device, e.g. membership of the dialout group: sudo usermod "
-                                       "-aG dialout $USER, then log out and in again."));
-        break;
-    case LineFault::HeldElsewhere:
-        QCOMPARE(words, QStringLiteral("the port is held by another program. Close that program or "
-                                       "choose another port."));
-        break;
-    default:
-        QCOMPARE(words, QString());
-    }
-}
-
-void TestSerialComm::heldPortNamesItsHolder() {
-    PtyLine line;
-    SerialComm comm;
-    openOn(comm, line);
-    SerialComm second;
-    QStringList reasons;
-    second.setTroubleListener([&](const QString &r) { reasons << r; });
-    second.setCommPort(kPort);
-    QCOMPARE(errorOf([&] { second.setPortOpen(true); }), 8005);
-    QCOMPARE(reasons.size(), 1);
-    QVERIFY2(reasons.first().endsWith(QStringLiteral("): the port is held by another program. "
-                                                     "Close that program or choose another port.")),
-             qPrintable(reasons.first()));
-    // A port that does not exist has its own box; no further reason.
-    SerialComm third;
-    third.setTroubleListener([&](const QString &r) { reasons << r; });
-    portmap::mapPath(kPort + 1, QStringLiteral("/dev/talvex-no-such-device"));
-    third.setCommPort(kPort + 1);
-    QCOMPARE(errorOf([&] { third.setPortOpen(true); }), 8002);
-    QCOMPARE(reasons.size(), 1);
+    QFETCH(QString, words);
+    QCOMPARE(lineFaultText(openFaultFromErrno(error)), words);
 }
 
 QTEST_GUILESS_MAIN(TestSerialComm)

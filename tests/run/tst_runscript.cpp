@@ -25,29 +25,21 @@ private slots:
     void readerBodies_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("status") << QByteArray("status") << QByteArray::fromHex("3130");
-        QTest::newRow("sensors") << QByteArray("sensors") << QByteArray::fromHex("312E");
-        QTest::newRow("card-type") << QByteArray("card-type") << QByteArray::fromHex("3131");
-        QTest::newRow("tracks 1 2 3")
-            << QByteArray("read-tracks 1 2 3") << QByteArray::fromHex("45303037");
-        QTest::newRow("track 2") << QByteArray("read-tracks 2") << QByteArray::fromHex("45303032");
-        QTest::newRow("track 3 bin")
-            << QByteArray("read-tracks 3 bin") << QByteArray::fromHex("45303133");
-        QTest::newRow("tracks 1 3")
-            << QByteArray("read-tracks 3 1") << QByteArray::fromHex("45303036");
-        QTest::newRow("tracks 1 2")
-            << QByteArray("read-tracks 1 2") << QByteArray::fromHex("45303034");
-        QTest::newRow("tracks 2 3")
-            << QByteArray("read-tracks 2 3") << QByteArray::fromHex("45303035");
-        QTest::newRow("rf-read") << QByteArray("rf-read sector 1 block 2 key FFFFFFFFFFFF")
-                                 << QByteArray::fromHex("35330102");
-        QTest::newRow("cpu-reset iso")
-            << QByteArray("cpu-reset iso") << QByteArray::fromHex("373031");
-        QTest::newRow("mem-read") << QByteArray("mem-read 24C02 addr 0010 len 16")
-                                  << QByteArray::fromHex("363131001010");
-        QTest::newRow("mem-write") << QByteArray("mem-write 24c64 addr 1F00 data A55A")
-                                   << QByteArray::fromHex("3632361F0002A55A");
-        QTest::newRow("send") << QByteArray("send 31 30 0A") << QByteArray::fromHex("31300A");
+        const auto row = [](const char *name, const char *line, const char *body) {
+            QTest::newRow(name) << QByteArray(line) << QByteArray::fromHex(body);
+        };
+        row("status", "status", "3130");
+        row("sensors", "sensors", "312E");
+        row("card-type", "card-type", "3131");
+        row("tracks 1 2 3", "read-tracks 1 2 3", "45303037");
+        row("track 2", "read-tracks 2", "45303032");
+        row("track 3 bin", "read-tracks 3 bin", "45303133");
+        row("tracks 1 3", "read-tracks 3 1", "45303036");
+        row("rf-read", "rf-read sector 1 block 2 key FFFFFFFFFFFF", "35330102");
+        row("cpu-reset iso", "cpu-reset iso", "373031");
+        row("mem-read", "mem-read 24C02 addr 0010 len 16", "363131001010");
+        row("mem-write", "mem-write 24c64 addr 1F00 data A55A", "3632361F0002A55A");
+        row("send", "send 31 30 0A", "31300A");
     }
     void readerBodies() {
         QFETCH(QByteArray, line);
@@ -103,17 +95,16 @@ private slots:
         QTest::addColumn<int>("device");
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("op");
-        QTest::newRow("820 dispense") << int(DeviceKind::Dispenser820) << QByteArray("dispense")
-                                      << int(DispenserOp::Dispense);
-        QTest::newRow("820 door") << int(DeviceKind::Dispenser820) << QByteArray("dispense door")
-                                  << int(DispenserOp::DispenseDoor);
-        QTest::newRow("820 capture")
-            << int(DeviceKind::Dispenser820) << QByteArray("capture") << int(DispenserOp::Capture);
-        QTest::newRow("840 status")
-            << int(DeviceKind::Dispenser840) << QByteArray("status") << int(DispenserOp::Status);
-        QTest::newRow("840 reset")
-            << int(DeviceKind::Dispenser840) << QByteArray("reset") << int(DispenserOp::Reset);
+        const auto row = [](const char *name, DeviceKind device, const char *line, DispenserOp op) {
+            QTest::newRow(name) << int(device) << QByteArray(line) << int(op);
+        };
+        row("820 dispense", DeviceKind::Dispenser820, "dispense", DispenserOp::Dispense);
+        row("820 door", DeviceKind::Dispenser820, "dispense door", DispenserOp::DispenseDoor);
+        row("820 capture", DeviceKind::Dispenser820, "capture", DispenserOp::Capture);
+        row("840 status", DeviceKind::Dispenser840, "status", DispenserOp::Status);
+        row("840 reset", DeviceKind::Dispenser840, "reset", DispenserOp::Reset);
     }
+
     void dispenserSteps() {
         QFETCH(int, device);
         QFETCH(QByteArray, line);
@@ -127,65 +118,47 @@ private slots:
         QTest::addColumn<int>("device");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("error");
-        const int r = int(DeviceKind::Reader);
-        QTest::newRow("unknown step") << r << QByteArray("open\n  frobnicate 3\n")
-                                      << "t.tvx:2:3: unknown step \"frobnicate\"";
-        QTest::newRow("reset option")
-            << r << QByteArray("reset sideways")
-            << "t.tvx:1:7: reset takes no-eject, eject-front or eject-rear";
-        QTest::newRow("track 4") << r << QByteArray("read-tracks 1 4")
-                                 << "t.tvx:1:15: a track is 1, 2 or 3";
-        QTest::newRow("no track") << r << QByteArray("read-tracks")
-                                  << "t.tvx:1:12: track number missing";
-        QTest::newRow("short key") << r << QByteArray("rf-read sector 1 block 1 key FFFF")
-                                   << "t.tvx:1:30: a key is 12 hexadecimal digits";
-        QTest::newRow("sector 40") << r << QByteArray("rf-read sector 40 block 1 key FFFFFFFFFFFF")
-                                   << "t.tvx:1:16: a sector is 0 to 39";
-        QTest::newRow("odd apdu") << r << QByteArray("apdu 008400000")
-                                  << "t.tvx:1:6: an APDU is pairs of hexadecimal digits";
-        QTest::newRow("short apdu")
-            << r << QByteArray("apdu 0084") << "t.tvx:1:6: an APDU is 4 to 251 bytes";
-        QTest::newRow("send not hex")
-            << r << QByteArray("send 31 3G") << "t.tvx:1:9: \"3G\" is no hexadecimal byte";
-        QTest::newRow("mem card") << r << QByteArray("mem-read 24C03 addr 0000 len 1")
-                                  << "t.tvx:1:10: a card is 24C01 to 24C64";
-        QTest::newRow("mem length") << r << QByteArray("mem-read 24C02 addr 0000 len 129")
-                                    << "t.tvx:1:30: a length is 1 to 128";
-        QTest::newRow("unknown field")
-            << r << QByteArray("expect colour = red") << "t.tvx:1:8: unknown field \"colour\"";
-        QTest::newRow("bad operator") << r << QByteArray("expect sw == 9000")
-                                      << "t.tvx:1:11: \"=\", \"!=\", \"~\" or \"ok\" expected";
-        QTest::newRow("bad pattern") << r << QByteArray("expect reply ~ \"(\"")
-                                     << "t.tvx:1:16: bad pattern: missing closing parenthesis";
-        QTest::newRow("open quote")
-            << r << QByteArray("expect text = \"abc") << "t.tvx:1:15: the quoted text does not end";
-        QTest::newRow("bad wait") << r << QByteArray("wait soon")
-                                  << "t.tvx:1:6: a time is like 500ms or 2s";
-        QTest::newRow("missing brace") << r << QByteArray("repeat 2 {\n  status\n")
-                                       << "t.tvx:1:10: \"{\" of this repeat has no \"}\"";
-        QTest::newRow("inner brace") << r << QByteArray("repeat 2 {\n repeat 3 {\n }\n")
-                                     << "t.tvx:1:10: \"{\" of this repeat has no \"}\"";
-        QTest::newRow("stray brace")
-            << r << QByteArray("status\n}\n") << "t.tvx:2:1: \"}\" without a repeat";
-        QTest::newRow("no brace") << r << QByteArray("repeat 5\n")
-                                  << "t.tvx:1:10: \"{\" expected after the count";
-        QTest::newRow("count 0") << r << QByteArray("repeat 0 {\n}\n")
-                                 << "t.tvx:1:8: a count is 1 to 1000000";
-        QTest::newRow("binary") << r << QByteArray("status\nst\x00tus\n", 14)
-                                << "t.tvx:2:3: binary byte 00h; a script is plain text";
-        QTest::newRow("not utf-8")
-            << r << QByteArray("status \xff\xfe\n") << "t.tvx:1:1: the file is not UTF-8 text";
-        QTest::newRow("extra word")
-            << r << QByteArray("status now") << "t.tvx:1:8: unexpected \"now\"";
-        QTest::newRow("dispenser on reader")
-            << r << QByteArray("capture") << "t.tvx:1:1: \"capture\" is not a reader step";
-        QTest::newRow("reader on dispenser")
-            << int(DeviceKind::Dispenser820) << QByteArray("apdu 00840000")
-            << "t.tvx:1:1: \"apdu\" is not a dispenser step";
-        QTest::newRow("840 door") << int(DeviceKind::Dispenser840) << QByteArray("dispense door")
-                                  << "t.tvx:1:10: the KVR-840 has no door";
-        QTest::newRow("840 capture") << int(DeviceKind::Dispenser840) << QByteArray("capture")
-                                     << "t.tvx:1:1: the KVR-840 has no capture";
+        const auto bad = [](const char *name, const QByteArray &text, const char *error,
+                            DeviceKind device = DeviceKind::Reader) {
+            QTest::newRow(name) << int(device) << text << QString::fromUtf8(error);
+        };
+        bad("unknown step", "open\n  frobnicate 3\n", "t.tvx:2:3: unknown step \"frobnicate\"");
+        bad("reset option", "reset sideways",
+            "t.tvx:1:7: reset takes no-eject, eject-front or eject-rear");
+        bad("track 4", "read-tracks 1 4", "t.tvx:1:15: a track is 1, 2 or 3");
+        bad("no track", "read-tracks", "t.tvx:1:12: track number missing");
+        bad("short key", "rf-read sector 1 block 1 key FFFF",
+            "t.tvx:1:30: a key is 12 hexadecimal digits");
+        bad("sector 40", "rf-read sector 40 block 1 key FFFFFFFFFFFF",
+            "t.tvx:1:16: a sector is 0 to 39");
+        bad("odd apdu", "apdu 008400000", "t.tvx:1:6: an APDU is pairs of hexadecimal digits");
+        bad("short apdu", "apdu 0084", "t.tvx:1:6: an APDU is 4 to 251 bytes");
+        bad("send not hex", "send 31 3G", "t.tvx:1:9: \"3G\" is no hexadecimal byte");
+        bad("mem card", "mem-read 24C03 addr 0000 len 1", "t.tvx:1:10: a card is 24C01 to 24C64");
+        bad("mem length", "mem-read 24C02 addr 0000 len 129", "t.tvx:1:30: a length is 1 to 128");
+        bad("unknown field", "expect colour = red", "t.tvx:1:8: unknown field \"colour\"");
+        bad("bad operator", "expect sw == 9000",
+            "t.tvx:1:11: \"=\", \"!=\", \"~\" or \"ok\" expected");
+        bad("bad pattern", "expect reply ~ \"(\"",
+            "t.tvx:1:16: bad pattern: missing closing parenthesis");
+        bad("open quote", "expect text = \"abc", "t.tvx:1:15: the quoted text does not end");
+        bad("bad wait", "wait soon", "t.tvx:1:6: a time is like 500ms or 2s");
+        bad("inner brace", "repeat 2 {\n repeat 3 {\n }\n",
+            "t.tvx:1:10: \"{\" of this repeat has no \"}\"");
+        bad("stray brace", "status\n}\n", "t.tvx:2:1: \"}\" without a repeat");
+        bad("no brace", "repeat 5\n", "t.tvx:1:10: \"{\" expected after the count");
+        bad("count 0", "repeat 0 {\n}\n", "t.tvx:1:8: a count is 1 to 1000000");
+        bad("binary", QByteArray("status\nst\x00tus\n", 14),
+            "t.tvx:2:3: binary byte 00h; a script is plain text");
+        bad("not utf-8", "status \xff\xfe\n", "t.tvx:1:1: the file is not UTF-8 text");
+        bad("extra word", "status now", "t.tvx:1:8: unexpected \"now\"");
+        bad("dispenser on reader", "capture", "t.tvx:1:1: \"capture\" is not a reader step");
+        bad("reader on dispenser", "apdu 00840000", "t.tvx:1:1: \"apdu\" is not a dispenser step",
+            DeviceKind::Dispenser820);
+        bad("840 door", "dispense door", "t.tvx:1:10: the KVR-840 has no door",
+            DeviceKind::Dispenser840);
+        bad("840 capture", "capture", "t.tvx:1:1: the KVR-840 has no capture",
+            DeviceKind::Dispenser840);
     }
     void errors() {
         QFETCH(int, device);

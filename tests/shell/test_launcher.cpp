@@ -12,13 +12,10 @@
 #include "support/scripteddialogs.h"
 #include "ui/seams.h"
 
-#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -37,6 +34,15 @@ namespace {
 
 QPushButton *button(QWidget &parent, const char *name) {
     return testing::child<QPushButton>(parent, name);
+}
+
+// Runs the event loop until the program quits; 7 when it has not within 10 s.
+int runToTheEnd() {
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+    guard.start(10000);
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -100,11 +106,7 @@ void TestLauncher::readerWalkthrough() {
     QCOMPARE(boxes.texts(), QStringList());
 
     QTimer::singleShot(0, window, [window] { button(*window, "EXITGRM")->click(); });
-    QTimer guard;
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
-    guard.start(10000);
-    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(runToTheEnd(), 0);
     delete window.data();
     link::portmap::clear();
 }
@@ -113,12 +115,10 @@ void TestLauncher::dispenserReplacesTheLauncher() {
     shell::AboutDialog launcher;
     QCOMPARE(launcher.windowTitle(), QStringLiteral("Talvex5.0_EN"));
     launcher.show();
-    auto *reader = launcher.findChild<QPushButton *>(QStringLiteral("Command1"));
-    auto *dispenser = launcher.findChild<QPushButton *>(QStringLiteral("Command2"));
-    QCOMPARE(reader->text(), QStringLiteral("Reader"));
-    QCOMPARE(dispenser->text(), QStringLiteral("Dispenser"));
+    QCOMPARE(button(launcher, "Command1")->text(), QStringLiteral("Reader"));
+    QCOMPARE(button(launcher, "Command2")->text(), QStringLiteral("Dispenser"));
 
-    dispenser->click();
+    button(launcher, "Command2")->click();
     QVERIFY(!launcher.isVisible());
     auto *window = qobject_cast<dispenser::Fakamain *>(launcher.deviceWindow());
     QVERIFY(window != nullptr);
@@ -137,14 +137,8 @@ void TestLauncher::dispenserWindowExitEndsTheRun() {
     window.show();
 
     // quit() only takes effect inside the event loop: run one and see it end.
-    QTimer::singleShot(0, &window, [&window] {
-        window.findChild<QPushButton *>(QStringLiteral("EXIT"))->click();
-    });
-    QTimer guard;
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
-    guard.start(10000);
-    QCOMPARE(QCoreApplication::exec(), 0);
+    QTimer::singleShot(0, &window, [&window] { button(window, "EXIT")->click(); });
+    QCOMPARE(runToTheEnd(), 0);
     QVERIFY(!window.isVisible());
 }
 

@@ -26,19 +26,12 @@
 #include <mutex>
 
 using namespace talvex;
+using testing::child;
 
 namespace {
 
 constexpr int kReaderPort = 3;
 constexpr int kDispenserPort = 2;
-
-template<typename T>
-T *child(QObject &parent, const char *name) {
-    T *found = parent.findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
 
 // What reached a simulated device from the program, kept across threads.
 class Received {

@@ -23,9 +23,6 @@ void TestApduResponder::responses_data() {
     const auto row = [](const char *name, const char *command, const char *response) {
         QTest::newRow(name) << QByteArray::fromHex(command) << QByteArray::fromHex(response);
     };
-    row("select master file", "00A40000023F00",
-        "6F0984023F00A503880101"
-        "9000");
     row("select master file with Le", "00A40000023F0000",
         "6F0984023F00A503880101"
         "9000");
@@ -35,8 +32,6 @@ void TestApduResponder::responses_data() {
         "9000");
     row("select another file", "00A40000022F00", "6D00");
     row("select another name", "00A404000E315041592E5359532E4444463032", "6D00");
-    row("read binary", "00B0000010", "6D00");
-    row("get challenge of 4", "0084000004", "6C08");
     row("header only", "00A4", "6700");
     row("Lc longer than the data", "00A40000053F00", "6700");
 }

@@ -10,10 +10,6 @@ using namespace talvex::sim;
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
-
 // One exchange with the device on its own: frame, ACK, ENQ, reply body.
 QByteArray exchange(ReaderDevice &reader, const QByteArray &body, qint64 &t) {
     t += 100'000;
@@ -28,25 +24,19 @@ QByteArray exchange(ReaderDevice &reader, const QByteArray &body, qint64 &t) {
     return reply.mid(3, reply.size() - 5);
 }
 
-// The answers to reset, as a card reader's log would show them.
-const char *const kCpuAtrT0 = "3B6A0000"
-                              "54414C56455820435055";
-const char *const kCpuAtrT1 = "3BEA00008131FE45"
-                              "54414C56455820435055"
-                              "95";
-const char *const kSam3AtrT0 = "3B6B0000"
-                               "54414C5645582053414D33";
-const char *const kSam5AtrT1 = "3BEB00008131FE45"
-                               "54414C5645582053414D35"
-                               "B8";
+// The answers to reset, as a card reader's log would show them; blanks in the
+// hexadecimal are for reading only.
+const char *const kCpuAtrT0 = "3B6A0000 54414C56455820435055";
+const char *const kCpuAtrT1 = "3BEA00008131FE45 54414C56455820435055 95";
+const char *const kSam3AtrT0 = "3B6B0000 54414C5645582053414D33";
+const char *const kSam5AtrT1 = "3BEB00008131FE45 54414C5645582053414D35 B8";
 // SELECT of the master file and the answer of the card application.
 const char *const kSelectMf = "00A40000023F00";
-const char *const kMfAnswer = "6F0984023F00A503880101"
-                              "9000";
+const char *const kMfAnswer = "6F0984023F00A503880101 9000";
 
 struct Step {
-    QByteArray body;  // hex, blanks for reading only
-    QByteArray reply; // hex, blanks for reading only
+    QByteArray body;
+    QByteArray reply;
 };
 
 } // namespace
@@ -61,7 +51,6 @@ private slots:
     void conversations();
     void readersWithoutTheModuleRefuseIt_data();
     void readersWithoutTheModuleRefuseIt();
-    void powerOffOfTheSamsEndsTheirSessions();
 };
 
 void TestContactCpuCard::conversations_data() {
@@ -78,17 +67,14 @@ void TestContactCpuCard::conversations_data() {
     using M = ReaderModel;
     using K = CardKind;
     using P = CardPlace;
-    const QByteArray selectT0 = QByteArray("3731"
-                                           "0007") +
-                                kSelectMf;
-    const QByteArray selectT1 = QByteArray("3732"
-                                           "0007") +
-                                kSelectMf;
+    const QByteArray selectT0 = QByteArray("3731 0007") + kSelectMf;
+    const QByteArray selectT1 = QByteArray("3732 0007") + kSelectMf;
     const QByteArray mfAnswer = QByteArray("50315900 0D") + kMfAnswer;
+    const QByteArray t0Reset = QByteArray("503059000E") + kCpuAtrT0;
 
     card("T=0 cold reset, then SELECT", M::Kvr638, K::ContactCpu, P::Inside, false,
          {{"3131", "5031 3130"}, // card type: CPU card, T=0
-          {"373030", QByteArray("50305900 0E") + kCpuAtrT0},
+          {"373030", t0Reset},
           {selectT0, mfAnswer}});
     card("T=1 cold reset in ISO mode, then SELECT as T=1", M::Kvr690, K::ContactCpu, P::IcPosition,
          true,
@@ -102,20 +88,11 @@ void TestContactCpuCard::conversations_data() {
     card("power on resets the card", M::Kvr527, K::ContactCpu, P::Inside, false,
          {{"3330", "503059"}, {selectT0, mfAnswer}});
     card("warm reset needs a powered card", M::Kvr638, K::ContactCpu, P::Inside, false,
-         {{"372F", "502F4E"},
-          {"373030", QByteArray("503059000E") + kCpuAtrT0},
-          {"372F", QByteArray("502F59000E") + kCpuAtrT0}});
+         {{"372F", "502F4E"}, {"373030", t0Reset}, {"372F", QByteArray("502F59000E") + kCpuAtrT0}});
     card("power off ends the session", M::Kvr690, K::ContactCpu, P::IcPosition, false,
-         {{"373030", QByteArray("503059000E") + kCpuAtrT0},
-          {"3331", "503159"},
-          {selectT0, "50314E"}});
+         {{"373030", t0Reset}, {"3331", "503159"}, {selectT0, "50314E"}});
     card("GET CHALLENGE of a wrong length", M::Kvr638, K::ContactCpu, P::Inside, false,
-         {{"373030", QByteArray("503059000E") + kCpuAtrT0},
-          {"37310005"
-           "0084000004",
-           "503159"
-           "0002"
-           "6C08"}});
+         {{"373030", t0Reset}, {"37310005 0084000004", "503159 0002 6C08"}});
     card("no card", M::Kvr638, K::None, P::Inside, false,
          {{"3330", "503045"}, {"373030", "503045"}, {selectT0, "503145"}});
     card("card at the front", M::Kvr638, K::ContactCpu, P::Front, false,
@@ -125,39 +102,29 @@ void TestContactCpuCard::conversations_data() {
     card("a card without a chip gets power but no ATR", M::Kvr638, K::Plain, P::Inside, false,
          {{"3330", "503059"}, {"373030", "50304E"}, {selectT0, "50314E"}});
     card("length field that disagrees", M::Kvr638, K::ContactCpu, P::Inside, false,
-         {{"373030", QByteArray("503059000E") + kCpuAtrT0},
-          {QByteArray("3731"
-                      "0008") +
-               kSelectMf,
-           "4E3104"}});
+         {{"373030", t0Reset}, {QByteArray("3731 0008") + kSelectMf, "4E3104"}});
     card("unknown reset mode and parameter", M::Kvr638, K::ContactCpu, P::Inside, false,
          {{"373032", "4E3001"}, {"3739", "4E3901"}, {"3332", "4E3201"}});
 
     card("SAM 3 reset, then the SELECT of the example", M::Kvr638, K::None, P::Inside, false,
          {{"3D303230", QByteArray("503032 59 000F") + kSam3AtrT0},
-          {QByteArray("3D3132"
-                      "0007") +
-               kSelectMf,
-           QByteArray("503132 59 000D") + kMfAnswer}});
+          {QByteArray("3D3132 0007") + kSelectMf, QByteArray("503132 59 000D") + kMfAnswer}});
     card("SAM 5 in T=1 at 3 V", M::Kvr690, K::None, P::Inside, false,
          {{"3D2F3431", QByteArray("502F34 5A 0014") + kSam5AtrT1},
-          {QByteArray("3D3134"
-                      "0007") +
-               kSelectMf,
-           "5031344E"}});
+          {QByteArray("3D3134 0007") + kSelectMf, "5031344E"}});
     card("SAM APDU before its reset", M::Kvr638, K::None, P::Inside, false,
-         {{QByteArray("3D3131"
-                      "0007") +
-               kSelectMf,
-           "5031314E"}});
+         {{QByteArray("3D3131 0007") + kSelectMf, "5031314E"}});
     card("empty SAM socket", M::Kvr638, K::None, P::Inside, false, {{"3D303630", "5030364E"}});
     card("sockets 9 to 14 do not exist", M::Kvr638, K::None, P::Inside, false,
-         {{"3D303830", "4E3001"}, {"3D303B30", "4E3001"}, {"3D302F30", "4E3001"}});
+         {{"3D303830", "4E3001"}, {"3D302F30", "4E3001"}});
+    // The power off names no socket: every SAM loses its power and its session.
     card("SAMs need no card in the slot, SAM power off", M::Kvr527, K::None, P::Inside, false,
-         {{"3D303030", "503030 59 000F"
-                       "3B6B0000"
-                       "54414C5645582053414D31"},
-          {"4A31", "503159"}});
+         {{"3D303030", "503030 59 000F 3B6B0000 54414C5645582053414D31"},
+          {"3D303730", "503037 59 000F 3B6B0000 54414C5645582053414D38"},
+          {QByteArray("3D3130 0007") + kSelectMf, QByteArray("503130 59 000D") + kMfAnswer},
+          {"4A31", "503159"},
+          {QByteArray("3D3130 0007") + kSelectMf, "5031304E"},
+          {QByteArray("3D3137 0007") + kSelectMf, "5031374E"}});
 }
 
 void TestContactCpuCard::conversations() {
@@ -199,24 +166,6 @@ void TestContactCpuCard::readersWithoutTheModuleRefuseIt() {
     QCOMPARE(exchange(reader, "700", t), QByteArray("N0\x00", 3));
     QCOMPARE(exchange(reader, "=000", t), QByteArray("N0\x00", 3));
     QCOMPARE(exchange(reader, "J1", t), QByteArray("N1\x00", 3));
-}
-
-void TestContactCpuCard::powerOffOfTheSamsEndsTheirSessions() {
-    ReaderDevice reader(ReaderModel::Kvr638);
-    qint64 t = 0;
-    const QByteArray select = hex("3D3130"
-                                  "0007") +
-                              hex(kSelectMf);
-    const QByteArray selectSam8 = hex("3D3137"
-                                      "0007") +
-                                  hex(kSelectMf);
-    QVERIFY(exchange(reader, hex("3D303030"), t).startsWith("P00Y"));
-    QVERIFY(exchange(reader, hex("3D303730"), t).startsWith("P07Y"));
-    QCOMPARE(exchange(reader, select, t).left(4), QByteArray("P10Y"));
-    QCOMPARE(exchange(reader, hex("4A31"), t), QByteArray("P1Y"));
-    // The body names no socket: every SAM lost its power.
-    QCOMPARE(exchange(reader, select, t), QByteArray("P10N"));
-    QCOMPARE(exchange(reader, selectSam8, t), QByteArray("P17N"));
 }
 
 QTEST_MAIN(TestContactCpuCard)

@@ -50,7 +50,6 @@ class TestContactlessCards : public QObject {
 private slots:
     void sessions_data();
     void sessions();
-    void challengeThroughTheReader();
 };
 
 // Each step is "command body > reply body" in hexadecimal; a session runs
@@ -102,17 +101,6 @@ void TestContactlessCards::sessions_data() {
                "3534 0102 FFFFFFFF00000000FFFFFFFF06F906F9 > 5034 0102 59",
                "3537 0102 01000000 > 5037 0102 35",
            };
-    QTest::newRow("S70 sectors of sixteen blocks")
-        << ReaderModel::Kvr690 << int(RfChip::S70)
-        << QStringList{
-               "3531 > 5031 59 5A179CE2",
-               "3532 21 FFFFFFFFFFFF > 5032 21 59",
-               "3533 210E > 5033 210E 59 00000000000000000000000000000000",
-               "3533 210F > 5033 210F 59 000000000000 FF078069 FFFFFFFFFFFF",
-               "3533 2110 > 5033 2110 34",
-               "3532 28 FFFFFFFFFFFF > 5032 28 31",
-               "3532 27 FFFFFFFFFFFF > 5032 27 59",
-           };
     // The trailer holds key A (bytes 0-5), the access bytes (6-9) and key B
     // (10-15); each key check compares only its own six bytes.
     QTest::newRow("S50 keys A and B of a trailer")
@@ -131,10 +119,11 @@ void TestContactlessCards::sessions_data() {
                "3539 01 B0B1B2B3B4B5 > 5039 01 59",
            };
     // Sector 31 ends with block 3; sector 32 is the first of sixteen blocks,
-    // its block 3 plain data and block 15 the trailer.
-    QTest::newRow("S70 trailers either side of sector 32")
+    // its block 3 plain data and block 15 the trailer; sector 39 is the last.
+    QTest::newRow("S70 sectors of four and sixteen blocks")
         << ReaderModel::Kvr690 << int(RfChip::S70)
         << QStringList{
+               "3531 > 5031 59 5A179CE2",
                "3532 1F FFFFFFFFFFFF > 5032 1F 59",
                "3533 1F03 > 5033 1F03 59 000000000000 FF078069 FFFFFFFFFFFF",
                "3532 20 FFFFFFFFFFFF > 5032 20 59",
@@ -142,12 +131,14 @@ void TestContactlessCards::sessions_data() {
                "3533 2003 > 5033 2003 59 112233445566778899AABBCCDDEEFF00",
                "3534 200F D0D1D2D3D4D5 FF078069 E0E1E2E3E4E5 > 5034 200F 59",
                "3533 200F > 5033 200F 59 000000000000 FF078069 E0E1E2E3E4E5",
+               "3533 2010 > 5033 2010 34",
                "3539 20 E0E1E2E3E4E5 > 5039 20 59",
                "3532 20 D0D1D2D3D4D5 > 5032 20 59",
                "3535 20 F0F1F2F3F4F5 > 5035 20 59",
                "3532 20 F0F1F2F3F4F5 > 5032 20 59",
                "3532 20 D0D1D2D3D4D5 > 5032 20 33",
-               "3532 1F FFFFFFFFFFFF > 5032 1F 59",
+               "3532 28 FFFFFFFFFFFF > 5032 28 31",
+               "3532 27 FFFFFFFFFFFF > 5032 27 59",
            };
     QTest::newRow("Ultralight pages")
         << ReaderModel::Kvr523 << int(RfChip::Ultralight)
@@ -246,16 +237,6 @@ void TestContactlessCards::sessions() {
                                  .arg(step, QString::fromLatin1(reply.toHex(' ').toUpper()))));
         }
     }
-}
-
-void TestContactlessCards::challengeThroughTheReader() {
-    ReaderDevice reader(ReaderModel::Kvr690);
-    reader.setCard(holding(int(RfChip::CpuTypeA)));
-    exchange(reader, hexOf(QStringLiteral("3560")));
-    const QByteArray reply = exchange(reader, hexOf(QStringLiteral("3565 0005 0084000008")));
-    QCOMPARE(reply.size(), 15);
-    QCOMPARE(reply.left(5).toHex(), QByteArray("506559000a"));
-    QCOMPARE(reply.right(2).toHex(), QByteArray("9000"));
 }
 
 QTEST_MAIN(TestContactlessCards)

@@ -93,24 +93,22 @@ void TestCapture::writtenAsTheSessionGoes() {
 
 void TestCapture::writeTroubleIsSaidOnce_data() {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("opens");
     QTest::addColumn<QString>("said");
     QTest::newRow("no such folder")
-        << "/nonexistent-folder/s.jsonl" << false
+        << "/nonexistent-folder/s.jsonl"
         << "Session capture stopped: cannot write /nonexistent-folder/s.jsonl (No such file or "
            "directory). The session goes on.";
-    QTest::newRow("full disk") << "/dev/full" << false
+    QTest::newRow("full disk") << "/dev/full"
                                << "Session capture stopped: cannot write /dev/full (No space left "
                                   "on device). The session goes on.";
 }
 
 void TestCapture::writeTroubleIsSaidOnce() {
     QFETCH(QString, path);
-    QFETCH(bool, opens);
     QFETCH(QString, said);
     QStringList reports;
     CaptureWriter writer([&reports](const QString &text) { reports << text; });
-    QCOMPARE(writer.open(path), opens);
+    QVERIFY(!writer.open(path));
     writer.write(statusExchange(), {});
     writer.write(statusExchange(), {});
     QCOMPARE(reports, QStringList{said});

@@ -54,26 +54,24 @@ void TestTrafficDecode::readerTabs_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("status");
 
+    const auto row = [](const char *name, const char *model, const sim::SimCard &card,
+                        const char *body, const char *command, const char *status) {
+        QTest::newRow(name) << QString::fromLatin1(model) << card << QByteArray(body)
+                            << QString::fromLatin1(command) << QString::fromLatin1(status);
+    };
     const sim::SimCard none;
-    QTest::newRow("device: status, empty KVR-416")
-        << "KVR-416" << none << QByteArray("10") << "Status query"
-        << "P: positive; No card or card reader is not inserted in place";
-    QTest::newRow("device: card type of a contact CPU card")
-        << "KVR-690" << cardOf(sim::CardKind::ContactCpu, "10") << QByteArray("11")
-        << "Card type detection"
-        << "P: positive; CPU Card(T=0)";
-    QTest::newRow("magnetic: read all tracks")
-        << "KVR-690" << magneticCard() << QByteArray("E007") << "Read track 1+2+3, ASCII"
-        << "P: positive; Track 1: read; Track 2: Byte Parity Error(Parity); Track 3: read";
-    QTest::newRow("contactless: no card")
-        << "KVR-690" << none << QByteArray("50") << "Contactless card (PM 30)"
-        << "P: positive; E: no card in the reader";
-    QTest::newRow("contact: power on, no card")
-        << "KVR-690" << none << QByteArray("30") << "IC card power (PM 30)"
-        << "P: positive; E: no card in the reader";
-    QTest::newRow("memory card: SLE4442, no card")
-        << "KVR-690" << none << QByteArray("80") << "SLE4442 memory card (PM 30)"
-        << "P: positive; E: no card in the reader";
+    const char *noCard = "P: positive; E: no card in the reader";
+    row("device: status, empty KVR-416", "KVR-416", none, "10", "Status query",
+        "P: positive; No card or card reader is not inserted in place");
+    row("device: card type of a contact CPU card", "KVR-690",
+        cardOf(sim::CardKind::ContactCpu, "10"), "11", "Card type detection",
+        "P: positive; CPU Card(T=0)");
+    row("magnetic: read all tracks", "KVR-690", magneticCard(), "E007", "Read track 1+2+3, ASCII",
+        "P: positive; Track 1: read; Track 2: Byte Parity Error(Parity); Track 3: read");
+    row("contactless: no card", "KVR-690", none, "50", "Contactless card (PM 30)", noCard);
+    row("contact: power on, no card", "KVR-690", none, "30", "IC card power (PM 30)", noCard);
+    row("memory card: SLE4442, no card", "KVR-690", none, "80", "SLE4442 memory card (PM 30)",
+        noCard);
 }
 
 void TestTrafficDecode::readerTabs() {
@@ -103,19 +101,17 @@ void TestTrafficDecode::dispensers_data() {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("lateStatus");
 
-    QTest::newRow("820 dispense to the door")
-        << LineKind::Dispenser820 << QByteArray("FC4") << "Dispense to the door"
-        << "ACK: accepted"
-        << "";
-    QTest::newRow("820 status") << LineKind::Dispenser820 << QByteArray("RF") << "Status query"
-                                << "ACK: accepted"
-                                << "Status 000";
-    QTest::newRow("840 status") << LineKind::Dispenser840 << QByteArray("15AP") << "Status query"
-                                << "Status 00: Waiting for Dispensing"
-                                << "";
-    QTest::newRow("840 reset") << LineKind::Dispenser840 << QByteArray("15RS") << "Reset"
-                               << "ACK: accepted"
-                               << "";
+    const auto row = [](const char *name, LineKind kind, const char *text, const char *command,
+                        const char *status, const char *lateStatus = "") {
+        QTest::newRow(name) << kind << QByteArray(text) << QString::fromLatin1(command)
+                            << QString::fromLatin1(status) << QString::fromLatin1(lateStatus);
+    };
+    row("820 dispense to the door", LineKind::Dispenser820, "FC4", "Dispense to the door",
+        "ACK: accepted");
+    row("820 status", LineKind::Dispenser820, "RF", "Status query", "ACK: accepted", "Status 000");
+    row("840 status", LineKind::Dispenser840, "15AP", "Status query",
+        "Status 00: Waiting for Dispensing");
+    row("840 reset", LineKind::Dispenser840, "15RS", "Reset", "ACK: accepted");
 }
 
 void TestTrafficDecode::dispensers() {
@@ -129,7 +125,7 @@ void TestTrafficDecode::dispensers() {
     sim::DispenserDevice840 d840;
     sim::Device &device = kind == LineKind::Dispenser820 ? static_cast<sim::Device &>(d820) : d840;
     QByteArray late;
-    const auto e = testing::dispenserExchange(device, kind, testing::dispenserFrame(text), &late);
+    const auto e = testing::dispenserExchange(device, kind, text, &late);
     const auto d = traffic::decodeExchange(e);
     QCOMPARE(d.command, command);
     QCOMPARE(d.status, status);
@@ -151,36 +147,24 @@ void TestTrafficDecode::faultsAndStrangers_data() {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("data");
 
-    const QByteArray status = QByteArray::fromHex("0200023130 0300");
-    const QByteArray ack("\x06");
-    QTest::newRow("silence") << status << QByteArray() << QByteArray() << "Status query"
-                             << "No answer"
-                             << "";
-    QTest::newRow("NAK") << status << QByteArray("\x15") << QByteArray() << "Status query"
-                         << "NAK: the reader refused the frame"
-                         << "";
-    QTest::newRow("ACK only") << status << ack << QByteArray() << "Status query"
-                              << "ACK, then no reply"
-                              << "";
-    QTest::newRow("short reply") << status << ack << QByteArray::fromHex("020005503059")
-                                 << "Status query"
-                                 << "Reply cut short: 3 of 7 bytes"
-                                 << "50 30 59";
-    QTest::newRow("wrong BCC") << status << ack << QByteArray::fromHex("02000350305903FF")
-                               << "Status query"
-                               << "Reply BCC wrong"
-                               << "59";
-    QTest::newRow("negative, undefined command")
-        << QByteArray::fromHex("0200025A5A0303") << ack << QByteArray::fromHex("0200034E5A000316")
-        << "Unknown command 5A 5A"
-        << "N: negative, error 00: Undefined Command"
-        << "00";
-    QTest::newRow("negative, power")
-        << status << ack
-        << QByteArray::fromHex("0200034E300503") + char(0x02 ^ 0x03 ^ 0x4E ^ 0x30 ^ 0x05 ^ 0x03)
-        << "Status query"
-        << "N: negative, error 05: Possible Causes"
-        << "05";
+    const auto row = [](const char *name, const char *sent, const char *answer, const char *reply,
+                        const char *command, const char *status, const char *data) {
+        QTest::newRow(name) << QByteArray::fromHex(sent) << QByteArray::fromHex(answer)
+                            << QByteArray::fromHex(reply) << QString::fromLatin1(command)
+                            << QString::fromLatin1(status) << QString::fromLatin1(data);
+    };
+    const char *status = "0200023130 0300";
+    const char *query = "Status query";
+    row("silence", status, "", "", query, "No answer", "");
+    row("NAK", status, "15", "", query, "NAK: the reader refused the frame", "");
+    row("ACK only", status, "06", "", query, "ACK, then no reply", "");
+    row("short reply", status, "06", "020005503059", query, "Reply cut short: 3 of 7 bytes",
+        "50 30 59");
+    row("wrong BCC", status, "06", "02000350305903FF", query, "Reply BCC wrong", "59");
+    row("negative, undefined command", "0200025A5A0303", "06", "0200034E5A000316",
+        "Unknown command 5A 5A", "N: negative, error 00: Undefined Command", "00");
+    row("negative, power", status, "06", "0200034E30050379", query,
+        "N: negative, error 05: Possible Causes", "05");
 }
 
 void TestTrafficDecode::faultsAndStrangers() {

@@ -73,10 +73,9 @@ void TestTrafficPane::rowsInWordsAndCopied() {
     link::journal().record(statusQuery(40));
     link::journal().record(statusQuery(3));
     pane.view().sortByColumn(traffic::TrafficModel::Ms, Qt::DescendingOrder);
-    const QStringList ms{
-        pane.view().model()->index(0, traffic::TrafficModel::Ms).data().toString(),
-        pane.view().model()->index(1, traffic::TrafficModel::Ms).data().toString(),
-        pane.view().model()->index(2, traffic::TrafficModel::Ms).data().toString()};
+    QStringList ms;
+    for (int i = 0; i < 3; ++i)
+        ms << pane.view().model()->index(i, traffic::TrafficModel::Ms).data().toString();
     QCOMPARE(ms, (QStringList{"40", "12", "3"}));
 }
 
@@ -87,7 +86,6 @@ void TestTrafficPane::historyKeepsTheNewest() {
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.index(0, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("3"));
     QCOMPARE(model.index(2, traffic::TrafficModel::Ms).data().toString(), QStringLiteral("5"));
-    QCOMPARE(traffic::TrafficModel::kDefaultLimit, 10000);
 
     // A shorter history drops the oldest at once and keeps to its length.
     model.setLimit(2);
