@@ -633,6 +633,8 @@ void TestReaderControl::choicesWithoutTheMouseAndUnofferedSpeed() {
     bool openWhileSent = false;
     bool closedAfter = false;
     Bench kvr690(ReaderModel::Kvr690);
+    // A reader this quick could answer before the click returns.
+    kvr690.reader.injectFault(sim::Fault::delayReply(100));
     kvr690.dialogs.steps << [&](QDialog &d) {
         child<QAbstractButton>(d, "Option2")->click();
         child<QAbstractButton>(d, "Command1")->click();
